@@ -1,0 +1,33 @@
+# BLAKE3 from the reference C sources: Debian ships them in librust-blake3-dev, Homebrew as a library.
+if(APPLE)
+  pkg_check_modules(BLAKE3 REQUIRED IMPORTED_TARGET libblake3)
+  add_library(blake3 INTERFACE)
+  target_link_libraries(blake3 INTERFACE PkgConfig::BLAKE3)
+  return()
+endif()
+
+file(GLOB BLAKE3_DIRS /usr/share/cargo/registry/blake3-*/c)
+list(SORT BLAKE3_DIRS COMPARE NATURAL ORDER DESCENDING)
+list(GET BLAKE3_DIRS 0 BLAKE3_C_DIR)
+if(NOT EXISTS ${BLAKE3_C_DIR}/blake3.h)
+  message(FATAL_ERROR "BLAKE3 C sources not found; install librust-blake3-dev")
+endif()
+message(STATUS "BLAKE3 sources: ${BLAKE3_C_DIR}")
+
+set(BLAKE3_SOURCES ${BLAKE3_C_DIR}/blake3.c ${BLAKE3_C_DIR}/blake3_dispatch.c ${BLAKE3_C_DIR}/blake3_portable.c)
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64")
+  list(APPEND BLAKE3_SOURCES
+    ${BLAKE3_C_DIR}/blake3_sse2_x86-64_unix.S ${BLAKE3_C_DIR}/blake3_sse41_x86-64_unix.S
+    ${BLAKE3_C_DIR}/blake3_avx2_x86-64_unix.S ${BLAKE3_C_DIR}/blake3_avx512_x86-64_unix.S)
+  set(BLAKE3_DEFS "")
+elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "aarch64|arm64")
+  list(APPEND BLAKE3_SOURCES ${BLAKE3_C_DIR}/blake3_neon.c)
+  set(BLAKE3_DEFS BLAKE3_USE_NEON=1)
+else()
+  set(BLAKE3_DEFS BLAKE3_NO_SSE2 BLAKE3_NO_SSE41 BLAKE3_NO_AVX2 BLAKE3_NO_AVX512)
+endif()
+add_library(blake3 STATIC ${BLAKE3_SOURCES})
+target_include_directories(blake3 SYSTEM PUBLIC ${BLAKE3_C_DIR})
+target_compile_definitions(blake3 PRIVATE ${BLAKE3_DEFS})
+set_target_properties(blake3 PROPERTIES POSITION_INDEPENDENT_CODE ON C_STANDARD 99)
+target_compile_options(blake3 PRIVATE -O3)

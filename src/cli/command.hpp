@@ -1,0 +1,42 @@
+#pragma once
+// The parsed command line: one variant per command with its flags.
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "util/expected.hpp"
+
+namespace orvc::cli {
+
+struct DevJunk {
+  bool apply = false;
+};
+struct Scan {
+  std::string path;
+};
+struct Duplicates {
+  std::string path;
+};
+struct LargeFiles {
+  std::string path;  // empty when no --path was given
+  uint64_t threshold_mb = 100;
+  uint64_t age_days = 0;
+  bool apply = false;
+};
+struct Delete {
+  std::vector<std::string> paths;
+};
+struct Diff {};
+struct Help {};
+
+using Command = std::variant<DevJunk, Scan, Duplicates, LargeFiles, Delete, Diff, Help>;
+
+// A Command, or the one message that explains why the command line was rejected.
+Result<Command> parse_command(const std::vector<std::string>& args);
+
+std::string expand_tilde(const std::string& argument);
+
+void print_help();
+
+}  // namespace orvc::cli

@@ -1,0 +1,34 @@
+#include "cli/runtime.hpp"
+
+#include <oneapi/tbb/global_control.h>
+#include <oneapi/tbb/task_arena.h>
+
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/flows.hpp"
+
+namespace orvc::cli {
+
+int run_program(int argc, char** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+
+  std::unique_ptr<tbb::global_control> stack_size;
+  try {
+    // Walks recurse once per folder level; workers get room for very deep trees.
+    stack_size = std::make_unique<tbb::global_control>(
+        tbb::global_control::thread_stack_size, size_t{256} << 20);
+  } catch (const std::exception&) {
+    std::fputs("Failed building the Runtime\n", stderr);
+    return 1;
+  }
+  const int status = main_routine(args);
+  std::fflush(stdout);
+  return status;
+}
+
+}  // namespace orvc::cli

@@ -1,0 +1,20 @@
+#include "platform/home.hpp"
+
+#include <cstdlib>
+
+#include "platform/platform.hpp"
+
+namespace orvc {
+
+std::optional<std::string> home_env() {
+  const char* value = std::getenv("HOME");
+  if (!value) return std::nullopt;
+  return std::string(value);
+}
+
+std::optional<std::string> home_folder() {
+  if (auto home = home_env(); home && !home->empty()) return home;
+  return platform::password_database_home();
+}
+
+}  // namespace orvc

@@ -1,0 +1,48 @@
+#pragma once
+// Everything that differs between macOS and Linux, behind one small interface.
+// platform_macos.cpp and platform_linux.cpp implement it; CMake picks one.
+#include <sys/stat.h>
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "util/expected.hpp"
+
+namespace orvc::platform {
+
+// Online processor count; nothing when the system cannot tell.
+std::optional<unsigned> online_processors();
+
+// Home folder of the current user id in the password database; nothing when unknown or empty.
+std::optional<std::string> password_database_home();
+
+// True when a file's content is not on the local disk (macOS SF_DATALESS; never on Linux).
+bool is_dataless(const struct stat& metadata);
+
+// Lowers the calling thread's disk-I/O priority (best effort, failures ignored).
+void lower_thread_io_priority();
+
+// Flushes a file to stable storage (F_FULLFSYNC on macOS, fsync on Linux).
+Status full_flush(int fd);
+
+// Where the user's Trash is. On macOS `files` is HOME/.Trash and there is no info folder; on
+// Linux it is the freedesktop trash, $XDG_DATA_HOME/Trash (default HOME/.local/share/Trash),
+// with `files` and `info` sub-folders and a .trashinfo record per item.
+struct TrashLocation {
+  std::string root;                  // folder that holds the Trash (never entered by crawls)
+  std::string files;                 // where trashed items go
+  std::optional<std::string> info;   // where .trashinfo records go, when the platform keeps them
+};
+std::optional<TrashLocation> user_trash(const std::string& home);
+
+// Asks the desktop's Trash service to trash one path (Finder through osascript, or `gio trash`).
+// Success, or the service's own failure text.
+Status trash_service_delete(const std::string& absolute_path);
+
+// System places beyond the macOS tables whose removal breaks this operating system.
+std::span<const std::string_view> extra_system_prefixes();
+std::span<const std::string_view> extra_system_roots();
+
+}  // namespace orvc::platform

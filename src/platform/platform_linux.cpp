@@ -1,0 +1,89 @@
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+#include "platform/platform.hpp"
+#include "platform/spawn.hpp"
+#include "util/text.hpp"
+
+namespace orvc::platform {
+
+std::optional<unsigned> online_processors() {
+  const long n = sysconf(_SC_NPROCESSORS_ONLN);
+  if (n < 1) return std::nullopt;
+  return static_cast<unsigned>(n);
+}
+
+std::optional<std::string> password_database_home() {
+  std::array<char, 16384> buffer{};
+  struct passwd entry{};
+  struct passwd* found = nullptr;
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found) {
+    return std::nullopt;
+  }
+  if (!found->pw_dir || found->pw_dir[0] == '\0') return std::nullopt;
+  return std::string(found->pw_dir);
+}
+
+bool is_dataless(const struct stat&) { return false; }
+
+void lower_thread_io_priority() {
+  // ioprio_set(IOPRIO_WHO_PROCESS, this thread, best-effort class, lowest level).
+  constexpr int kWhoProcess = 1;
+  constexpr int kClassBestEffort = 2;
+  constexpr int kClassShift = 13;
+  constexpr int kLowestLevel = 7;
+  syscall(SYS_ioprio_set, kWhoProcess, static_cast<int>(syscall(SYS_gettid)),
+          (kClassBestEffort << kClassShift) | kLowestLevel);
+}
+
+Status full_flush(int fd) {
+  if (fsync(fd) != 0) return failure(os_error_text(errno));
+  return {};
+}
+
+std::optional<TrashLocation> user_trash(const std::string& home) {
+  std::string data_home;
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  // The freedesktop rule: a relative XDG_DATA_HOME is invalid and is ignored.
+  if (xdg && xdg[0] == '/') {
+    data_home = xdg;
+  } else {
+    if (home.empty()) return std::nullopt;
+    data_home = join_path(home, ".local/share");
+  }
+  TrashLocation trash;
+  trash.root = join_path(data_home, "Trash");
+  trash.files = join_path(trash.root, "files");
+  trash.info = join_path(trash.root, "info");
+  return trash;
+}
+
+Status trash_service_delete(const std::string& absolute_path) {
+  auto run = run_captured({"gio", "trash", absolute_path});
+  if (!run) return failure(run.error());
+  if (run->exit_code != 0) {
+    return failure("exit code " + std::to_string(run->exit_code) +
+                   ": gio trash exited with error. stderr: " + lossy_utf8(run->standard_error));
+  }
+  return {};
+}
+
+namespace {
+constexpr std::array<std::string_view, 10> kExtraPrefixes = {
+    "/boot", "/proc", "/sys", "/lib", "/lib32", "/lib64", "/libx32", "/run", "/snap", "/var/lib"};
+constexpr std::array<std::string_view, 5> kExtraRoots = {"/home", "/root", "/mnt", "/media",
+                                                         "/srv"};
+}  // namespace
+
+std::span<const std::string_view> extra_system_prefixes() { return kExtraPrefixes; }
+std::span<const std::string_view> extra_system_roots() { return kExtraRoots; }
+
+}  // namespace orvc::platform

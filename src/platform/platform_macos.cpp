@@ -1,0 +1,97 @@
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <string>
+
+#include "platform/platform.hpp"
+#include "platform/spawn.hpp"
+#include "util/text.hpp"
+
+namespace orvc::platform {
+
+std::optional<unsigned> online_processors() {
+  const long n = sysconf(_SC_NPROCESSORS_ONLN);
+  if (n < 1) return std::nullopt;
+  return static_cast<unsigned>(n);
+}
+
+std::optional<std::string> password_database_home() {
+  std::array<char, 16384> buffer{};
+  struct passwd entry{};
+  struct passwd* found = nullptr;
+  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found) {
+    return std::nullopt;
+  }
+  if (!found->pw_dir || found->pw_dir[0] == '\0') return std::nullopt;
+  return std::string(found->pw_dir);
+}
+
+bool is_dataless(const struct stat& metadata) {
+  constexpr unsigned kDataless = 0x40000000;  // SF_DATALESS
+  return (metadata.st_flags & kDataless) != 0;
+}
+
+void lower_thread_io_priority() {
+  setiopolicy_np(IOPOL_TYPE_DISK, IOPOL_SCOPE_THREAD, IOPOL_UTILITY);
+}
+
+Status full_flush(int fd) {
+  if (fcntl(fd, F_FULLFSYNC) == 0) return {};
+  // Some file systems refuse F_FULLFSYNC; a plain fsync is the best they offer.
+  if (fsync(fd) != 0) return failure(os_error_text(errno));
+  return {};
+}
+
+std::optional<TrashLocation> user_trash(const std::string& home) {
+  if (home.empty()) return std::nullopt;
+  TrashLocation trash;
+  trash.root = join_path(home, ".Trash");
+  trash.files = trash.root;
+  return trash;
+}
+
+Status trash_service_delete(const std::string& absolute_path) {
+  // Invalid UTF-8 bytes become %XX, then quotes and backslashes are escaped for AppleScript.
+  std::string rendered;
+  for (size_t i = 0; i < absolute_path.size();) {
+    size_t valid = 1;
+    while (i + valid <= absolute_path.size() && !is_valid_utf8(absolute_path.substr(i, valid)) &&
+           valid < 4) {
+      ++valid;
+    }
+    const std::string_view piece(absolute_path.data() + i, std::min(valid, absolute_path.size() - i));
+    if (is_valid_utf8(piece)) {
+      for (char c : piece) {
+        if (c == '\\' || c == '"') rendered.push_back('\\');
+        rendered.push_back(c);
+      }
+      i += piece.size();
+    } else {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      const auto byte = static_cast<unsigned char>(absolute_path[i]);
+      rendered += '%';
+      rendered += kHex[byte >> 4];
+      rendered += kHex[byte & 15];
+      ++i;
+    }
+  }
+  const std::string script =
+      "tell application \"Finder\" to delete { POSIX file \"" + rendered + "\" }";
+  auto run = run_captured({"osascript", "-e", script});
+  if (!run) return failure(run.error());
+  if (run->exit_code != 0) {
+    return failure("exit code " + std::to_string(run->exit_code) +
+                   ": The AppleScript exited with error. stderr: " + lossy_utf8(run->standard_error));
+  }
+  return {};
+}
+
+std::span<const std::string_view> extra_system_prefixes() { return {}; }
+std::span<const std::string_view> extra_system_roots() { return {}; }
+
+}  // namespace orvc::platform

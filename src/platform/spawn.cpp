@@ -1,0 +1,99 @@
+#include "platform/spawn.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+
+#include "util/text.hpp"
+
+extern char** environ;
+
+namespace orvc::platform {
+namespace {
+
+struct Pipe {
+  int read_end = -1;
+  int write_end = -1;
+  ~Pipe() {
+    if (read_end >= 0) close(read_end);
+    if (write_end >= 0) close(write_end);
+  }
+};
+
+Status make_pipe(Pipe& p) {
+  int fds[2];
+  if (pipe(fds) != 0) return failure(os_error_text(errno));
+  fcntl(fds[0], F_SETFD, FD_CLOEXEC);
+  fcntl(fds[1], F_SETFD, FD_CLOEXEC);
+  p.read_end = fds[0];
+  p.write_end = fds[1];
+  return {};
+}
+
+// Reads both pipes to their end without letting either fill up and stall the child.
+void drain(int out_fd, int err_fd, std::string& out, std::string& err) {
+  std::array<pollfd, 2> fds = {pollfd{out_fd, POLLIN, 0}, pollfd{err_fd, POLLIN, 0}};
+  std::array<std::string*, 2> sinks = {&out, &err};
+  int open_count = 2;
+  std::array<char, 4096> buffer{};
+  while (open_count > 0) {
+    if (poll(fds.data(), fds.size(), -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    for (size_t i = 0; i < fds.size(); ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      const ssize_t n = read(fds[i].fd, buffer.data(), buffer.size());
+      if (n > 0) {
+        sinks[i]->append(buffer.data(), static_cast<size_t>(n));
+      } else if (n == 0 || errno != EINTR) {
+        fds[i].fd = -1;
+        --open_count;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+Result<ChildResult> run_captured(const std::vector<std::string>& argv) {
+  Pipe out, err;
+  ORVC_TRY(make_pipe(out));
+  ORVC_TRY(make_pipe(err));
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, out.write_end, 1);
+  posix_spawn_file_actions_adddup2(&actions, err.write_end, 2);
+
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+
+  pid_t pid = 0;
+  const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return failure(os_error_text(rc));
+
+  close(out.write_end);
+  out.write_end = -1;
+  close(err.write_end);
+  err.write_end = -1;
+
+  ChildResult result;
+  drain(out.read_end, err.read_end, result.standard_output, result.standard_error);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return failure(os_error_text(errno));
+  }
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+}  // namespace orvc::platform

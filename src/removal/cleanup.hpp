@@ -1,0 +1,23 @@
+#pragma once
+// The only way into removal: a list of paths and a cleanup type, moved to the user's Trash
+// after the safety rules, recorded as a history manifest.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "util/expected.hpp"
+
+namespace orvc::removal {
+
+struct CleanupRequest {
+  std::vector<std::string> paths;
+  std::string cleanup_type;  // "cli_delete", "cli_large_files" or "cli_dev_junk"
+};
+
+// Success with each trashed path's name in the Trash, or one failure message that the flow
+// prints after its own red title.
+using CleanupOutcome = Result<std::map<std::string, std::string>>;
+
+CleanupOutcome run_cleanup(const CleanupRequest& request);
+
+}  // namespace orvc::removal

@@ -1,0 +1,14 @@
+#pragma once
+// Whether a path lies inside a folder that a cloud provider keeps in sync.
+#include <optional>
+#include <string>
+
+namespace orvc::safety {
+
+// Reads HOME, the file system and ~/.dropbox/info.json. Thread-safe; nothing is cached.
+bool is_in_cloud_sync_folder(const std::string& path);
+
+// The rules for one already-normalised path and home folder.
+bool is_cloud_sync_path(const std::string& path, const std::optional<std::string>& home);
+
+}  // namespace orvc::safety

@@ -1,0 +1,119 @@
+#include "support/run_process.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace orvc::testing {
+namespace {
+
+std::vector<std::string> environment_of(const ProcessOptions& options) {
+  std::map<std::string, std::string> env = options.env;
+  if (!env.contains("PATH")) {
+    const char* path = std::getenv("PATH");
+    env["PATH"] = path ? path : "/usr/bin:/bin";
+  }
+  std::vector<std::string> out;
+  for (const auto& [k, v] : env) out.push_back(k + "=" + v);
+  return out;
+}
+
+[[noreturn]] void exec_child(const std::vector<std::string>& argv, const ProcessOptions& options) {
+  if (options.working_dir && chdir(options.working_dir->c_str()) != 0) _exit(126);
+  std::vector<std::string> env = environment_of(options);
+  std::vector<char*> args, envp;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+  // Look the program up on the child's own PATH.
+  for (const auto& e : env) {
+    if (e.rfind("PATH=", 0) == 0) setenv("PATH", e.c_str() + 5, 1);
+  }
+  execvpe(args[0], args.data(), envp.data());
+  _exit(127);
+}
+
+void read_all(std::vector<int> fds, std::vector<std::string*> sinks) {
+  std::vector<pollfd> polls;
+  for (int fd : fds) polls.push_back({fd, POLLIN, 0});
+  size_t open_count = polls.size();
+  std::array<char, 65536> buffer{};
+  while (open_count > 0) {
+    if (poll(polls.data(), polls.size(), -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    for (size_t i = 0; i < polls.size(); ++i) {
+      if (polls[i].fd < 0 || polls[i].revents == 0) continue;
+      const ssize_t n = read(polls[i].fd, buffer.data(), buffer.size());
+      if (n > 0) {
+        sinks[i]->append(buffer.data(), static_cast<size_t>(n));
+      } else if (n == 0 || errno != EINTR) {
+        close(polls[i].fd);
+        polls[i].fd = -1;
+        --open_count;
+      }
+    }
+  }
+}
+
+int wait_for(pid_t pid) {
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+ProcessResult run_program(const std::vector<std::string>& argv, const ProcessOptions& options) {
+  ProcessResult result;
+  if (options.stdout_is_terminal) {
+    int master = -1;
+    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid == 0) exec_child(argv, options);
+    // A pty reports EIO once the child has gone; that ends the read.
+    read_all({master}, {&result.out});
+    result.exit_code = wait_for(pid);
+    return result;
+  }
+  int out_pipe[2], err_pipe[2];
+  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return result;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null_fd = open("/dev/null", O_RDONLY);
+    dup2(null_fd, 0);
+    dup2(out_pipe[1], 1);
+    dup2(err_pipe[1], 2);
+    close(out_pipe[0]);
+    close(err_pipe[0]);
+    exec_child(argv, options);
+  }
+  close(out_pipe[1]);
+  close(err_pipe[1]);
+  read_all({out_pipe[0], err_pipe[0]}, {&result.out, &result.err});
+  result.exit_code = wait_for(pid);
+  return result;
+}
+
+ProcessResult run_orvc(const std::vector<std::string>& args, const std::string& home,
+                       std::map<std::string, std::string> extra_env) {
+  ProcessOptions options;
+  options.env = {{"HOME", home}, {"XDG_DATA_HOME", home + "/.local/share"}, {"NO_COLOR", "1"}};
+  for (auto& [k, v] : extra_env) options.env[k] = v;
+  options.working_dir = home;
+  std::vector<std::string> argv = {ORVC_BINARY};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return run_program(argv, options);
+}
+
+}  // namespace orvc::testing

@@ -1,0 +1,131 @@
+#include "support/temp_home.hpp"
+
+#include <fcntl.h>
+#include <ftw.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace orvc::testing {
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/orvc-test-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  if (!mkdtemp(buffer.data())) {
+    ADD_FAILURE() << "mkdtemp failed: " << std::strerror(errno);
+    std::abort();
+  }
+  char* resolved = realpath(buffer.data(), nullptr);
+  path_ = resolved;
+  std::free(resolved);
+}
+
+TempDir::~TempDir() { remove_tree(path_); }
+
+void make_dirs(const std::string& path) {
+  for (size_t pos = 1; pos <= path.size(); ++pos) {
+    if (pos == path.size() || path[pos] == '/') {
+      const std::string prefix = path.substr(0, pos);
+      if (mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST) {
+        FAIL() << "mkdir " << prefix << ": " << std::strerror(errno);
+      }
+    }
+  }
+}
+
+static void make_parent(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash != std::string::npos && slash > 0) make_dirs(path.substr(0, slash));
+}
+
+void write_file(const std::string& path, const std::string& content) {
+  make_parent(path);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  ASSERT_TRUE(out) << "cannot write " << path;
+  out << content;
+}
+
+void write_sized_file(const std::string& path, uint64_t size, unsigned seed) {
+  make_parent(path);
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0) << "cannot create " << path << ": " << std::strerror(errno);
+  std::vector<unsigned char> chunk(1 << 16);
+  uint64_t written = 0;
+  while (written < size) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(chunk.size(), size - written));
+    for (size_t i = 0; i < n; ++i) chunk[i] = static_cast<unsigned char>(((written + i) * 31 + seed) & 0xff);
+    ASSERT_EQ(::write(fd, chunk.data(), n), static_cast<ssize_t>(n));
+    written += n;
+  }
+  close(fd);
+}
+
+void make_symlink(const std::string& target, const std::string& link) {
+  make_parent(link);
+  ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0) << std::strerror(errno);
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+bool exists_no_follow(const std::string& path) {
+  struct stat st{};
+  return lstat(path.c_str(), &st) == 0;
+}
+
+namespace {
+thread_local uint64_t tree_total = 0;
+int add_blocks(const char*, const struct stat* st, int, struct FTW*) {
+  tree_total += static_cast<uint64_t>(st->st_blocks) * 512;
+  return 0;
+}
+int remove_entry(const char* path, const struct stat* st, int type, struct FTW*) {
+  if (type == FTW_DP || type == FTW_D || type == FTW_DNR) {
+    chmod(path, 0700);
+    return rmdir(path) == 0 ? 0 : 0;
+  }
+  (void)st;
+  unlink(path);
+  return 0;
+}
+int unlock_entry(const char* path, const struct stat* st, int type, struct FTW*) {
+  if (type == FTW_D || type == FTW_DNR) chmod(path, 0700);
+  (void)st;
+  return 0;
+}
+}  // namespace
+
+uint64_t allocated_bytes(const std::string& path) {
+  tree_total = 0;
+  nftw(path.c_str(), add_blocks, 64, FTW_PHYS | FTW_MOUNT);
+  return tree_total;
+}
+
+void set_mtime(const std::string& path, int64_t seconds_since_epoch) {
+  struct timespec times[2];
+  times[0].tv_sec = seconds_since_epoch;
+  times[0].tv_nsec = 0;
+  times[1] = times[0];
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << std::strerror(errno);
+}
+
+void remove_tree(const std::string& path) {
+  if (path.empty() || path == "/") return;
+  nftw(path.c_str(), unlock_entry, 64, FTW_PHYS);
+  nftw(path.c_str(), remove_entry, 64, FTW_PHYS | FTW_DEPTH);
+}
+
+}  // namespace orvc::testing
