@@ -1,0 +1,34 @@
+#pragma once
+// The shared crawl of the large-file and duplicate finders: one record per regular file under
+// the roots, in a fixed order (roots in order; within a folder, listing order, depth first).
+// Never follows symbolic links, never crosses into another file system, never reads content.
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvc::scan {
+
+enum class GitState { OutsideRepository, Ignored, Tracked };
+
+struct CollectedFile {
+  std::optional<int64_t> modified_secs;
+  std::string path;
+  uint64_t size = 0;
+  GitState git = GitState::OutsideRepository;
+};
+
+// Optional early filter on a regular file's metadata: files it rejects are never recorded,
+// which keeps memory small on large trees. The order of the kept records is unchanged.
+using FileFilter = std::function<bool(const struct stat&)>;
+
+std::vector<CollectedFile> collect_files(const std::vector<std::string>& roots,
+                                         const std::vector<std::string>& skip_names,
+                                         bool git_detection, const std::atomic<bool>& cancel_flag,
+                                         const FileFilter& keep = {});
+
+}  // namespace orvc::scan
