@@ -20,12 +20,24 @@ bool color_enabled();
 
 std::string paint(std::string_view code, std::string_view text);
 
-inline std::string bold(std::string_view t) { return paint(paint_code::kBold, t); }
-inline std::string dim(std::string_view t) { return paint(paint_code::kDim, t); }
-inline std::string red(std::string_view t) { return paint(paint_code::kRed, t); }
-inline std::string green(std::string_view t) { return paint(paint_code::kGreen, t); }
-inline std::string yellow(std::string_view t) { return paint(paint_code::kYellow, t); }
-inline std::string cyan(std::string_view t) { return paint(paint_code::kCyan, t); }
+inline std::string bold(std::string_view t) {
+  return paint(paint_code::kBold, t);
+}
+inline std::string dim(std::string_view t) {
+  return paint(paint_code::kDim, t);
+}
+inline std::string red(std::string_view t) {
+  return paint(paint_code::kRed, t);
+}
+inline std::string green(std::string_view t) {
+  return paint(paint_code::kGreen, t);
+}
+inline std::string yellow(std::string_view t) {
+  return paint(paint_code::kYellow, t);
+}
+inline std::string cyan(std::string_view t) {
+  return paint(paint_code::kCyan, t);
+}
 
 // "0 B", "512 B", "1.5 KB", "1024.0 KB", "16384.0 PB".
 std::string format_size(uint64_t bytes);

@@ -1,3 +1,5 @@
 #include "cli/runtime.hpp"
 
-int main(int argc, char** argv) { return orvc::cli::run_program(argc, argv); }
+int main(int argc, char** argv) {
+  return orvc::cli::run_program(argc, argv);
+}

@@ -20,7 +20,9 @@ std::optional<uint64_t> parse_unsigned(std::string_view text) {
   return value;
 }
 
-std::string default_path() { return home_folder().value_or("."); }
+std::string default_path() {
+  return home_folder().value_or(".");
+}
 
 // "--path <dir>" is the only option of scan and duplicates.
 Result<std::string> read_path_option(const std::vector<std::string>& args) {

@@ -2,6 +2,8 @@
 
 namespace orvc::cli {
 
-int run_delete(const Delete&) { return 0; }
+int run_delete(const Delete&) {
+  return 0;
+}
 
 }  // namespace orvc::cli

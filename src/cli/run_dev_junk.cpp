@@ -2,6 +2,8 @@
 
 namespace orvc::cli {
 
-int run_dev_junk(const DevJunk&) { return 0; }
+int run_dev_junk(const DevJunk&) {
+  return 0;
+}
 
 }  // namespace orvc::cli

@@ -2,6 +2,8 @@
 
 namespace orvc::cli {
 
-int run_diff(const Diff&) { return 0; }
+int run_diff(const Diff&) {
+  return 0;
+}
 
 }  // namespace orvc::cli

@@ -2,6 +2,8 @@
 
 namespace orvc::cli {
 
-int run_duplicates(const Duplicates&) { return 0; }
+int run_duplicates(const Duplicates&) {
+  return 0;
+}
 
 }  // namespace orvc::cli

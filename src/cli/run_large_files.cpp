@@ -2,6 +2,8 @@
 
 namespace orvc::cli {
 
-int run_large_files(const LargeFiles&) { return 0; }
+int run_large_files(const LargeFiles&) {
+  return 0;
+}
 
 }  // namespace orvc::cli

@@ -31,9 +31,9 @@ Status full_flush(int fd);
 // Linux it is the freedesktop trash, $XDG_DATA_HOME/Trash (default HOME/.local/share/Trash),
 // with `files` and `info` sub-folders and a .trashinfo record per item.
 struct TrashLocation {
-  std::string root;                  // folder that holds the Trash (never entered by crawls)
-  std::string files;                 // where trashed items go
-  std::optional<std::string> info;   // where .trashinfo records go, when the platform keeps them
+  std::string root;                 // folder that holds the Trash (never entered by crawls)
+  std::string files;                // where trashed items go
+  std::optional<std::string> info;  // where .trashinfo records go, when the platform keeps them
 };
 std::optional<TrashLocation> user_trash(const std::string& home);
 

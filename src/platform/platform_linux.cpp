@@ -23,7 +23,7 @@ std::optional<unsigned> online_processors() {
 
 std::optional<std::string> password_database_home() {
   std::array<char, 16384> buffer{};
-  struct passwd entry{};
+  struct passwd entry {};
   struct passwd* found = nullptr;
   if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found) {
     return std::nullopt;
@@ -32,7 +32,9 @@ std::optional<std::string> password_database_home() {
   return std::string(found->pw_dir);
 }
 
-bool is_dataless(const struct stat&) { return false; }
+bool is_dataless(const struct stat&) {
+  return false;
+}
 
 void lower_thread_io_priority() {
   // ioprio_set(IOPRIO_WHO_PROCESS, this thread, best-effort class, lowest level).
@@ -83,7 +85,11 @@ constexpr std::array<std::string_view, 5> kExtraRoots = {"/home", "/root", "/mnt
                                                          "/srv"};
 }  // namespace
 
-std::span<const std::string_view> extra_system_prefixes() { return kExtraPrefixes; }
-std::span<const std::string_view> extra_system_roots() { return kExtraRoots; }
+std::span<const std::string_view> extra_system_prefixes() {
+  return kExtraPrefixes;
+}
+std::span<const std::string_view> extra_system_roots() {
+  return kExtraRoots;
+}
 
 }  // namespace orvc::platform

@@ -22,7 +22,7 @@ std::optional<unsigned> online_processors() {
 
 std::optional<std::string> password_database_home() {
   std::array<char, 16384> buffer{};
-  struct passwd entry{};
+  struct passwd entry {};
   struct passwd* found = nullptr;
   if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found) {
     return std::nullopt;
@@ -64,7 +64,8 @@ Status trash_service_delete(const std::string& absolute_path) {
            valid < 4) {
       ++valid;
     }
-    const std::string_view piece(absolute_path.data() + i, std::min(valid, absolute_path.size() - i));
+    const std::string_view piece(absolute_path.data() + i,
+                                 std::min(valid, absolute_path.size() - i));
     if (is_valid_utf8(piece)) {
       for (char c : piece) {
         if (c == '\\' || c == '"') rendered.push_back('\\');
@@ -85,13 +86,18 @@ Status trash_service_delete(const std::string& absolute_path) {
   auto run = run_captured({"osascript", "-e", script});
   if (!run) return failure(run.error());
   if (run->exit_code != 0) {
-    return failure("exit code " + std::to_string(run->exit_code) +
-                   ": The AppleScript exited with error. stderr: " + lossy_utf8(run->standard_error));
+    return failure(
+        "exit code " + std::to_string(run->exit_code) +
+        ": The AppleScript exited with error. stderr: " + lossy_utf8(run->standard_error));
   }
   return {};
 }
 
-std::span<const std::string_view> extra_system_prefixes() { return {}; }
-std::span<const std::string_view> extra_system_roots() { return {}; }
+std::span<const std::string_view> extra_system_prefixes() {
+  return {};
+}
+std::span<const std::string_view> extra_system_roots() {
+  return {};
+}
 
 }  // namespace orvc::platform

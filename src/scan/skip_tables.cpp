@@ -15,7 +15,8 @@ bool is_skipped_name(std::string_view name) {
 
 bool is_skipped_path(std::string_view path) {
   if (path.size() > kLongestSkipPath) return false;
-  return std::ranges::any_of(WALK_SKIP_PATHS, [&](std::string_view entry) { return entry == path; });
+  return std::ranges::any_of(WALK_SKIP_PATHS,
+                             [&](std::string_view entry) { return entry == path; });
 }
 
 }  // namespace orvc::scan

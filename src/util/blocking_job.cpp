@@ -21,8 +21,8 @@ Status run_on_job_thread(const std::function<void()>& body) {
   pthread_attr_init(&attributes);
   pthread_attr_setstacksize(&attributes, kJobStackBytes);
   pthread_t thread;
-  const int rc = pthread_create(&thread, &attributes, trampoline,
-                                const_cast<std::function<void()>*>(&body));
+  const int rc =
+      pthread_create(&thread, &attributes, trampoline, const_cast<std::function<void()>*>(&body));
   pthread_attr_destroy(&attributes);
   if (rc != 0) return failure(std::string("cannot start a job thread: ") + std::strerror(rc));
   pthread_join(thread, nullptr);

@@ -18,11 +18,11 @@ inline std::unexpected<std::string> failure(std::string message) {
 
 // Passes a failure up to the caller; otherwise yields the value. (g++ 12's std::expected has
 // no monadic operations yet; this GNU statement expression stands in for them.)
-#define ORVC_TRY(expr)                                         \
-  __extension__({                                              \
-    auto&& orvc_try_result_ = (expr);                          \
-    if (!orvc_try_result_) {                                   \
+#define ORVC_TRY(expr)                                             \
+  __extension__({                                                  \
+    auto&& orvc_try_result_ = (expr);                              \
+    if (!orvc_try_result_) {                                       \
       return std::unexpected(std::move(orvc_try_result_).error()); \
-    }                                                          \
-    std::move(orvc_try_result_).value();                       \
+    }                                                              \
+    std::move(orvc_try_result_).value();                           \
   })

@@ -38,9 +38,10 @@ size_t utf8_sequence_length(std::string_view s, size_t i) {
 // How many bytes a maximal invalid prefix covers (one replacement character each).
 size_t invalid_run_length(std::string_view s, size_t i) {
   const unsigned char c = static_cast<unsigned char>(s[i]);
-  size_t expected = (c >= 0xC2 && c <= 0xDF) ? 2 : (c >= 0xE0 && c <= 0xEF) ? 3
-                    : (c >= 0xF0 && c <= 0xF4)                              ? 4
-                                                                            : 1;
+  size_t expected = (c >= 0xC2 && c <= 0xDF)   ? 2
+                    : (c >= 0xE0 && c <= 0xEF) ? 3
+                    : (c >= 0xF0 && c <= 0xF4) ? 4
+                                               : 1;
   size_t k = 1;
   while (k < expected && i + k < s.size()) {
     const unsigned char n = static_cast<unsigned char>(s[i + k]);
@@ -83,7 +84,9 @@ std::string lossy_utf8(std::string_view bytes) {
   return out;
 }
 
-char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char ascii_lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 std::string ascii_lower(std::string_view text) {
   std::string out(text);

@@ -18,7 +18,8 @@ struct ProcessOptions {
   // The environment is exactly this (plus PATH from the parent unless given); nothing leaks in.
   std::map<std::string, std::string> env;
   std::optional<std::string> working_dir;
-  bool stdout_is_terminal = false;  // run under a pseudo-terminal (stdout and stderr merged into out)
+  bool stdout_is_terminal =
+      false;  // run under a pseudo-terminal (stdout and stderr merged into out)
 };
 
 ProcessResult run_program(const std::vector<std::string>& argv, const ProcessOptions& options);

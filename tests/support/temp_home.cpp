@@ -29,7 +29,9 @@ TempDir::TempDir() {
   std::free(resolved);
 }
 
-TempDir::~TempDir() { remove_tree(path_); }
+TempDir::~TempDir() {
+  remove_tree(path_);
+}
 
 void make_dirs(const std::string& path) {
   for (size_t pos = 1; pos <= path.size(); ++pos) {
@@ -62,7 +64,8 @@ void write_sized_file(const std::string& path, uint64_t size, unsigned seed) {
   uint64_t written = 0;
   while (written < size) {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(chunk.size(), size - written));
-    for (size_t i = 0; i < n; ++i) chunk[i] = static_cast<unsigned char>(((written + i) * 31 + seed) & 0xff);
+    for (size_t i = 0; i < n; ++i)
+      chunk[i] = static_cast<unsigned char>(((written + i) * 31 + seed) & 0xff);
     ASSERT_EQ(::write(fd, chunk.data(), n), static_cast<ssize_t>(n));
     written += n;
   }
@@ -82,7 +85,7 @@ std::string read_file(const std::string& path) {
 }
 
 bool exists_no_follow(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return lstat(path.c_str(), &st) == 0;
 }
 
@@ -119,7 +122,8 @@ void set_mtime(const std::string& path, int64_t seconds_since_epoch) {
   times[0].tv_sec = seconds_since_epoch;
   times[0].tv_nsec = 0;
   times[1] = times[0];
-  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << std::strerror(errno);
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0)
+      << std::strerror(errno);
 }
 
 void remove_tree(const std::string& path) {

@@ -1,0 +1,155 @@
+#include "scan/disk_sweep.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <oneapi/tbb/parallel_for.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/platform.hpp"
+#include "scan/skip_tables.hpp"
+#include "util/text.hpp"
+
+namespace orvc::scan {
+namespace {
+
+uint64_t saturating_add(uint64_t a, uint64_t b) {
+  return a > UINT64_MAX - b ? UINT64_MAX : a + b;
+}
+
+uint64_t allocated_bytes(const struct stat& st) {
+  const auto blocks = static_cast<uint64_t>(st.st_blocks);
+  return blocks > UINT64_MAX / 512 ? UINT64_MAX : blocks * 512;
+}
+
+struct Sweep {
+  const SweepOptions& options;
+  dev_t root_device;
+
+  bool keeps_list(unsigned depth) const {
+    return !options.children_depth || depth + 1 <= *options.children_depth;
+  }
+};
+
+// One listing entry after its metadata call. `node` holds the measured entry.
+struct Child {
+  bool measured = false;
+  DiskNode node;
+};
+
+DiskNode measure_folder(int fd, std::string raw_path, unsigned depth, const Sweep& sweep);
+
+DiskNode measure_leaf(const struct stat& st) {
+  DiskNode node;
+  node.size = static_cast<uint64_t>(std::max<off_t>(st.st_size, 0));
+  node.allocated = allocated_bytes(st);
+  return node;
+}
+
+// Measures one listing entry relative to its folder's descriptor; false when it is left out.
+bool measure_child(int dir_fd, const std::string& name, std::string raw_path, unsigned depth,
+                   const Sweep& sweep, DiskNode& out) {
+  struct stat st {};
+  if (fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  if (S_ISDIR(st.st_mode)) {
+    if (sweep.options.same_device && st.st_dev != sweep.root_device) return false;
+    const int fd = openat(dir_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    out = measure_folder(fd, std::move(raw_path), depth, sweep);
+    return true;
+  }
+  if (platform::is_dataless(st)) return false;
+  if (S_ISREG(st.st_mode) && st.st_size > 0 && st.st_blocks == 0) return false;
+  out = measure_leaf(st);
+  return true;
+}
+
+std::vector<std::string> list_names(DIR* dir, const std::string& raw_path) {
+  std::vector<std::string> names;
+  const bool check_paths = !raw_path.empty() && raw_path.size() < kLongestSkipPath;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    if (is_skipped_name(name)) continue;
+    if (check_paths && is_skipped_path(join_path(raw_path, name))) continue;
+    names.emplace_back(name);
+  }
+  return names;
+}
+
+void sort_largest_first(std::vector<DiskNode>& nodes) {
+  std::ranges::stable_sort(nodes, [](const DiskNode& a, const DiskNode& b) {
+    if (a.allocated != b.allocated) return a.allocated > b.allocated;
+    return a.size > b.size;
+  });
+}
+
+// Takes ownership of `fd`. `raw_path` is the folder's path as bytes, or empty when nothing
+// below needs it (no kept lists and no skip path can match any more).
+DiskNode measure_folder(int fd, std::string raw_path, unsigned depth, const Sweep& sweep) {
+  DiskNode folder;
+  folder.is_dir = true;
+  folder.children.emplace();
+  DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
+  if (!dir) {
+    if (fd >= 0) close(fd);
+    folder.unreadable = true;
+    return folder;
+  }
+  const std::vector<std::string> names = list_names(dir, raw_path);
+  const bool keep_list = sweep.keeps_list(depth);
+  const bool child_paths_needed = !raw_path.empty() && (keep_list || sweep.keeps_list(depth + 1) ||
+                                                        raw_path.size() < kLongestSkipPath);
+
+  std::vector<Child> children(names.size());
+  const int dir_fd = dirfd(dir);
+  tbb::parallel_for(size_t{0}, names.size(), [&](size_t i) {
+    std::string child_path = child_paths_needed ? join_path(raw_path, names[i]) : std::string();
+    children[i].measured =
+        measure_child(dir_fd, names[i], std::move(child_path), depth + 1, sweep, children[i].node);
+  });
+  closedir(dir);
+
+  for (const Child& child : children) {
+    if (!child.measured) continue;
+    folder.size = saturating_add(folder.size, child.node.size);
+    folder.allocated = saturating_add(folder.allocated, child.node.allocated);
+  }
+  if (!keep_list) return folder;
+
+  for (size_t i = 0; i < children.size(); ++i) {
+    Child& child = children[i];
+    if (!child.measured) continue;
+    if (!child.node.is_dir && sweep.options.min_child_size > 0 &&
+        child.node.size < sweep.options.min_child_size) {
+      continue;
+    }
+    child.node.path = lossy_utf8(join_path(raw_path, names[i]));
+    folder.children->push_back(std::move(child.node));
+  }
+  sort_largest_first(*folder.children);
+  return folder;
+}
+
+}  // namespace
+
+Result<DiskNode> disk_sweep(const std::string& root, const SweepOptions& options) {
+  struct stat st {};
+  if (lstat(root.c_str(), &st) != 0) {
+    return failure("Cannot access '" + root + "': " + os_error_text(errno));
+  }
+  const Sweep sweep{options, st.st_dev};
+  DiskNode node;
+  if (S_ISDIR(st.st_mode)) {
+    const int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    node = measure_folder(fd, root.empty() ? std::string(".") : root, 0, sweep);
+  } else {
+    node = measure_leaf(st);
+  }
+  node.path = root;
+  return node;
+}
+
+}  // namespace orvc::scan
