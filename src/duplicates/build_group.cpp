@@ -1,0 +1,58 @@
+#include <algorithm>
+#include <limits>
+#include <string_view>
+
+#include "duplicates/duplicate_group.hpp"
+#include "util/text.hpp"
+
+namespace orvc::duplicates {
+
+DuplicateGroup build_group(std::string hash, uint64_t size,
+                           std::vector<DuplicateCandidate> members) {
+  constexpr int64_t kNoTime = std::numeric_limits<int64_t>::max();
+  size_t keep_index = 0;
+  for (size_t i = 1; i < members.size(); ++i) {
+    if (members[i].modified_secs.value_or(kNoTime) <
+        members[keep_index].modified_secs.value_or(kNoTime)) {
+      keep_index = i;
+    }
+  }
+
+  DuplicateGroup group;
+  group.hash = std::move(hash);
+  group.size = size;
+  if (members.empty()) return group;
+  group.keep = std::move(members[keep_index]);
+  members.erase(members.begin() + static_cast<std::ptrdiff_t>(keep_index));
+  group.duplicates = std::move(members);
+
+  const uint64_t copies = group.duplicates.size();
+  uint64_t product = 0;
+  group.reclaimable_bytes = __builtin_mul_overflow(size, copies, &product)
+                                ? std::numeric_limits<uint64_t>::max()
+                                : product;
+  return group;
+}
+
+void sort_by_reclaimable(std::vector<DuplicateGroup>& groups) {
+  std::stable_sort(groups.begin(), groups.end(), [](const auto& a, const auto& b) {
+    return a.reclaimable_bytes > b.reclaimable_bytes;
+  });
+}
+
+std::string file_name_of(std::string_view path) {
+  // Trailing slashes and "." components do not end a path; ".." or the root is no name.
+  while (true) {
+    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    const auto slash = path.rfind('/');
+    const std::string_view last = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    if (last == "." && slash != std::string_view::npos) {
+      path = path.substr(0, slash);
+      continue;
+    }
+    if (last.empty() || last == "." || last == "..") return {};
+    return lossy_utf8(last);
+  }
+}
+
+}  // namespace orvc::duplicates

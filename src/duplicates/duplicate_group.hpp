@@ -1,0 +1,46 @@
+#pragma once
+// The records the duplicate finder returns, and how one set of identical files becomes a group.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvc::duplicates {
+
+// One file taking part in the search.
+struct DuplicateCandidate {
+  std::optional<int64_t> modified_secs;
+  std::string path;
+  std::string name;  // last path component as UTF-8 (lossy); empty when there is no normal name
+  uint64_t size = 0;
+  bool git_tracked = false;
+};
+
+// Two or more files found identical; `keep` is the copy proposed for keeping.
+struct DuplicateGroup {
+  DuplicateCandidate keep;
+  std::string hash;  // 64 lower-case hex digits of the last stage the group passed
+  std::vector<DuplicateCandidate> duplicates;
+  uint64_t size = 0;
+  uint64_t reclaimable_bytes = 0;
+};
+
+// Candidates of one exact size, in discovery order.
+struct SizeGroup {
+  uint64_t size = 0;
+  std::vector<DuplicateCandidate> members;
+};
+using SizeGroups = std::vector<SizeGroup>;
+
+// Keeps the oldest member (no time counts as newest); ties go to the earliest listed.
+DuplicateGroup build_group(std::string hash, uint64_t size,
+                           std::vector<DuplicateCandidate> members);
+
+// Largest `reclaimable_bytes` first; equal values keep their order.
+void sort_by_reclaimable(std::vector<DuplicateGroup>& groups);
+
+// The path's last component as shown in a candidate's `name`.
+std::string file_name_of(std::string_view path);
+
+}  // namespace orvc::duplicates

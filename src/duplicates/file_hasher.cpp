@@ -1,0 +1,124 @@
+#include "duplicates/file_hasher.hpp"
+
+#include <blake3.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <new>
+
+namespace orvc::duplicates {
+namespace {
+
+// Large enough to read a whole small file for the sample stage in one call.
+constexpr size_t kBufferBytes = kWholeSampleLimit;
+constexpr size_t kBufferAlignment = 4096;
+
+// Exactly `length` bytes at `offset`; false on a read error or an early end of file.
+bool read_exactly(int fd, uint8_t* into, uint64_t length, uint64_t offset) {
+  while (length > 0) {
+    const ssize_t got = pread(fd, into, length, static_cast<off_t>(offset));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (got == 0) return false;
+    into += got;
+    length -= static_cast<uint64_t>(got);
+    offset += static_cast<uint64_t>(got);
+  }
+  return true;
+}
+
+class ScopedFd {
+ public:
+  explicit ScopedFd(int fd) : fd_(fd) {}
+  ~ScopedFd() {
+    if (fd_ >= 0) close(fd_);
+  }
+  ScopedFd(const ScopedFd&) = delete;
+  ScopedFd& operator=(const ScopedFd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+void FileHasher::FreeBuffer::operator()(uint8_t* p) const {
+  std::free(p);
+}
+
+FileHasher::FileHasher() {
+  void* memory = std::aligned_alloc(kBufferAlignment, kBufferBytes);
+  if (!memory) throw std::bad_alloc();
+  buffer_.reset(static_cast<uint8_t*>(memory));
+}
+
+std::optional<Digest> FileHasher::hash(const std::string& path, uint64_t expected_size,
+                                       HashStage stage) {
+  // O_NONBLOCK: should a FIFO or device have taken the file's place, opening must not wait.
+  const ScopedFd file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (file.get() < 0) return std::nullopt;
+  struct stat metadata {};
+  if (fstat(file.get(), &metadata) != 0 || !S_ISREG(metadata.st_mode) ||
+      static_cast<uint64_t>(metadata.st_size) != expected_size) {
+    return std::nullopt;
+  }
+  const uint64_t size = expected_size;
+  uint8_t* buffer = buffer_.get();
+
+  blake3_hasher hasher;
+  blake3_hasher_init(&hasher);
+  const auto feed = [&](uint64_t length, uint64_t offset) {
+    if (!read_exactly(file.get(), buffer, length, offset)) return false;
+    blake3_hasher_update(&hasher, buffer, length);
+    return true;
+  };
+
+  switch (stage) {
+    case HashStage::Prefix:
+      if (size > 0 && !feed(std::min(size, kPrefixBytes), 0)) return std::nullopt;
+      break;
+    case HashStage::Sample: {
+      uint8_t size_le[8];
+      for (int i = 0; i < 8; ++i) size_le[i] = static_cast<uint8_t>(size >> (8 * i));
+      blake3_hasher_update(&hasher, size_le, sizeof size_le);
+      if (size > kWholeSampleLimit) {
+        if (!feed(kSampleWindowBytes, 0) ||
+            !feed(kSampleWindowBytes, size / 2 - kSampleWindowBytes / 2) ||
+            !feed(kSampleWindowBytes, size - kSampleWindowBytes)) {
+          return std::nullopt;
+        }
+      } else if (size > 0 && !feed(size, 0)) {
+        return std::nullopt;
+      }
+      break;
+    }
+    case HashStage::Content:
+      for (uint64_t offset = 0; offset < size; offset += kContentChunkBytes) {
+        if (!feed(std::min(kContentChunkBytes, size - offset), offset)) return std::nullopt;
+      }
+      break;
+  }
+
+  Digest digest;
+  blake3_hasher_finalize(&hasher, digest.data(), digest.size());
+  return digest;
+}
+
+std::string to_hex(const Digest& digest) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text(digest.size() * 2, '0');
+  for (size_t i = 0; i < digest.size(); ++i) {
+    text[2 * i] = kDigits[digest[i] >> 4];
+    text[2 * i + 1] = kDigits[digest[i] & 0xf];
+  }
+  return text;
+}
+
+}  // namespace orvc::duplicates

@@ -1,0 +1,43 @@
+#pragma once
+// Reads one file's bytes for one hashing stage and digests them with BLAKE3. Each hashing
+// thread owns one FileHasher, so its read buffer is allocated once and reused for every file.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace orvc::duplicates {
+
+enum class HashStage {
+  Prefix,   // the first min(S, 4096) bytes
+  Sample,   // S as 8 little-endian bytes, then three 128 KiB windows, or the whole file up to 384
+            // KiB
+  Content,  // the whole file, in 64 KiB reads
+};
+
+inline constexpr uint64_t kPrefixBytes = 4096;
+inline constexpr uint64_t kSampleWindowBytes = 131072;
+inline constexpr uint64_t kWholeSampleLimit = 3 * kSampleWindowBytes;
+inline constexpr uint64_t kContentChunkBytes = 65536;
+
+using Digest = std::array<uint8_t, 32>;
+
+std::string to_hex(const Digest& digest);
+
+class FileHasher {
+ public:
+  FileHasher();
+
+  // The stage's digest, or nothing when the path is no longer a regular file of
+  // `expected_size` bytes (links are not followed) or any read comes up short.
+  std::optional<Digest> hash(const std::string& path, uint64_t expected_size, HashStage stage);
+
+ private:
+  struct FreeBuffer {
+    void operator()(uint8_t* p) const;
+  };
+  std::unique_ptr<uint8_t, FreeBuffer> buffer_;
+};
+
+}  // namespace orvc::duplicates

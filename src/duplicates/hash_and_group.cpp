@@ -1,0 +1,106 @@
+#include "duplicates/hash_and_group.hpp"
+
+#include <cstring>
+#include <unordered_map>
+
+#include "duplicates/hashing_pool.hpp"
+#include "platform/platform.hpp"
+
+namespace orvc::duplicates {
+namespace {
+
+// Members that agree so far, with the digest of the last stage they passed.
+struct Bucket {
+  uint64_t size = 0;
+  Digest digest{};
+  std::vector<const DuplicateCandidate*> members;
+};
+
+struct BucketKey {
+  uint64_t size;
+  Digest digest;
+  bool operator==(const BucketKey&) const = default;
+};
+
+struct BucketKeyHash {
+  size_t operator()(const BucketKey& key) const {
+    // The digest is already uniformly distributed; eight of its bytes make a good hash.
+    uint64_t prefix;
+    std::memcpy(&prefix, key.digest.data(), sizeof prefix);
+    return prefix ^ (key.size * 0x9E3779B97F4A7C15ull);
+  }
+};
+
+// Hashes every member of `buckets` for `stage` and regroups by (size, digest). Buckets come
+// out in order of first appearance, members in the order they went in; singletons are dropped.
+std::vector<Bucket> hash_and_regroup(const std::vector<Bucket>& buckets, HashStage stage,
+                                     unsigned permits, const std::atomic<bool>& cancel_flag) {
+  std::vector<HashJob> jobs;
+  std::vector<const DuplicateCandidate*> members;
+  for (const auto& bucket : buckets) {
+    for (const auto* member : bucket.members) {
+      jobs.push_back({&member->path, bucket.size});
+      members.push_back(member);
+    }
+  }
+  const auto digests = hash_files(jobs, stage, permits, cancel_flag);
+
+  std::vector<Bucket> regrouped;
+  std::unordered_map<BucketKey, size_t, BucketKeyHash> index_of;
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    if (!digests[i]) continue;
+    const BucketKey key{jobs[i].size, *digests[i]};
+    const auto [slot, inserted] = index_of.try_emplace(key, regrouped.size());
+    if (inserted) regrouped.push_back({key.size, key.digest, {}});
+    regrouped[slot->second].members.push_back(members[i]);
+  }
+  std::erase_if(regrouped, [](const Bucket& b) { return b.members.size() < 2; });
+  return regrouped;
+}
+
+DuplicateGroup group_of(const Bucket& bucket) {
+  std::vector<DuplicateCandidate> members;
+  members.reserve(bucket.members.size());
+  for (const auto* member : bucket.members) members.push_back(*member);
+  return build_group(to_hex(bucket.digest), bucket.size, std::move(members));
+}
+
+}  // namespace
+
+std::vector<DuplicateGroup> hash_and_group(const SizeGroups& size_groups,
+                                           const std::atomic<bool>& cancel_flag) {
+  return hash_and_group(size_groups, cancel_flag, hashing_permits(platform::online_processors()));
+}
+
+std::vector<DuplicateGroup> hash_and_group(const SizeGroups& size_groups,
+                                           const std::atomic<bool>& cancel_flag, unsigned permits) {
+  std::vector<DuplicateGroup> result;
+  if (cancel_flag.load()) return result;
+
+  std::vector<Bucket> unhashed;
+  for (const auto& group : size_groups) {
+    Bucket bucket{group.size, {}, {}};
+    for (const auto& member : group.members) bucket.members.push_back(&member);
+    if (!bucket.members.empty()) unhashed.push_back(std::move(bucket));
+  }
+  if (unhashed.empty()) return result;
+
+  // A prefix of a file of at most 4096 bytes is the whole file: such groups are final.
+  std::vector<Bucket> to_sample;
+  for (auto& bucket : hash_and_regroup(unhashed, HashStage::Prefix, permits, cancel_flag)) {
+    if (bucket.size <= kPrefixBytes) {
+      result.push_back(group_of(bucket));
+    } else {
+      to_sample.push_back(std::move(bucket));
+    }
+  }
+  const auto sampled = hash_and_regroup(to_sample, HashStage::Sample, permits, cancel_flag);
+  for (const auto& bucket : hash_and_regroup(sampled, HashStage::Content, permits, cancel_flag)) {
+    result.push_back(group_of(bucket));
+  }
+
+  sort_by_reclaimable(result);
+  return result;
+}
+
+}  // namespace orvc::duplicates

@@ -1,0 +1,29 @@
+#pragma once
+// Runs the hashing jobs of one stage on blocking threads at low disk priority. The number of
+// threads is the search's permit count, so at most that many files are read at once.
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "duplicates/file_hasher.hpp"
+
+namespace orvc::duplicates {
+
+struct HashJob {
+  const std::string* path;
+  uint64_t size;  // the crawled size; a file of another size now yields no digest
+};
+
+// 4 per online processor, clamped to 8..64; 16 when the count is unknown.
+unsigned hashing_permits(std::optional<unsigned> online_processors);
+
+// One result per job, in job order. A job that fails, or has not begun when `cancel_flag` is
+// set, yields nothing.
+std::vector<std::optional<Digest>> hash_files(std::span<const HashJob> jobs, HashStage stage,
+                                              unsigned permits,
+                                              const std::atomic<bool>& cancel_flag);
+
+}  // namespace orvc::duplicates

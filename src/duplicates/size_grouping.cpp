@@ -1,0 +1,53 @@
+#include "duplicates/size_grouping.hpp"
+
+#include <sys/stat.h>
+
+#include <set>
+#include <unordered_map>
+#include <utility>
+
+namespace orvc::duplicates {
+namespace {
+
+void remove_singletons(SizeGroups& groups) {
+  std::erase_if(groups, [](const SizeGroup& g) { return g.members.size() < 2; });
+}
+
+}  // namespace
+
+SizeGroups group_by_size(std::vector<DuplicateCandidate> candidates) {
+  SizeGroups groups;
+  std::unordered_map<uint64_t, size_t> index_of;
+  for (auto& candidate : candidates) {
+    if (candidate.size < kMinimumCandidateBytes) continue;
+    const auto [slot, inserted] = index_of.try_emplace(candidate.size, groups.size());
+    if (inserted) groups.push_back({candidate.size, {}});
+    groups[slot->second].members.push_back(std::move(candidate));
+  }
+  remove_singletons(groups);
+  return groups;
+}
+
+size_t remove_hard_link_aliases(SizeGroups& groups) {
+  size_t aliases = 0;
+  for (auto& group : groups) {
+    std::set<std::pair<dev_t, ino_t>> seen;
+    const size_t before = group.members.size();
+    std::erase_if(group.members, [&](const DuplicateCandidate& member) {
+      struct stat metadata {};
+      if (lstat(member.path.c_str(), &metadata) != 0 || metadata.st_nlink < 2) return false;
+      return !seen.insert({metadata.st_dev, metadata.st_ino}).second;
+    });
+    aliases += before - group.members.size();
+  }
+  remove_singletons(groups);
+  return aliases;
+}
+
+size_t count_members(const SizeGroups& groups) {
+  size_t count = 0;
+  for (const auto& group : groups) count += group.members.size();
+  return count;
+}
+
+}  // namespace orvc::duplicates
