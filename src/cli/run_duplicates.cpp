@@ -1,8 +1,70 @@
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <atomic>
+#include <limits>
+
+#include "cli/console.hpp"
 #include "cli/flows.hpp"
+#include "duplicates/find_duplicates.hpp"
+#include "util/blocking_job.hpp"
+#include "util/text.hpp"
 
 namespace orvc::cli {
+namespace {
 
-int run_duplicates(const Duplicates&) {
+constexpr size_t kGroupsShown = 50;
+
+void print_group(const duplicates::DuplicateGroup& group) {
+  print_line();
+  print_line("  " + bold(std::to_string(group.duplicates.size() + 1)) + " × " +
+             format_size(group.size) + "  " +
+             yellow("(reclaim " + format_size(group.reclaimable_bytes) + ")"));
+  std::string keep = "    " + green("keep") + " " + dim(lossy_utf8(group.keep.path));
+  if (group.keep.git_tracked) keep += yellow(" [git-tracked]");
+  print_line(keep);
+  for (const auto& copy : group.duplicates) {
+    std::string line = "    " + red("dup ") + "  " + lossy_utf8(copy.path);
+    if (copy.git_tracked) line += yellow(" [git-tracked — review before deleting]");
+    print_line(line);
+  }
+}
+
+uint64_t total_reclaimable(const std::vector<duplicates::DuplicateGroup>& groups) {
+  uint64_t total = 0;
+  for (const auto& group : groups) {
+    if (__builtin_add_overflow(total, group.reclaimable_bytes, &total)) {
+      return std::numeric_limits<uint64_t>::max();
+    }
+  }
+  return total;
+}
+
+}  // namespace
+
+int run_duplicates(const Duplicates& command) {
+  print_line(bold("Finding duplicates under") + " " + cyan(lossy_utf8(command.path)));
+
+  const std::atomic<bool> cancel_flag{false};
+  auto found = run_blocking([&] {
+    return duplicates::find_duplicates(command.path, /*skip_dev_dirs=*/true, cancel_flag,
+                                       [](const std::string& line) { print_error_line(line); });
+  });
+  if (!found) {
+    print_error_line(red("Task error:") + " " + found.error());
+    return 1;
+  }
+  auto& groups = *found;
+  if (groups.empty()) {
+    print_line(green("  No duplicates found."));
+    return 0;
+  }
+
+  duplicates::sort_by_reclaimable(groups);
+  for (size_t i = 0; i < std::min(groups.size(), kGroupsShown); ++i) print_group(groups[i]);
+  print_line();
+  print_line("  " + bold(fmt::format("{} duplicate groups, {} reclaimable", groups.size(),
+                                     format_size(total_reclaimable(groups)))));
   return 0;
 }
 
