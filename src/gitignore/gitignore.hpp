@@ -1,0 +1,23 @@
+#pragma once
+// Decides whether a file in a Git working tree is ignored, without Git and without reading the
+// repository's index: a working tree is a folder holding a ".git" entry, and its ".gitignore"
+// files between the repository root and the scan root are the rules in force.
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "gitignore/ignore_rules.hpp"
+
+namespace orvc::gitignore {
+
+// Looks for ".git" (followed through links, folder or file) in `start` and each folder above it
+// (lexically). Nothing when no folder up to the top has one. Ignore files that are missing,
+// unreadable or not UTF-8 are passed over silently.
+std::optional<GitIgnoreContext> load_gitignore_context(std::string_view start);
+
+// True when the last rule that matches `path` (across files, root first) is not negated.
+// Touches no file system.
+bool is_ignored(std::span<const IgnoreFile> files, std::string_view path);
+
+}  // namespace orvc::gitignore

@@ -1,0 +1,135 @@
+// Checks the matcher against real Git on generated patterns and paths. The generator leaves out
+// the points where this matcher's rules knowingly differ from Git's:
+// - rules ending in "/" (never decide here);
+// - "**" next to anything but "/" (Git treats it as "*"), and backslash escapes other than "\#";
+// - "]" as the first class member and unterminated "[" (Git: no match at all);
+// - non-ASCII text (Git compares bytes) and trailing tabs (Git keeps them);
+// - with negations, a path below a folder that some rule matches: here the last rule matching
+//   the path or a folder above it decides; Git never re-includes a file below an excluded
+//   folder, and a negated folder does not re-include what a rule matched inside it.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+
+#include "gitignore/gitignore.hpp"
+#include "support/run_process.hpp"
+#include "support/temp_home.hpp"
+
+namespace orvc::gitignore {
+namespace {
+
+using testing::TempDir;
+
+const std::vector<std::string> kSegments = {"a", "b",    "ab",    "tmp",    "*",  "a*",   "*.txt",
+                                            "?", "[ab]", "[!a]*", "[a-c]*", "*b", "x.log"};
+const std::vector<std::string> kFolders = {"a", "b", "ab", "tmp", "c"};
+const std::vector<std::string> kFiles = {"a", "b.txt", "ab", "x.log", "tmp", "c.txt"};
+
+std::string random_pattern(std::mt19937& random) {
+  auto pick = [&](const std::vector<std::string>& from) {
+    return from[std::uniform_int_distribution<size_t>(0, from.size() - 1)(random)];
+  };
+  auto chance = [&](int percent) {
+    return std::uniform_int_distribution<int>(0, 99)(random) < percent;
+  };
+  std::string pattern = chance(20) ? "!" : "";
+  if (chance(20)) pattern += "/";
+  const int segments = std::uniform_int_distribution<int>(1, 3)(random);
+  bool last_was_double_star = false;
+  for (int i = 0; i < segments; ++i) {
+    if (i > 0) pattern += "/";
+    if (!last_was_double_star && chance(15)) {
+      pattern += "**";
+      last_was_double_star = true;
+    } else {
+      pattern += pick(kSegments);
+      last_was_double_star = false;
+    }
+  }
+  if (chance(10)) pattern += " ";
+  return pattern;
+}
+
+std::string random_path(std::mt19937& random) {
+  std::string path;
+  const int depth = std::uniform_int_distribution<int>(0, 3)(random);
+  for (int i = 0; i < depth; ++i) {
+    path += kFolders[std::uniform_int_distribution<size_t>(0, kFolders.size() - 1)(random)] + "/";
+  }
+  return path + kFiles[std::uniform_int_distribution<size_t>(0, kFiles.size() - 1)(random)];
+}
+
+// Git's verdicts, one per path, from `git check-ignore --no-index -v -n`.
+std::vector<bool> git_verdicts(const std::string& repo, const std::vector<std::string>& paths) {
+  std::vector<std::string> argv = {"git", "check-ignore", "--no-index", "-v", "-n"};
+  argv.insert(argv.end(), paths.begin(), paths.end());
+  testing::ProcessOptions options;
+  options.env = {{"HOME", repo}, {"GIT_CONFIG_NOSYSTEM", "1"}};
+  options.working_dir = repo;
+  const auto result = testing::run_program(argv, options);
+  std::vector<bool> verdicts;
+  std::istringstream lines(result.out);
+  for (std::string line; std::getline(lines, line);) {
+    // "<source>:<line>:<pattern>\t<path>", or "::\t<path>" when nothing matched.
+    const auto first_colon = line.find(':');
+    const auto second_colon = line.find(':', first_colon + 1);
+    const bool matched = first_colon > 0;
+    const bool negated = matched && line[second_colon + 1] == '!';
+    verdicts.push_back(matched && !negated);
+  }
+  EXPECT_EQ(verdicts.size(), paths.size()) << result.err;
+  return verdicts;
+}
+
+bool rule_matches_folder_above(std::vector<IgnoreFile> files, const std::string& repo,
+                               const std::string& relative) {
+  for (auto& file : files) {
+    for (auto& rule : file.rules) rule.negated = false;
+  }
+  for (size_t slash = relative.find('/'); slash != std::string::npos;
+       slash = relative.find('/', slash + 1)) {
+    if (is_ignored(files, repo + "/" + relative.substr(0, slash))) return true;
+  }
+  return false;
+}
+
+TEST(GitCrossCheck, GeneratedPatternsAgreeWithGitCheckIgnore) {
+  TempDir dir;
+  const std::string repo = dir / "repo";
+  testing::ProcessOptions git_env;
+  git_env.env = {{"HOME", dir.path()}, {"GIT_CONFIG_NOSYSTEM", "1"}};
+  const auto init = testing::run_program({"git", "init", "-q", repo}, git_env);
+  ASSERT_EQ(init.exit_code, 0) << init.err;
+  std::mt19937 random(20240611);
+  int compared = 0;
+  for (int round = 0; round < 60; ++round) {
+    std::string text;
+    bool has_negation = false;
+    const int rule_count = std::uniform_int_distribution<int>(1, 4)(random);
+    for (int i = 0; i < rule_count; ++i) {
+      const std::string pattern = random_pattern(random);
+      has_negation = has_negation || pattern.front() == '!';
+      text += pattern + "\n";
+    }
+    testing::write_file(repo + "/.gitignore", text);
+    auto context = load_gitignore_context(repo);
+    ASSERT_TRUE(context);
+
+    std::vector<std::string> paths;
+    for (int i = 0; i < 60; ++i) paths.push_back(random_path(random));
+    const auto verdicts = git_verdicts(repo, paths);
+    ASSERT_EQ(verdicts.size(), paths.size());
+    for (size_t i = 0; i < paths.size(); ++i) {
+      if (has_negation && rule_matches_folder_above(context->files, repo, paths[i])) continue;
+      ++compared;
+      EXPECT_EQ(is_ignored(context->files, repo + "/" + paths[i]), verdicts[i])
+          << "rules:\n"
+          << text << "path: " << paths[i];
+    }
+  }
+  EXPECT_GT(compared, 2500);
+}
+
+}  // namespace
+}  // namespace orvc::gitignore

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include "gitignore/gitignore.hpp"
+#include "support/temp_home.hpp"
+
+namespace orvc::gitignore {
+namespace {
+
+using testing::make_dirs;
+using testing::TempDir;
+using testing::write_file;
+
+class LoadContext : public ::testing::Test {
+ protected:
+  bool ignored_from(const std::string& start, const std::string& path) {
+    auto context = load_gitignore_context(start);
+    EXPECT_TRUE(context.has_value()) << start;
+    return context && is_ignored(context->files, path);
+  }
+  TempDir dir;
+};
+
+TEST_F(LoadContext, NothingOutsideAWorkingTree) {
+  make_dirs(dir / "plain/sub");
+  // The temporary folder itself is not inside a repository on a normal machine.
+  if (load_gitignore_context(dir.path())) GTEST_SKIP() << "temporary folder is inside a repository";
+  EXPECT_FALSE(load_gitignore_context(dir / "plain/sub"));
+}
+
+TEST_F(LoadContext, FindsTheRootAboveTheStartAndReadsEveryFileDownToIt) {
+  make_dirs(dir / "repo/.git");
+  write_file(dir / "repo/.gitignore", "*.log\n");
+  write_file(dir / "repo/src/.gitignore", "# nothing but comments\n");
+  write_file(dir / "repo/src/app/.gitignore", "*.tmp\n");
+  write_file(dir / "repo/src/app/deeper/.gitignore", "*.txt\n");
+  auto context = load_gitignore_context(dir / "repo/src/app");
+  ASSERT_TRUE(context);
+  EXPECT_EQ(context->repo_root, dir / "repo");
+  ASSERT_EQ(context->files.size(), 2u);
+  EXPECT_EQ(context->files[0].base_dir, dir / "repo");
+  EXPECT_EQ(context->files[1].base_dir, dir / "repo/src/app");
+  EXPECT_TRUE(is_ignored(context->files, dir / "repo/src/app/x.log"));
+  EXPECT_TRUE(is_ignored(context->files, dir / "repo/src/app/x.tmp"));
+  // Ignore files below the start are not read.
+  EXPECT_FALSE(is_ignored(context->files, dir / "repo/src/app/deeper/x.txt"));
+}
+
+TEST_F(LoadContext, GitFileAndRelativeSubFolderRulesAnchorToTheirOwnFolder) {
+  write_file(dir / "repo/.git", "gitdir: elsewhere\n");
+  write_file(dir / "repo/web/.gitignore", "/dist\n");
+  EXPECT_TRUE(ignored_from(dir / "repo/web", dir / "repo/web/dist/app.js"));
+  EXPECT_FALSE(ignored_from(dir / "repo/web", dir / "repo/web/x/dist/app.js"));
+}
+
+TEST_F(LoadContext, NestedRepositoryReplacesTheOuterRules) {
+  make_dirs(dir / "outer/.git");
+  write_file(dir / "outer/.gitignore", "*.bin\n");
+  make_dirs(dir / "outer/inner/.git");
+  write_file(dir / "outer/inner/.gitignore", "*.o\n");
+  EXPECT_TRUE(ignored_from(dir / "outer", dir / "outer/inner/a.bin"));
+  EXPECT_FALSE(ignored_from(dir / "outer/inner", dir / "outer/inner/a.bin"));
+  EXPECT_TRUE(ignored_from(dir / "outer/inner", dir / "outer/inner/a.o"));
+}
+
+TEST_F(LoadContext, UnreadableOrNonUtf8IgnoreFilesArePassedOver) {
+  make_dirs(dir / "repo/.git");
+  write_file(dir / "repo/.gitignore", "*.log\n\xff\n");
+  make_dirs(dir / "repo/sub/.gitignore");  // a folder, not a readable file
+  auto context = load_gitignore_context(dir / "repo/sub");
+  ASSERT_TRUE(context);
+  EXPECT_TRUE(context->files.empty());
+}
+
+}  // namespace
+}  // namespace orvc::gitignore
