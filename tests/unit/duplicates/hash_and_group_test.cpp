@@ -1,0 +1,121 @@
+#include "duplicates/hash_and_group.hpp"
+
+#include <gtest/gtest.h>
+
+#include "duplicates/hashing_pool.hpp"
+#include "support/temp_home.hpp"
+
+namespace orvc::duplicates {
+namespace {
+
+using testing::TempDir;
+
+class HashAndGroupTest : public ::testing::Test {
+ protected:
+  // Writes a file of patterned bytes, optionally with a different last byte.
+  DuplicateCandidate file(const std::string& name, uint64_t size, unsigned seed = 0,
+                          std::optional<char> last_byte = std::nullopt) {
+    std::string content;
+    content.resize(size);
+    for (uint64_t i = 0; i < size; ++i) content[i] = static_cast<char>((i * 31 + seed) & 0xff);
+    if (last_byte && size > 0) content.back() = *last_byte;
+    testing::write_file(dir / name, content);
+    return {0, dir / name, name, size, false};
+  }
+
+  std::vector<DuplicateGroup> run(SizeGroups groups) {
+    return hash_and_group(groups, cancel_flag, 8);
+  }
+
+  TempDir dir;
+  std::atomic<bool> cancel_flag{false};
+};
+
+TEST_F(HashAndGroupTest, ThreeIdenticalFilesMakeOneGroup) {
+  const uint64_t size = 1 << 20;
+  const auto groups = run({{size, {file("a", size), file("b", size), file("c", size)}}});
+  ASSERT_EQ(groups.size(), 1u);
+  EXPECT_EQ(groups[0].duplicates.size(), 2u);
+  EXPECT_EQ(groups[0].reclaimable_bytes, 2u * size);
+  EXPECT_EQ(groups[0].hash.size(), 64u);
+}
+
+TEST_F(HashAndGroupTest, FilesOf4096BytesAreDecidedByTheirPrefix) {
+  const auto twins = run({{4096, {file("a", 4096), file("b", 4096), file("c", 4096, 1)}}});
+  ASSERT_EQ(twins.size(), 1u);
+  EXPECT_EQ(twins[0].keep.path, dir / "a");
+  EXPECT_EQ(twins[0].duplicates[0].path, dir / "b");
+  FileHasher hasher;
+  EXPECT_EQ(twins[0].hash, to_hex(*hasher.hash(dir / "a", 4096, HashStage::Prefix)));
+}
+
+TEST_F(HashAndGroupTest, ALastByteDifferenceSeparatesFilesBelowAndAbove384KiB) {
+  for (const uint64_t size :
+       {uint64_t{100000}, uint64_t{393216}, uint64_t{393217}, uint64_t{1 << 20}}) {
+    const auto groups =
+        run({{size, {file("x", size), file("y", size, 0, '\x01'), file("z", size, 0, '\x02')}}});
+    EXPECT_TRUE(groups.empty()) << size;
+  }
+}
+
+TEST_F(HashAndGroupTest, GroupsBySizeAndContentLargestWasteFirst) {
+  const auto groups = run({
+      {8192, {file("s1", 8192), file("s2", 8192), file("s3", 8192, 5), file("s4", 8192, 5)}},
+      {50000, {file("m1", 50000), file("m2", 50000)}},
+  });
+  ASSERT_EQ(groups.size(), 3u);
+  EXPECT_EQ(groups[0].keep.path, dir / "m1");
+  EXPECT_EQ(groups[1].keep.path, dir / "s1");  // equal waste keeps discovery order
+  EXPECT_EQ(groups[2].keep.path, dir / "s3");
+}
+
+TEST_F(HashAndGroupTest, UnreadableOrChangedMembersDropOutSilently) {
+  auto a = file("a", 10000), b = file("b", 10000), c = file("c", 10000);
+  auto gone = a;
+  gone.path = dir / "gone";
+  testing::write_file(dir / "c", std::string(9000, 'x'));  // shrank after the crawl
+  const auto groups = run({{10000, {a, gone, b, c}}});
+  ASSERT_EQ(groups.size(), 1u);
+  EXPECT_EQ(groups[0].keep.path, a.path);
+  ASSERT_EQ(groups[0].duplicates.size(), 1u);
+  EXPECT_EQ(groups[0].duplicates[0].path, b.path);
+
+  auto d = file("d", 10000);
+  testing::write_file(dir / "d", std::string(12000, 'x'));
+  EXPECT_TRUE(run({{10000, {file("e", 10000), d}}}).empty());
+}
+
+TEST_F(HashAndGroupTest, ACancelledOrEmptySearchYieldsNothing) {
+  EXPECT_TRUE(run({}).empty());
+  EXPECT_TRUE(run({{5000, {}}}).empty());
+  cancel_flag = true;
+  EXPECT_TRUE(run({{5000, {file("a", 5000), file("b", 5000)}}}).empty());
+}
+
+TEST(HashingPermits, FourPerProcessorClampedTo8Through64) {
+  EXPECT_EQ(hashing_permits(std::nullopt), 16u);
+  EXPECT_EQ(hashing_permits(1), 8u);
+  EXPECT_EQ(hashing_permits(3), 12u);
+  EXPECT_EQ(hashing_permits(16), 64u);
+  EXPECT_EQ(hashing_permits(100), 64u);
+}
+
+TEST(HashFiles, ResultsFollowJobOrderWhateverThePermits) {
+  TempDir dir;
+  std::vector<std::string> paths;
+  for (int i = 0; i < 20; ++i) {
+    paths.push_back(dir / std::to_string(i));
+    testing::write_sized_file(paths.back(), 4096, i % 3);
+  }
+  std::vector<HashJob> jobs;
+  for (const auto& p : paths) jobs.push_back({&p, 4096});
+  const std::atomic<bool> cancel{false};
+  const auto one = hash_files(jobs, HashStage::Prefix, 1, cancel);
+  const auto many = hash_files(jobs, HashStage::Prefix, 64, cancel);
+  EXPECT_EQ(one, many);
+  EXPECT_EQ(one[0], one[3]);
+  EXPECT_NE(one[0], one[1]);
+}
+
+}  // namespace
+}  // namespace orvc::duplicates
