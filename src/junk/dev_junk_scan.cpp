@@ -1,0 +1,166 @@
+#include "junk/dev_junk_scan.hpp"
+
+#include <dirent.h>
+#include <oneapi/tbb/parallel_for.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <memory>
+#include <span>
+
+#include "junk/candidates.hpp"
+#include "junk/catalogue.hpp"
+#include "junk/disk_usage.hpp"
+#include "junk/docker.hpp"
+#include "junk/paths.hpp"
+#include "junk/project_roots.hpp"
+#include "junk/project_walks.hpp"
+#include "platform/home.hpp"
+
+namespace orvc::junk {
+namespace {
+
+using Items = std::vector<JunkItem>;
+
+void probe(const std::string& location, std::string description, bool safe, Items& items) {
+  if (auto item = make_junk_item(location, std::move(description), safe)) {
+    items.push_back(std::move(*item));
+  }
+}
+
+void probe_rows(const std::string& home, std::span<const JunkSourceRow> rows, Items& items) {
+  for (const JunkSourceRow& row : rows) {
+    probe(child_path(home, row.relative_path), std::string(row.description), row.safe, items);
+  }
+}
+
+// Evaluates every candidate on the shared pool and appends the items in candidate order.
+template <typename Candidate, typename Evaluate>
+void append_evaluated(const std::vector<Candidate>& candidates, const Evaluate& evaluate,
+                      Items& items) {
+  std::vector<std::optional<JunkItem>> results(candidates.size());
+  tbb::parallel_for(size_t{0}, candidates.size(),
+                    [&](size_t i) { results[i] = evaluate(candidates[i]); });
+  for (auto& result : results) {
+    if (result) items.push_back(std::move(*result));
+  }
+}
+
+bool exists(const std::string& path) {
+  struct stat metadata {};
+  return stat(path.c_str(), &metadata) == 0;
+}
+
+bool is_folder(const std::string& path) {
+  struct stat metadata {};
+  return stat(path.c_str(), &metadata) == 0 && S_ISDIR(metadata.st_mode);
+}
+
+// Full paths of a folder's entries in listing order; nothing when it cannot be listed.
+std::vector<std::string> list_entries(const std::string& folder) {
+  std::vector<std::string> paths;
+  std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(folder.c_str()), closedir);
+  if (!listing) return paths;
+  while (const dirent* entry = readdir(listing.get())) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") paths.push_back(child_path(folder, name));
+  }
+  return paths;
+}
+
+Items docker_items(const std::string& home, std::string_view running_note) {
+  Items items;
+  const std::string description = std::string(DOCKER_DISK_DESCRIPTION) + std::string(running_note);
+  for (const std::string& vm : list_entries(child_path(home, DOCKER_VMS_FOLDER))) {
+    for (std::string_view disk : DOCKER_DISK_NAMES) {
+      probe(child_path(vm, disk), description, false, items);
+    }
+  }
+  probe_rows(home, DOCKER_ROWS, items);
+  return items;
+}
+
+Items node_items(const std::string& home) {
+  Items items;
+  const bool has_cacache = exists(child_path(home, NPM_CACACHE));
+  for (const JunkSourceRow& row : NODE_CACHE_ROWS) {
+    if (row.relative_path == NPM_FOLDER && has_cacache) continue;
+    probe(child_path(home, row.relative_path), std::string(row.description), row.safe, items);
+  }
+  std::vector<std::string> candidates;
+  for (const std::string& root : find_project_roots(home)) {
+    find_node_modules(root, NODE_MODULES_WALK_DEPTH, candidates);
+  }
+  sort_unique_by_path(candidates);
+  append_evaluated(candidates, evaluate_node_modules, items);
+  return items;
+}
+
+Items xcode_items(const std::string& home) {
+  Items items;
+  for (const XcodeEntrySource& source : XCODE_ENTRY_SOURCES) {
+    std::vector<std::string> entries = list_entries(child_path(home, source.relative_folder));
+    if (source.folders_only) std::erase_if(entries, [](const auto& e) { return !is_folder(e); });
+    append_evaluated(
+        entries,
+        [&](const std::string& entry) {
+          return make_junk_item(entry, std::string(source.description), source.safe);
+        },
+        items);
+  }
+  probe_rows(home, XCODE_ROWS, items);
+  return items;
+}
+
+Items python_items(const std::string& home) {
+  Items items;
+  probe_rows(home, PYTHON_ROWS, items);
+  std::vector<std::string> candidates;
+  find_pycache_dirs(home, PYCACHE_WALK_DEPTH, candidates);
+  append_evaluated(candidates, evaluate_pycache, items);
+  return items;
+}
+
+Items build_artifact_items(const std::string& home) {
+  Items items;
+  std::vector<BuildArtifactCandidate> candidates;
+  for (const std::string& root : find_project_roots(home)) {
+    find_build_artifacts(root, BUILD_WALK_DEPTH, candidates);
+  }
+  sort_unique_by_path(candidates);
+  append_evaluated(candidates, evaluate_build_artifact, items);
+  return items;
+}
+
+JunkCategory make_category(CategoryId id, Items items) {
+  std::ranges::stable_sort(items, std::ranges::greater{}, &JunkItem::size_bytes);
+  uint64_t total = 0;
+  for (const JunkItem& item : items) total = saturating_add(total, item.size_bytes);
+  const CategoryInfo& info = category_info(id);
+  return JunkCategory{.name = std::string(info.name),
+                      .description = std::string(info.description),
+                      .items = std::move(items),
+                      .total_bytes = total};
+}
+
+}  // namespace
+
+Result<std::vector<JunkCategory>> scan_dev_junk() {
+  const std::optional<std::string> home_value = home_env();
+  if (!home_value) return failure("HOME environment variable is not set");
+  const std::string& home = *home_value;
+  const std::string_view running_note = is_docker_running() ? DOCKER_RUNNING_NOTE : "";
+
+  std::vector<JunkCategory> categories;
+  categories.push_back(make_category(CategoryId::kDocker, docker_items(home, running_note)));
+  categories.push_back(make_category(CategoryId::kNodeJs, node_items(home)));
+  categories.push_back(make_category(CategoryId::kXcode, xcode_items(home)));
+  categories.push_back(make_category(CategoryId::kPython, python_items(home)));
+  categories.push_back(make_category(CategoryId::kBuildArtifacts, build_artifact_items(home)));
+
+  std::erase_if(categories, [](const JunkCategory& c) { return c.items.empty(); });
+  std::ranges::stable_sort(categories, std::ranges::greater{}, &JunkCategory::total_bytes);
+  return categories;
+}
+
+}  // namespace orvc::junk

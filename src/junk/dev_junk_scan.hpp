@@ -1,0 +1,15 @@
+#pragma once
+// The developer-junk scan: reads HOME, asks whether Docker runs, probes the catalogue's fixed
+// locations, walks the project roots and measures every item once. Only reads; nothing cached.
+#include <vector>
+
+#include "junk/junk_item.hpp"
+#include "util/expected.hpp"
+
+namespace orvc::junk {
+
+// Non-empty categories, largest total first (ties keep catalogue order). The only failure is
+// "HOME environment variable is not set", and then nothing else is attempted.
+Result<std::vector<JunkCategory>> scan_dev_junk();
+
+}  // namespace orvc::junk

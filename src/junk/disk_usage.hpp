@@ -1,0 +1,17 @@
+#pragma once
+// Allocated space of a file or folder tree: 512-byte blocks x 512, never following a symbolic
+// link (a link counts 0). Folder entries are measured in parallel on the shared oneTBB pool.
+// Unreadable entries count 0; the measure never fails.
+#include <cstdint>
+#include <string>
+
+namespace orvc::junk {
+
+uint64_t disk_usage(const std::string& path);
+
+inline uint64_t saturating_add(uint64_t a, uint64_t b) {
+  const uint64_t sum = a + b;
+  return sum < a ? UINT64_MAX : sum;
+}
+
+}  // namespace orvc::junk

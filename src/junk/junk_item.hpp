@@ -1,0 +1,33 @@
+#pragma once
+// The records the developer-junk scan returns, and the constructor used for most of its items.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvc::junk {
+
+struct JunkItem {
+  std::string path;  // raw bytes of the OS path
+  std::string name;  // display text (invalid UTF-8 replaced)
+  std::string description;
+  uint64_t size_bytes = 0;
+  bool safe = false;  // true: handed to the cleanup executor by --apply
+};
+
+struct JunkCategory {
+  std::string name;
+  std::string description;
+  std::vector<JunkItem> items;  // largest first; equal sizes keep discovery order
+  uint64_t total_bytes = 0;     // saturating sum of the items' sizes
+};
+
+// An item for `path` when it exists (links followed), measured with disk_usage; nothing when its
+// metadata cannot be read.
+std::optional<JunkItem> make_junk_item(const std::string& path, std::string description, bool safe);
+
+// The same for a path whose usage is already known, so a candidate is measured only once.
+std::optional<JunkItem> make_measured_junk_item(const std::string& path, std::string description,
+                                                bool safe, uint64_t size_bytes);
+
+}  // namespace orvc::junk

@@ -1,0 +1,116 @@
+#include "junk/disk_usage.hpp"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <vector>
+
+#include "junk/junk_item.hpp"
+#include "junk/paths.hpp"
+#include "junk_fixture.hpp"
+#include "support/temp_home.hpp"
+
+namespace orvc::junk {
+namespace {
+
+using namespace orvc::testing;
+
+TEST(DiskUsage, CountsAllocatedBlocksNotLength) {
+  TempDir dir;
+  const std::string sparse = dir / "disk.img";
+  const int fd = open(sparse.c_str(), O_WRONLY | O_CREAT, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, off_t{1} << 34), 0);  // 16 GiB logical
+  const std::vector<char> block(65536, 'x');
+  ASSERT_EQ(pwrite(fd, block.data(), block.size(), off_t{1} << 30), 65536);
+  close(fd);
+
+  EXPECT_EQ(disk_usage(sparse), allocated_bytes(sparse));
+  EXPECT_LT(disk_usage(sparse), uint64_t{1} << 20);
+}
+
+TEST(DiskUsage, SumsFilesOfATreeButNotFoldersOrLinks) {
+  TempDir dir;
+  const std::string tree = dir / "tree";
+  for (int i = 0; i < 40; ++i) {
+    for (int j = 0; j < 5; ++j) {
+      allocate_file(tree + "/d" + std::to_string(i) + "/e" + std::to_string(j) + "/f", 5000 + i);
+    }
+    write_file(tree + "/top" + std::to_string(i), "x");
+  }
+  allocate_file(dir / "outside/big", 8 << 20);
+  make_symlink(dir / "outside/big", tree + "/link-to-file");
+  make_symlink(dir / "outside", tree + "/d0/link-to-folder");
+  make_symlink(dir / "nowhere", tree + "/dangling");
+  ASSERT_EQ(link((tree + "/top0").c_str(), (tree + "/hard-link").c_str()), 0);
+
+  const uint64_t expected = file_usage(tree);
+  EXPECT_GT(expected, 0u);
+  EXPECT_EQ(disk_usage(tree), expected);  // the hard link counts at both names
+  EXPECT_EQ(disk_usage(tree + "/link-to-file"), 0u);
+  EXPECT_EQ(disk_usage(dir / "missing"), 0u);
+  EXPECT_EQ(disk_usage(dir / "empty-parent/missing"), 0u);
+}
+
+TEST(DiskUsage, SumsSaturate) {
+  EXPECT_EQ(saturating_add(UINT64_MAX - 1, 1), UINT64_MAX);
+  EXPECT_EQ(saturating_add(UINT64_MAX - 1, 5), UINT64_MAX);
+  EXPECT_EQ(saturating_add(40, 2), 42u);
+}
+
+TEST(MakeJunkItem, ExistenceFollowsLinksButTheMeasureDoesNot) {
+  TempDir dir;
+  allocate_file(dir / "real/cache/blob", 1 << 20);
+  make_symlink(dir / "real/cache", dir / "linked-cache");
+  make_symlink(dir / "nowhere", dir / "dangling");
+  make_dirs(dir / "empty");
+
+  const auto linked = make_junk_item(dir / "linked-cache", "text", true);
+  ASSERT_TRUE(linked);
+  EXPECT_EQ(linked->name, "linked-cache");
+  EXPECT_EQ(linked->size_bytes, 0u);
+  EXPECT_EQ(linked->description, "text");
+  EXPECT_TRUE(linked->safe);
+
+  const auto real = make_junk_item(dir / "real/cache", "text", false);
+  ASSERT_TRUE(real);
+  EXPECT_EQ(real->size_bytes, allocated_bytes(dir / "real/cache/blob"));
+
+  const auto empty = make_junk_item(dir / "empty", "text", true);
+  ASSERT_TRUE(empty);
+  EXPECT_EQ(empty->size_bytes, 0u);
+
+  EXPECT_FALSE(make_junk_item(dir / "dangling", "text", true));
+  EXPECT_FALSE(make_junk_item(dir / "missing", "text", true));
+}
+
+TEST(MakeJunkItem, NamesWithInvalidUtf8AreReplaced) {
+  TempDir dir;
+  const std::string odd = dir / "caf\xff\ne";
+  make_dirs(odd);
+  const auto item = make_junk_item(odd, "text", true);
+  ASSERT_TRUE(item);
+  EXPECT_EQ(item->path, odd);
+  EXPECT_EQ(item->name, "caf\xef\xbf\xbd\ne");
+}
+
+TEST(Paths, ComponentsParentsAndOrder) {
+  EXPECT_EQ(last_component_text("/a/b/"), "b");
+  EXPECT_EQ(last_component_text("/"), std::nullopt);
+  EXPECT_EQ(last_component_text("/a/.."), std::nullopt);
+  EXPECT_EQ(parent_path("/a/b"), "/a");
+  EXPECT_EQ(parent_path("/a"), "/");
+  EXPECT_EQ(parent_path("a"), "");
+  EXPECT_EQ(parent_path("/"), std::nullopt);
+  EXPECT_EQ(child_path("", "Library"), "Library");
+  EXPECT_EQ(child_path("/home/", "x/y"), "/home/x/y");
+
+  EXPECT_LT(compare_components("/a/b", "/a-b"), 0);  // bytewise "/a/b" would sort after
+  EXPECT_LT(compare_components("/a", "/a/b"), 0);
+  EXPECT_TRUE(same_components("/x//y/", "/x/y"));
+  EXPECT_FALSE(same_components("/x/y", "/x/z"));
+}
+
+}  // namespace
+}  // namespace orvc::junk
