@@ -1,0 +1,164 @@
+#include "safety/path_rules.hpp"
+
+#include <climits>
+#include <cstdlib>
+#include <memory>
+
+#include "util/text.hpp"
+
+namespace orvc::safety {
+namespace {
+
+enum class Case { Exact, AsciiInsensitive };
+
+// Splits lazily, so a prefix test against a short table entry stops early on a long path.
+class ComponentReader {
+ public:
+  explicit ComponentReader(std::string_view path) : rest_(path) {}
+
+  std::optional<PathComponent> next() {
+    if (first_ && !rest_.empty() && rest_.front() == '/') {
+      first_ = false;
+      strip_slashes();
+      return PathComponent{ComponentKind::Root, "/"};
+    }
+    while (true) {
+      strip_slashes();
+      if (rest_.empty()) return std::nullopt;
+      const size_t end = std::min(rest_.find('/'), rest_.size());
+      const std::string_view piece = rest_.substr(0, end);
+      rest_.remove_prefix(end);
+      const bool was_first = first_;
+      first_ = false;
+      if (piece == ".") {
+        if (was_first) return PathComponent{ComponentKind::CurrentDir, piece};
+        continue;
+      }
+      if (piece == "..") return PathComponent{ComponentKind::ParentDir, piece};
+      return PathComponent{ComponentKind::Normal, piece};
+    }
+  }
+
+ private:
+  void strip_slashes() {
+    while (!rest_.empty() && rest_.front() == '/') rest_.remove_prefix(1);
+  }
+
+  std::string_view rest_;
+  bool first_ = true;
+};
+
+bool same_component(const PathComponent& a, const PathComponent& b, Case mode) {
+  if (a.kind != b.kind) return false;
+  if (a.kind != ComponentKind::Normal) return true;
+  if (is_valid_utf8(a.bytes) && is_valid_utf8(b.bytes)) {
+    return mode == Case::Exact ? a.bytes == b.bytes : equals_ascii_ci(a.bytes, b.bytes);
+  }
+  const std::string left = lossy_utf8(a.bytes);
+  const std::string right = lossy_utf8(b.bytes);
+  return mode == Case::Exact ? left == right : equals_ascii_ci(left, right);
+}
+
+enum class Match { Prefix, Whole };
+
+bool compare_components(std::string_view path, std::string_view base, Case mode, Match match) {
+  ComponentReader path_reader(path);
+  ComponentReader base_reader(base);
+  while (true) {
+    const auto base_part = base_reader.next();
+    const auto path_part = path_reader.next();
+    if (!base_part) return match == Match::Prefix || !path_part;
+    if (!path_part) return false;
+    if (!same_component(*path_part, *base_part, mode)) return false;
+  }
+}
+
+std::string join_components(const std::vector<PathComponent>& parts, size_t count) {
+  std::string out;
+  for (size_t i = 0; i < count; ++i) {
+    if (parts[i].kind == ComponentKind::Root) {
+      out.assign(1, '/');  // only ever the first component
+      continue;
+    }
+    if (!out.empty() && out.back() != '/') out.push_back('/');
+    out.append(parts[i].bytes);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<PathComponent> path_components(std::string_view path) {
+  std::vector<PathComponent> parts;
+  ComponentReader reader(path);
+  while (auto part = reader.next()) parts.push_back(*part);
+  return parts;
+}
+
+std::string normalize_lexically(const std::string& path) {
+  std::vector<PathComponent> kept;
+  for (const PathComponent& part : path_components(path)) {
+    if (part.kind == ComponentKind::CurrentDir) continue;
+    if (part.kind == ComponentKind::ParentDir && !kept.empty() &&
+        kept.back().kind == ComponentKind::Normal) {
+      kept.pop_back();
+      continue;
+    }
+    kept.push_back(part);
+  }
+  return join_components(kept, kept.size());
+}
+
+bool path_starts_with_ci(const std::string& path, const std::string& base) {
+  return compare_components(path, base, Case::AsciiInsensitive, Match::Prefix);
+}
+
+bool path_equals_ci(const std::string& path, const std::string& other) {
+  return compare_components(path, other, Case::AsciiInsensitive, Match::Whole);
+}
+
+bool path_starts_with(std::string_view path, std::string_view base) {
+  return compare_components(path, base, Case::Exact, Match::Prefix);
+}
+
+std::string join_relative(const std::string& base, std::string_view relative) {
+  if (base.empty()) return std::string(relative);
+  return join_path(base, relative);
+}
+
+std::optional<std::string> canonicalize(const std::string& path) {
+  if (path.empty() || path.find('\0') != std::string::npos) return std::nullopt;
+  // The OS refuses such names (ENAMETOOLONG); failing early keeps climbing a deep path linear.
+  if (path.size() >= PATH_MAX) return std::nullopt;
+  std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), &std::free);
+  if (!resolved) return std::nullopt;
+  return std::string(resolved.get());
+}
+
+std::optional<std::string> resolve_existing_prefix(const std::string& path) {
+  const std::vector<PathComponent> parts = path_components(path);
+  if (parts.empty() || parts.back().kind != ComponentKind::Normal) return std::nullopt;
+  // Each ancestor is a prefix of the path text, so climbing a deep path copies little.
+  const auto end_of = [&](size_t index) -> size_t {
+    const PathComponent& part = parts[index];
+    if (part.kind == ComponentKind::Root) return 1;
+    return static_cast<size_t>(part.bytes.data() - path.data()) + part.bytes.size();
+  };
+  size_t kept = parts.size() - 1;  // components of the folder being canonicalised
+  while (kept > 0) {
+    const size_t end = end_of(kept - 1);
+    if (auto canonical = end < PATH_MAX ? canonicalize(path.substr(0, end)) : std::nullopt) {
+      std::string resolved = std::move(*canonical);
+      for (size_t i = kept; i < parts.size(); ++i) {
+        if (resolved.back() != '/') resolved.push_back('/');
+        resolved.append(parts[i].bytes);
+      }
+      return resolved;
+    }
+    if (parts[kept - 1].kind != ComponentKind::Normal) return std::nullopt;
+    --kept;
+  }
+  return std::nullopt;
+}
+
+}  // namespace orvc::safety

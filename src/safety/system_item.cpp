@@ -1,0 +1,39 @@
+#include <array>
+
+#include "safety/protection.hpp"
+#include "util/text.hpp"
+
+namespace orvc::safety {
+namespace {
+
+constexpr std::array<std::string_view, 5> SYSTEM_ITEM_NAMES = {
+    "Icon\r", ".DS_Store", ".localized", ".VolumeIcon.icns", ".com.apple.timemachine.donotpresent",
+};
+
+constexpr std::array<std::string_view, 10> SYSTEM_ITEM_PATH_PARTS = {
+    "/System/",          "/Contents/_CodeSignature/", ".app/Contents/",   ".framework/",
+    ".bundle/Contents/", "/Library/Frameworks/",      "/System/Library/", "/Library/Caches/",
+    "/.Trash/",          "/private/var/folders/",
+};
+
+constexpr std::array<std::string_view, 6> SYSTEM_ITEM_PATH_STARTS = {
+    "/usr/bin/", "/usr/sbin/", "/usr/lib/", "/usr/libexec/", "/bin/", "/sbin/",
+};
+
+}  // namespace
+
+bool is_system_item(std::string_view path, std::string_view name) {
+  for (std::string_view listed : SYSTEM_ITEM_NAMES) {
+    if (name == listed) return true;
+  }
+  if (!is_valid_utf8(path)) return false;
+  for (std::string_view part : SYSTEM_ITEM_PATH_PARTS) {
+    if (path.find(part) != std::string_view::npos) return true;
+  }
+  for (std::string_view start : SYSTEM_ITEM_PATH_STARTS) {
+    if (path.starts_with(start)) return true;
+  }
+  return false;
+}
+
+}  // namespace orvc::safety

@@ -1,0 +1,150 @@
+#include <gtest/gtest.h>
+
+#include "platform/platform.hpp"
+#include "safety/protection.hpp"
+
+namespace orvc::safety {
+namespace {
+
+using Kind = ProtectionKind;
+
+struct Case {
+  std::string path;
+  std::optional<Kind> kind;  // nothing: not protected
+  std::string matched = {};  // checked when not empty
+};
+
+void expect_cases(const std::optional<std::string>& home, const std::vector<Case>& cases) {
+  for (const Case& c : cases) {
+    const auto found = classify_protected(c.path, home);
+    if (!c.kind) {
+      EXPECT_EQ(found, std::nullopt) << c.path << " gave matched=" << found->matched;
+      continue;
+    }
+    ASSERT_TRUE(found.has_value()) << c.path;
+    EXPECT_EQ(found->kind, *c.kind) << c.path;
+    if (!c.matched.empty()) {
+      EXPECT_EQ(found->matched, c.matched) << c.path;
+    }
+  }
+}
+
+const std::string HOME = "/Users/u";
+const std::string GROUP = "/Users/u/Library/Group Containers/";
+const std::string WHATSAPP_MEDIA = GROUP + "group.net.whatsapp.WhatsApp.shared/Message/Media";
+const std::string TELEGRAM_POSTBOX =
+    GROUP + "6N38VWS5BX.ru.keepcoder.Telegram/appstore/account-1234/postbox";
+
+TEST(ClassifyProtected, RootsAndSystemRoots) {
+  expect_cases(HOME, {
+                         {"", Kind::Root},
+                         {"/", Kind::Root},
+                         {"/Applications", Kind::SystemRoot, "/Applications"},
+                         {"/applications", Kind::SystemRoot, "/Applications"},
+                         {"/Applications/Some.app", std::nullopt},
+                         {"/tmp", Kind::SystemRoot},
+                         {"/tmp/build.log", std::nullopt},
+                         {"/private/tmp/build.log", std::nullopt},
+                     });
+}
+
+TEST(ClassifyProtected, HomeFolderAndItsTopFolders) {
+  expect_cases(HOME, {
+                         {"/Users/u", Kind::HomeOrAncestor},
+                         {"/users/U/", Kind::HomeOrAncestor},
+                         {"/Users/u/Library", Kind::HomeOrAncestor},
+                         {"/Users/u/Desktop", Kind::UserFolder, "/Users/u/Desktop"},
+                         {"/Users/u/Desktop/old.zip", std::nullopt},
+                         {"/Users/u/Library/Caches", Kind::UserFolder},
+                         {"/Users/u/go", Kind::UserFolder},
+                         {"/Users/u/.cargo/registry", std::nullopt},
+                     });
+  expect_cases("/home/dev/u", {{"/home/dev", Kind::HomeOrAncestor}});
+}
+
+TEST(ClassifyProtected, SensitiveEntriesWithInsidesAndAncestors) {
+  expect_cases(HOME, {
+                         {"/Users/u/.ssh/id_rsa", Kind::SensitivePath, "/Users/u/.ssh"},
+                         {"/Users/u/.SSH", Kind::SensitivePath},
+                         {"/Users/u/.ssh_old", std::nullopt},
+                         {"/Users/u/Library/Application Support/Code", Kind::SensitivePath,
+                          "/Users/u/Library/Application Support/Code"},
+                         {"/Users/u/.gradle/wrapper/dists/x", Kind::SensitivePath,
+                          "/Users/u/.gradle/wrapper"},
+                         {"/Users/u/.gradle/caches", std::nullopt},
+                         {"/Users/u/go/pkg/mod", std::nullopt},
+                     });
+}
+
+TEST(ClassifyProtected, MessagingMediaException) {
+  expect_cases(
+      HOME,
+      {
+          {WHATSAPP_MEDIA + "/photo.jpg", std::nullopt},
+          {WHATSAPP_MEDIA, Kind::SensitivePath},
+          {WHATSAPP_MEDIA + "/chat/photo.jpg", Kind::SensitivePath},
+          {GROUP + "group.net.whatsapp.whatsapp.shared/Message/Media/p.jpg", Kind::SensitivePath},
+          {TELEGRAM_POSTBOX + "/media", std::nullopt},
+          {TELEGRAM_POSTBOX + "/media/file", Kind::SensitivePath},
+          {TELEGRAM_POSTBOX + "/Media", Kind::SensitivePath},
+          {GROUP + "X.ru.keepcoder.Telegram/appstore/account/postbox/media", Kind::SensitivePath},
+          {GROUP + "X.ru.keepcoder.telegram/appstore/account-1/postbox/media", Kind::SensitivePath},
+      });
+}
+
+TEST(ClassifyProtected, SystemPrefixesOutsideHomeOnly) {
+  expect_cases(HOME,
+               {
+                   {"/private/var", Kind::SensitivePath, "/private/var/db"},
+                   {"/private/var/folders/xy/T/item", Kind::SensitivePath, "/private/var/folders"},
+                   {"/usr/local/bin/tool", Kind::SensitivePath, "/usr"},
+                   {"/Library/Keychains/x", Kind::SensitivePath, "/Library/Keychains"},
+               });
+  // A home folder under /usr: its files are judged by the home rules only.
+  expect_cases("/usr/home/u", {
+                                  {"/usr/home/u/file.txt", std::nullopt},
+                                  {"/usr/bin/ls", Kind::SensitivePath, "/usr"},
+                              });
+  expect_cases(std::nullopt, {
+                                 {"/Users/u/.ssh", std::nullopt},
+                                 {"/usr", Kind::SensitivePath},
+                                 {"/Applications", Kind::SystemRoot},
+                             });
+}
+
+TEST(ClassifyProtected, DaemonCacheComponents) {
+  const std::string caches = "/Users/u/Library/Caches/";
+  expect_cases(HOME,
+               {
+                   {caches + "com.apple.Safari/x", Kind::SystemDaemonCache, "com.apple.Safari"},
+                   {caches + "COM.APPLE.SIRI", Kind::SystemDaemonCache, "COM.APPLE.SIRI"},
+                   {caches + "com.apple.Safari.History/db", Kind::SystemDaemonCache,
+                    "com.apple.Safari.History"},
+                   {caches + "com.apple.safari.", Kind::SystemDaemonCache},
+                   {caches + "com.apple.safariX", std::nullopt},
+                   {caches + "com.apple.safari_backup", std::nullopt},
+                   {caches + "com.apple.sirix", std::nullopt},
+                   {"/opt/cloudkit/x", Kind::SystemDaemonCache, "cloudkit"},
+               });
+}
+
+TEST(ClassifyProtected, LinuxSystemPlacesAddedByThePlatform) {
+  if (platform::extra_system_prefixes().empty()) GTEST_SKIP() << "no extra places here";
+  expect_cases(HOME, {
+                         {"/var/lib", Kind::SensitivePath, "/var/lib"},
+                         {"/var/lib/dpkg/status", Kind::SensitivePath, "/var/lib"},
+                         {"/boot/x", Kind::SensitivePath, "/boot"},
+                         {"/run/user/0", Kind::SensitivePath, "/run"},
+                         {"/lib64", Kind::SensitivePath},
+                         {"/var/libfoo", std::nullopt},
+                         {"/home", Kind::SystemRoot, "/home"},
+                         {"/HOME", Kind::SystemRoot},
+                         {"/home/someone", std::nullopt},
+                         {"/home/someone/file", std::nullopt},
+                         {"/mnt/disk/backup", std::nullopt},
+                     });
+  expect_cases("/var/lib/u", {{"/var/lib/u/file", std::nullopt}});
+}
+
+}  // namespace
+}  // namespace orvc::safety

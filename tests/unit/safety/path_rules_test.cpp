@@ -1,0 +1,78 @@
+#include "safety/path_rules.hpp"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_home.hpp"
+
+namespace orvc::safety {
+namespace {
+
+using orvc::testing::make_dirs;
+using orvc::testing::make_symlink;
+using orvc::testing::TempDir;
+
+struct Pair {
+  std::string input;
+  std::string expected;
+};
+
+TEST(PathRules, NormalizesLexically) {
+  const Pair cases[] = {
+      {"/a/./b/../c", "/a/c"},
+      {"/..", "/.."},
+      {"../x", "../x"},
+      {"a/../../b", "../b"},
+      {"./a/", "a"},
+      {"//a//b/", "/a/b"},
+      {"", ""},
+      {"/", "/"},
+      {".", ""},
+      {"/a/b/../..", "/"},
+      {"/a/\xff/..", "/a"},
+      {"..", ".."},
+  };
+  for (const Pair& c : cases) EXPECT_EQ(normalize_lexically(c.input), c.expected) << c.input;
+}
+
+TEST(PathRules, PrefixTestIsComponentWiseAndAsciiCaseInsensitive) {
+  EXPECT_TRUE(path_starts_with_ci("/Users/U/Work/x", "/users/u/work"));
+  EXPECT_TRUE(path_starts_with_ci("/a/b", "/a/b/"));
+  EXPECT_TRUE(path_starts_with_ci("/a", ""));
+  EXPECT_FALSE(path_starts_with_ci("/Users/u/Workshop", "/Users/u/Work"));
+  EXPECT_FALSE(path_starts_with_ci("/a", "/a/b"));
+  EXPECT_FALSE(path_starts_with_ci("a/b", "/a"));
+  // Only ASCII letters fold; other bytes must be identical.
+  EXPECT_FALSE(path_starts_with_ci("/Ärzte", "/ärzte"));
+  // Invalid bytes compare as their lossy text, so two different invalid bytes match.
+  EXPECT_TRUE(path_starts_with_ci("/\xff/x", "/\xfe"));
+  EXPECT_TRUE(path_equals_ci("/A/b", "/a/B/"));
+  EXPECT_FALSE(path_equals_ci("/a/b/c", "/a/b"));
+  EXPECT_FALSE(path_starts_with("/A/b", "/a"));
+}
+
+TEST(PathRules, ResolvesTheExistingPrefixButNeverTheLastComponent) {
+  const TempDir dir;
+  make_dirs(dir / "real/sub");
+  make_symlink(dir / "real", dir / "alias");
+  EXPECT_EQ(resolve_existing_prefix(dir / "alias/sub/missing/deeper/file.txt"),
+            dir / "real/sub/missing/deeper/file.txt");
+  EXPECT_EQ(resolve_existing_prefix(dir / "alias"), dir / "alias");
+  EXPECT_EQ(resolve_existing_prefix("/no-such-top/x"), "/no-such-top/x");
+  EXPECT_EQ(resolve_existing_prefix("/"), std::nullopt);
+  EXPECT_EQ(resolve_existing_prefix(dir / "real/.."), std::nullopt);
+  EXPECT_EQ(resolve_existing_prefix("no-such-relative/x"), std::nullopt);
+  EXPECT_EQ(resolve_existing_prefix(""), std::nullopt);
+}
+
+TEST(PathRules, OddInputStillGetsAnAnswer) {
+  std::string deep = "/orvc-no-such-folder";
+  for (int i = 1; i < 10000; ++i) deep += "/a";
+  EXPECT_EQ(path_components(deep).size(), 10001u);
+  EXPECT_EQ(normalize_lexically(deep), deep);
+  EXPECT_EQ(resolve_existing_prefix(deep + "/f"), deep + "/f");
+  EXPECT_EQ(canonicalize(std::string("/tmp\0x", 6)), std::nullopt);
+  EXPECT_EQ(canonicalize(""), std::nullopt);
+}
+
+}  // namespace
+}  // namespace orvc::safety
