@@ -1,6 +1,7 @@
 #pragma once
 // The user's own protected paths and the application's data folder.
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "util/expected.hpp"
@@ -12,6 +13,14 @@ Result<std::string> app_data_dir();
 
 // Entries of protected_paths.json, lower-cased; the empty list when the file is missing.
 Result<std::vector<std::string>> load_protected_paths();
+
+// The text of protected_paths.json: {"paths": [...]} (other members ignored, a second "paths"
+// is an error) or the same record as a one-element array. Entries are returned as written.
+Result<std::vector<std::string>> parse_protected_paths(std::string_view text);
+
+// Whether a path is covered by a loaded (lower-cased) list: it lies inside an entry or above
+// one, comparing whole components. Empty entries are ignored.
+bool matches_protected_list(const std::vector<std::string>& list, const std::string& path);
 
 // Loaded once per process under one lock; a broken file means no user protection for the run.
 bool is_user_protected(const std::string& path);
