@@ -1,0 +1,112 @@
+#include "safety/cloud_sync.hpp"
+
+#include <sys/stat.h>
+
+#include <climits>
+
+#include "platform/home.hpp"
+#include "safety/path_rules.hpp"
+#include "safety/read_text.hpp"
+#include "safety/tables.hpp"
+#include "util/text.hpp"
+
+namespace orvc::safety {
+namespace {
+
+bool has_type_no_follow(const std::string& path, mode_t type) {
+  struct stat metadata {};
+  if (path.find('\0') != std::string::npos) return false;
+  return lstat(path.c_str(), &metadata) == 0 && (metadata.st_mode & S_IFMT) == type;
+}
+
+bool is_cloud_folder_name(const std::string& lowered) {
+  for (std::string_view name : CLOUD_FOLDER_NAMES) {
+    if (lowered == name) return true;
+  }
+  for (std::string_view prefix : CLOUD_FOLDER_NAME_PREFIXES) {
+    if (lowered.starts_with(prefix)) return true;
+  }
+  return false;
+}
+
+bool in_named_home_folder(const std::string& path, const std::string& home) {
+  if (!path_starts_with_ci(path, home)) return false;
+  const size_t home_count = path_components(home).size();
+  const std::vector<PathComponent> parts = path_components(path);
+  if (parts.size() <= home_count || parts[home_count].kind != ComponentKind::Normal) return false;
+  return is_cloud_folder_name(ascii_lower(lossy_utf8(parts[home_count].bytes)));
+}
+
+bool on_google_drive_volume(const std::string& path) {
+  const std::vector<PathComponent> parts = path_components(path);
+  if (parts.size() < 3 || parts[0].kind != ComponentKind::Root) return false;
+  if (parts[1].kind != ComponentKind::Normal || parts[2].kind != ComponentKind::Normal)
+    return false;
+  if (!equals_ascii_ci(lossy_utf8(parts[1].bytes), VOLUMES_FOLDER)) return false;
+  return ascii_lower(lossy_utf8(parts[2].bytes)).starts_with(GOOGLE_DRIVE_VOLUME_PREFIX);
+}
+
+bool has_entry_of_type(std::string_view folder, std::string_view name, mode_t type) {
+  // Longer names are refused by the OS anyway (ENAMETOOLONG); skipping them avoids the copy.
+  if (folder.size() + 1 + name.size() >= PATH_MAX) return false;
+  return has_type_no_follow(join_path(folder, name), type);
+}
+
+bool has_sync_marker(std::string_view folder) {
+  return has_entry_of_type(folder, DROPBOX_CACHE_MARKER, S_IFDIR) ||
+         has_entry_of_type(folder, SYNC_ROOT_MARKER_FILE, S_IFREG);
+}
+
+// The path itself and each ancestor that has a parent; the root is never examined. Ancestors are
+// prefixes of the path text, so a deep path costs no copies beyond one at a time.
+bool marker_in_path_or_ancestors(const std::string& path) {
+  const std::vector<PathComponent> parts = path_components(path);
+  for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
+    if (part->kind == ComponentKind::Root) break;
+    const size_t end = static_cast<size_t>(part->bytes.data() - path.data()) + part->bytes.size();
+    if (has_sync_marker(std::string_view(path).substr(0, end))) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool is_cloud_sync_path(const std::string& path, const std::optional<std::string>& home) {
+  if (home) {
+    if (path_starts_with_ci(path, join_relative(*home, CLOUD_STORAGE_FOLDER))) return true;
+    if (in_named_home_folder(path, *home)) return true;
+  }
+  return on_google_drive_volume(path) || marker_in_path_or_ancestors(path);
+}
+
+bool is_in_cloud_sync_folder(const std::string& path) {
+  const std::string lexical = normalize_lexically(path);
+  std::optional<std::string> home;
+  if (auto value = home_env()) home = normalize_lexically(*value);
+  if (is_cloud_sync_path(lexical, home)) return true;
+
+  const std::optional<std::string> resolved = resolve_existing_prefix(lexical);
+  if (resolved) {
+    std::optional<std::string> resolved_home;
+    if (home) resolved_home = canonicalize(*home).value_or(*home);
+    if (is_cloud_sync_path(*resolved, resolved_home)) return true;
+  }
+  if (!home) return false;
+  const auto info = read_regular_file(join_relative(*home, DROPBOX_INFO_FILE));
+  if (!info) return false;
+  std::vector<std::string> candidates = {lexical};
+  if (resolved) candidates.push_back(*resolved);
+  for (const std::string& root : dropbox_roots(*info)) {
+    const std::string lexical_root = normalize_lexically(root);
+    const std::string canonical_root = canonicalize(root).value_or(lexical_root);
+    for (const std::string& candidate : candidates) {
+      if (path_starts_with_ci(candidate, lexical_root) ||
+          path_starts_with_ci(candidate, canonical_root)) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+}  // namespace orvc::safety

@@ -1,0 +1,116 @@
+#include "safety/cloud_sync.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "scoped_env.hpp"
+#include "support/temp_home.hpp"
+
+namespace orvc::safety {
+namespace {
+
+using orvc::testing::make_dirs;
+using orvc::testing::make_symlink;
+using orvc::testing::ScopedEnv;
+using orvc::testing::TempDir;
+using orvc::testing::write_file;
+
+const char* MARKER_FILE = ".849C9593-D756-4E56-8D6E-42412F2A707B";
+
+TEST(CloudSyncPath, KnownLocations) {
+  const std::string home = "/Users/u";
+  for (const char* inside :
+       {"/Users/u/Library/CloudStorage/GoogleDrive-x/doc.txt", "/Users/u/Library/CloudStorage",
+        "/Users/u/Dropbox/a", "/Users/u/Dropbox (Personal)/a", "/Users/u/OneDrive - Contoso/a",
+        "/Users/u/OneDrive-Contoso", "/Users/u/ONEDRIVE/a", "/Users/u/Google Drive/x",
+        "/Volumes/GoogleDrive/My Drive/x", "/volumes/googledrivex", "/Volumes/GoogleDrive"}) {
+    EXPECT_TRUE(is_cloud_sync_path(inside, home)) << inside;
+  }
+  for (const char* outside :
+       {"/Users/u/Documents/Dropbox/a", "/Users/u/Dropboxes/a", "/Users/u", "/Users/u/OneDrive -x",
+        "/Volumes/Google/x", "/Volumes/googledriv", "/Dropbox/a", "/"}) {
+    EXPECT_FALSE(is_cloud_sync_path(outside, home)) << outside;
+  }
+  EXPECT_FALSE(is_cloud_sync_path("/Users/u/Dropbox/a", std::nullopt));
+  EXPECT_TRUE(is_cloud_sync_path("/Volumes/GoogleDrive/x", std::nullopt));
+}
+
+TEST(CloudSyncPath, MarkersInTheFolderOrAbove) {
+  const TempDir dir;
+  make_dirs(dir / "synced/.dropbox.cache");
+  make_dirs(dir / "other");
+  write_file(dir / "drive" + "/" + MARKER_FILE, "");
+  make_dirs(dir / "fake" + "/" + MARKER_FILE);
+  make_dirs(dir / "linked");
+  make_symlink(dir / "synced/.dropbox.cache", dir / "linked/.dropbox.cache");
+
+  EXPECT_TRUE(is_cloud_sync_path(dir / "synced", std::nullopt));
+  EXPECT_TRUE(is_cloud_sync_path(dir / "synced/deep/missing/file", std::nullopt));
+  EXPECT_TRUE(is_cloud_sync_path(dir / "drive/file", std::nullopt));
+  EXPECT_FALSE(is_cloud_sync_path(dir / "other/file", std::nullopt));
+  EXPECT_FALSE(is_cloud_sync_path(dir / "fake/file", std::nullopt));
+  EXPECT_FALSE(is_cloud_sync_path(dir / "linked/file", std::nullopt));
+}
+
+TEST(DropboxRoots, OnlyAbsoluteExistingFolders) {
+  const TempDir dir;
+  make_dirs(dir / "Work Dropbox");
+  make_symlink(dir / "Work Dropbox", dir / "link");
+  const std::string text = R"({
+    "personal": {"path": ")" +
+                           dir / "Work Dropbox" + R"("},
+    "relative": {"path": "Dropbox"},
+    "dotdot": {"path": ")" +
+                           dir / "x/../Work Dropbox" + R"("},
+    "missing": {"path": ")" +
+                           dir / "gone" + R"("},
+    "link": {"path": ")" + dir / "link" +
+                           R"("},
+    "empty": {"path": ""},
+    "number": {"path": 3},
+    "flat": "not an object"})";
+  EXPECT_EQ(dropbox_roots(text), std::vector<std::string>{dir / "Work Dropbox"});
+  EXPECT_TRUE(dropbox_roots("[1]").empty());
+  EXPECT_TRUE(dropbox_roots("{").empty());
+  EXPECT_TRUE(dropbox_roots("").empty());
+}
+
+class InCloudSyncFolder : public ::testing::Test {
+ protected:
+  TempDir home_;
+  ScopedEnv home_env_{"HOME", home_.path()};
+};
+
+TEST_F(InCloudSyncFolder, DropboxConfigurationNamesRootsCaseInsensitively) {
+  make_dirs(home_ / "Work Dropbox");
+  write_file(home_ / ".dropbox/info.json",
+             R"({"business": {"path": ")" + home_ / "Work Dropbox" + R"(", "host": 1}})");
+  EXPECT_TRUE(is_in_cloud_sync_folder(home_ / "work dropbox/x"));
+  EXPECT_FALSE(is_in_cloud_sync_folder(home_ / "work/x"));
+}
+
+TEST_F(InCloudSyncFolder, LinkIntoASyncFolderIsInsideThroughItsResolvedPath) {
+  make_dirs(home_ / "Dropbox/proj");
+  make_symlink(home_ / "Dropbox/proj", home_ / "proj");
+  EXPECT_TRUE(is_in_cloud_sync_folder(home_ / "proj/file.txt"));
+  EXPECT_FALSE(is_in_cloud_sync_folder(home_ / "proj"));
+}
+
+TEST_F(InCloudSyncFolder, BadConfigurationOrNoHomeStillAnswers) {
+  write_file(home_ / ".dropbox/info.json", "{\"a\": {\"path\": \"/\xff");
+  EXPECT_FALSE(is_in_cloud_sync_folder(home_ / "notes.txt"));
+  std::remove((home_ / ".dropbox/info.json").c_str());
+  ASSERT_EQ(mkfifo((home_ / ".dropbox/info.json").c_str(), 0600), 0);
+  EXPECT_FALSE(is_in_cloud_sync_folder(home_ / "notes.txt"));  // a FIFO must not block
+  std::string deep = home_ / "deep";
+  for (int i = 0; i < 10000; ++i) deep += "/a";
+  EXPECT_FALSE(is_in_cloud_sync_folder(deep));
+  EXPECT_FALSE(is_in_cloud_sync_folder(""));
+  EXPECT_FALSE(is_in_cloud_sync_folder(".."));
+  const ScopedEnv no_home("HOME", std::nullopt);
+  EXPECT_FALSE(is_in_cloud_sync_folder(home_ / "Dropbox/a"));
+  EXPECT_TRUE(is_in_cloud_sync_folder("/Volumes/GoogleDrive/My Drive/x"));
+}
+
+}  // namespace
+}  // namespace orvc::safety
