@@ -1,7 +1,8 @@
 #pragma once
 // The shared crawl of the large-file and duplicate finders: one record per regular file under
 // the roots, in a fixed order (roots in order; within a folder, listing order, depth first).
-// Never follows symbolic links, never crosses into another file system, never reads content.
+// Never follows symbolic links, never crosses into another file system, never reads content,
+// never enters the user's Trash folder (platform::user_trash) below a root.
 #include <sys/stat.h>
 
 #include <atomic>

@@ -1,0 +1,92 @@
+#include "scan/collector.hpp"
+
+#include <oneapi/tbb/parallel_for_each.h>
+#include <sys/stat.h>
+
+#include "gitignore/gitignore.hpp"
+#include "platform/home.hpp"
+#include "platform/platform.hpp"
+#include "scan/collector_walk.hpp"
+#include "scan/walk_pool.hpp"
+
+namespace orvc::scan {
+namespace {
+
+using detail::FileIdentity;
+using detail::FolderJob;
+using detail::FolderRecords;
+using detail::GitContext;
+
+// On Linux the Trash lies inside the home folder's data folder; already-trashed files are
+// never reported as large files or duplicates.
+std::optional<FileIdentity> trash_folder_identity() {
+  const auto trash = platform::user_trash(home_folder().value_or(""));
+  struct stat metadata {};
+  if (!trash || stat(trash->root.c_str(), &metadata) != 0 || !S_ISDIR(metadata.st_mode)) {
+    return std::nullopt;
+  }
+  return FileIdentity{metadata.st_dev, metadata.st_ino};
+}
+
+GitContext load_context(const std::string& start) {
+  auto context = gitignore::load_gitignore_context(start);
+  if (!context) return nullptr;
+  return std::make_shared<const gitignore::GitIgnoreContext>(std::move(*context));
+}
+
+struct RootRecords {
+  std::optional<CollectedFile> file;  // when the root itself is a regular file
+  FolderRecords tree;
+};
+
+}  // namespace
+
+std::vector<CollectedFile> collect_files(const std::vector<std::string>& roots,
+                                         const std::vector<std::string>& skip_names,
+                                         bool git_detection, const std::atomic<bool>& cancel_flag,
+                                         const FileFilter& keep) {
+  tbb::task_arena& pool = walk_pool();
+  try {
+    const detail::WalkSettings settings{detail::CaseFoldedNames(skip_names), git_detection,
+                                        &cancel_flag, &keep, trash_folder_identity()};
+    std::vector<RootRecords> per_root(roots.size());
+    std::vector<FolderJob> jobs;
+    for (size_t i = 0; i < roots.size(); ++i) {
+      struct stat metadata {};
+      if (cancel_flag.load() || lstat(roots[i].c_str(), &metadata) != 0) continue;
+      const GitContext git = git_detection ? load_context(roots[i]) : nullptr;
+      if (S_ISREG(metadata.st_mode)) {
+        if (detail::is_reported_file(metadata, settings)) {
+          per_root[i].file = detail::make_record(metadata, roots[i], git);
+        }
+      } else if (S_ISDIR(metadata.st_mode)) {
+        jobs.push_back(FolderJob{roots[i],
+                                 {metadata.st_dev, metadata.st_ino},
+                                 metadata.st_dev,
+                                 git,
+                                 true,
+                                 &per_root[i].tree});
+      }
+    }
+
+    pool.execute([&] {
+      tbb::parallel_for_each(
+          jobs.begin(), jobs.end(), [&](const FolderJob& job, tbb::feeder<FolderJob>& feeder) {
+            detail::walk_folder(job, settings,
+                                [&feeder](FolderJob next) { feeder.add(std::move(next)); });
+          });
+    });
+
+    std::vector<CollectedFile> out;
+    for (auto& root : per_root) {
+      if (root.file) out.push_back(std::move(*root.file));
+      detail::append_in_order(root.tree, out);
+    }
+    return out;
+  } catch (...) {
+    // A walk that ends abnormally yields nothing rather than a partial list.
+    return {};
+  }
+}
+
+}  // namespace orvc::scan

@@ -1,0 +1,90 @@
+#include "scan/collector_walk.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "gitignore/gitignore.hpp"
+#include "scan/skip_tables.hpp"
+#include "util/text.hpp"
+
+namespace orvc::scan::detail {
+namespace {
+
+// Entry types that can never yield a record need no metadata call.
+bool never_reported(unsigned char type) {
+  return type == DT_LNK || type == DT_FIFO || type == DT_SOCK || type == DT_CHR || type == DT_BLK;
+}
+
+bool is_skipped_entry(std::string_view folder, std::string_view name,
+                      const WalkSettings& settings) {
+  if (is_skipped_name(name) || settings.skip_names.contains(name)) return true;
+  // Only short paths can be in the path table; longer ones need no joined path.
+  return folder.size() + 1 + name.size() <= kLongestSkipPath + 1 &&
+         is_skipped_path(join_path(folder, name));
+}
+
+struct CloseListing {
+  void operator()(DIR* listing) const { closedir(listing); }
+};
+using Listing = std::unique_ptr<DIR, CloseListing>;
+
+// Opens a folder without following a final link, and only when it is still the folder that
+// the parent listed.
+Listing open_folder(const FolderJob& job) {
+  const int fd = open(job.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat metadata {};
+  if (fstat(fd, &metadata) != 0 || FileIdentity{metadata.st_dev, metadata.st_ino} != job.identity) {
+    close(fd);
+    return nullptr;
+  }
+  Listing listing(fdopendir(fd));
+  if (!listing) close(fd);
+  return listing;
+}
+
+// A folder holding ".git" starts a repository of its own, whose rules replace the parent's.
+GitContext context_for_entries(const FolderJob& job, int folder_fd) {
+  if (job.is_root) return job.git;
+  struct stat metadata {};
+  if (fstatat(folder_fd, ".git", &metadata, 0) != 0) return job.git;
+  auto context = gitignore::load_gitignore_context(job.path);
+  if (!context) return job.git;
+  return std::make_shared<const gitignore::GitIgnoreContext>(std::move(*context));
+}
+
+}  // namespace
+
+void walk_folder(const FolderJob& job, const WalkSettings& settings,
+                 const std::function<void(FolderJob)>& enqueue) {
+  if (settings.cancel_flag->load(std::memory_order_relaxed)) return;
+  const Listing listing = open_folder(job);
+  if (!listing) return;
+  const int folder_fd = dirfd(listing.get());
+  const GitContext git = settings.git_detection ? context_for_entries(job, folder_fd) : nullptr;
+  FolderRecords& out = *job.out;
+
+  while (const dirent* entry = readdir(listing.get())) {
+    if (settings.cancel_flag->load(std::memory_order_relaxed)) break;
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == ".." || never_reported(entry->d_type)) continue;
+    if (is_skipped_entry(job.path, name, settings)) continue;
+    struct stat metadata {};
+    if (fstatat(folder_fd, entry->d_name, &metadata, AT_SYMLINK_NOFOLLOW) != 0) continue;
+
+    if (S_ISREG(metadata.st_mode)) {
+      if (!is_reported_file(metadata, settings)) continue;
+      out.files.push_back(make_record(metadata, join_path(job.path, name), git));
+    } else if (S_ISDIR(metadata.st_mode)) {
+      const FileIdentity identity{metadata.st_dev, metadata.st_ino};
+      if (metadata.st_dev != job.root_device || identity == settings.trash_folder) continue;
+      auto& subfolder = out.subfolders.emplace_back(
+          FolderRecords::Subfolder{out.files.size(), std::make_unique<FolderRecords>()});
+      enqueue(FolderJob{join_path(job.path, name), identity, job.root_device, git, false,
+                        subfolder.records.get()});
+    }
+  }
+}
+
+}  // namespace orvc::scan::detail
