@@ -1,0 +1,64 @@
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <limits>
+
+#include "large_files/large_file_finder.hpp"
+#include "scan/collector.hpp"
+
+namespace orvc::large_files {
+namespace {
+
+constexpr uint64_t kBytesPerMb = 1048576;
+constexpr int64_t kSecondsPerDay = 86400;
+
+int64_t now_seconds() {
+  const auto since_epoch = std::chrono::system_clock::now().time_since_epoch();
+  const auto seconds = std::chrono::floor<std::chrono::seconds>(since_epoch).count();
+  return seconds < 0 ? 0 : static_cast<int64_t>(seconds);
+}
+
+}  // namespace
+
+uint64_t threshold_bytes(uint64_t threshold_mb) {
+  // 2^44 MB and above no longer fit in 64 bits.
+  if (threshold_mb >= (uint64_t{1} << 44)) {
+    return std::numeric_limits<uint64_t>::max();
+  }
+  return threshold_mb * kBytesPerMb;
+}
+
+uint64_t age_in_days(std::optional<int64_t> modified_secs, int64_t now) {
+  if (!modified_secs || *modified_secs > now) return 0;
+  return static_cast<uint64_t>((now - *modified_secs) / kSecondsPerDay);
+}
+
+Result<std::vector<LargeFile>> find_large_files(const std::string& path, uint64_t threshold_mb,
+                                                uint64_t min_age_days) {
+  const uint64_t min_size = threshold_bytes(threshold_mb);
+  const std::vector<std::string> roots =
+      path.empty() ? ORVC_TRY(large_file_roots()) : std::vector<std::string>{path};
+  const std::vector<std::string> skip_names(LARGE_FILE_SKIP_DIRS.begin(),
+                                            LARGE_FILE_SKIP_DIRS.end());
+  const std::atomic<bool> cancel_flag = false;
+  // Sizes are settled while walking, so small files never take memory; ages need the clock
+  // reading taken after the walk.
+  const scan::FileFilter big_enough = [min_size](const struct stat& metadata) {
+    return static_cast<uint64_t>(metadata.st_size) >= min_size;
+  };
+  auto collected = scan::collect_files(roots, skip_names, false, cancel_flag, big_enough);
+
+  const int64_t now = now_seconds();
+  std::vector<LargeFile> found;
+  for (auto& file : collected) {
+    const uint64_t age = age_in_days(file.modified_secs, now);
+    if (file.size < min_size || age < min_age_days) continue;
+    found.push_back(LargeFile{std::move(file.path), file.size, age});
+  }
+  std::ranges::stable_sort(found, std::ranges::greater{}, &LargeFile::size);
+  return found;
+}
+
+}  // namespace orvc::large_files

@@ -1,0 +1,77 @@
+#pragma once
+// Finds regular files of at least a given size and age under a folder, or under the home
+// folder's top-level entries, biggest first. Only reads; removal is the caller's business.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "util/expected.hpp"
+
+namespace orvc::large_files {
+
+struct LargeFile {
+  std::string path;
+  uint64_t size = 0;
+  uint64_t age_days = 0;  // whole days since the last modification
+};
+
+// Folder names the crawl never enters (compared under ASCII case folding).
+inline constexpr std::array<std::string_view, 38> LARGE_FILE_SKIP_DIRS = {
+    ".git",
+    ".svn",
+    ".hg",
+    "node_modules",
+    ".next",
+    ".nuxt",
+    ".turbo",
+    ".parcel-cache",
+    "bower_components",
+    "target",
+    "build",
+    "dist",
+    ".gradle",
+    "DerivedData",
+    ".cargo",
+    ".rustup",
+    ".npm",
+    ".yarn",
+    ".pnpm-store",
+    ".gem",
+    ".m2",
+    ".cocoapods",
+    "__pycache__",
+    ".venv",
+    "venv",
+    ".tox",
+    ".conda",
+    ".gradle-cache",
+    ".docker",
+    ".colima",
+    ".lima",
+    ".vagrant.d",
+    "Caches",
+    ".cache",
+    ".Trash",
+    "CloudStorage",
+    "Photos Library.photoslibrary",
+    "Photos Library.migratedphotolibrary",
+};
+
+// threshold_mb × 1048576, saturating at the largest 64-bit value.
+uint64_t threshold_bytes(uint64_t threshold_mb);
+
+// Whole days from `modified_secs` to `now`; 0 when absent or in the future.
+uint64_t age_in_days(std::optional<int64_t> modified_secs, int64_t now);
+
+// Every entry of the folder named by HOME except "Library", in listing order; the home folder
+// itself when it cannot be listed. Fails when HOME is not set.
+Result<std::vector<std::string>> large_file_roots();
+
+// `path` when given, else the default roots. Fails only when HOME is needed and not set.
+Result<std::vector<LargeFile>> find_large_files(const std::string& path, uint64_t threshold_mb,
+                                                uint64_t min_age_days);
+
+}  // namespace orvc::large_files
