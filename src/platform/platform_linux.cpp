@@ -70,9 +70,11 @@ std::optional<TrashLocation> user_trash(const std::string& home) {
 
 Status trash_service_delete(const std::string& absolute_path) {
   auto run = run_captured({"gio", "trash", absolute_path});
-  if (!run) return failure(run.error());
+  if (!run) return failure("cannot run gio: " + run.error());
   if (run->exit_code != 0) {
-    return failure("exit code " + std::to_string(run->exit_code) +
+    const std::string how =
+        run->exit_code < 0 ? "ended by a signal" : "exit code " + std::to_string(run->exit_code);
+    return failure(how +
                    ": gio trash exited with error. stderr: " + lossy_utf8(run->standard_error));
   }
   return {};

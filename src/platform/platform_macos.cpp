@@ -84,11 +84,12 @@ Status trash_service_delete(const std::string& absolute_path) {
   const std::string script =
       "tell application \"Finder\" to delete { POSIX file \"" + rendered + "\" }";
   auto run = run_captured({"osascript", "-e", script});
-  if (!run) return failure(run.error());
+  if (!run) return failure("cannot run osascript: " + run.error());
   if (run->exit_code != 0) {
+    const std::string how =
+        run->exit_code < 0 ? "ended by a signal" : "exit code " + std::to_string(run->exit_code);
     return failure(
-        "exit code " + std::to_string(run->exit_code) +
-        ": The AppleScript exited with error. stderr: " + lossy_utf8(run->standard_error));
+        how + ": The AppleScript exited with error. stderr: " + lossy_utf8(run->standard_error));
   }
   return {};
 }

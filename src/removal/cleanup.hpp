@@ -1,6 +1,7 @@
 #pragma once
 // The only way into removal: a list of paths and a cleanup type, moved to the user's Trash
 // after the safety rules, recorded as a history manifest.
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -19,5 +20,9 @@ struct CleanupRequest {
 using CleanupOutcome = Result<std::map<std::string, std::string>>;
 
 CleanupOutcome run_cleanup(const CleanupRequest& request);
+
+// Logical bytes of an item: a file's length, a folder's entries summed (measured in parallel);
+// links, devices and whatever cannot be read count 0. Never follows a symbolic link.
+uint64_t measure_size(const std::string& path);
 
 }  // namespace orvc::removal

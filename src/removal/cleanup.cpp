@@ -1,0 +1,144 @@
+#include "removal/cleanup.hpp"
+
+#include <sys/stat.h>
+
+#include <optional>
+
+#include "removal/cleanup_summary.hpp"
+#include "removal/diagnostics.hpp"
+#include "removal/history.hpp"
+#include "removal/move_workers.hpp"
+#include "removal/path_names.hpp"
+#include "removal/saturating.hpp"
+#include "removal/trash.hpp"
+#include "safety/protection.hpp"
+#include "util/blocking_job.hpp"
+#include "util/text.hpp"
+
+namespace orvc::removal {
+namespace {
+
+struct PlannedItem {
+  std::string path;
+  uint64_t size = 0;
+};
+
+bool readable(const std::string& path) {
+  struct stat metadata {};
+  return stat(path.c_str(), &metadata) == 0;
+}
+
+std::optional<std::string> last_component_text(const std::string& path) {
+  const auto name = last_normal_component(path);
+  if (!name) return std::nullopt;
+  return lossy_utf8(*name);
+}
+
+std::vector<PlannedItem> plan(const std::vector<std::string>& paths) {
+  std::vector<PlannedItem> planned;
+  for (const auto& path : paths) {
+    if (readable(path)) planned.push_back({path, measure_size(path)});
+  }
+  return planned;
+}
+
+std::optional<CleanupSession> write_pending_record(const std::vector<PlannedItem>& planned,
+                                                   const std::string& cleanup_type) {
+  if (planned.empty()) return std::nullopt;
+  std::vector<DeletedFile> files;
+  for (const auto& item : planned) {
+    files.push_back({item.path, item.size, cleanup_type, last_component_text(item.path)});
+  }
+  CleanupSession session = new_session(cleanup_type, std::move(files));
+  session.status = "pending";
+  if (auto written = write_session(session); !written) {
+    write_diagnostic_line("[history] failed to write pending session: " + written.error());
+    return std::nullopt;
+  }
+  return session;
+}
+
+void finalise_record(std::optional<CleanupSession> pending, const std::vector<PlannedItem>& planned,
+                     const std::string& cleanup_type, const CleanupOutcome& outcome) {
+  std::vector<DeletedFile> removed;
+  uint64_t total = 0;
+  for (const auto& item : planned) {
+    if (readable(item.path)) continue;
+    std::optional<std::string> name = last_component_text(item.path);
+    if (outcome) {
+      if (const auto found = outcome->find(item.path); found != outcome->end()) {
+        name = found->second;
+      }
+    }
+    removed.push_back({item.path, item.size, cleanup_type, std::move(name)});
+    total = saturating_add(total, item.size);
+  }
+  if (pending) {
+    if (removed.empty()) {
+      if (auto deleted = delete_session(pending->session_id); !deleted) {
+        write_diagnostic_line("[history] failed to remove empty pending session: " +
+                              deleted.error());
+      }
+      return;
+    }
+    pending->deleted_files = std::move(removed);
+    pending->total_bytes_freed = total;
+    pending->status = "completed";
+    if (auto written = write_session(*pending); !written) {
+      write_diagnostic_line("[history] failed to finalize cleanup session: " + written.error());
+    }
+  } else if (!removed.empty()) {
+    if (auto written = write_session(new_session(cleanup_type, std::move(removed))); !written) {
+      write_diagnostic_line("[history] failed to record cleanup session: " + written.error());
+    }
+  }
+}
+
+CleanupOutcome move_work_list(const std::vector<std::string>& work) {
+  const auto results = run_moves(work, [](const std::string& path) { return trash_item(path); });
+  std::map<std::string, std::string> trashed;
+  std::vector<MoveFailureRecord> failures;
+  for (size_t i = 0; i < work.size(); ++i) {
+    if (results[i]) {
+      trashed.insert_or_assign(work[i], *results[i]);
+    } else {
+      failures.push_back({work[i], results[i].error()});
+    }
+  }
+  if (!failures.empty()) return failure(summarise_failures(failures));
+  return trashed;
+}
+
+}  // namespace
+
+CleanupOutcome run_cleanup(const CleanupRequest& request) {
+  auto measured = run_blocking([&] { return plan(request.paths); });
+  if (!measured) return failure("Task join error: " + measured.error());
+  const std::vector<PlannedItem> planned = std::move(*measured);
+
+  auto pending = write_pending_record(planned, request.cleanup_type);
+
+  std::vector<std::string> work;
+  size_t protected_count = 0;
+  for (const auto& path : request.paths) {
+    if (!readable(path)) continue;
+    if (safety::is_protected_path(path)) {
+      ++protected_count;
+    } else {
+      work.push_back(path);
+    }
+  }
+
+  CleanupOutcome outcome;
+  if (work.empty()) {
+    outcome = protected_count > 0
+                  ? CleanupOutcome(failure(safety::all_protected_summary(protected_count)))
+                  : CleanupOutcome(std::map<std::string, std::string>{});
+  } else {
+    outcome = move_work_list(work);
+  }
+  finalise_record(std::move(pending), planned, request.cleanup_type, outcome);
+  return outcome;
+}
+
+}  // namespace orvc::removal

@@ -1,0 +1,56 @@
+#include "removal/file_ops.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "util/text.hpp"
+
+namespace orvc::removal {
+
+Status create_folders(const std::string& path, mode_t mode) {
+  if (path.empty()) return failure(os_error_text(ENOENT));
+  if (mkdir(path.c_str(), mode) == 0) return {};
+  const int error = errno;
+  struct stat metadata {};
+  if (error == EEXIST) {
+    if (stat(path.c_str(), &metadata) == 0 && S_ISDIR(metadata.st_mode)) return {};
+    return failure(os_error_text(EEXIST));
+  }
+  if (error != ENOENT) return failure(os_error_text(error));
+  size_t end = path.size();
+  while (end > 1 && path[end - 1] == '/') --end;
+  const size_t slash = path.rfind('/', end - 1);
+  if (slash == std::string::npos || slash == 0) return failure(os_error_text(error));
+  ORVC_TRY(create_folders(path.substr(0, slash), mode));
+  if (mkdir(path.c_str(), mode) == 0 || errno == EEXIST) return {};
+  return failure(os_error_text(errno));
+}
+
+bool entry_exists(const std::string& path) {
+  struct stat metadata {};
+  return lstat(path.c_str(), &metadata) == 0;
+}
+
+Status write_all(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return failure(os_error_text(errno));
+    }
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return {};
+}
+
+void flush_folder(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+}  // namespace orvc::removal

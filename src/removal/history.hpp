@@ -1,0 +1,50 @@
+#pragma once
+// The cleanup history: one JSON manifest per cleanup run in a private folder under HOME.
+// Manifests are written whole (temporary file, flush, rename) and pruned to seven days and 50
+// files. Problems met while pruning are written to standard error as single lines.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "util/expected.hpp"
+
+namespace orvc::removal {
+
+struct DeletedFile {
+  std::string original_path;
+  uint64_t size = 0;
+  std::string category;
+  std::optional<std::string> trashed_name;
+
+  bool operator==(const DeletedFile&) const = default;
+};
+
+struct CleanupSession {
+  std::string session_id;  // lower-case hyphenated UUID v4; also the manifest's file name
+  std::string timestamp;   // RFC 3339, UTC, "+00:00"
+  int64_t unix_timestamp = 0;
+  std::string cleanup_type;
+  std::vector<DeletedFile> deleted_files;
+  uint64_t total_bytes_freed = 0;
+  std::string status;  // "pending" or "completed"
+
+  bool operator==(const CleanupSession&) const = default;
+};
+
+// HOME/Library/Application Support/com.orvanta.app/history, created with mode 0700.
+// Fails with "HOME not set" when HOME is unset or empty; then nothing is created.
+Result<std::string> history_dir();
+
+// Fresh id and the current time; status "completed"; total = saturating sum of the sizes.
+CleanupSession new_session(const std::string& cleanup_type, std::vector<DeletedFile> files);
+
+// Writes or replaces "<session_id>.json", then prunes. Returns the session id.
+Result<std::string> write_session(const CleanupSession& session);
+
+Status delete_session(const std::string& session_id);
+
+// Removes manifests older than seven days, then all but the 50 newest. Returns how many went.
+Result<size_t> prune_history();
+
+}  // namespace orvc::removal

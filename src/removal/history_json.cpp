@@ -1,0 +1,136 @@
+#include "removal/history_json.hpp"
+
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <stdexcept>
+#include <vector>
+
+namespace orvc::removal {
+namespace {
+
+using nlohmann::json;
+using nlohmann::ordered_json;
+
+struct DuplicateMember : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+ordered_json file_to_json(const DeletedFile& file) {
+  ordered_json out = ordered_json::object();
+  out["original_path"] = file.original_path;
+  out["size"] = file.size;
+  out["category"] = file.category;
+  out["trashed_name"] = file.trashed_name ? ordered_json(*file.trashed_name) : ordered_json();
+  return out;
+}
+
+Result<const json*> member(const json& object, const char* name) {
+  const auto found = object.find(name);
+  if (found == object.end()) return failure(std::string("missing field `") + name + "`");
+  return &*found;
+}
+
+Status expect(bool ok, const json& value, const char* expected) {
+  if (ok) return {};
+  return failure(std::string("invalid type: ") + value.type_name() + ", expected " + expected);
+}
+
+Result<std::string> string_member(const json& object, const char* name) {
+  const json* value = ORVC_TRY(member(object, name));
+  ORVC_TRY(expect(value->is_string(), *value, "a string"));
+  return value->get<std::string>();
+}
+
+Result<uint64_t> unsigned_member(const json& object, const char* name) {
+  const json* value = ORVC_TRY(member(object, name));
+  const bool ok =
+      value->is_number_unsigned() || (value->is_number_integer() && value->get<int64_t>() >= 0);
+  ORVC_TRY(expect(ok, *value, "u64"));
+  return value->get<uint64_t>();
+}
+
+Result<int64_t> signed_member(const json& object, const char* name) {
+  const json* value = ORVC_TRY(member(object, name));
+  const bool ok = value->is_number_integer() &&
+                  (!value->is_number_unsigned() ||
+                   value->get<uint64_t>() <= uint64_t{std::numeric_limits<int64_t>::max()});
+  ORVC_TRY(expect(ok, *value, "i64"));
+  return value->get<int64_t>();
+}
+
+Result<DeletedFile> parse_file(const json& object) {
+  ORVC_TRY(expect(object.is_object(), object, "struct DeletedFile"));
+  DeletedFile file;
+  file.original_path = ORVC_TRY(string_member(object, "original_path"));
+  file.size = ORVC_TRY(unsigned_member(object, "size"));
+  file.category = ORVC_TRY(string_member(object, "category"));
+  if (const auto name = object.find("trashed_name"); name != object.end() && !name->is_null()) {
+    ORVC_TRY(expect(name->is_string(), *name, "a string or null"));
+    file.trashed_name = name->get<std::string>();
+  }
+  return file;
+}
+
+Result<CleanupSession> parse_document(const json& object) {
+  ORVC_TRY(expect(object.is_object(), object, "struct CleanupSession"));
+  CleanupSession session;
+  session.session_id = ORVC_TRY(string_member(object, "session_id"));
+  session.timestamp = ORVC_TRY(string_member(object, "timestamp"));
+  session.unix_timestamp = ORVC_TRY(signed_member(object, "unix_timestamp"));
+  session.cleanup_type = ORVC_TRY(string_member(object, "cleanup_type"));
+  const json* files = ORVC_TRY(member(object, "deleted_files"));
+  ORVC_TRY(expect(files->is_array(), *files, "a sequence"));
+  for (const json& entry : *files) session.deleted_files.push_back(ORVC_TRY(parse_file(entry)));
+  session.total_bytes_freed = ORVC_TRY(unsigned_member(object, "total_bytes_freed"));
+  session.status = ORVC_TRY(string_member(object, "status"));
+  return session;
+}
+
+}  // namespace
+
+Result<std::string> session_to_json(const CleanupSession& session) {
+  try {
+    ordered_json files = ordered_json::array();
+    for (const auto& file : session.deleted_files) files.push_back(file_to_json(file));
+    ordered_json out = ordered_json::object();
+    out["session_id"] = session.session_id;
+    out["timestamp"] = session.timestamp;
+    out["unix_timestamp"] = session.unix_timestamp;
+    out["cleanup_type"] = session.cleanup_type;
+    out["deleted_files"] = std::move(files);
+    out["total_bytes_freed"] = session.total_bytes_freed;
+    out["status"] = session.status;
+    // Paths that are not valid UTF-8 are recorded lossily rather than losing the record.
+    return out.dump(2, ' ', false, ordered_json::error_handler_t::replace);
+  } catch (const std::exception& e) {
+    return failure(std::string("JSON serialization failed: ") + e.what());
+  }
+}
+
+Result<CleanupSession> parse_session(std::string_view text) {
+  // nlohmann keeps the last of two equal members silently; the callback catches them.
+  std::vector<std::set<std::string>> open_objects;
+  const json::parser_callback_t watch = [&](int, json::parse_event_t event, json& parsed) {
+    if (event == json::parse_event_t::object_start) {
+      open_objects.emplace_back();
+    } else if (event == json::parse_event_t::object_end) {
+      open_objects.pop_back();
+    } else if (event == json::parse_event_t::key) {
+      const auto& name = parsed.get_ref<const std::string&>();
+      if (!open_objects.back().insert(name).second) {
+        throw DuplicateMember("duplicate field `" + name + "`");
+      }
+    }
+    return true;
+  };
+  json document;
+  try {
+    document = json::parse(text.begin(), text.end(), watch);
+  } catch (const std::exception& e) {
+    return failure(e.what());
+  }
+  return parse_document(document);
+}
+
+}  // namespace orvc::removal

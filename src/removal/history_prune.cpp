@@ -1,0 +1,143 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include "removal/diagnostics.hpp"
+#include "removal/dir_handle.hpp"
+#include "removal/history.hpp"
+#include "removal/history_json.hpp"
+#include "removal/path_names.hpp"
+#include "util/text.hpp"
+
+namespace orvc::removal {
+namespace {
+
+constexpr int64_t kMaxAgeSeconds = 7 * 24 * 60 * 60;
+constexpr size_t kMaxManifests = 50;
+
+// Entry paths in listing order; a failed read of one entry is reported by `on_entry_error`.
+template <typename OnEntryError>
+Result<std::vector<std::string>> list_folder(const std::string& folder,
+                                             OnEntryError on_entry_error) {
+  DirHandle dir(opendir(folder.c_str()));
+  if (!dir) return failure("Failed to read history dir: " + os_error_text(errno));
+  std::vector<std::string> paths;
+  while (true) {
+    errno = 0;
+    const dirent* entry = readdir(dir.get());
+    if (!entry) {
+      if (errno != 0) on_entry_error(os_error_text(errno));
+      break;
+    }
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    paths.push_back(join_path(folder, name));
+  }
+  return paths;
+}
+
+bool is_manifest_name(const std::string& path) {
+  const auto name = last_normal_component(path);
+  if (!name) return false;
+  const auto extension = split_file_name(*name).extension;
+  return extension && *extension == "json";
+}
+
+Result<std::string> read_text(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return failure(os_error_text(errno));
+  std::string text;
+  char buffer[16384];
+  while (true) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int error = errno;
+      close(fd);
+      return failure(os_error_text(error));
+    }
+    if (n == 0) break;
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  close(fd);
+  if (!is_valid_utf8(text)) return failure("stream did not contain valid UTF-8");
+  return text;
+}
+
+// Phase one: manifests older than the cut-off, and malformed ones, go.
+Result<size_t> prune_by_age(const std::string& folder, int64_t cutoff) {
+  const auto paths = ORVC_TRY(list_folder(folder, [](const std::string& e) {
+    write_diagnostic_line("Skipping unreadable history entry during purge: " + e);
+  }));
+  size_t removed = 0;
+  for (const auto& path : paths) {
+    if (!is_manifest_name(path)) continue;
+    const auto text = read_text(path);
+    if (!text) {
+      write_diagnostic_line("Could not read history manifest " + path +
+                            " during purge: " + text.error());
+      continue;
+    }
+    int64_t time = 0;
+    if (const auto session = parse_session(*text); session) {
+      time = session->unix_timestamp;
+    } else {
+      write_diagnostic_line("Purging malformed history manifest " + path + ": " + session.error());
+    }
+    if (time >= cutoff) continue;
+    if (unlink(path.c_str()) != 0) {
+      write_diagnostic_line("Failed to purge old history manifest " + path + ": " +
+                            os_error_text(errno));
+    } else {
+      ++removed;
+    }
+  }
+  return removed;
+}
+
+// Phase two: only the newest manifests are kept.
+Result<size_t> prune_by_count(const std::string& folder) {
+  const auto paths = ORVC_TRY(list_folder(folder, [](const std::string&) {}));
+  std::vector<std::pair<int64_t, std::string>> manifests;
+  for (const auto& path : paths) {
+    if (!is_manifest_name(path)) continue;
+    const auto text = read_text(path);
+    if (!text) continue;
+    const auto session = parse_session(*text);
+    if (session) manifests.emplace_back(session->unix_timestamp, path);
+  }
+  if (manifests.size() <= kMaxManifests) return size_t{0};
+  std::stable_sort(manifests.begin(), manifests.end(),
+                   [](const auto& a, const auto& b) { return a.first > b.first; });
+  size_t removed = 0;
+  for (size_t i = kMaxManifests; i < manifests.size(); ++i) {
+    const std::string& path = manifests[i].second;
+    if (unlink(path.c_str()) != 0) {
+      write_diagnostic_line("Failed to prune excess history manifest " + path + ": " +
+                            os_error_text(errno));
+    } else {
+      ++removed;
+    }
+  }
+  return removed;
+}
+
+}  // namespace
+
+Result<size_t> prune_history() {
+  const std::string folder = ORVC_TRY(history_dir());
+  const int64_t now =
+      std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count();
+  const size_t by_age = ORVC_TRY(prune_by_age(folder, now - kMaxAgeSeconds));
+  const size_t by_count = ORVC_TRY(prune_by_count(folder));
+  return by_age + by_count;
+}
+
+}  // namespace orvc::removal

@@ -1,0 +1,43 @@
+#include <dirent.h>
+#include <oneapi/tbb/parallel_for.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <vector>
+
+#include "removal/cleanup.hpp"
+#include "removal/dir_handle.hpp"
+#include "removal/saturating.hpp"
+#include "util/text.hpp"
+
+namespace orvc::removal {
+namespace {
+
+std::vector<std::string> folder_entries(const std::string& folder) {
+  std::vector<std::string> paths;
+  DirHandle dir(opendir(folder.c_str()));
+  if (!dir) return paths;
+  while (const dirent* entry = readdir(dir.get())) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") paths.push_back(join_path(folder, name));
+  }
+  return paths;
+}
+
+}  // namespace
+
+uint64_t measure_size(const std::string& path) {
+  struct stat metadata {};
+  if (lstat(path.c_str(), &metadata) != 0) return 0;
+  if (S_ISREG(metadata.st_mode)) return static_cast<uint64_t>(metadata.st_size);
+  if (!S_ISDIR(metadata.st_mode)) return 0;
+  const auto entries = folder_entries(path);
+  std::vector<uint64_t> sizes(entries.size(), 0);
+  tbb::parallel_for(size_t{0}, entries.size(),
+                    [&](size_t i) { sizes[i] = measure_size(entries[i]); });
+  uint64_t total = 0;
+  for (const uint64_t size : sizes) total = saturating_add(total, size);
+  return total;
+}
+
+}  // namespace orvc::removal

@@ -1,0 +1,73 @@
+#include "removal/move_workers.hpp"
+
+#include <pthread.h>
+
+#include <atomic>
+#include <cstring>
+#include <exception>
+#include <optional>
+
+namespace orvc::removal {
+namespace {
+
+// Moves wait on one lock for the rename; a few threads keep the safety checks of the next
+// items busy meanwhile. More would only add switching.
+constexpr size_t kMaxWorkers = 16;
+constexpr size_t kWorkerStackBytes = size_t{64} << 20;  // copies recurse once per folder level
+
+struct MoveBatch {
+  const std::vector<std::string>& paths;
+  const MoveJob& move;
+  std::vector<std::optional<Result<std::string>>> results;
+  std::atomic<size_t> next{0};
+};
+
+void* work(void* argument) {
+  auto& batch = *static_cast<MoveBatch*>(argument);
+  for (size_t i = batch.next++; i < batch.paths.size(); i = batch.next++) {
+    try {
+      batch.results[i] = batch.move(batch.paths[i]);
+    } catch (const std::exception& e) {
+      batch.results[i] = failure(std::string("Task join error: ") + e.what());
+    } catch (...) {
+      batch.results[i] = failure("Task join error: unknown failure");
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::vector<Result<std::string>> run_moves(const std::vector<std::string>& paths,
+                                           const MoveJob& move) {
+  MoveBatch batch{paths, move, std::vector<std::optional<Result<std::string>>>(paths.size()), {}};
+  std::vector<pthread_t> threads;
+  std::string start_error;
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  pthread_attr_setstacksize(&attributes, kWorkerStackBytes);
+  for (size_t i = 0; i < std::min(paths.size(), kMaxWorkers); ++i) {
+    pthread_t thread;
+    const int rc = pthread_create(&thread, &attributes, work, &batch);
+    if (rc != 0) {
+      start_error = std::strerror(rc);
+      break;
+    }
+    threads.push_back(thread);
+  }
+  pthread_attr_destroy(&attributes);
+  for (const pthread_t thread : threads) pthread_join(thread, nullptr);
+
+  std::vector<Result<std::string>> results;
+  results.reserve(paths.size());
+  for (auto& result : batch.results) {
+    if (result) {
+      results.push_back(std::move(*result));
+    } else {
+      results.push_back(failure("Task join error: cannot start a job thread: " + start_error));
+    }
+  }
+  return results;
+}
+
+}  // namespace orvc::removal

@@ -1,0 +1,17 @@
+#pragma once
+// Runs one Trash move per path on a bounded set of threads and gathers the results in path
+// order. A move that cannot run or throws gives "Task join error: {e}".
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "util/expected.hpp"
+
+namespace orvc::removal {
+
+using MoveJob = std::function<Result<std::string>(const std::string& path)>;
+
+std::vector<Result<std::string>> run_moves(const std::vector<std::string>& paths,
+                                           const MoveJob& move);
+
+}  // namespace orvc::removal

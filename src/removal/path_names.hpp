@@ -1,0 +1,24 @@
+#pragma once
+// Lexical name helpers for removal paths (no file-system access).
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace orvc::removal {
+
+// The last normal component: "a/b/" and "a/b/." give "b"; "a/..", "/" and "" give nothing.
+std::optional<std::string> last_normal_component(std::string_view path);
+
+// A file name split at its last dot, except that a name whose only dot is its first character
+// (".bashrc") is all stem. "archive.tar.gz" gives "archive.tar" and "gz"; "notes." gives "notes"
+// and an empty extension.
+struct StemAndExtension {
+  std::string stem;
+  std::optional<std::string> extension;
+};
+StemAndExtension split_file_name(std::string_view name);
+
+// The folder part of a path: everything before the last normal component ("." for "name").
+std::string parent_of(std::string_view path);
+
+}  // namespace orvc::removal

@@ -1,0 +1,26 @@
+#pragma once
+// Moves one item into the user's Trash. Protected items and items inside cloud-sync folders are
+// refused; the move picks a collision-free name and never replaces an item already in the Trash.
+// When the direct move fails, the desktop's Trash service (Finder, or `gio trash`) is asked.
+// Blocking; safe to call from many threads at once.
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "util/expected.hpp"
+
+namespace orvc::removal {
+
+// The name the item now has in the Trash, or why it stayed where it was.
+Result<std::string> trash_item(const std::string& path);
+
+// The direct move alone (no Trash-service fallback).
+Result<std::string> move_into_user_trash(const std::string& path);
+
+// The Trash-service fallback; failures begin with "Error during a `trash` operation: ".
+Status finder_delete(const std::vector<std::string>& paths);
+
+// Serialises the choice of Trash names and the moves of this process.
+std::mutex& trash_lock();
+
+}  // namespace orvc::removal

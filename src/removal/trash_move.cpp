@@ -1,0 +1,120 @@
+#include "removal/trash_move.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+
+#include "platform/home.hpp"
+#include "platform/platform.hpp"
+#include "removal/absolute_path.hpp"
+#include "removal/copy_tree.hpp"
+#include "removal/file_ops.hpp"
+#include "removal/path_names.hpp"
+#include "removal/trash.hpp"
+#include "removal/trash_info.hpp"
+#include "removal/trash_slot.hpp"
+#include "safety/cloud_sync.hpp"
+#include "safety/path_rules.hpp"
+#include "safety/protection.hpp"
+#include "util/text.hpp"
+
+namespace orvc::removal {
+namespace {
+
+std::unexpected<MoveFailure> refused(std::string message) {
+  return std::unexpected(MoveFailure{true, std::move(message)});
+}
+
+std::unexpected<MoveFailure> failed(std::string message) {
+  return std::unexpected(MoveFailure{false, std::move(message)});
+}
+
+Status create_trash_folders(const platform::TrashLocation& trash) {
+  ORVC_TRY(create_folders(trash.files, 0777));
+  if (trash.info) ORVC_TRY(create_folders(*trash.info, 0777));
+  return {};
+}
+
+std::string canonical_or_lexical(const std::string& path) {
+  std::unique_ptr<char, decltype(&std::free)> canonical(realpath(path.c_str(), nullptr),
+                                                        &std::free);
+  return canonical ? std::string(canonical.get()) : safety::normalize_lexically(path);
+}
+
+// Moving the Trash (or a folder holding it) into itself would copy it into itself forever.
+bool holds_the_trash(const std::string& path, const platform::TrashLocation& trash) {
+  const std::string absolute = safety::normalize_lexically(lexically_absolute(path));
+  const std::string resolved = safety::resolve_existing_prefix(absolute).value_or(absolute);
+  const std::string trash_root = canonical_or_lexical(trash.root);
+  const std::string trash_files = canonical_or_lexical(trash.files);
+  return safety::path_starts_with_ci(trash_root, resolved) ||
+         safety::path_starts_with_ci(trash_files, resolved) ||
+         (trash.info && safety::path_starts_with_ci(canonical_or_lexical(*trash.info), resolved));
+}
+
+std::string trash_record_for(const std::string& path) {
+  const std::string original = absolute_with_canonical_parent(path).value_or(
+      safety::normalize_lexically(lexically_absolute(path)));
+  return trash_info_text(original, std::time(nullptr));
+}
+
+// Rename, or on another volume copy and remove. Called with trash_lock held.
+Status put_into_slot(const std::string& path, const TrashSlot& slot) {
+  if (std::rename(path.c_str(), slot.destination.c_str()) == 0) return {};
+  const int error = errno;
+  if (error != EXDEV) return failure(os_error_text(error));
+  if (auto copied = copy_tree(path, slot.destination); !copied) {
+    // Only our own partial copy is removed here; the item is still whole in place.
+    remove_tree(slot.destination);
+    return copied;
+  }
+  // From here on the copy in the Trash is whole; it stays even if removing the source fails.
+  return remove_tree(path);
+}
+
+}  // namespace
+
+std::expected<std::string, MoveFailure> move_into_trash_folder(const std::string& path) {
+  if (safety::is_protected_path(path)) return refused(safety::refusal_inside_move(path));
+  if (safety::is_in_cloud_sync_folder(path)) return refused(safety::cloud_sync_refusal(path));
+
+  const auto home = home_env();
+  if (!home || home->empty()) return failed("HOME is not set");
+  const auto trash = platform::user_trash(*home);
+  if (!trash) return failed("HOME is not set");
+  if (auto created = create_trash_folders(*trash); !created) {
+    return failed("cannot access ~/.Trash: " + created.error());
+  }
+  const auto file_name = last_normal_component(path);
+  if (!file_name) return failed("target has no file name");
+  if (holds_the_trash(path, *trash)) {
+    return refused("Refusing to move '" + lossy_utf8(path) +
+                   "' to ~/.Trash: it is the Trash itself or holds it.");
+  }
+  const std::string record = trash->info ? trash_record_for(path) : std::string();
+
+  std::lock_guard hold(trash_lock());
+  if (safety::is_protected_path(path)) return refused(safety::refusal_inside_move(path));
+  auto slot = reserve_trash_slot(*trash, *file_name, record);
+  if (!slot) return failed("move to ~/.Trash failed: " + slot.error());
+  if (auto moved = put_into_slot(path, *slot); !moved) {
+    if (!entry_exists(slot->destination)) release_trash_slot(*slot);
+    return failed("move to ~/.Trash failed: " + moved.error());
+  }
+  return lossy_utf8(slot->name);
+}
+
+std::mutex& trash_lock() {
+  static std::mutex lock;
+  return lock;
+}
+
+Result<std::string> move_into_user_trash(const std::string& path) {
+  auto moved = move_into_trash_folder(path);
+  if (!moved) return failure(std::move(moved.error().message));
+  return std::move(*moved);
+}
+
+}  // namespace orvc::removal
