@@ -1,0 +1,109 @@
+// The command line end to end: help, rejected command lines, colour switch.
+#include <gtest/gtest.h>
+
+#include "support/run_process.hpp"
+#include "support/temp_home.hpp"
+
+namespace orvc::testing {
+namespace {
+
+const std::string kHelp =
+    "Orvanta — headless CLI\n"
+    "\n"
+    "USAGE\n"
+    "  orvc <command> [options]\n"
+    "\n"
+    "COMMANDS\n"
+    "  dev-junk [--dry-run] [--apply]\n"
+    "      Scan (and optionally clean) developer junk (Docker.raw, Node/Xcode/Python)\n"
+    "  scan [--path <dir>]\n"
+    "      Fast parallel disk-usage sweep of a directory\n"
+    "  duplicates [--path <dir>]\n"
+    "      Find exact-duplicate files under a directory\n"
+    "  large-files [--path <dir>] [--threshold <MB>] [--age <days>] [--apply]\n"
+    "      Find (and with --apply, delete) large/old files\n"
+    "  delete <path>...\n"
+    "      Move one or more paths to the Trash (recoverable)\n"
+    "  diff [--dry-run]\n"
+    "      Print the Git-style deletion preview to stdout\n"
+    "  help\n"
+    "      Show this help\n"
+    "\n"
+    "All deletions move items to the macOS Trash (recoverable).\n";
+
+class Cli : public ::testing::Test {
+ protected:
+  TempDir home;
+};
+
+TEST_F(Cli, HelpFormsPrintTheHelpAndSucceed) {
+  for (auto args :
+       std::vector<std::vector<std::string>>{{}, {"help"}, {"help", "more"}, {"-h"}, {"--help"}}) {
+    const auto r = run_orvc(args, home.path());
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, kHelp);
+    EXPECT_EQ(r.err, "");
+  }
+}
+
+TEST_F(Cli, RejectedCommandLinesPrintOneMessageThenTheHelp) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"scan", "--path"}, "--path requires a directory argument"},
+      {{"scan", "-p"}, "Unknown flag: -p"},
+      {{"duplicates", "--apply"}, "Unknown flag: --apply"},
+      {{"large-files", "--threshold", "12MB"}, "--threshold must be a number (MB), got: 12MB"},
+      {{"large-files", "--age", "-1"}, "--age must be a number (days), got: -1"},
+      {{"large-files", "--threshold"}, "--threshold requires a size in MB"},
+      {{"large-files", "--age"}, "--age requires a number of days"},
+      {{"large-files", "--bogus"}, "Unknown flag for large-files: --bogus"},
+      {{"dev-junk", "--yes"}, "Unknown flag for dev-junk: --yes"},
+      {{"delete"}, "delete requires at least one path argument"},
+      {{"diff", "--apply"}, "Unknown flag for diff: --apply"},
+      {{"Scan"}, "Unknown command: Scan"},
+  };
+  for (const auto& [args, message] : cases) {
+    const auto r = run_orvc(args, home.path());
+    EXPECT_EQ(r.exit_code, 1) << message;
+    EXPECT_EQ(r.err, "Error: " + message + "\n\n");
+    EXPECT_EQ(r.out, kHelp);
+  }
+}
+
+TEST_F(Cli, InvalidUtf8ArgumentIsQuotedAsItsBytes) {
+  const std::string bad = "\xff\xfe-x";
+  const auto r = run_orvc({"scan", bad}, home.path());
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err, "Error: Unknown flag: " + bad + "\n\n");
+}
+
+TEST_F(Cli, ColourOnlyOnATerminalAndNeverWithNoColor) {
+  ProcessOptions terminal;
+  terminal.env = {{"HOME", home.path()}};
+  terminal.stdout_is_terminal = true;
+  auto r = run_program({ORVC_BINARY, "help"}, terminal);
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_NE(r.out.find("\x1b[1mOrvanta — headless CLI\x1b[0m"), std::string::npos);
+  EXPECT_NE(r.out.find("  \x1b[36mhelp\x1b[0m"), std::string::npos);
+
+  terminal.env["NO_COLOR"] = "";
+  r = run_program({ORVC_BINARY, "help"}, terminal);
+  EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+
+  ProcessOptions piped;
+  piped.env = {{"HOME", home.path()}};
+  r = run_program({ORVC_BINARY, "scan", "--path"}, piped);
+  EXPECT_EQ(r.out, kHelp);
+  EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
+}
+
+TEST_F(Cli, ErrorTitleIsRedOnATerminal) {
+  ProcessOptions terminal;
+  terminal.env = {{"HOME", home.path()}};
+  terminal.stdout_is_terminal = true;
+  const auto r = run_program({ORVC_BINARY, "bogus"}, terminal);
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.out.rfind("\x1b[31mError:\x1b[0m Unknown command: bogus", 0), 0u) << r.out;
+}
+
+}  // namespace
+}  // namespace orvc::testing
