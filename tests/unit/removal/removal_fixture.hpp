@@ -1,0 +1,68 @@
+#pragma once
+// A fresh home per test: HOME and XDG_DATA_HOME point into it, and PATH holds only an empty
+// folder, so the Trash-service fallback can never reach a real Trash.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "support/temp_home.hpp"
+
+namespace orvc::testing {
+
+class ScopedEnv {
+ public:
+  ScopedEnv(std::string name, std::optional<std::string> value) : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) previous_ = old;
+    apply(value);
+  }
+  ~ScopedEnv() { apply(previous_); }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  void apply(const std::optional<std::string>& value) {
+    if (value) {
+      setenv(name_.c_str(), value->c_str(), 1);
+    } else {
+      unsetenv(name_.c_str());
+    }
+  }
+  std::string name_;
+  std::optional<std::string> previous_;
+};
+
+class RemovalTest : public ::testing::Test {
+ protected:
+  RemovalTest()
+      : home_env_("HOME", home_.path()),
+        data_env_("XDG_DATA_HOME", home_ / ".local/share"),
+        path_env_("PATH", home_ / "empty-bin") {
+    make_dirs(home_ / "empty-bin");
+  }
+
+  std::string home(const std::string& relative) const { return home_ / relative; }
+  std::string trash_files(const std::string& name = "") const {
+    return home_ / (".local/share/Trash/files/" + name);
+  }
+  std::string trash_info(const std::string& name) const {
+    return home_ / (".local/share/Trash/info/" + name + ".trashinfo");
+  }
+  std::string history(const std::string& name = "") const {
+    return home_ / ("Library/Application Support/com.orvanta.app/history/" + name);
+  }
+  static unsigned mode_of(const std::string& path) {
+    struct stat metadata {};
+    if (stat(path.c_str(), &metadata) != 0) return 0;
+    return metadata.st_mode & 07777;
+  }
+
+  TempDir home_;
+  ScopedEnv home_env_;
+  ScopedEnv data_env_;
+  ScopedEnv path_env_;
+};
+
+}  // namespace orvc::testing
