@@ -1,9 +1,88 @@
+#include <fmt/format.h>
+
+#include "cli/console.hpp"
 #include "cli/flows.hpp"
+#include "junk/dev_junk_scan.hpp"
+#include "junk/disk_usage.hpp"
+#include "removal/cleanup.hpp"
+#include "util/blocking_job.hpp"
+#include "util/text.hpp"
 
 namespace orvc::cli {
+namespace {
 
-int run_dev_junk(const DevJunk&) {
+struct Totals {
+  size_t item_count = 0;
+  uint64_t total = 0;
+  uint64_t safe_total = 0;
+  std::vector<std::string> safe_paths;  // listing order
+};
+
+Totals report_categories(const std::vector<junk::JunkCategory>& categories) {
+  Totals totals;
+  for (const junk::JunkCategory& category : categories) {
+    print_line();
+    print_line("  " + cyan(bold(category.name)) + " " +
+               dim("(" + format_size(category.total_bytes) + ")"));
+    for (const junk::JunkItem& item : category.items) {
+      const std::string mark = item.safe ? green("✓") : yellow("!");
+      print_line(fmt::format("    {} {:>10}  {}", mark, format_size(item.size_bytes),
+                             lossy_utf8(item.path)));
+      if (item.safe) {
+        totals.safe_total = junk::saturating_add(totals.safe_total, item.size_bytes);
+        totals.safe_paths.push_back(item.path);
+      }
+    }
+    totals.item_count += category.items.size();
+    totals.total = junk::saturating_add(totals.total, category.total_bytes);
+  }
+  return totals;
+}
+
+int apply_safe_items(const Totals& totals) {
+  if (totals.safe_paths.empty()) {
+    print_line(yellow("  No safe-to-clean items to apply."));
+    return 0;
+  }
+  const auto outcome = removal::run_cleanup(
+      removal::CleanupRequest{.paths = totals.safe_paths, .cleanup_type = "cli_dev_junk"});
+  if (!outcome) {
+    print_error_line("  " + red("Some items could not be cleaned:") + " " + outcome.error());
+    return 1;
+  }
+  print_line("  " + green("Cleaned " + format_size(totals.safe_total) +
+                          " — moved to Trash (recoverable)."));
   return 0;
+}
+
+}  // namespace
+
+int run_dev_junk(const DevJunk& command) {
+  auto job = run_blocking(junk::scan_dev_junk);
+  if (!job) {
+    print_error_line(red("Task error:") + " " + job.error());
+    return 1;
+  }
+  if (!*job) {
+    print_error_line(red("Developer junk scan failed:") + " " + job->error());
+    return 1;
+  }
+  const std::vector<junk::JunkCategory>& categories = **job;
+  print_line(bold("Developer Junk"));
+  if (categories.empty()) {
+    print_line(green("  Nothing found — your dev caches are clean."));
+    return 0;
+  }
+  const Totals totals = report_categories(categories);
+  print_line();
+  print_line("  " + bold(fmt::format("{} items, {} total ({} safe-to-clean)", totals.item_count,
+                                     format_size(totals.total), format_size(totals.safe_total))));
+  if (!command.apply) {
+    print_line("  " +
+               yellow("DRY RUN — nothing was deleted. Re-run with --apply to clean safe items."));
+    return 0;
+  }
+  return apply_safe_items(totals);
 }
 
 }  // namespace orvc::cli
