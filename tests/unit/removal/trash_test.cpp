@@ -1,0 +1,139 @@
+#include "removal/trash.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "removal/trash_info.hpp"
+#include "removal/trash_slot.hpp"
+#include "removal_fixture.hpp"
+#include "safety/protection.hpp"
+
+namespace orvc::removal {
+namespace {
+
+using testing::exists_no_follow;
+using ::testing::HasSubstr;
+using testing::make_dirs;
+using ::testing::MatchesRegex;
+using testing::read_file;
+using ::testing::StartsWith;
+using testing::write_file;
+
+const std::string kNoService =
+    " (Finder fallback also failed: Error during a `trash` operation: cannot run gio: No such "
+    "file or directory (os error 2))";
+
+TEST(TrashNames, NumbersTheStemAndKeepsTheExtension) {
+  EXPECT_EQ(candidate_name("a.zip", 1), "a.zip");
+  EXPECT_EQ(candidate_name("a.zip", 3), "a 3.zip");
+  EXPECT_EQ(candidate_name(".env", 2), ".env 2");
+  EXPECT_EQ(candidate_name("x.tar.gz", 2), "x.tar 2.gz");
+  EXPECT_EQ(candidate_name("build", 12), "build 12");
+  EXPECT_EQ(candidate_name("notes.", 2), "notes 2.");
+}
+
+TEST(TrashRecord, EncodesThePathAndDatesInLocalTime) {
+  EXPECT_EQ(percent_encode_path("/h/a b%ü/x_y-z.~1"), "/h/a%20b%25%C3%BC/x_y-z.~1");
+  EXPECT_THAT(trash_info_text("/h/a b", 0),
+              MatchesRegex("\\[Trash Info\\]\nPath=/h/a%20b\nDeletionDate=19[67][0-9]-[0-9][0-9]-"
+                           "[0-9][0-9]T[0-9][0-9]:[0-9][0-9]:[0-9][0-9]\n"));
+}
+
+class TrashMoveTest : public testing::RemovalTest {};
+
+TEST_F(TrashMoveTest, MovesAnItemAndRecordsWhereItCameFrom) {
+  write_file(home("Downloads/a b.zip"), "zip");
+  ASSERT_EQ(trash_item(home("Downloads/a b.zip")), "a b.zip");
+  EXPECT_FALSE(exists_no_follow(home("Downloads/a b.zip")));
+  EXPECT_EQ(read_file(trash_files("a b.zip")), "zip");
+  EXPECT_THAT(read_file(trash_info("a b.zip")),
+              StartsWith("[Trash Info]\nPath=" + percent_encode_path(home("Downloads/a b.zip")) +
+                         "\nDeletionDate="));
+}
+
+TEST_F(TrashMoveTest, PicksTheFirstFreeName) {
+  write_file(trash_files("a.zip"), "");
+  write_file(trash_files("a 2.zip"), "");
+  write_file(trash_info("b.txt"), "");  // a record alone takes the name too
+  make_dirs(trash_files());
+  ASSERT_EQ(symlink("/nonexistent", trash_files("c").c_str()), 0);  // a dangling link too
+  for (const char* name : {"a.zip", "b.txt", "c", ".env", "x.tar.gz"}) {
+    write_file(home(std::string("one/") + name), "1");
+    write_file(home(std::string("two/") + name), "2");
+  }
+  EXPECT_EQ(trash_item(home("one/a.zip")), "a 3.zip");
+  EXPECT_EQ(trash_item(home("one/b.txt")), "b 2.txt");
+  EXPECT_EQ(trash_item(home("one/c")), "c 2");
+  EXPECT_EQ(trash_item(home("one/.env")), ".env");
+  EXPECT_EQ(trash_item(home("two/.env")), ".env 2");
+  EXPECT_EQ(trash_item(home("one/x.tar.gz")), "x.tar.gz");
+  EXPECT_EQ(trash_item(home("two/x.tar.gz")), "x.tar 2.gz");
+  EXPECT_EQ(read_file(trash_files("x.tar 2.gz")), "2");
+  EXPECT_EQ(read_file(trash_info("b.txt")), "");
+}
+
+TEST_F(TrashMoveTest, ConcurrentMovesNeverShareAName) {
+  constexpr int kCount = 40;
+  for (int i = 0; i < kCount; ++i) write_file(home("p" + std::to_string(i) + "/build/f"), "x");
+  std::vector<Result<std::string>> names(kCount);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kCount; ++i) {
+    threads.emplace_back(
+        [&, i] { names[i] = trash_item(home("p" + std::to_string(i) + "/build")); });
+  }
+  for (auto& thread : threads) thread.join();
+  std::set<std::string> distinct;
+  for (const auto& name : names) {
+    ASSERT_TRUE(name) << name.error();
+    distinct.insert(*name);
+    EXPECT_EQ(read_file(trash_files(*name + "/f")), "x");
+    EXPECT_TRUE(exists_no_follow(trash_info(*name)));
+  }
+  EXPECT_EQ(distinct.size(), size_t{kCount});
+  EXPECT_TRUE(distinct.contains("build") && distinct.contains("build 40"));
+}
+
+TEST_F(TrashMoveTest, RefusesProtectedItemsWithoutTryingTheService) {
+  write_file(home(".ssh/id_rsa"), "key");
+  const std::string key = home(".ssh/id_rsa");
+  EXPECT_EQ(trash_item(key).error(), safety::refusal_before_move(key));
+  EXPECT_EQ(move_into_user_trash(key).error(), safety::refusal_inside_move(key));
+  EXPECT_EQ(read_file(key), "key");
+}
+
+TEST_F(TrashMoveTest, RefusesTheTrashAndEveryFolderHoldingIt) {
+  write_file(trash_files("old"), "old");
+  write_file(home(".local/state/x"), "x");
+  for (const std::string& path :
+       {home(".local"), home(".local/share"), home(".local/share/Trash/"), trash_files(),
+        home(".local/share/Trash/info"), home(".local/share/./Trash")}) {
+    EXPECT_EQ(trash_item(path).error(),
+              "Refusing to move '" + path + "' to ~/.Trash: it is the Trash itself or holds it.");
+  }
+  EXPECT_EQ(read_file(trash_files("old")), "old");
+  EXPECT_TRUE(trash_item(home(".local/state")));
+}
+
+TEST_F(TrashMoveTest, ReportsTheMoveFailureAndTheServiceFailure) {
+  write_file(home("d/f"), "f");
+  make_dirs(home("d/e"));
+  {
+    testing::ScopedEnv no_home("HOME", std::nullopt);
+    EXPECT_EQ(trash_item(home("d/f")).error(), "HOME is not set" + kNoService);
+  }
+  EXPECT_EQ(trash_item(home("d/e/..")).error(), "target has no file name" + kNoService);
+  // Only a move across volumes may copy: any other rename failure leaves the Trash untouched.
+  EXPECT_EQ(trash_item(home("d/.")).error(),
+            "move to ~/.Trash failed: Device or resource busy (os error 16)" + kNoService);
+  EXPECT_FALSE(exists_no_follow(trash_files("d")));
+  EXPECT_FALSE(exists_no_follow(trash_info("d")));
+  EXPECT_EQ(read_file(home("d/f")), "f");
+}
+
+}  // namespace
+}  // namespace orvc::removal
