@@ -18,12 +18,15 @@ def main():
 
     # A random tree: each new folder hangs below an earlier one, favouring recent ones so the
     # tree gets project-like depth.
-    paths = [root]
+    paths, depths = [root], [0]
     for i in range(1, folders):
-        parent = paths[max(0, len(paths) - 1 - int(rng.expovariate(1 / 40)))]
-        path = os.path.join(parent, f"d{i:05}")
+        parent = max(0, len(paths) - 1 - int(rng.expovariate(1 / 40)))
+        if depths[parent] >= 12:
+            parent = rng.randrange(min(len(paths), 64))
+        path = os.path.join(paths[parent], f"d{i:05}")
         os.mkdir(path)
         paths.append(path)
+        depths.append(depths[parent] + 1)
 
     blob = bytes(rng.getrandbits(8) for _ in range(1 << 16))
     for i in range(files):
