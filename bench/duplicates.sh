@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Times `orvc duplicates` against rmlint, jdupes and fdupes on a generated tree (warm cache),
+# then the content-stage hashing speed against `b3sum --num-threads 1` on one 1 GiB file.
+# Trees are generated under /tmp and removed afterwards. Needs build/release/orvc (or ORVC=...).
+set -euo pipefail
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+orvc=${ORVC:-$repo/build/release/orvc}
+hash_bench=${HASH_BENCH:-$(dirname "$orvc")/bench/bench_content_hash}
+files=${FILES:-20000}
+total_mb=${TOTAL_MB:-2048}
+runs=${RUNS:-5}
+
+for tool in hyperfine rmlint jdupes fdupes b3sum python3; do
+  command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
+done
+[[ -x $orvc ]] || { echo "missing orvc binary: $orvc" >&2; exit 1; }
+
+work=$(mktemp -d /tmp/orvc-bench-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+tree=$work/tree
+home=$work/home
+mkdir -p "$home"
+
+echo "Generating $files files, about $total_mb MB, under $tree"
+python3 - "$tree" "$files" "$total_mb" <<'PY'
+import os, random, sys
+root, count, total_mb = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+rng = random.Random(7)
+mean = total_mb * 1048576 / count
+# Sizes spread over a few hundred values so many unrelated files share a size.
+size_pool = [int(mean * f) for f in (0.05, 0.1, 0.2, 0.4, 0.7, 1.0, 1.5, 2.5, 4.0)]
+size_pool += [4096 * k for k in range(1, 64)]
+originals = []
+def path(i):
+    d = os.path.join(root, f"p{i % 97}", f"s{i % 13}")
+    os.makedirs(d, exist_ok=True)
+    return os.path.join(d, f"f{i}.bin")
+made, written, target = 0, 0, total_mb * 1048576
+while made < count:
+    i = made
+    roll = rng.random()
+    if originals and roll < 0.30:          # a byte-identical copy
+        src = rng.choice(originals)
+        data = open(src, "rb").read()
+    elif originals and roll < 0.36:        # same size, one byte different
+        data = bytearray(open(rng.choice(originals), "rb").read())
+        data[rng.randrange(len(data))] ^= 0x5A
+        data = bytes(data)
+    elif originals and roll < 0.40:        # another name of the same file
+        os.link(rng.choice(originals), path(i))
+        made += 1
+        continue
+    else:
+        size = rng.choice(size_pool)
+        if written + size > target:
+            size = 4096
+        data = os.urandom(size)
+        originals.append(path(i))
+    with open(path(i), "wb") as out:
+        out.write(data)
+    written += len(data)
+    made += 1
+print(f"  {made} names, {written / 1048576:.0f} MB written")
+PY
+du -sh "$tree"
+
+cd "$work"  # rmlint would otherwise leave its scripts in the caller's folder
+echo
+echo "Warm-cache runs (each tool's report to /dev/null)"
+hyperfine --warmup 2 --runs "$runs" --export-json "$work/tree.json" \
+  -n orvc "env HOME=$home XDG_DATA_HOME=$home/.local/share NO_COLOR=1 $orvc duplicates --path $tree >/dev/null 2>&1" \
+  -n jdupes "jdupes -r -q $tree >/dev/null" \
+  -n fdupes "fdupes -r -q $tree >/dev/null" \
+  -n rmlint "rmlint -T df -o summary:/dev/null -o sh:/dev/null -o json:/dev/null $tree >/dev/null"
+
+python3 - "$work/tree.json" <<'PY'
+import json, sys
+results = {r["command"]: r["mean"] for r in json.load(open(sys.argv[1]))["results"]}
+orvc = results.pop("orvc")
+print(f"orvc mean {orvc:.3f}s")
+for name, mean in sorted(results.items(), key=lambda kv: kv[1]):
+    print(f"  {name:7} {mean:.3f}s   orvc is {mean / orvc:.2f}x faster")
+PY
+rm -rf "$tree"
+
+echo
+echo "Content-stage hashing of one 1 GiB file (single thread)"
+big=$work/big.bin
+head -c 1073741824 /dev/urandom >"$big"
+cat "$big" >/dev/null
+hyperfine --warmup 1 --runs "$runs" --export-json "$work/hash.json" \
+  -n b3sum "b3sum --num-threads 1 $big >/dev/null" \
+  -n orvc-content "$hash_bench $big >/dev/null"
+python3 - "$work/hash.json" <<'PY'
+import json, sys
+results = {r["command"]: r["mean"] for r in json.load(open(sys.argv[1]))["results"]}
+gib = 1.0
+b3, ours = results["b3sum"], results["orvc-content"]
+print(f"b3sum --num-threads 1: {gib / b3:.2f} GiB/s; orvc content stage: {gib / ours:.2f} GiB/s;"
+      f" ratio {b3 / ours:.2f} (target >= 0.80)")
+PY
