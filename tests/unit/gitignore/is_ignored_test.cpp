@@ -50,10 +50,14 @@ TEST(IsIgnored, DirOnlyRulesAreSkipped) {
   EXPECT_TRUE(ignored("*.o\n!build/", "build/out.o"));
 }
 
-TEST(IsIgnored, EscapesCommentsAndBlanks) {
+TEST(IsIgnored, LinesEscapesCommentsAndBlanks) {
   EXPECT_TRUE(ignored("\\#notes", "#notes"));
+  EXPECT_TRUE(ignored("\\!x", "!x"));
+  EXPECT_FALSE(ignored("\\*", "a"));
   EXPECT_FALSE(ignored("# notes", "# notes"));
-  EXPECT_TRUE(ignored("foo  ", "foo"));
+  EXPECT_TRUE(ignored("foo  \t\u3000", "foo"));
+  EXPECT_FALSE(ignored(" foo", "foo"));
+  EXPECT_TRUE(ignored("x\r\nfoo\r\n", "foo"));
 }
 
 TEST(IsIgnored, BracketClasses) {
@@ -64,6 +68,9 @@ TEST(IsIgnored, BracketClasses) {
   EXPECT_TRUE(ignored("[abc", "[abc"));
   EXPECT_FALSE(ignored("[abc", "a"));
   EXPECT_FALSE(ignored("x[!a]y", "x/y"));
+  // "[]" is an empty class; a "-" before "]" is a member.
+  EXPECT_FALSE(ignored("a[]b", "ab"));
+  EXPECT_TRUE(ignored("a[x-]", "a-"));
 }
 
 TEST(IsIgnored, CharactersAreUnicodeScalars) {
