@@ -59,8 +59,8 @@ FileHasher::FileHasher() {
   buffer_.reset(static_cast<uint8_t*>(memory));
 }
 
-std::optional<Digest> FileHasher::hash(const std::string& path, uint64_t expected_size,
-                                       HashStage stage) {
+std::optional<StageDigest> FileHasher::hash_stage(const std::string& path, uint64_t expected_size,
+                                                  HashStage stage) {
   // O_NONBLOCK: should a FIFO or device have taken the file's place, opening must not wait.
   const ScopedFd file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (file.get() < 0) return std::nullopt;
@@ -79,6 +79,11 @@ std::optional<Digest> FileHasher::hash(const std::string& path, uint64_t expecte
     blake3_hasher_update(&hasher, buffer, length);
     return true;
   };
+  const auto finish = [](blake3_hasher& h) {
+    Digest digest;
+    blake3_hasher_finalize(&h, digest.data(), digest.size());
+    return digest;
+  };
 
   switch (stage) {
     case HashStage::Prefix:
@@ -94,8 +99,12 @@ std::optional<Digest> FileHasher::hash(const std::string& path, uint64_t expecte
             !feed(kSampleWindowBytes, size - kSampleWindowBytes)) {
           return std::nullopt;
         }
-      } else if (size > 0 && !feed(size, 0)) {
-        return std::nullopt;
+      } else {
+        if (size > 0 && !feed(size, 0)) return std::nullopt;
+        blake3_hasher whole;
+        blake3_hasher_init(&whole);
+        blake3_hasher_update(&whole, buffer, size);
+        return StageDigest{finish(hasher), finish(whole)};
       }
       break;
     }
@@ -106,9 +115,7 @@ std::optional<Digest> FileHasher::hash(const std::string& path, uint64_t expecte
       break;
   }
 
-  Digest digest;
-  blake3_hasher_finalize(&hasher, digest.data(), digest.size());
-  return digest;
+  return StageDigest{finish(hasher), std::nullopt};
 }
 
 std::string to_hex(const Digest& digest) {

@@ -23,6 +23,15 @@ inline constexpr uint64_t kContentChunkBytes = 65536;
 
 using Digest = std::array<uint8_t, 32>;
 
+struct StageDigest {
+  Digest digest;
+  // The content-stage digest as well, when the stage read the whole file anyway (the sample
+  // of a file of at most 384 KiB), so the content stage need not read it again.
+  std::optional<Digest> content;
+
+  bool operator==(const StageDigest&) const = default;
+};
+
 std::string to_hex(const Digest& digest);
 
 class FileHasher {
@@ -31,7 +40,14 @@ class FileHasher {
 
   // The stage's digest, or nothing when the path is no longer a regular file of
   // `expected_size` bytes (links are not followed) or any read comes up short.
-  std::optional<Digest> hash(const std::string& path, uint64_t expected_size, HashStage stage);
+  std::optional<StageDigest> hash_stage(const std::string& path, uint64_t expected_size,
+                                        HashStage stage);
+
+  std::optional<Digest> hash(const std::string& path, uint64_t expected_size, HashStage stage) {
+    auto result = hash_stage(path, expected_size, stage);
+    if (!result) return std::nullopt;
+    return result->digest;
+  }
 
  private:
   struct FreeBuffer {

@@ -9,11 +9,16 @@
 namespace orvc::duplicates {
 namespace {
 
+struct Member {
+  const DuplicateCandidate* candidate;
+  std::optional<Digest> content;  // known early when the sample stage read the whole file
+};
+
 // Members that agree so far, with the digest of the last stage they passed.
 struct Bucket {
   uint64_t size = 0;
   Digest digest{};
-  std::vector<const DuplicateCandidate*> members;
+  std::vector<Member> members;
 };
 
 struct BucketKey {
@@ -35,24 +40,42 @@ struct BucketKeyHash {
 // out in order of first appearance, members in the order they went in; singletons are dropped.
 std::vector<Bucket> hash_and_regroup(const std::vector<Bucket>& buckets, HashStage stage,
                                      unsigned permits, const std::atomic<bool>& cancel_flag) {
+  struct Entry {
+    const Member* member;
+    uint64_t size;
+    std::optional<size_t> job;  // none when the digest is already known
+  };
+  std::vector<Entry> entries;
   std::vector<HashJob> jobs;
-  std::vector<const DuplicateCandidate*> members;
   for (const auto& bucket : buckets) {
-    for (const auto* member : bucket.members) {
-      jobs.push_back({&member->path, bucket.size});
-      members.push_back(member);
+    for (const auto& member : bucket.members) {
+      Entry entry{&member, bucket.size, std::nullopt};
+      if (stage != HashStage::Content || !member.content) {
+        entry.job = jobs.size();
+        jobs.push_back({&member.candidate->path, bucket.size});
+      }
+      entries.push_back(entry);
     }
   }
   const auto digests = hash_files(jobs, stage, permits, cancel_flag);
 
   std::vector<Bucket> regrouped;
   std::unordered_map<BucketKey, size_t, BucketKeyHash> index_of;
-  for (size_t i = 0; i < jobs.size(); ++i) {
-    if (!digests[i]) continue;
-    const BucketKey key{jobs[i].size, *digests[i]};
+  for (const auto& entry : entries) {
+    Member next{entry.member->candidate, entry.member->content};
+    Digest digest;
+    if (!entry.job) {
+      digest = *entry.member->content;
+    } else if (const auto& result = digests[*entry.job]) {
+      digest = result->digest;
+      if (result->content) next.content = result->content;
+    } else {
+      continue;
+    }
+    const BucketKey key{entry.size, digest};
     const auto [slot, inserted] = index_of.try_emplace(key, regrouped.size());
     if (inserted) regrouped.push_back({key.size, key.digest, {}});
-    regrouped[slot->second].members.push_back(members[i]);
+    regrouped[slot->second].members.push_back(next);
   }
   std::erase_if(regrouped, [](const Bucket& b) { return b.members.size() < 2; });
   return regrouped;
@@ -61,7 +84,7 @@ std::vector<Bucket> hash_and_regroup(const std::vector<Bucket>& buckets, HashSta
 DuplicateGroup group_of(const Bucket& bucket) {
   std::vector<DuplicateCandidate> members;
   members.reserve(bucket.members.size());
-  for (const auto* member : bucket.members) members.push_back(*member);
+  for (const auto& member : bucket.members) members.push_back(*member.candidate);
   return build_group(to_hex(bucket.digest), bucket.size, std::move(members));
 }
 
@@ -80,7 +103,7 @@ std::vector<DuplicateGroup> hash_and_group(const SizeGroups& size_groups,
   std::vector<Bucket> unhashed;
   for (const auto& group : size_groups) {
     Bucket bucket{group.size, {}, {}};
-    for (const auto& member : group.members) bucket.members.push_back(&member);
+    for (const auto& member : group.members) bucket.members.push_back({&member, std::nullopt});
     if (!bucket.members.empty()) unhashed.push_back(std::move(bucket));
   }
   if (unhashed.empty()) return result;

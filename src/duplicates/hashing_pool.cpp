@@ -14,10 +14,10 @@ unsigned hashing_permits(std::optional<unsigned> online_processors) {
   return static_cast<unsigned>(std::clamp<uint64_t>(wanted, 8, 64));
 }
 
-std::vector<std::optional<Digest>> hash_files(std::span<const HashJob> jobs, HashStage stage,
-                                              unsigned permits,
-                                              const std::atomic<bool>& cancel_flag) {
-  std::vector<std::optional<Digest>> digests(jobs.size());
+std::vector<std::optional<StageDigest>> hash_files(std::span<const HashJob> jobs, HashStage stage,
+                                                   unsigned permits,
+                                                   const std::atomic<bool>& cancel_flag) {
+  std::vector<std::optional<StageDigest>> digests(jobs.size());
   std::atomic<size_t> next_job{0};
 
   // Each worker writes only the slots of the jobs it claimed.
@@ -27,7 +27,7 @@ std::vector<std::optional<Digest>> hash_files(std::span<const HashJob> jobs, Has
       FileHasher hasher;
       for (size_t i = next_job++; i < jobs.size(); i = next_job++) {
         if (cancel_flag.load(std::memory_order_relaxed)) continue;
-        digests[i] = hasher.hash(*jobs[i].path, jobs[i].size, stage);
+        digests[i] = hasher.hash_stage(*jobs[i].path, jobs[i].size, stage);
       }
     } catch (const std::exception&) {
       // A worker that cannot get its buffer leaves its remaining jobs to the others.

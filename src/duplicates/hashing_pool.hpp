@@ -22,8 +22,8 @@ unsigned hashing_permits(std::optional<unsigned> online_processors);
 
 // One result per job, in job order. A job that fails, or has not begun when `cancel_flag` is
 // set, yields nothing.
-std::vector<std::optional<Digest>> hash_files(std::span<const HashJob> jobs, HashStage stage,
-                                              unsigned permits,
-                                              const std::atomic<bool>& cancel_flag);
+std::vector<std::optional<StageDigest>> hash_files(std::span<const HashJob> jobs, HashStage stage,
+                                                   unsigned permits,
+                                                   const std::atomic<bool>& cancel_flag);
 
 }  // namespace orvc::duplicates

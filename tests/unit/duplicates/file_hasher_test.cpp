@@ -57,9 +57,14 @@ TEST_F(FileHasherTest, SampleFeedsTheSizeThenThreeWindowsOrTheWholeFile) {
                                content.substr(large - 131072);
   EXPECT_EQ(hasher.hash(dir / "large", large, HashStage::Sample), blake3_of(expected));
 
+  EXPECT_FALSE(hasher.hash_stage(dir / "large", large, HashStage::Sample)->content);
+
+  // A sample that read the whole file also yields the content digest from that one read.
   const auto whole = make("whole", 393216);
-  EXPECT_EQ(hasher.hash(dir / "whole", 393216, HashStage::Sample),
-            blake3_of(little_endian(393216) + whole));
+  const auto sample = hasher.hash_stage(dir / "whole", 393216, HashStage::Sample);
+  ASSERT_TRUE(sample);
+  EXPECT_EQ(sample->digest, blake3_of(little_endian(393216) + whole));
+  EXPECT_EQ(sample->content, blake3_of(whole));
 }
 
 TEST_F(FileHasherTest, ContentFeedsTheWholeFile) {
