@@ -4,9 +4,15 @@
 # Trees are generated under /tmp and removed afterwards. Needs build/release/orvc (or ORVC=...).
 set -euo pipefail
 
-repo=$(cd "$(dirname "$0")/.." && pwd)
+cd "$(dirname "$0")/.."
+repo=$(pwd)
 orvc=${ORVC:-$repo/build/release/orvc}
-hash_bench=${HASH_BENCH:-$(dirname "$orvc")/bench/bench_content_hash}
+hash_bench=${HASH_BENCH:-$repo/build/bench/bench/bench_content_hash}
+[[ -x $orvc ]] || make build >/dev/null
+if [[ ! -x $hash_bench ]]; then
+  cmake --preset bench >/dev/null
+  cmake --build --preset bench --target bench_content_hash >/dev/null
+fi
 files=${FILES:-20000}
 total_mb=${TOTAL_MB:-2048}
 runs=${RUNS:-5}
@@ -14,7 +20,6 @@ runs=${RUNS:-5}
 for tool in hyperfine rmlint jdupes fdupes b3sum python3; do
   command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
 done
-[[ -x $orvc ]] || { echo "missing orvc binary: $orvc" >&2; exit 1; }
 
 work=$(mktemp -d /tmp/orvc-bench-XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -27,10 +32,16 @@ python3 - "$tree" "$files" "$total_mb" <<'PY'
 import os, random, sys
 root, count, total_mb = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 rng = random.Random(7)
-mean = total_mb * 1048576 / count
-# Sizes spread over a few hundred values so many unrelated files share a size.
-size_pool = [int(mean * f) for f in (0.05, 0.1, 0.2, 0.4, 0.7, 1.0, 1.5, 2.5, 4.0)]
-size_pool += [4096 * k for k in range(1, 64)]
+# A home-like mix: mostly small files, a few large ones holding much of the bytes. Sizes come
+# from a pool of a few thousand values, so many unrelated files share a size.
+def pool_size():
+    tier = rng.random()
+    if tier < 0.85:
+        return rng.choice(range(4096, 49152, 256))
+    if tier < 0.99:
+        return rng.choice(range(65536, 524288, 4096))
+    return rng.choice(range(1048576, 8 * 1048576, 65536))
+size_pool = [pool_size() for _ in range(4000)]
 originals = []
 def path(i):
     d = os.path.join(root, f"p{i % 97}", f"s{i % 13}")
@@ -54,7 +65,7 @@ while made < count:
     else:
         size = rng.choice(size_pool)
         if written + size > target:
-            size = 4096
+            size = rng.choice(range(512, 4096 * 4, 512))
         data = os.urandom(size)
         originals.append(path(i))
     with open(path(i), "wb") as out:
