@@ -2,9 +2,12 @@
 
 #include <dirent.h>
 #include <oneapi/tbb/parallel_for.h>
+#include <oneapi/tbb/parallel_invoke.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <future>
+#include <iterator>
 #include <memory>
 #include <span>
 
@@ -68,15 +71,28 @@ std::vector<std::string> list_entries(const std::string& folder) {
   return paths;
 }
 
-Items docker_items(const std::string& home, std::string_view running_note) {
-  Items items;
-  const std::string description = std::string(DOCKER_DISK_DESCRIPTION) + std::string(running_note);
+// Virtual disks first: their descriptions wait for the Docker check, which runs meanwhile.
+struct DockerItems {
+  Items virtual_disks;
+  Items others;
+};
+
+DockerItems docker_items(const std::string& home) {
+  DockerItems found;
+  const std::string description(DOCKER_DISK_DESCRIPTION);
   for (const std::string& vm : list_entries(child_path(home, DOCKER_VMS_FOLDER))) {
     for (std::string_view disk : DOCKER_DISK_NAMES) {
-      probe(child_path(vm, disk), description, false, items);
+      probe(child_path(vm, disk), description, false, found.virtual_disks);
     }
   }
-  probe_rows(home, DOCKER_ROWS, items);
+  probe_rows(home, DOCKER_ROWS, found.others);
+  return found;
+}
+
+Items with_running_note(DockerItems found, std::string_view running_note) {
+  Items items = std::move(found.virtual_disks);
+  for (JunkItem& disk : items) disk.description += running_note;
+  std::ranges::move(found.others, std::back_inserter(items));
   return items;
 }
 
@@ -149,14 +165,24 @@ Result<std::vector<JunkCategory>> scan_dev_junk() {
   const std::optional<std::string> home_value = home_env();
   if (!home_value) return failure("HOME environment variable is not set");
   const std::string& home = *home_value;
-  const std::string_view running_note = is_docker_running() ? DOCKER_RUNNING_NOTE : "";
+  // pgrep mostly waits; it runs on a thread of its own while the categories are filled.
+  std::future<bool> docker_running = std::async(std::launch::async, is_docker_running);
+
+  // The categories only read and share nothing, so their walks overlap the others' measuring.
+  DockerItems docker;
+  Items node, xcode, python, build_artifacts;
+  tbb::parallel_invoke([&] { docker = docker_items(home); }, [&] { node = node_items(home); },
+                       [&] { xcode = xcode_items(home); }, [&] { python = python_items(home); },
+                       [&] { build_artifacts = build_artifact_items(home); });
+  const std::string_view running_note = docker_running.get() ? DOCKER_RUNNING_NOTE : "";
 
   std::vector<JunkCategory> categories;
-  categories.push_back(make_category(CategoryId::kDocker, docker_items(home, running_note)));
-  categories.push_back(make_category(CategoryId::kNodeJs, node_items(home)));
-  categories.push_back(make_category(CategoryId::kXcode, xcode_items(home)));
-  categories.push_back(make_category(CategoryId::kPython, python_items(home)));
-  categories.push_back(make_category(CategoryId::kBuildArtifacts, build_artifact_items(home)));
+  categories.push_back(
+      make_category(CategoryId::kDocker, with_running_note(std::move(docker), running_note)));
+  categories.push_back(make_category(CategoryId::kNodeJs, std::move(node)));
+  categories.push_back(make_category(CategoryId::kXcode, std::move(xcode)));
+  categories.push_back(make_category(CategoryId::kPython, std::move(python)));
+  categories.push_back(make_category(CategoryId::kBuildArtifacts, std::move(build_artifacts)));
 
   std::erase_if(categories, [](const JunkCategory& c) { return c.items.empty(); });
   std::ranges::stable_sort(categories, std::ranges::greater{}, &JunkCategory::total_bytes);

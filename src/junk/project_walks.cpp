@@ -16,46 +16,80 @@ namespace {
 
 enum class Step { kSkip, kEnter };
 
-// Lists one folder through its descriptor (taken over) and calls `visit(path, name)` for every
-// sub-folder that is not a link; entering opens the sub-folder relative to its parent.
-template <typename Visit>
-void walk_folder(int folder_fd, const std::string& folder_path, int depth, const Visit& visit) {
-  std::unique_ptr<DIR, int (*)(DIR*)> folder(fdopendir(folder_fd), closedir);
-  if (!folder) {
-    close(folder_fd);
-    return;
-  }
-  const int fd = dirfd(folder.get());
-  while (const dirent* entry = readdir(folder.get())) {
-    const std::string_view raw_name = entry->d_name;
-    if (raw_name == "." || raw_name == "..") continue;
-    bool is_folder = entry->d_type == DT_DIR;
-    if (entry->d_type == DT_UNKNOWN) {
-      struct stat metadata {};
-      is_folder = fstatat(fd, entry->d_name, &metadata, AT_SYMLINK_NOFOLLOW) == 0 &&
-                  S_ISDIR(metadata.st_mode);
-    }
-    if (!is_folder) continue;
-    const std::string path = join_path(folder_path, raw_name);
-    if (visit(path, lossy_utf8(raw_name)) == Step::kSkip || depth <= 1) continue;
-    const int child = openat(fd, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (child >= 0) walk_folder(child, path, depth - 1, visit);
-  }
+bool is_real_folder(int parent_fd, const char* relative) {
+  struct stat metadata {};
+  return fstatat(parent_fd, relative, &metadata, AT_SYMLINK_NOFOLLOW) == 0 &&
+         S_ISDIR(metadata.st_mode);
 }
 
-// The start folder itself may be a link (a root that links to a folder is searched).
+// Calls `visit(path, name)` for every sub-folder (never a link) down to `depth` levels; entering
+// opens a sub-folder relative to its parent. A walk that can only act on one name at its last
+// level (`last_level_name`) probes that name instead of listing the whole folder: leaf folders
+// of big trees then cost one metadata call.
 template <typename Visit>
-void walk(const std::string& start, int depth, const Visit& visit) {
-  if (depth <= 0) return;
-  const int fd = open(start.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0) walk_folder(fd, start, depth, visit);
+class FolderWalk {
+ public:
+  FolderWalk(const Visit& visit, std::string_view last_level_name)
+      : visit_(visit), last_level_name_(last_level_name) {}
+
+  // The start folder itself may be a link (a root that links to a folder is searched).
+  void run(const std::string& start, int depth) const {
+    if (depth <= 0) return;
+    const int fd = open(start.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) walk_folder(fd, start, depth);
+  }
+
+ private:
+  void walk_folder(int folder_fd, const std::string& folder_path, int depth) const {
+    std::unique_ptr<DIR, int (*)(DIR*)> folder(fdopendir(folder_fd), closedir);
+    if (!folder) {
+      close(folder_fd);
+      return;
+    }
+    const int fd = dirfd(folder.get());
+    while (const dirent* entry = readdir(folder.get())) {
+      const std::string_view raw_name = entry->d_name;
+      if (raw_name == "." || raw_name == "..") continue;
+      if (entry->d_type != DT_DIR &&
+          (entry->d_type != DT_UNKNOWN || !is_real_folder(fd, entry->d_name))) {
+        continue;
+      }
+      const std::string path = join_path(folder_path, raw_name);
+      if (visit_(path, lossy_utf8(raw_name)) == Step::kSkip || depth <= 1) continue;
+      if (depth == 2 && !last_level_name_.empty()) {
+        probe_last_level(fd, raw_name, path);
+        continue;
+      }
+      const int child = openat(fd, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (child >= 0) walk_folder(child, path, depth - 1);
+    }
+  }
+
+  void probe_last_level(int parent_fd, std::string_view folder_name,
+                        const std::string& folder_path) const {
+    std::string relative(folder_name);
+    relative.push_back('/');
+    relative.append(last_level_name_);
+    if (is_real_folder(parent_fd, relative.c_str())) {
+      visit_(join_path(folder_path, last_level_name_), std::string(last_level_name_));
+    }
+  }
+
+  const Visit& visit_;
+  std::string_view last_level_name_;
+};
+
+template <typename Visit>
+void walk(const std::string& start, int depth, std::string_view last_level_name,
+          const Visit& visit) {
+  FolderWalk<Visit>(visit, last_level_name).run(start, depth);
 }
 
 }  // namespace
 
 void find_build_artifacts(const std::string& start, int depth,
                           std::vector<BuildArtifactCandidate>& out) {
-  walk(start, depth, [&](const std::string& path, const std::string& name) {
+  walk(start, depth, {}, [&](const std::string& path, const std::string& name) {
     if (name == "node_modules") return Step::kSkip;
     if (const BuildArtifactRule* rule = match_build_rule(name, path)) {
       out.push_back({path, rule});
@@ -66,7 +100,7 @@ void find_build_artifacts(const std::string& start, int depth,
 }
 
 void find_node_modules(const std::string& start, int depth, std::vector<std::string>& out) {
-  walk(start, depth, [&](const std::string& path, const std::string& name) {
+  walk(start, depth, "node_modules", [&](const std::string& path, const std::string& name) {
     if (name == "node_modules") {
       out.push_back(path);
       return Step::kSkip;
@@ -76,7 +110,7 @@ void find_node_modules(const std::string& start, int depth, std::vector<std::str
 }
 
 void find_pycache_dirs(const std::string& start, int depth, std::vector<std::string>& out) {
-  walk(start, depth, [&](const std::string& path, const std::string& name) {
+  walk(start, depth, "__pycache__", [&](const std::string& path, const std::string& name) {
     if (is_skipped_hidden_dir(name) || name == "node_modules") return Step::kSkip;
     if (name == "__pycache__") {
       out.push_back(path);

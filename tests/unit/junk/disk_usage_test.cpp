@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <filesystem>
+#include <thread>
 #include <vector>
 
 #include "junk/junk_item.hpp"
@@ -51,6 +54,24 @@ TEST(DiskUsage, SumsFilesOfATreeButNotFoldersOrLinks) {
   EXPECT_EQ(disk_usage(tree + "/link-to-file"), 0u);
   EXPECT_EQ(disk_usage(dir / "missing"), 0u);
   EXPECT_EQ(disk_usage(dir / "empty-parent/missing"), 0u);
+}
+
+TEST(DiskUsage, FoldersVanishingMidMeasureAreSkipped) {
+  TempDir dir;
+  const std::string tree = dir / "tree";
+  for (int i = 0; i < 20; ++i) allocate_file(tree + "/stable/f" + std::to_string(i), 8192);
+  const uint64_t stable = file_usage(tree);
+  std::atomic<bool> stop = false;
+  std::thread churn([&] {
+    for (int round = 0; !stop; ++round) {
+      const std::string folder = tree + "/churn" + std::to_string(round % 4);
+      for (int i = 0; i < 10; ++i) allocate_file(folder + "/d" + std::to_string(i) + "/f", 4096);
+      std::filesystem::remove_all(folder);
+    }
+  });
+  for (int i = 0; i < 50; ++i) EXPECT_GE(disk_usage(tree), stable);
+  stop = true;
+  churn.join();
 }
 
 TEST(DiskUsage, SumsSaturate) {

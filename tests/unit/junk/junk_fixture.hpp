@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "support/temp_home.hpp"
@@ -40,6 +41,21 @@ inline uint64_t file_usage(const std::string& path) {
       },
       64, FTW_PHYS);
   return file_usage_total;
+}
+
+// The report's size text: 1024 steps, one decimal ("20.0 MB").
+inline std::string size_text(uint64_t bytes) {
+  if (bytes < 1024) return std::to_string(bytes) + " B";
+  static const char* const kUnits[] = {"KB", "MB", "GB", "TB", "PB"};
+  double value = static_cast<double>(bytes) / 1024.0;
+  int unit = 0;
+  while (value >= 1024.0 && unit < 4) {
+    value /= 1024.0;
+    ++unit;
+  }
+  char text[64];
+  std::snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
+  return text;
 }
 
 }  // namespace orvc::testing
