@@ -101,14 +101,5 @@ TEST_F(Diff, OnlyRiskyItems) {
                             "0 files changed, -0 B space reclaimed (DRY RUN)\n");
 }
 
-TEST_F(Diff, HomeUnset) {
-  ProcessOptions options;
-  options.env = {{"PATH", tools_.path()}, {"NO_COLOR", "1"}};
-  const ProcessResult result = run_program({ORVC_BINARY, "diff"}, options);
-  EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, "Developer junk scan failed: HOME environment variable is not set\n");
-  EXPECT_EQ(result.exit_code, 1);
-}
-
 }  // namespace
 }  // namespace orvc::testing

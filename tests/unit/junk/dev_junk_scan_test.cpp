@@ -103,16 +103,12 @@ TEST_F(ScanEnvironment, MissingHomeIsTheOnlyFailure) {
   EXPECT_TRUE(empty->empty());
 }
 
-TEST_F(ScanEnvironment, ThresholdsNamesAndDescriptions) {
+TEST_F(ScanEnvironment, ProjectItemNamesAndDescriptions) {
   write_file(at("Projects/web/package.json"), "{}");
   allocate_file(at("Projects/web/node_modules/a"), 50 * kMiB);
   allocate_file(at("Projects/gone/node_modules/a"), 51 * kMiB);
-  write_file(at("Projects/tiny/package.json"), "{}");
-  allocate_file(at("Projects/tiny/node_modules/a"), 49 * kMiB);
   write_file(at("Projects/rs/Cargo.toml"), "");
   allocate_file(at("Projects/rs/target/a"), 20 * kMiB);
-  write_file(at("Projects/rs-small/Cargo.toml"), "");
-  allocate_file(at("Projects/rs-small/target/a"), 19 * kMiB);
   write_file(at("Projects/py/requirements.txt"), "");
   write_file(at("Projects/py/.venv/pyvenv.cfg"), "");
   allocate_file(at("Projects/py/.venv/lib"), 21 * kMiB);
