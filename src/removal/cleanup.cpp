@@ -1,5 +1,6 @@
 #include "removal/cleanup.hpp"
 
+#include <oneapi/tbb/parallel_for.h>
 #include <sys/stat.h>
 
 #include <optional>
@@ -37,7 +38,13 @@ std::optional<std::string> last_component_text(const std::string& path) {
 std::vector<PlannedItem> plan(const std::vector<std::string>& paths) {
   std::vector<PlannedItem> planned;
   for (const auto& path : paths) {
-    if (readable(path)) planned.push_back({path, measure_size(path)});
+    struct stat metadata {};
+    if (lstat(path.c_str(), &metadata) != 0) continue;
+    if (S_ISREG(metadata.st_mode)) {
+      planned.push_back({path, static_cast<uint64_t>(metadata.st_size)});
+    } else if (!S_ISLNK(metadata.st_mode) || readable(path)) {
+      planned.push_back({path, measure_size(path)});
+    }
   }
   return planned;
 }
@@ -94,8 +101,33 @@ void finalise_record(std::optional<CleanupSession> pending, const std::vector<Pl
   }
 }
 
+struct SortedPaths {
+  std::vector<std::string> work;
+  size_t protected_count = 0;
+};
+
+// Missing paths drop out, protected ones are counted. The checks run in parallel (they are
+// most of a move's cost); the work list keeps the request's order.
+SortedPaths sort_out(const std::vector<std::string>& paths) {
+  enum Verdict : char { kMissing, kProtected, kWork };
+  std::vector<Verdict> verdicts(paths.size(), kMissing);
+  tbb::parallel_for(size_t{0}, paths.size(), [&](size_t i) {
+    if (!readable(paths[i])) return;
+    verdicts[i] = safety::is_protected_path(paths[i]) ? kProtected : kWork;
+  });
+  SortedPaths sorted;
+  for (size_t i = 0; i < paths.size(); ++i) {
+    if (verdicts[i] == kWork) sorted.work.push_back(paths[i]);
+    if (verdicts[i] == kProtected) ++sorted.protected_count;
+  }
+  return sorted;
+}
+
 CleanupOutcome move_work_list(const std::vector<std::string>& work) {
-  const auto results = run_moves(work, [](const std::string& path) { return trash_item(path); });
+  // Every path of the work list has just been found unprotected.
+  const auto results = run_moves(work, [](const std::string& path) {
+    return trash_item(path, ProtectionCheck::DoneByCaller);
+  });
   std::map<std::string, std::string> trashed;
   std::vector<MoveFailureRecord> failures;
   for (size_t i = 0; i < work.size(); ++i) {
@@ -118,16 +150,9 @@ CleanupOutcome run_cleanup(const CleanupRequest& request) {
 
   auto pending = write_pending_record(planned, request.cleanup_type);
 
-  std::vector<std::string> work;
-  size_t protected_count = 0;
-  for (const auto& path : request.paths) {
-    if (!readable(path)) continue;
-    if (safety::is_protected_path(path)) {
-      ++protected_count;
-    } else {
-      work.push_back(path);
-    }
-  }
+  const auto sorted = sort_out(request.paths);
+  const std::vector<std::string>& work = sorted.work;
+  const size_t protected_count = sorted.protected_count;
 
   CleanupOutcome outcome;
   if (work.empty()) {

@@ -12,9 +12,11 @@ namespace orvc::removal {
 
 Status create_folders(const std::string& path, mode_t mode) {
   if (path.empty()) return failure(os_error_text(ENOENT));
+  // Every move asks; the folder nearly always exists already.
+  struct stat metadata {};
+  if (stat(path.c_str(), &metadata) == 0 && S_ISDIR(metadata.st_mode)) return {};
   if (mkdir(path.c_str(), mode) == 0) return {};
   const int error = errno;
-  struct stat metadata {};
   if (error == EEXIST) {
     if (stat(path.c_str(), &metadata) == 0 && S_ISDIR(metadata.st_mode)) return {};
     return failure(os_error_text(EEXIST));

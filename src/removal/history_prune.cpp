@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -70,8 +71,12 @@ Result<std::string> read_text(const std::string& path) {
   return text;
 }
 
+// Times of the manifests phase one read and kept, so phase two need not parse them again
+// (a run's manifest can list thousands of items).
+using KnownTimes = std::map<std::string, int64_t>;
+
 // Phase one: manifests older than the cut-off, and malformed ones, go.
-Result<size_t> prune_by_age(const std::string& folder, int64_t cutoff) {
+Result<size_t> prune_by_age(const std::string& folder, int64_t cutoff, KnownTimes& kept) {
   const auto paths = ORVC_TRY(list_folder(folder, [](const std::string& e) {
     write_diagnostic_line("Skipping unreadable history entry during purge: " + e);
   }));
@@ -85,12 +90,16 @@ Result<size_t> prune_by_age(const std::string& folder, int64_t cutoff) {
       continue;
     }
     int64_t time = 0;
-    if (const auto session = parse_session(*text); session) {
+    const auto session = parse_session(*text);
+    if (session) {
       time = session->unix_timestamp;
     } else {
       write_diagnostic_line("Purging malformed history manifest " + path + ": " + session.error());
     }
-    if (time >= cutoff) continue;
+    if (time >= cutoff) {
+      if (session) kept[path] = time;
+      continue;
+    }
     if (unlink(path.c_str()) != 0) {
       write_diagnostic_line("Failed to purge old history manifest " + path + ": " +
                             os_error_text(errno));
@@ -102,11 +111,15 @@ Result<size_t> prune_by_age(const std::string& folder, int64_t cutoff) {
 }
 
 // Phase two: only the newest manifests are kept.
-Result<size_t> prune_by_count(const std::string& folder) {
+Result<size_t> prune_by_count(const std::string& folder, const KnownTimes& known) {
   const auto paths = ORVC_TRY(list_folder(folder, [](const std::string&) {}));
   std::vector<std::pair<int64_t, std::string>> manifests;
   for (const auto& path : paths) {
     if (!is_manifest_name(path)) continue;
+    if (const auto found = known.find(path); found != known.end()) {
+      manifests.emplace_back(found->second, path);
+      continue;
+    }
     const auto text = read_text(path);
     if (!text) continue;
     const auto session = parse_session(*text);
@@ -135,8 +148,9 @@ Result<size_t> prune_history() {
   const int64_t now =
       std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
           .count();
-  const size_t by_age = ORVC_TRY(prune_by_age(folder, now - kMaxAgeSeconds));
-  const size_t by_count = ORVC_TRY(prune_by_count(folder));
+  KnownTimes kept;
+  const size_t by_age = ORVC_TRY(prune_by_age(folder, now - kMaxAgeSeconds, kept));
+  const size_t by_count = ORVC_TRY(prune_by_count(folder, kept));
   return by_age + by_count;
 }
 

@@ -12,7 +12,7 @@ namespace {
 
 // Moves wait on one lock for the rename; a few threads keep the safety checks of the next
 // items busy meanwhile. More would only add switching.
-constexpr size_t kMaxWorkers = 16;
+constexpr size_t kMaxWorkers = 8;
 constexpr size_t kWorkerStackBytes = size_t{64} << 20;  // copies recurse once per folder level
 
 struct MoveBatch {

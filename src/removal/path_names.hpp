@@ -18,6 +18,9 @@ struct StemAndExtension {
 };
 StemAndExtension split_file_name(std::string_view name);
 
+// Whether one of the path's components is "..".
+bool has_parent_marker(std::string_view path);
+
 // The folder part of a path: everything before the last normal component ("." for "name").
 std::string parent_of(std::string_view path);
 

@@ -11,8 +11,13 @@
 
 namespace orvc::removal {
 
+// Whether the caller has just asked is_protected_path about the path (and it said no), so the
+// move need not ask again before its own re-check under trash_lock.
+enum class ProtectionCheck { NotDone, DoneByCaller };
+
 // The name the item now has in the Trash, or why it stayed where it was.
-Result<std::string> trash_item(const std::string& path);
+Result<std::string> trash_item(const std::string& path,
+                               ProtectionCheck check = ProtectionCheck::NotDone);
 
 // The direct move alone (no Trash-service fallback).
 Result<std::string> move_into_user_trash(const std::string& path);

@@ -9,11 +9,14 @@
 
 namespace orvc::removal {
 
-Result<std::string> trash_item(const std::string& path) {
-  if (safety::is_protected_path(path)) return failure(safety::refusal_before_move(path));
+Result<std::string> trash_item(const std::string& path, ProtectionCheck check) {
+  if (check == ProtectionCheck::NotDone && safety::is_protected_path(path)) {
+    return failure(safety::refusal_before_move(path));
+  }
   if (safety::is_in_cloud_sync_folder(path)) return failure(safety::cloud_sync_refusal(path));
 
-  auto moved = move_into_trash_folder(path);
+  // The move's own opening checks would repeat the two above word for word.
+  auto moved = move_into_trash_folder(path, SafetyChecks::DoneByCaller);
   if (moved) return std::move(*moved);
   if (moved.error().safety_refusal) return failure(std::move(moved.error().message));
 

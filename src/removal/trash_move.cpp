@@ -13,6 +13,7 @@
 #include "removal/file_ops.hpp"
 #include "removal/path_names.hpp"
 #include "removal/trash.hpp"
+#include "removal/trash_guard.hpp"
 #include "removal/trash_info.hpp"
 #include "removal/trash_slot.hpp"
 #include "safety/cloud_sync.hpp"
@@ -37,26 +38,12 @@ Status create_trash_folders(const platform::TrashLocation& trash) {
   return {};
 }
 
-std::string canonical_or_lexical(const std::string& path) {
-  std::unique_ptr<char, decltype(&std::free)> canonical(realpath(path.c_str(), nullptr),
-                                                        &std::free);
-  return canonical ? std::string(canonical.get()) : safety::normalize_lexically(path);
-}
-
-// Moving the Trash (or a folder holding it) into itself would copy it into itself forever.
-bool holds_the_trash(const std::string& path, const platform::TrashLocation& trash) {
-  const std::string absolute = safety::normalize_lexically(lexically_absolute(path));
-  const std::string resolved = safety::resolve_existing_prefix(absolute).value_or(absolute);
-  const std::string trash_root = canonical_or_lexical(trash.root);
-  const std::string trash_files = canonical_or_lexical(trash.files);
-  return safety::path_starts_with_ci(trash_root, resolved) ||
-         safety::path_starts_with_ci(trash_files, resolved) ||
-         (trash.info && safety::path_starts_with_ci(canonical_or_lexical(*trash.info), resolved));
-}
-
+// The path a restore puts the item back to. Folding ".." lexically could step out of a linked
+// folder the wrong way, so only then are the parent's links resolved.
 std::string trash_record_for(const std::string& path) {
-  const std::string original = absolute_with_canonical_parent(path).value_or(
-      safety::normalize_lexically(lexically_absolute(path)));
+  const std::string lexical = safety::normalize_lexically(lexically_absolute(path));
+  const std::string original =
+      has_parent_marker(path) ? absolute_with_canonical_parent(path).value_or(lexical) : lexical;
   return trash_info_text(original, std::time(nullptr));
 }
 
@@ -76,9 +63,12 @@ Status put_into_slot(const std::string& path, const TrashSlot& slot) {
 
 }  // namespace
 
-std::expected<std::string, MoveFailure> move_into_trash_folder(const std::string& path) {
-  if (safety::is_protected_path(path)) return refused(safety::refusal_inside_move(path));
-  if (safety::is_in_cloud_sync_folder(path)) return refused(safety::cloud_sync_refusal(path));
+std::expected<std::string, MoveFailure> move_into_trash_folder(const std::string& path,
+                                                               SafetyChecks checks) {
+  if (checks == SafetyChecks::Run) {
+    if (safety::is_protected_path(path)) return refused(safety::refusal_inside_move(path));
+    if (safety::is_in_cloud_sync_folder(path)) return refused(safety::cloud_sync_refusal(path));
+  }
 
   const auto home = home_env();
   if (!home || home->empty()) return failed("HOME is not set");
@@ -112,7 +102,7 @@ std::mutex& trash_lock() {
 }
 
 Result<std::string> move_into_user_trash(const std::string& path) {
-  auto moved = move_into_trash_folder(path);
+  auto moved = move_into_trash_folder(path, SafetyChecks::Run);
   if (!moved) return failure(std::move(moved.error().message));
   return std::move(*moved);
 }

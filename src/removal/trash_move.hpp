@@ -11,6 +11,11 @@ struct MoveFailure {
   std::string message;
 };
 
-std::expected<std::string, MoveFailure> move_into_trash_folder(const std::string& path);
+enum class SafetyChecks { Run, DoneByCaller };
+
+// With DoneByCaller the opening protection and cloud-sync checks are skipped; the re-check
+// under trash_lock always runs.
+std::expected<std::string, MoveFailure> move_into_trash_folder(const std::string& path,
+                                                               SafetyChecks checks);
 
 }  // namespace orvc::removal

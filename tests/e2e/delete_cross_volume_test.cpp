@@ -1,0 +1,185 @@
+// Moves into a Trash on another file system (copy, then remove the source), and what is left
+// when `orvc delete` is killed in the middle of its moves.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "delete_support.hpp"
+
+namespace orvc::testing {
+namespace {
+
+using ::testing::HasSubstr;
+
+constexpr const char* kSecondFileSystem = "/dev/shm";
+
+dev_t device_of(const std::string& path) {
+  struct stat metadata {};
+  return stat(path.c_str(), &metadata) == 0 ? metadata.st_dev : 0;
+}
+
+uint64_t size_of(const std::string& path) {
+  struct stat metadata {};
+  return lstat(path.c_str(), &metadata) == 0 ? static_cast<uint64_t>(metadata.st_size) : 0;
+}
+
+bool has_pattern(const std::string& path, uint64_t size, unsigned seed) {
+  const std::string bytes = read_file(path);
+  if (bytes.size() != size) return false;
+  for (uint64_t i = 0; i < size; i += 4093) {
+    if (static_cast<unsigned char>(bytes[i]) != ((i * 31 + seed) & 0xff)) return false;
+  }
+  return static_cast<unsigned char>(bytes.back()) == (((size - 1) * 31 + seed) & 0xff);
+}
+
+// Starts orvc with HOME at `home`; output goes to the null device.
+pid_t start_orvc(const std::vector<std::string>& args, const std::string& home) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null_fd = open("/dev/null", O_RDWR);
+    dup2(null_fd, 0);
+    dup2(null_fd, 1);
+    dup2(null_fd, 2);
+    const std::string home_var = "HOME=" + home;
+    const std::string data_var = "XDG_DATA_HOME=" + home + "/.local/share";
+    const std::string path_var = "PATH=" + home + "/no-bin";
+    std::vector<char*> argv = {const_cast<char*>(ORVC_BINARY)};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    char* envp[] = {const_cast<char*>(home_var.c_str()), const_cast<char*>(data_var.c_str()),
+                    const_cast<char*>(path_var.c_str()), nullptr};
+    execve(ORVC_BINARY, argv.data(), envp);
+    _exit(127);
+  }
+  return pid;
+}
+
+// Kills `pid` as soon as `ready` holds (or when it ends first).
+void kill_when(pid_t pid, const std::function<bool()>& ready) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!ready() && std::chrono::steady_clock::now() < deadline) {
+    if (waitpid(pid, nullptr, WNOHANG) == pid) return;
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
+// A HOME on the second file system, so that items under the usual temporary folder must be
+// copied into its Trash.
+class DeleteAcrossVolumes : public DeleteTest {
+ protected:
+  void SetUp() override {
+    std::string pattern = std::string(kSecondFileSystem) + "/orvc-test-XXXXXX";
+    if (device_of(kSecondFileSystem) == 0 || !mkdtemp(pattern.data())) {
+      GTEST_SKIP() << kSecondFileSystem << " is not available as a second file system";
+    }
+    far_home = pattern;
+    if (device_of(far_home) == device_of(home.path())) {
+      GTEST_SKIP() << kSecondFileSystem << " is on the same file system as " << home.path();
+    }
+    make_dirs(far_home + "/no-bin");
+  }
+  void TearDown() override {
+    if (!far_home.empty()) remove_tree(far_home);
+  }
+  std::string far_trash(const std::string& name = "") const {
+    return far_home + "/.local/share/Trash/files/" + name;
+  }
+  std::string far_history() const {
+    return far_home + "/Library/Application Support/com.orvanta.app/history";
+  }
+  std::string far_manifest() const {
+    const auto names = folder_names(far_history());
+    return names.empty() ? std::string() : read_file(far_history() + "/" + names.front());
+  }
+
+  std::string far_home;
+};
+
+TEST_F(DeleteAcrossVolumes, CopiesTheItemAndRemovesTheSource) {
+  const std::string item = home / "work/cache";
+  write_file(item + "/a.txt", "a");
+  write_sized_file(item + "/deep/b.bin", 100000, 3);
+  write_file(home / "outside/keep.txt", "keep");
+  make_symlink(home / "outside", item + "/to-outside");
+  make_symlink("/nonexistent/target", item + "/dangling");
+  chmod((item + "/a.txt").c_str(), 0640);
+  write_file(far_trash("cache"), "already here");
+
+  const auto r = run_orvc({"delete", item}, far_home, {{"PATH", far_home + "/no-bin"}});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, plan({item}) + kDone);
+  EXPECT_FALSE(exists_no_follow(item));
+  const std::string copy = far_trash("cache 2");
+  EXPECT_EQ(read_file(copy + "/a.txt"), "a");
+  EXPECT_TRUE(has_pattern(copy + "/deep/b.bin", 100000, 3));
+  struct stat metadata {};
+  ASSERT_EQ(stat((copy + "/a.txt").c_str(), &metadata), 0);
+  EXPECT_EQ(metadata.st_mode & 07777, 0640u);
+  // Links travel as links; what they point to stays where it was.
+  char target[256] = {};
+  ASSERT_GT(readlink((copy + "/to-outside").c_str(), target, sizeof target - 1), 0);
+  EXPECT_EQ(std::string(target), home / "outside");
+  EXPECT_EQ(read_file(home / "outside/keep.txt"), "keep");
+  EXPECT_FALSE(exists_no_follow(copy + "/to-outside/keep.txt") &&
+               !S_ISLNK((lstat((copy + "/to-outside").c_str(), &metadata), metadata.st_mode)));
+  EXPECT_TRUE(exists_no_follow(copy + "/dangling"));
+  EXPECT_EQ(read_file(far_trash("cache")), "already here");
+}
+
+TEST_F(DeleteAcrossVolumes, KilledDuringACopyLosesNothing) {
+  constexpr uint64_t kSize = uint64_t{64} << 20;
+  write_sized_file(home / "big.bin", kSize, 7);
+  const pid_t pid = start_orvc({"delete", home / "big.bin"}, far_home);
+  kill_when(pid, [&] { return exists_no_follow(far_trash("big.bin")); });
+
+  const bool whole_in_place = has_pattern(home / "big.bin", kSize, 7);
+  const bool whole_in_trash = has_pattern(far_trash("big.bin"), kSize, 7);
+  EXPECT_TRUE(whole_in_place || whole_in_trash)
+      << "in place: " << size_of(home / "big.bin")
+      << " bytes, in the Trash: " << size_of(far_trash("big.bin")) << " bytes";
+  const std::string manifest = far_manifest();
+  EXPECT_THAT(manifest, HasSubstr("\"original_path\": \"" + home.path() + "/big.bin\""));
+  EXPECT_THAT(manifest, ::testing::AnyOf(HasSubstr("\"status\": \"pending\""),
+                                         HasSubstr("\"status\": \"completed\"")));
+}
+
+TEST_F(DeleteTest, KilledAmidManyMovesLosesNothing) {
+  constexpr int kCount = 1500;
+  std::vector<std::string> paths;
+  for (int i = 0; i < kCount; ++i) {
+    paths.push_back(home / ("items/f" + std::to_string(i)));
+    write_file(paths.back(), std::to_string(i));
+  }
+  std::vector<std::string> args = {"delete"};
+  args.insert(args.end(), paths.begin(), paths.end());
+  const pid_t pid = start_orvc(args, home.path());
+  kill_when(pid, [&] { return folder_names(trash_files()).size() >= 20; });
+
+  int moved = 0;
+  for (int i = 0; i < kCount; ++i) {
+    const std::string name = "f" + std::to_string(i);
+    const bool in_place = exists_no_follow(paths[i]);
+    const bool in_trash = exists_no_follow(trash_files(name));
+    ASSERT_NE(in_place, in_trash) << name;
+    EXPECT_EQ(read_file(in_place ? paths[i] : trash_files(name)), std::to_string(i));
+    moved += in_trash;
+  }
+  const auto sessions = manifests();
+  ASSERT_EQ(sessions.size(), 1u);
+  if (moved < kCount) {
+    EXPECT_THAT(sessions[0], HasSubstr("\"status\": \"pending\""));
+    EXPECT_THAT(sessions[0], HasSubstr("\"original_path\": \"" + paths.back() + "\""));
+  }
+}
+
+}  // namespace
+}  // namespace orvc::testing

@@ -1,0 +1,78 @@
+#pragma once
+// Shared fixture of the delete and history end-to-end tests: a temporary home whose PATH holds
+// no Trash service, so a fallback can never reach a real Trash.
+#include <dirent.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "support/run_process.hpp"
+#include "support/temp_home.hpp"
+
+namespace orvc::testing {
+
+inline const std::string kDone = "  Done — items moved to Trash (recoverable).\n";
+
+inline std::string plan(const std::vector<std::string>& paths) {
+  std::string out = "Moving to Trash: " + std::to_string(paths.size()) + " item(s)\n";
+  for (const auto& path : paths) out += "  trash " + path + "\n";
+  return out;
+}
+
+inline std::vector<std::string> folder_names(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (const dirent* entry = readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class DeleteTest : public ::testing::Test {
+ protected:
+  DeleteTest() { make_dirs(home / "no-bin"); }
+
+  ProcessResult delete_paths(const std::vector<std::string>& paths,
+                             const std::string& command = "delete") {
+    std::vector<std::string> args = {command};
+    args.insert(args.end(), paths.begin(), paths.end());
+    return run_orvc(args, home.path(), {{"PATH", home / "no-bin"}});
+  }
+
+  // trash-cli run through a shell with the same HOME and XDG_DATA_HOME.
+  ProcessResult trash_cli(const std::string& command_line) {
+    ProcessOptions options;
+    options.env = {
+        {"HOME", home.path()}, {"XDG_DATA_HOME", home / ".local/share"}, {"PATH", "/usr/bin:/bin"}};
+    options.working_dir = home.path();
+    return run_program({"/bin/sh", "-c", command_line}, options);
+  }
+
+  std::string trash_files(const std::string& name = "") const {
+    return home / (".local/share/Trash/files/" + name);
+  }
+  std::string trash_info(const std::string& name) const {
+    return home / (".local/share/Trash/info/" + name + ".trashinfo");
+  }
+  std::string history_folder() const {
+    return home / "Library/Application Support/com.orvanta.app/history";
+  }
+  // The text of every manifest, in file-name order.
+  std::vector<std::string> manifests() const {
+    std::vector<std::string> texts;
+    for (const auto& name : folder_names(history_folder())) {
+      if (name.ends_with(".json")) texts.push_back(read_file(history_folder() + "/" + name));
+    }
+    return texts;
+  }
+
+  TempDir home;
+};
+
+}  // namespace orvc::testing

@@ -1,0 +1,140 @@
+// `orvc delete` / `orvc rm` end to end: the freedesktop Trash in a temporary home, trash-cli's
+// view of it, name collisions, refusals and failures.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "delete_support.hpp"
+#include "support/run_process.hpp"
+#include "support/temp_home.hpp"
+
+namespace orvc::testing {
+namespace {
+
+using ::testing::HasSubstr;
+
+TEST_F(DeleteTest, FileAndFolderLandInTheTrashWhereTrashCliSeesThem) {
+  write_file(home / "notes.txt", "line one\nline two\n");
+  write_file(home / "proj/src/main.c", "int main() {}\n");
+  const auto r = delete_paths({"notes.txt", "proj"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.out, plan({"notes.txt", "proj"}) + kDone);
+  EXPECT_EQ(r.err, "");
+  EXPECT_FALSE(exists_no_follow(home / "notes.txt"));
+  EXPECT_EQ(read_file(trash_files("proj/src/main.c")), "int main() {}\n");
+  EXPECT_THAT(read_file(trash_info("notes.txt")),
+              HasSubstr("[Trash Info]\nPath=" + home.path() + "/notes.txt\nDeletionDate="));
+
+  const auto listed = trash_cli("trash-list");
+  EXPECT_THAT(listed.out, HasSubstr(" " + home.path() + "/notes.txt\n"));
+  EXPECT_THAT(listed.out, HasSubstr(" " + home.path() + "/proj\n"));
+
+  const auto restored = trash_cli("echo 0 | trash-restore " + home.path() + "/notes.txt");
+  EXPECT_EQ(restored.exit_code, 0) << restored.out << restored.err;
+  EXPECT_EQ(read_file(home / "notes.txt"), "line one\nline two\n");
+  EXPECT_FALSE(exists_no_follow(trash_info("notes.txt")));
+}
+
+TEST_F(DeleteTest, TakenNamesGetTheNextNumber) {
+  for (const char* taken : {"a.zip", "a 2.zip", ".env", "x.tar.gz"}) {
+    write_file(trash_files(taken), "old");
+    write_file(trash_info(taken), "[Trash Info]\nPath=/old\nDeletionDate=2020-01-01T00:00:00\n");
+  }
+  write_file(home / "Downloads/a.zip", "new a");
+  write_file(home / "app/.env", "new env");
+  write_file(home / "x.tar.gz", "new x");
+  const std::vector<std::string> paths = {home / "Downloads/a.zip", home / "app/.env",
+                                          home / "x.tar.gz"};
+  const auto r = delete_paths(paths, "rm");
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, plan(paths) + kDone);
+  EXPECT_EQ(read_file(trash_files("a 3.zip")), "new a");
+  EXPECT_EQ(read_file(trash_files(".env 2")), "new env");
+  EXPECT_EQ(read_file(trash_files("x.tar 2.gz")), "new x");
+  EXPECT_EQ(read_file(trash_files("a.zip")), "old");
+  EXPECT_THAT(read_file(trash_info("x.tar 2.gz")),
+              HasSubstr("Path=" + home.path() + "/x.tar.gz\n"));
+}
+
+TEST_F(DeleteTest, TwoHundredFoldersOfTheSameNameAllArrive) {
+  std::vector<std::string> paths;
+  for (int i = 0; i < 200; ++i) {
+    const std::string folder = home / ("projects/p" + std::to_string(i) + "/build");
+    write_file(folder + "/out.o", std::to_string(i));
+    paths.push_back(folder);
+  }
+  const auto r = delete_paths(paths);
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  std::set<std::string> contents;
+  for (int n = 1; n <= 200; ++n) {
+    const std::string name = n == 1 ? "build" : "build " + std::to_string(n);
+    contents.insert(read_file(trash_files(name + "/out.o")));
+    EXPECT_TRUE(exists_no_follow(trash_info(name))) << name;
+  }
+  EXPECT_EQ(contents.size(), 200u);
+  EXPECT_FALSE(exists_no_follow(trash_files("build 201")));
+  const auto listed = trash_cli("trash-list");
+  EXPECT_EQ(std::count(listed.out.begin(), listed.out.end(), '\n'), 200);
+}
+
+TEST_F(DeleteTest, ProtectedPathIsRefusedAfterThePlan) {
+  write_file(home / ".ssh/id_rsa", "secret");
+  const auto r = delete_paths({home / ".ssh/id_rsa"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.out, plan({home / ".ssh/id_rsa"}));
+  EXPECT_EQ(r.err,
+            "  Some items could not be moved: 1 item(s) were skipped: protected macOS system items "
+            "that no app may remove (system-managed — safe to leave).\n");
+  EXPECT_EQ(read_file(home / ".ssh/id_rsa"), "secret");
+  EXPECT_EQ(manifests(), std::vector<std::string>{});
+}
+
+TEST_F(DeleteTest, MissingPathAloneIsDone) {
+  const auto r = delete_paths({"no-such-file"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.out, plan({"no-such-file"}) + kDone);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(manifests(), std::vector<std::string>{});
+}
+
+TEST_F(DeleteTest, MixedOutcomeReportsEveryFailure) {
+  write_file(home / "ok.txt", "ok");
+  make_dirs(home / "d");
+  const auto r = delete_paths({"ok.txt", "d/."});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.out, plan({"ok.txt", "d/."}));
+  EXPECT_EQ(r.err,
+            "  Some items could not be moved: Cleaned with 1 issue(s). 1 item(s) could not be "
+            "removed: 'd/.': move to ~/.Trash failed: Device or resource busy (os error 16) "
+            "(Finder fallback also failed: Error during a `trash` operation: cannot run gio: No "
+            "such file or directory (os error 2))\n");
+  EXPECT_EQ(read_file(trash_files("ok.txt")), "ok");
+  EXPECT_FALSE(exists_no_follow(trash_files("d")));
+  const auto sessions = manifests();
+  ASSERT_EQ(sessions.size(), 1u);
+  EXPECT_THAT(sessions[0], HasSubstr("\"original_path\": \"ok.txt\""));
+  EXPECT_THAT(sessions[0], ::testing::Not(HasSubstr("\"original_path\": \"d/.\"")));
+}
+
+TEST_F(DeleteTest, WithoutHomeTheMoveFailsAndNothingIsCreated) {
+  write_file(home / "f.txt", "f");
+  ProcessOptions options;
+  options.env = {{"NO_COLOR", "1"}, {"PATH", home / "no-bin"}};
+  options.working_dir = home.path();
+  const auto r = run_program({ORVC_BINARY, "delete", "f.txt"}, options);
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err,
+            "[history] failed to write pending session: HOME not set\n"
+            "  Some items could not be moved: Cleaned with 1 issue(s). 1 item(s) could not be "
+            "removed: 'f.txt': HOME is not set (Finder fallback also failed: Error during a "
+            "`trash` operation: cannot run gio: No such file or directory (os error 2))\n");
+  EXPECT_EQ(read_file(home / "f.txt"), "f");
+  EXPECT_FALSE(exists_no_follow(home / ".local"));
+}
+
+}  // namespace
+}  // namespace orvc::testing
