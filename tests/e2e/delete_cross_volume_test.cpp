@@ -135,6 +135,24 @@ TEST_F(DeleteAcrossVolumes, CopiesTheItemAndRemovesTheSource) {
   EXPECT_EQ(read_file(far_trash("cache")), "already here");
 }
 
+TEST_F(DeleteAcrossVolumes, AFailedCopyLeavesTheItemAndAnEmptyTrash) {
+  const std::string item = home / "work/run";
+  write_file(item + "/log.txt", "log");
+  ASSERT_EQ(mkfifo((item + "/control").c_str(), 0600), 0);
+  const auto r = run_orvc({"delete", item}, far_home, {{"PATH", far_home + "/no-bin"}});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(r.err,
+            "  Some items could not be moved: Cleaned with 1 issue(s). 1 item(s) could not "
+            "be removed: '" +
+                item + "': move to ~/.Trash failed: cannot copy '" + item +
+                "/control': not a regular file, folder or symbolic link (Finder fallback also "
+                "failed: Error during a `trash` operation: cannot run gio: No such file or "
+                "directory (os error 2))\n");
+  EXPECT_EQ(read_file(item + "/log.txt"), "log");
+  EXPECT_EQ(folder_names(far_trash()), std::vector<std::string>{});
+  EXPECT_EQ(folder_names(far_home + "/.local/share/Trash/info"), std::vector<std::string>{});
+}
+
 TEST_F(DeleteAcrossVolumes, KilledDuringACopyLosesNothing) {
   constexpr uint64_t kSize = uint64_t{64} << 20;
   write_sized_file(home / "big.bin", kSize, 7);

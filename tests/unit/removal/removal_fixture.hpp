@@ -1,12 +1,15 @@
 #pragma once
 // A fresh home per test: HOME and XDG_DATA_HOME point into it, and PATH holds only an empty
 // folder, so the Trash-service fallback can never reach a real Trash.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "support/temp_home.hpp"
 
@@ -33,6 +36,19 @@ class ScopedEnv {
   std::string name_;
   std::optional<std::string> previous_;
 };
+
+inline std::vector<std::string> folder_entries(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (const dirent* entry = readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(dir);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 class RemovalTest : public ::testing::Test {
  protected:

@@ -1,0 +1,115 @@
+#include "removal/cleanup.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "removal/cleanup_summary.hpp"
+#include "removal/history_json.hpp"
+#include "removal_fixture.hpp"
+#include "safety/protection.hpp"
+
+namespace orvc::removal {
+namespace {
+
+using ::testing::ElementsAre;
+using testing::exists_no_follow;
+using testing::folder_entries;
+using testing::make_symlink;
+using ::testing::Pair;
+using testing::write_file;
+using testing::write_sized_file;
+
+class CleanupTest : public testing::RemovalTest {
+ protected:
+  std::vector<CleanupSession> sessions() const {
+    std::vector<CleanupSession> out;
+    for (const auto& name : folder_entries(history())) {
+      if (name.ends_with(".json")) out.push_back(*parse_session(testing::read_file(history(name))));
+    }
+    return out;
+  }
+};
+
+TEST(CleanupSummary, SortsFailuresIntoMacosProtectedAndOther) {
+  EXPECT_EQ(summarise_failures({{"/a", "x: Operation NOT permitted (os error 1)"},
+                                {"/b", "No such file or directory (os error 2)"},
+                                {"/c", "Finder error -5000"}}),
+            "Cleaned with 3 issue(s). 2 item(s) are protected by macOS and can't be removed by any "
+            "app (system-managed caches such as /a, /c). These are safe to leave — macOS manages "
+            "them itself. 1 item(s) could not be removed: '/b': No such file or directory (os "
+            "error 2)");
+  EXPECT_EQ(summarise_failures({{"/b", "e1"}, {"/d", "e2"}}),
+            "Cleaned with 2 issue(s). 2 item(s) could not be removed: '/b': e1; '/d': e2");
+}
+
+TEST_F(CleanupTest, MeasuresLogicalBytesWithoutFollowingLinks) {
+  write_sized_file(home("t/a"), 10);
+  write_sized_file(home("t/sub/b"), 20);
+  write_sized_file(home("elsewhere"), 5000);
+  make_symlink(home("elsewhere"), home("t/link"));
+  EXPECT_EQ(measure_size(home("t")), 30u);
+  EXPECT_EQ(measure_size(home("t/link")), 0u);
+  EXPECT_EQ(measure_size(home("missing")), 0u);
+}
+
+TEST_F(CleanupTest, RecordsACompletedRun) {
+  write_sized_file(home("a"), 10);
+  write_sized_file(home("b"), 20);
+  write_sized_file(home("c"), 30);
+  const auto outcome = run_cleanup({{home("a"), home("b"), home("c")}, "cli_large_files"});
+  ASSERT_TRUE(outcome) << outcome.error();
+  EXPECT_THAT(*outcome,
+              ElementsAre(Pair(home("a"), "a"), Pair(home("b"), "b"), Pair(home("c"), "c")));
+  const auto recorded = sessions();
+  ASSERT_EQ(recorded.size(), 1u);
+  EXPECT_EQ(recorded[0].status, "completed");
+  EXPECT_EQ(recorded[0].total_bytes_freed, 60u);
+  EXPECT_EQ(recorded[0].deleted_files.at(2),
+            (DeletedFile{home("c"), 30, "cli_large_files", std::string("c")}));
+}
+
+TEST_F(CleanupTest, MissingAndProtectedPathsAreSortedOut) {
+  EXPECT_EQ(run_cleanup({{home("missing")}, "cli_delete"}), CleanupOutcome({}));
+  write_file(home(".ssh/id_rsa"), "k");
+  EXPECT_EQ(run_cleanup({{home(".ssh/id_rsa")}, "cli_delete"}).error(),
+            safety::all_protected_summary(1));
+  EXPECT_TRUE(sessions().empty());
+
+  write_file(home("ok"), "ok");
+  const auto outcome = run_cleanup({{home(".ssh/id_rsa"), home("ok")}, "cli_delete"});
+  ASSERT_TRUE(outcome) << outcome.error();
+  EXPECT_THAT(*outcome, ElementsAre(Pair(home("ok"), "ok")));
+  EXPECT_TRUE(exists_no_follow(home(".ssh/id_rsa")));
+}
+
+TEST_F(CleanupTest, RecordsOnlyWhatDisappeared) {
+  write_file(trash_files("x"), "taken");
+  write_file(home("one/x"), "x");
+  testing::make_dirs(home("d"));
+  const auto outcome = run_cleanup({{home("one/x"), home("d/.")}, "cli_delete"});
+  ASSERT_FALSE(outcome);
+  EXPECT_THAT(outcome.error(), ::testing::StartsWith("Cleaned with 1 issue(s). 1 item(s) could not "
+                                                     "be removed: '" +
+                                                     home("d/.") + "': "));
+  const auto recorded = sessions();
+  ASSERT_EQ(recorded.size(), 1u);
+  // The outcome failed, so the Trash's name for x ("x 2") is not known here.
+  EXPECT_EQ(recorded[0].deleted_files,
+            std::vector<DeletedFile>({{home("one/x"), 1, "cli_delete", std::string("x")}}));
+}
+
+TEST_F(CleanupTest, TenThousandItemsInOneCall) {
+  std::vector<std::string> paths;
+  for (int i = 0; i < 10000; ++i) {
+    paths.push_back(home("many/f" + std::to_string(i)));
+    write_file(paths.back(), "");
+  }
+  const auto outcome = run_cleanup({paths, "cli_delete"});
+  ASSERT_TRUE(outcome) << outcome.error().substr(0, 500);
+  EXPECT_EQ(outcome->size(), 10000u);
+  EXPECT_TRUE(folder_entries(home("many")).empty());
+  EXPECT_EQ(folder_entries(trash_files()).size(), 10000u);
+}
+
+}  // namespace
+}  // namespace orvc::removal
