@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Trashing many small files in one call: orvc delete against trash-put (trash-cli), same files,
+# same run. Fixtures live under /tmp with a throw-away HOME per run; the real home is never
+# touched. Each run gets fresh folders, so no run pays for the inodes the previous one freed.
+#
+#   bench/delete.sh [count] [orvc binary]      (defaults: 10000, build/release/orvc)
+#   RUNS=n sets the number of timed runs per tool (default 5).
+set -euo pipefail
+
+count=${1:-10000}
+repo=$(cd "$(dirname "$0")/.." && pwd)
+orvc=${2:-$repo/build/release/orvc}
+runs=${RUNS:-5}
+
+for tool in hyperfine trash-put python3 "$orvc"; do
+  command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
+done
+
+work=$(mktemp -d /tmp/orvc-bench-delete-XXXXXX)
+[[ -n "$work" && -d "$work" ]] || exit 1
+trap 'rm -rf -- "$work"' EXIT
+echo "$count" > "$work/count"
+echo 0 > "$work/run"
+
+# prepare.sh: a new run folder with its own HOME and items f1 ... f<count>.
+cat > "$work/prepare.sh" <<'PREPARE'
+#!/usr/bin/env bash
+set -eu
+work=$(dirname "$0")
+run=$(( $(cat "$work/run") + 1 ))
+echo "$run" > "$work/run"
+mkdir -p "$work/$run/home/bin" "$work/$run/items"
+cd "$work/$run/items"
+seq 1 "$(cat "$work/count")" | sed 's/^/f/' | xargs touch
+PREPARE
+# run.sh TOOL...: the tool with the run's HOME, given every item as an absolute path.
+cat > "$work/run.sh" <<'RUN'
+#!/usr/bin/env bash
+set -eu
+work=$(dirname "$0")
+home="$work/$(cat "$work/run")/home"
+exec env -i HOME="$home" XDG_DATA_HOME="$home/.local/share" NO_COLOR=1 \
+  PATH="$home/bin:/usr/bin:/bin" "$@" "$home"/../items/f*
+RUN
+chmod +x "$work/prepare.sh" "$work/run.sh"
+
+echo "Trashing $count empty files in one call (fixtures under $work)"
+hyperfine --runs "$runs" --prepare "$work/prepare.sh" --export-json "$work/results.json" \
+  -n "orvc delete" "$work/run.sh $orvc delete" \
+  -n "trash-put" "$work/run.sh trash-put"
+
+# Every run must have emptied its items folder.
+for folder in "$work"/[0-9]*/items; do
+  if [[ -n "$(ls -A "$folder")" ]]; then echo "items left in $folder" >&2; exit 1; fi
+done
+
+python3 - "$work/results.json" <<'PY'
+import json, statistics, sys
+results = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
+orvc, reference = results["orvc delete"], results["trash-put"]
+def cpu(r):
+    return r["user"] + r["system"]
+print(f"orvc delete: median {orvc['median']:.3f} s wall, {cpu(orvc):.3f} s CPU (user+system, mean)")
+print(f"trash-put:   median {reference['median']:.3f} s wall, {cpu(reference):.3f} s CPU")
+print(f"ratio trash-put / orvc, wall (medians): {reference['median'] / orvc['median']:.1f}x (target: at least 10x)")
+print(f"ratio trash-put / orvc, CPU time:       {cpu(reference) / cpu(orvc):.1f}x")
+PY
