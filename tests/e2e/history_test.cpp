@@ -43,15 +43,6 @@ TEST_F(DeleteHistory, SuccessfulRunLeavesOneCompletedManifest) {
   EXPECT_EQ(folder_names(history_folder()).size(), 1u);  // no temporary file left
 }
 
-TEST_F(DeleteHistory, EverythingProtectedLeavesNoManifest) {
-  write_file(home / ".ssh/id_rsa", "k");
-  write_file(home / "Library/Keychains/login.keychain-db", "k");
-  const auto r = delete_paths({home / ".ssh/id_rsa", home / "Library/Keychains/login.keychain-db"});
-  EXPECT_EQ(r.exit_code, 1);
-  EXPECT_THAT(r.err, HasSubstr("2 item(s) were skipped"));
-  EXPECT_EQ(manifests(), std::vector<std::string>{});
-}
-
 TEST_F(DeleteHistory, OldAndMalformedManifestsArePrunedOnTheNextRun) {
   make_dirs(history_folder());
   write_file(history_folder() + "/broken.json", "{");

@@ -4,10 +4,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <set>
-#include <thread>
-#include <vector>
-
 #include "removal/trash_info.hpp"
 #include "removal/trash_slot.hpp"
 #include "removal_fixture.hpp"
@@ -75,27 +71,6 @@ TEST_F(TrashMoveTest, PicksTheFirstFreeName) {
   EXPECT_EQ(trash_item(home("two/x.tar.gz")), "x.tar 2.gz");
   EXPECT_EQ(read_file(trash_files("x.tar 2.gz")), "2");
   EXPECT_EQ(read_file(trash_info("b.txt")), "");
-}
-
-TEST_F(TrashMoveTest, ConcurrentMovesNeverShareAName) {
-  constexpr int kCount = 40;
-  for (int i = 0; i < kCount; ++i) write_file(home("p" + std::to_string(i) + "/build/f"), "x");
-  std::vector<Result<std::string>> names(kCount);
-  std::vector<std::thread> threads;
-  for (int i = 0; i < kCount; ++i) {
-    threads.emplace_back(
-        [&, i] { names[i] = trash_item(home("p" + std::to_string(i) + "/build")); });
-  }
-  for (auto& thread : threads) thread.join();
-  std::set<std::string> distinct;
-  for (const auto& name : names) {
-    ASSERT_TRUE(name) << name.error();
-    distinct.insert(*name);
-    EXPECT_EQ(read_file(trash_files(*name + "/f")), "x");
-    EXPECT_TRUE(exists_no_follow(trash_info(*name)));
-  }
-  EXPECT_EQ(distinct.size(), size_t{kCount});
-  EXPECT_TRUE(distinct.contains("build") && distinct.contains("build 40"));
 }
 
 TEST_F(TrashMoveTest, RefusesProtectedItemsWithoutTryingTheService) {
