@@ -2,10 +2,10 @@
 
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
+#include "cli/junk_scan_job.hpp"
 #include "junk/dev_junk_scan.hpp"
 #include "junk/disk_usage.hpp"
 #include "removal/cleanup.hpp"
-#include "util/blocking_job.hpp"
 #include "util/text.hpp"
 
 namespace orvc::cli {
@@ -58,16 +58,9 @@ int apply_safe_items(const Totals& totals) {
 }  // namespace
 
 int run_dev_junk(const DevJunk& command) {
-  auto job = run_blocking(junk::scan_dev_junk);
-  if (!job) {
-    print_error_line(red("Task error:") + " " + job.error());
-    return 1;
-  }
-  if (!*job) {
-    print_error_line(red("Developer junk scan failed:") + " " + job->error());
-    return 1;
-  }
-  const std::vector<junk::JunkCategory>& categories = **job;
+  const auto scanned = run_junk_scan_job();
+  if (!scanned) return 1;
+  const std::vector<junk::JunkCategory>& categories = *scanned;
   print_line(bold("Developer Junk"));
   if (categories.empty()) {
     print_line(green("  Nothing found — your dev caches are clean."));

@@ -2,26 +2,19 @@
 
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
+#include "cli/junk_scan_job.hpp"
 #include "junk/dev_junk_scan.hpp"
 #include "junk/disk_usage.hpp"
-#include "util/blocking_job.hpp"
 #include "util/text.hpp"
 
 namespace orvc::cli {
 
 // A dry run by nature: prints what `dev-junk --apply` would move, never calls the executor.
 int run_diff(const Diff&) {
-  auto job = run_blocking(junk::scan_dev_junk);
-  if (!job) {
-    print_error_line(red("Task error:") + " " + job.error());
-    return 1;
-  }
-  if (!*job) {
-    print_error_line(red("Developer junk scan failed:") + " " + job->error());
-    return 1;
-  }
+  const auto scanned = run_junk_scan_job();
+  if (!scanned) return 1;
   std::vector<const junk::JunkItem*> removed, preserved;
-  for (const junk::JunkCategory& category : **job) {
+  for (const junk::JunkCategory& category : *scanned) {
     for (const junk::JunkItem& item : category.items) {
       (item.safe ? removed : preserved).push_back(&item);
     }

@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,23 +12,6 @@
 #include "util/text.hpp"
 
 namespace orvc::platform {
-
-std::optional<unsigned> online_processors() {
-  const long n = sysconf(_SC_NPROCESSORS_ONLN);
-  if (n < 1) return std::nullopt;
-  return static_cast<unsigned>(n);
-}
-
-std::optional<std::string> password_database_home() {
-  std::array<char, 16384> buffer{};
-  struct passwd entry {};
-  struct passwd* found = nullptr;
-  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found) {
-    return std::nullopt;
-  }
-  if (!found->pw_dir || found->pw_dir[0] == '\0') return std::nullopt;
-  return std::string(found->pw_dir);
-}
 
 bool is_dataless(const struct stat& metadata) {
   constexpr unsigned kDataless = 0x40000000;  // SF_DATALESS

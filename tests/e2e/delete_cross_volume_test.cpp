@@ -97,7 +97,7 @@ class DeleteAcrossVolumes : public DeleteTest {
     return far_home + "/Library/Application Support/com.orvanta.app/history";
   }
   std::string far_manifest() const {
-    const auto names = folder_names(far_history());
+    const auto names = sorted_entries(far_history());
     return names.empty() ? std::string() : read_file(far_history() + "/" + names.front());
   }
 
@@ -149,8 +149,8 @@ TEST_F(DeleteAcrossVolumes, AFailedCopyLeavesTheItemAndAnEmptyTrash) {
                 "failed: Error during a `trash` operation: cannot run gio: No such file or "
                 "directory (os error 2))\n");
   EXPECT_EQ(read_file(item + "/log.txt"), "log");
-  EXPECT_EQ(folder_names(far_trash()), std::vector<std::string>{});
-  EXPECT_EQ(folder_names(far_home + "/.local/share/Trash/info"), std::vector<std::string>{});
+  EXPECT_EQ(sorted_entries(far_trash()), std::vector<std::string>{});
+  EXPECT_EQ(sorted_entries(far_home + "/.local/share/Trash/info"), std::vector<std::string>{});
 }
 
 TEST_F(DeleteAcrossVolumes, KilledDuringACopyLosesNothing) {
@@ -180,7 +180,7 @@ TEST_F(DeleteTest, KilledAmidManyMovesLosesNothing) {
   std::vector<std::string> args = {"delete"};
   args.insert(args.end(), paths.begin(), paths.end());
   const pid_t pid = start_orvc(args, home.path());
-  kill_when(pid, [&] { return folder_names(trash_files()).size() >= 20; });
+  kill_when(pid, [&] { return sorted_entries(trash_files()).size() >= 20; });
 
   int moved = 0;
   for (int i = 0; i < kCount; ++i) {

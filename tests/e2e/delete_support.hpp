@@ -1,7 +1,6 @@
 #pragma once
 // Shared fixture of the delete and history end-to-end tests: a temporary home whose PATH holds
 // no Trash service, so a fallback can never reach a real Trash.
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,19 +18,6 @@ inline std::string plan(const std::vector<std::string>& paths) {
   std::string out = "Moving to Trash: " + std::to_string(paths.size()) + " item(s)\n";
   for (const auto& path : paths) out += "  trash " + path + "\n";
   return out;
-}
-
-inline std::vector<std::string> folder_names(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (const dirent* entry = readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 class DeleteTest : public ::testing::Test {
@@ -66,7 +52,7 @@ class DeleteTest : public ::testing::Test {
   // The text of every manifest, in file-name order.
   std::vector<std::string> manifests() const {
     std::vector<std::string> texts;
-    for (const auto& name : folder_names(history_folder())) {
+    for (const auto& name : sorted_entries(history_folder())) {
       if (name.ends_with(".json")) texts.push_back(read_file(history_folder() + "/" + name));
     }
     return texts;

@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -19,19 +18,6 @@ constexpr const char* kDryRun =
 void write_script(const std::string& path, const std::string& body) {
   write_file(path, "#!/bin/sh\n" + body);
   ASSERT_EQ(chmod(path.c_str(), 0755), 0);
-}
-
-std::vector<std::string> entries_of(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (const dirent* entry = readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(dir);
-  }
-  std::ranges::sort(names);
-  return names;
 }
 
 class DevJunk : public ::testing::Test {
@@ -172,11 +158,11 @@ TEST_F(DevJunkAllCategories, ApplyTrashesExactlyTheSafeItems) {
         "Projects/rs-small/target", "Projects/small/node_modules", "Projects/py2/.venv"}) {
     EXPECT_TRUE(exists_no_follow(at(kept))) << kept;
   }
-  EXPECT_EQ(entries_of(at(".local/share/Trash/files")),
+  EXPECT_EQ(sorted_entries(at(".local/share/Trash/files")),
             (std::vector<std::string>{"App-x1", "Caches", "__pycache__", "_cacache", "bin", "cache",
                                       "com.docker.docker", "log", "loose.db", "pip", "target"}));
   const std::string history = at("Library/Application Support/com.orvanta.app/history");
-  const std::vector<std::string> manifests = entries_of(history);
+  const std::vector<std::string> manifests = sorted_entries(history);
   ASSERT_EQ(manifests.size(), 1u);
   EXPECT_NE(read_file(history + "/" + manifests[0]).find("\"cli_dev_junk\""), std::string::npos);
 }
@@ -193,8 +179,8 @@ TEST_F(DevJunk, ApplyWithOnlyRiskyItemsMovesNothing) {
   EXPECT_EQ(result.exit_code, 0);
   EXPECT_TRUE(exists_no_follow(at("Library/Developer/Xcode/Archives/1")));
   EXPECT_TRUE(exists_no_follow(at(".conda/envs")));
-  EXPECT_EQ(entries_of(at(".local/share/Trash/files")), std::vector<std::string>{});
-  EXPECT_EQ(entries_of(at("Library/Application Support/com.orvanta.app/history")),
+  EXPECT_EQ(sorted_entries(at(".local/share/Trash/files")), std::vector<std::string>{});
+  EXPECT_EQ(sorted_entries(at("Library/Application Support/com.orvanta.app/history")),
             std::vector<std::string>{});
 }
 

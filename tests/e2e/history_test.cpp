@@ -21,7 +21,7 @@ TEST_F(DeleteHistory, SuccessfulRunLeavesOneCompletedManifest) {
 
   const auto sessions = manifests();
   ASSERT_EQ(sessions.size(), 1u);
-  const std::string id = folder_names(history_folder()).at(0).substr(0, 36);
+  const std::string id = sorted_entries(history_folder()).at(0).substr(0, 36);
   EXPECT_THAT(sessions[0],
               MatchesRegex("\\{\n"
                            "  \"session_id\": \"" +
@@ -40,7 +40,7 @@ TEST_F(DeleteHistory, SuccessfulRunLeavesOneCompletedManifest) {
   EXPECT_THAT(sessions[0], HasSubstr("      \"original_path\": \"" + home.path() +
                                      "/dir\",\n"
                                      "      \"size\": 30,\n"));
-  EXPECT_EQ(folder_names(history_folder()).size(), 1u);  // no temporary file left
+  EXPECT_EQ(sorted_entries(history_folder()).size(), 1u);  // no temporary file left
 }
 
 TEST_F(DeleteHistory, OldAndMalformedManifestsArePrunedOnTheNextRun) {
@@ -54,7 +54,7 @@ TEST_F(DeleteHistory, OldAndMalformedManifestsArePrunedOnTheNextRun) {
   // Pruning runs after each of the run's two manifest writes; the first one finds it.
   EXPECT_THAT(r.err, MatchesRegex("Purging malformed history manifest " + history_folder() +
                                   "/broken.json: .*\n"));
-  EXPECT_EQ(folder_names(history_folder()).size(), 3u);  // the new manifest, notes.JSON, a.tmp
+  EXPECT_EQ(sorted_entries(history_folder()).size(), 3u);  // the new manifest, notes.JSON, a.tmp
 }
 
 }  // namespace

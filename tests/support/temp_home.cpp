@@ -1,11 +1,13 @@
 #include "support/temp_home.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -124,6 +126,19 @@ void set_mtime(const std::string& path, int64_t seconds_since_epoch) {
   times[1] = times[0];
   ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0)
       << std::strerror(errno);
+}
+
+std::vector<std::string> sorted_entries(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (const dirent* entry = readdir(dir)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(dir);
+  }
+  std::ranges::sort(names);
+  return names;
 }
 
 void remove_tree(const std::string& path) {

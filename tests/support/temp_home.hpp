@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace orvc::testing {
 
@@ -33,6 +34,8 @@ bool exists_no_follow(const std::string& path);
 // Allocated bytes (st_blocks * 512) of one entry, or of a whole tree when it is a folder.
 uint64_t allocated_bytes(const std::string& path);
 void set_mtime(const std::string& path, int64_t seconds_since_epoch);
+// Names in a folder (without "." and ".."), sorted; empty when it cannot be listed.
+std::vector<std::string> sorted_entries(const std::string& folder);
 // Removes a whole tree, restoring permissions where a test took them away.
 void remove_tree(const std::string& path);
 

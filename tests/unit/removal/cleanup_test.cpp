@@ -13,7 +13,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using testing::exists_no_follow;
-using testing::folder_entries;
+using testing::sorted_entries;
 using testing::make_symlink;
 using ::testing::Pair;
 using testing::write_file;
@@ -23,7 +23,7 @@ class CleanupTest : public testing::RemovalTest {
  protected:
   std::vector<CleanupSession> sessions() const {
     std::vector<CleanupSession> out;
-    for (const auto& name : folder_entries(history())) {
+    for (const auto& name : sorted_entries(history())) {
       if (name.ends_with(".json")) out.push_back(*parse_session(testing::read_file(history(name))));
     }
     return out;
@@ -107,8 +107,8 @@ TEST_F(CleanupTest, TenThousandItemsInOneCall) {
   const auto outcome = run_cleanup({paths, "cli_delete"});
   ASSERT_TRUE(outcome) << outcome.error().substr(0, 500);
   EXPECT_EQ(outcome->size(), 10000u);
-  EXPECT_TRUE(folder_entries(home("many")).empty());
-  EXPECT_EQ(folder_entries(trash_files()).size(), 10000u);
+  EXPECT_TRUE(sorted_entries(home("many")).empty());
+  EXPECT_EQ(sorted_entries(trash_files()).size(), 10000u);
 }
 
 }  // namespace

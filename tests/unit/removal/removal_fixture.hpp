@@ -1,7 +1,6 @@
 #pragma once
 // A fresh home per test: HOME and XDG_DATA_HOME point into it, and PATH holds only an empty
 // folder, so the Trash-service fallback can never reach a real Trash.
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -11,44 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "support/scoped_env.hpp"
 #include "support/temp_home.hpp"
 
 namespace orvc::testing {
-
-class ScopedEnv {
- public:
-  ScopedEnv(std::string name, std::optional<std::string> value) : name_(std::move(name)) {
-    if (const char* old = std::getenv(name_.c_str())) previous_ = old;
-    apply(value);
-  }
-  ~ScopedEnv() { apply(previous_); }
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  void apply(const std::optional<std::string>& value) {
-    if (value) {
-      setenv(name_.c_str(), value->c_str(), 1);
-    } else {
-      unsetenv(name_.c_str());
-    }
-  }
-  std::string name_;
-  std::optional<std::string> previous_;
-};
-
-inline std::vector<std::string> folder_entries(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (const dirent* entry = readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(dir);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 class RemovalTest : public ::testing::Test {
  protected:

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "safety/protection.hpp"
-#include "scoped_env.hpp"
+#include "support/scoped_env.hpp"
 #include "support/temp_home.hpp"
 
 namespace orvc::safety {

@@ -8,7 +8,7 @@
 
 #include "safety/protection.hpp"
 #include "safety/user_protected.hpp"
-#include "scoped_env.hpp"
+#include "support/scoped_env.hpp"
 #include "support/temp_home.hpp"
 
 namespace orvc::safety {

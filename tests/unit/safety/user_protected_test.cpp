@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.hpp"
-#include "scoped_env.hpp"
+#include "support/scoped_env.hpp"
 #include "support/temp_home.hpp"
 
 namespace orvc::safety {

@@ -1,0 +1,13 @@
+#pragma once
+#include <optional>
+#include <vector>
+
+#include "junk/junk_item.hpp"
+
+namespace orvc::cli {
+
+// Runs the developer-junk scan as a blocking job; on failure prints its red title and the
+// message to standard error and returns nothing.
+std::optional<std::vector<junk::JunkCategory>> run_junk_scan_job();
+
+}  // namespace orvc::cli
