@@ -49,16 +49,6 @@ void append_evaluated(const std::vector<Candidate>& candidates, const Evaluate& 
   }
 }
 
-bool exists(const std::string& path) {
-  struct stat metadata {};
-  return stat(path.c_str(), &metadata) == 0;
-}
-
-bool is_folder(const std::string& path) {
-  struct stat metadata {};
-  return stat(path.c_str(), &metadata) == 0 && S_ISDIR(metadata.st_mode);
-}
-
 // Full paths of a folder's entries in listing order; nothing when it cannot be listed.
 std::vector<std::string> list_entries(const std::string& folder) {
   std::vector<std::string> paths;

@@ -1,5 +1,7 @@
 #include "junk/paths.hpp"
 
+#include <sys/stat.h>
+
 #include "util/text.hpp"
 
 namespace orvc::junk {
@@ -66,6 +68,16 @@ int compare_components(std::string_view a, std::string_view b) {
     if (!x || !y) return x ? 1 : (y ? -1 : 0);
     if (const int order = x->compare(*y); order != 0) return order < 0 ? -1 : 1;
   }
+}
+
+bool exists(const std::string& path) {
+  struct stat metadata {};
+  return stat(path.c_str(), &metadata) == 0;
+}
+
+bool is_folder(const std::string& path) {
+  struct stat metadata {};
+  return stat(path.c_str(), &metadata) == 0 && S_ISDIR(metadata.st_mode);
 }
 
 }  // namespace orvc::junk

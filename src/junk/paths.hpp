@@ -23,4 +23,8 @@ inline bool same_components(std::string_view a, std::string_view b) {
   return compare_components(a, b) == 0;
 }
 
+// Metadata probes that follow symbolic links, as the catalogue's location tests do.
+bool exists(const std::string& path);
+bool is_folder(const std::string& path);
+
 }  // namespace orvc::junk

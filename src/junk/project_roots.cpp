@@ -27,16 +27,6 @@ const char* next_entry_name(DIR* folder) {
   return nullptr;
 }
 
-bool exists(const std::string& path) {
-  struct stat metadata {};
-  return stat(path.c_str(), &metadata) == 0;
-}
-
-bool is_folder(const std::string& path) {
-  struct stat metadata {};
-  return stat(path.c_str(), &metadata) == 0 && S_ISDIR(metadata.st_mode);
-}
-
 bool holds_project(const std::string& folder) {
   FolderStream listing = open_folder(folder);
   if (!listing) return false;

@@ -13,9 +13,9 @@ namespace {
 
 using ::testing::ElementsAre;
 using testing::exists_no_follow;
-using testing::sorted_entries;
 using testing::make_symlink;
 using ::testing::Pair;
+using testing::sorted_entries;
 using testing::write_file;
 using testing::write_sized_file;
 
