@@ -21,6 +21,10 @@ std::optional<std::string> password_database_home();
 // True when a file's content is not on the local disk (macOS SF_DATALESS; never on Linux).
 bool is_dataless(const struct stat& metadata);
 
+// The absolute form of an existing path with every symbolic link resolved, as realpath(3) gives
+// it; nothing when that fails.
+std::optional<std::string> canonical_path(const std::string& path);
+
 // Lowers the calling thread's disk-I/O priority (best effort, failures ignored).
 void lower_thread_io_priority();
 

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -7,8 +8,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "platform/platform.hpp"
+#include "platform/posix.hpp"
 #include "platform/spawn.hpp"
 #include "util/text.hpp"
 
@@ -16,6 +19,39 @@ namespace orvc::platform {
 
 bool is_dataless(const struct stat&) {
   return false;
+}
+
+namespace {
+
+// Absolute, and without empty, "." or ".." components: realpath(3) would give this very text
+// back if no component were a symbolic link.
+bool written_canonically(std::string_view path) {
+  if (path.empty() || path.front() != '/') return false;
+  if (path == "/") return true;
+  if (path.back() == '/') return false;
+  for (const std::string_view bad : {"//", "/./", "/../"}) {
+    if (path.find(bad) != std::string_view::npos) return false;
+  }
+  return !path.ends_with("/.") && !path.ends_with("/..");
+}
+
+}  // namespace
+
+std::optional<std::string> canonical_path(const std::string& path) {
+  // realpath(3) reads every component as a possible link. One open that refuses to pass
+  // through links answers for the usual path without any; a link sends it back to realpath.
+  if (written_canonically(path)) {
+    struct open_how how {};
+    how.flags = O_PATH | O_CLOEXEC;
+    how.resolve = RESOLVE_NO_SYMLINKS;
+    const long fd = syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
+    if (fd >= 0) {
+      close(static_cast<int>(fd));
+      return path;
+    }
+    if (errno == ENOENT || errno == ENOTDIR || errno == EACCES) return std::nullopt;
+  }
+  return realpath_of(path);
 }
 
 void lower_thread_io_priority() {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/platform.hpp"
+#include "platform/posix.hpp"
 #include "platform/spawn.hpp"
 #include "util/text.hpp"
 
@@ -16,6 +17,10 @@ namespace orvc::platform {
 bool is_dataless(const struct stat& metadata) {
   constexpr unsigned kDataless = 0x40000000;  // SF_DATALESS
   return (metadata.st_flags & kDataless) != 0;
+}
+
+std::optional<std::string> canonical_path(const std::string& path) {
+  return realpath_of(path);
 }
 
 void lower_thread_io_priority() {

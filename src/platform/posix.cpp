@@ -1,8 +1,12 @@
 // The calls that macOS and Linux share.
+#include "platform/posix.hpp"
+
 #include <pwd.h>
 #include <unistd.h>
 
 #include <array>
+#include <cstdlib>
+#include <memory>
 
 #include "platform/platform.hpp"
 
@@ -23,6 +27,12 @@ std::optional<std::string> password_database_home() {
   }
   if (!found->pw_dir || found->pw_dir[0] == '\0') return std::nullopt;
   return std::string(found->pw_dir);
+}
+
+std::optional<std::string> realpath_of(const std::string& path) {
+  std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), &std::free);
+  if (!resolved) return std::nullopt;
+  return std::string(resolved.get());
 }
 
 }  // namespace orvc::platform

@@ -7,6 +7,7 @@
 #include "platform/home.hpp"
 #include "safety/path_rules.hpp"
 #include "safety/read_text.hpp"
+#include "safety/resolved_home.hpp"
 #include "safety/tables.hpp"
 #include "util/text.hpp"
 
@@ -87,9 +88,11 @@ bool is_in_cloud_sync_folder(const std::string& path) {
 
   const std::optional<std::string> resolved = resolve_existing_prefix(lexical);
   if (resolved) {
-    std::optional<std::string> resolved_home;
-    if (home) resolved_home = canonicalize(*home).value_or(*home);
-    if (is_cloud_sync_path(*resolved, resolved_home)) return true;
+    std::optional<std::string> canonical_home;
+    if (home) canonical_home = safety::resolved_home(*home).value_or(*home);
+    // Without links on either side the rules would only repeat the answer above.
+    const bool same_answer = *resolved == lexical && canonical_home == home;
+    if (!same_answer && is_cloud_sync_path(*resolved, canonical_home)) return true;
   }
   if (!home) return false;
   const auto info = read_regular_file(join_relative(*home, DROPBOX_INFO_FILE));

@@ -1,9 +1,8 @@
 #include "safety/path_rules.hpp"
 
 #include <climits>
-#include <cstdlib>
-#include <memory>
 
+#include "platform/platform.hpp"
 #include "util/text.hpp"
 
 namespace orvc::safety {
@@ -48,15 +47,26 @@ class ComponentReader {
   bool first_ = true;
 };
 
+bool same_names(std::string_view a, bool a_valid, std::string_view b, bool b_valid, Case mode) {
+  if (a_valid && b_valid) {
+    return mode == Case::Exact ? a == b : equals_ascii_ci(a, b);
+  }
+  const std::string left = lossy_utf8(a);
+  const std::string right = lossy_utf8(b);
+  return mode == Case::Exact ? left == right : equals_ascii_ci(left, right);
+}
+
 bool same_component(const PathComponent& a, const PathComponent& b, Case mode) {
   if (a.kind != b.kind) return false;
   if (a.kind != ComponentKind::Normal) return true;
-  if (is_valid_utf8(a.bytes) && is_valid_utf8(b.bytes)) {
-    return mode == Case::Exact ? a.bytes == b.bytes : equals_ascii_ci(a.bytes, b.bytes);
-  }
-  const std::string left = lossy_utf8(a.bytes);
-  const std::string right = lossy_utf8(b.bytes);
-  return mode == Case::Exact ? left == right : equals_ascii_ci(left, right);
+  return same_names(a.bytes, is_valid_utf8(a.bytes), b.bytes, is_valid_utf8(b.bytes), mode);
+}
+
+bool same_split_component(const SplitPath& a, size_t i, const SplitPath& b, size_t j) {
+  if (a.kind(i) != b.kind(j)) return false;
+  if (a.kind(i) != ComponentKind::Normal) return true;
+  return same_names(a.bytes(i), a.valid_utf8(i), b.bytes(j), b.valid_utf8(j),
+                    Case::AsciiInsensitive);
 }
 
 enum class Match { Prefix, Whole };
@@ -87,6 +97,30 @@ std::string join_components(const std::vector<PathComponent>& parts, size_t coun
 }
 
 }  // namespace
+
+SplitPath::SplitPath(std::string text) : text_(std::move(text)) {
+  ComponentReader reader(text_);
+  while (auto part = reader.next()) {
+    const auto offset = part->kind == ComponentKind::Root
+                            ? size_t{0}
+                            : static_cast<size_t>(part->bytes.data() - text_.data());
+    const bool valid = part->kind != ComponentKind::Normal || is_valid_utf8(part->bytes);
+    parts_.push_back({part->kind, static_cast<uint32_t>(offset),
+                      static_cast<uint32_t>(part->bytes.size()), valid});
+  }
+}
+
+bool starts_with_ci(const SplitPath& path, const SplitPath& base) {
+  if (base.size() > path.size()) return false;
+  for (size_t i = 0; i < base.size(); ++i) {
+    if (!same_split_component(path, i, base, i)) return false;
+  }
+  return true;
+}
+
+bool equals_ci(const SplitPath& path, const SplitPath& other) {
+  return path.size() == other.size() && starts_with_ci(path, other);
+}
 
 std::vector<PathComponent> path_components(std::string_view path) {
   std::vector<PathComponent> parts;
@@ -130,9 +164,7 @@ std::optional<std::string> canonicalize(const std::string& path) {
   if (path.empty() || path.find('\0') != std::string::npos) return std::nullopt;
   // The OS refuses such names (ENAMETOOLONG); failing early keeps climbing a deep path linear.
   if (path.size() >= PATH_MAX) return std::nullopt;
-  std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), &std::free);
-  if (!resolved) return std::nullopt;
-  return std::string(resolved.get());
+  return platform::canonical_path(path);
 }
 
 std::optional<std::string> resolve_existing_prefix(const std::string& path) {

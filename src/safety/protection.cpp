@@ -1,12 +1,14 @@
 #include "safety/protection.hpp"
 
 #include <algorithm>
+#include <array>
 #include <span>
 #include <vector>
 
 #include "platform/home.hpp"
 #include "platform/platform.hpp"
 #include "safety/path_rules.hpp"
+#include "safety/resolved_home.hpp"
 #include "safety/tables.hpp"
 #include "safety/user_protected.hpp"
 #include "util/text.hpp"
@@ -18,8 +20,72 @@ ProtectionReason reason(ProtectionKind kind, std::string matched = {}) {
   return ProtectionReason{kind, std::move(matched)};
 }
 
-std::string home_joined(const std::string& home, std::string_view entry) {
-  return normalize_lexically(join_relative(home, entry));
+// A table entry joined to the home folder: the split normalised form the rules compare against
+// and the joined text a reason reports.
+struct HomeEntry {
+  SplitPath normalised;
+  std::string joined;
+};
+
+// Everything the home rules derive from one home folder text. Built once per thread and home,
+// because every path checked would otherwise rebuild some sixty joined paths.
+struct HomeRules {
+  SplitPath home;
+  SplitPath library;
+  std::vector<HomeEntry> top_folders;
+  std::vector<HomeEntry> sensitive;
+  size_t group_containers = 0;  // index into `sensitive`
+};
+
+HomeEntry home_entry(const std::string& home, std::string_view entry) {
+  std::string joined = join_relative(home, entry);
+  return {SplitPath(normalize_lexically(joined)), std::move(joined)};
+}
+
+HomeRules build_home_rules(const std::string& home) {
+  HomeRules rules{SplitPath(home), home_entry(home, "Library").normalised, {}, {}, 0};
+  for (std::string_view entry : HOME_TOP_FOLDERS) {
+    rules.top_folders.push_back(home_entry(home, entry));
+  }
+  for (std::string_view entry : SENSITIVE_HOME_PATHS) {
+    if (entry == GROUP_CONTAINERS) rules.group_containers = rules.sensitive.size();
+    rules.sensitive.push_back(home_entry(home, entry));
+  }
+  return rules;
+}
+
+const HomeRules& home_rules(const std::string& home) {
+  // The lexical and the resolved home alternate, so two entries are kept.
+  thread_local std::array<std::optional<HomeRules>, 2> cache;
+  thread_local size_t next_slot = 0;
+  for (const auto& entry : cache) {
+    if (entry && entry->home.text() == home) return *entry;
+  }
+  auto& slot = cache[next_slot];
+  next_slot = (next_slot + 1) % cache.size();
+  slot = build_home_rules(home);
+  return *slot;
+}
+
+struct SystemTables {
+  std::vector<SplitPath> roots;
+  std::vector<SplitPath> prefixes;
+};
+
+const SystemTables& system_tables() {
+  static const SystemTables tables = [] {
+    SystemTables built;
+    for (std::string_view entry : SYSTEM_ROOTS) built.roots.emplace_back(std::string(entry));
+    for (std::string_view entry : platform::extra_system_roots()) {
+      built.roots.emplace_back(std::string(entry));
+    }
+    for (std::string_view entry : SYSTEM_PREFIXES) built.prefixes.emplace_back(std::string(entry));
+    for (std::string_view entry : platform::extra_system_prefixes()) {
+      built.prefixes.emplace_back(std::string(entry));
+    }
+    return built;
+  }();
+  return tables;
 }
 
 bool name_matches(const NamePattern& pattern, const std::string& name) {
@@ -44,71 +110,62 @@ bool names_match(std::span<const NamePattern> patterns, const std::vector<std::s
   return true;
 }
 
-bool in_messaging_media(const std::string& path, const std::string& home) {
-  if (!path_starts_with_ci(path, home)) return false;
-  const size_t home_count = path_components(home).size();
-  const std::vector<PathComponent> parts = path_components(path);
+// For a path under home: the names after the home folder's, against the two media places.
+bool in_messaging_media(const SplitPath& path, const HomeRules& rules) {
   std::vector<std::string> names;
-  for (size_t i = home_count; i < parts.size(); ++i) {
-    if (parts[i].kind == ComponentKind::Normal) names.push_back(lossy_utf8(parts[i].bytes));
+  for (size_t i = rules.home.size(); i < path.size(); ++i) {
+    if (path.kind(i) == ComponentKind::Normal) names.push_back(lossy_utf8(path.bytes(i)));
   }
   return names_match(WHATSAPP_MEDIA_ITEM, names) || names_match(TELEGRAM_POSTBOX_MEDIA, names);
 }
 
-bool is_exactly_root(const std::string& path) {
-  const std::vector<PathComponent> parts = path_components(path);
-  return parts.size() == 1 && parts.front().kind == ComponentKind::Root;
-}
-
-std::optional<ProtectionReason> classify_home_rules(const std::string& path,
+std::optional<ProtectionReason> classify_home_rules(const SplitPath& path,
                                                     const std::string& home) {
-  if (path_equals_ci(path, home) || path_starts_with_ci(home, path) ||
-      path_equals_ci(path, home_joined(home, "Library"))) {
-    return reason(ProtectionKind::HomeOrAncestor, lossy_utf8(path));
+  const HomeRules& rules = home_rules(home);
+  if (equals_ci(path, rules.home) || starts_with_ci(rules.home, path) ||
+      equals_ci(path, rules.library)) {
+    return reason(ProtectionKind::HomeOrAncestor, lossy_utf8(path.text()));
   }
-  for (std::string_view entry : HOME_TOP_FOLDERS) {
-    if (path_equals_ci(path, home_joined(home, entry))) {
-      return reason(ProtectionKind::UserFolder, lossy_utf8(join_relative(home, entry)));
+  // Every entry lies under home: a path outside it can neither equal, hold nor lie in one.
+  if (!starts_with_ci(path, rules.home)) return std::nullopt;
+  for (const HomeEntry& entry : rules.top_folders) {
+    if (equals_ci(path, entry.normalised)) {
+      return reason(ProtectionKind::UserFolder, lossy_utf8(entry.joined));
     }
   }
-  const bool messaging_media = in_messaging_media(path, home);
-  const std::string group_containers = home_joined(home, GROUP_CONTAINERS);
-  for (std::string_view entry : SENSITIVE_HOME_PATHS) {
-    const std::string sensitive = home_joined(home, entry);
-    if (path_starts_with_ci(sensitive, path)) {
-      return reason(ProtectionKind::SensitivePath, lossy_utf8(path));
+  for (size_t i = 0; i < rules.sensitive.size(); ++i) {
+    const HomeEntry& entry = rules.sensitive[i];
+    if (starts_with_ci(entry.normalised, path)) {
+      return reason(ProtectionKind::SensitivePath, lossy_utf8(path.text()));
     }
-    if (path_starts_with_ci(path, sensitive)) {
-      if (messaging_media && path_equals_ci(sensitive, group_containers)) continue;
-      return reason(ProtectionKind::SensitivePath, lossy_utf8(join_relative(home, entry)));
+    if (starts_with_ci(path, entry.normalised)) {
+      if (i == rules.group_containers && in_messaging_media(path, rules)) continue;
+      return reason(ProtectionKind::SensitivePath, lossy_utf8(entry.joined));
     }
   }
   return std::nullopt;
 }
 
-std::optional<ProtectionReason> classify_system_prefixes(const std::string& path) {
-  const auto check = [&](std::string_view entry) {
-    const std::string prefix(entry);
-    return path_starts_with_ci(path, prefix) || path_starts_with_ci(prefix, path);
-  };
-  for (std::string_view entry : SYSTEM_PREFIXES) {
-    if (check(entry)) return reason(ProtectionKind::SensitivePath, std::string(entry));
-  }
-  for (std::string_view entry : platform::extra_system_prefixes()) {
-    if (check(entry)) return reason(ProtectionKind::SensitivePath, std::string(entry));
+std::optional<ProtectionReason> classify_system_prefixes(const SplitPath& path) {
+  for (const SplitPath& prefix : system_tables().prefixes) {
+    if (starts_with_ci(path, prefix) || starts_with_ci(prefix, path)) {
+      return reason(ProtectionKind::SensitivePath, prefix.text());
+    }
   }
   return std::nullopt;
 }
 
-std::optional<ProtectionReason> classify_daemon_caches(const std::string& path) {
-  for (const PathComponent& part : path_components(path)) {
-    if (part.kind != ComponentKind::Normal) continue;
-    const std::string written = lossy_utf8(part.bytes);
-    const std::string lowered = ascii_lower(written);
-    const bool listed =
-        std::ranges::find(SYSTEM_DAEMON_CACHE_NAMES, lowered) != SYSTEM_DAEMON_CACHE_NAMES.end();
-    if (listed || lowered.starts_with(SAFARI_CACHE_PREFIX)) {
-      return reason(ProtectionKind::SystemDaemonCache, written);
+// The table names are ASCII, so comparing the raw bytes gives the same answer as comparing the
+// lossy text: a replaced byte never equals an ASCII letter.
+std::optional<ProtectionReason> classify_daemon_caches(const SplitPath& path) {
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (path.kind(i) != ComponentKind::Normal) continue;
+    const std::string_view name = path.bytes(i);
+    const bool listed = std::ranges::any_of(
+        SYSTEM_DAEMON_CACHE_NAMES,
+        [&](std::string_view listed_name) { return equals_ascii_ci(name, listed_name); });
+    if (listed || starts_with_ascii_ci(name, SAFARI_CACHE_PREFIX)) {
+      return reason(ProtectionKind::SystemDaemonCache, lossy_utf8(name));
     }
   }
   return std::nullopt;
@@ -126,22 +183,18 @@ std::optional<std::string> usable_home(std::optional<std::string> home) {
 
 }  // namespace
 
-std::optional<ProtectionReason> classify_protected(const std::string& path,
+std::optional<ProtectionReason> classify_protected(const std::string& path_text,
                                                    const std::optional<std::string>& home) {
-  if (path.empty() || is_exactly_root(path)) return reason(ProtectionKind::Root);
-  for (std::string_view entry : SYSTEM_ROOTS) {
-    if (path_equals_ci(path, std::string(entry))) {
-      return reason(ProtectionKind::SystemRoot, std::string(entry));
-    }
+  const SplitPath path(path_text);
+  const bool root = path.size() == 1 && path.kind(0) == ComponentKind::Root;
+  if (path_text.empty() || root) return reason(ProtectionKind::Root);
+  for (const SplitPath& entry : system_tables().roots) {
+    if (equals_ci(path, entry)) return reason(ProtectionKind::SystemRoot, entry.text());
   }
-  for (std::string_view entry : platform::extra_system_roots()) {
-    if (path_equals_ci(path, std::string(entry))) {
-      return reason(ProtectionKind::SystemRoot, std::string(entry));
-    }
-  }
-  const bool under_home = home && path_starts_with_ci(path, *home);
+  bool under_home = false;
   if (home) {
     if (auto found = classify_home_rules(path, *home)) return found;
+    under_home = starts_with_ci(path, home_rules(*home).home);
   }
   if (!under_home) {
     if (auto found = classify_system_prefixes(path)) return found;
@@ -162,9 +215,13 @@ std::optional<ProtectionReason> is_protected_path(const std::string& path) {
     if (is_user_protected(lexical)) return reason(ProtectionKind::UserProtected);
     return std::nullopt;
   }
-  std::optional<std::string> resolved_home;
-  if (home) resolved_home = usable_home(canonicalize(*home).value_or(*home));
-  if (auto found = classify_protected(*resolved, resolved_home)) return found;
+  std::optional<std::string> canonical_home;
+  if (home) canonical_home = usable_home(safety::resolved_home(*home).value_or(*home));
+  // Without links on either side the rules would only repeat the answer above.
+  const bool same_answer = *resolved == lexical && canonical_home == home;
+  if (!same_answer) {
+    if (auto found = classify_protected(*resolved, canonical_home)) return found;
+  }
   if (is_user_protected(*resolved) || is_user_protected(lexical)) {
     return reason(ProtectionKind::UserProtected);
   }

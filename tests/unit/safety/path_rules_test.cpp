@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
+#include <string>
+
 #include "support/temp_home.hpp"
 
 namespace orvc::safety {
@@ -10,6 +14,7 @@ namespace {
 using orvc::testing::make_dirs;
 using orvc::testing::make_symlink;
 using orvc::testing::TempDir;
+using orvc::testing::write_file;
 
 struct Pair {
   std::string input;
@@ -48,6 +53,59 @@ TEST(PathRules, PrefixTestIsComponentWiseAndAsciiCaseInsensitive) {
   EXPECT_TRUE(path_equals_ci("/A/b", "/a/B/"));
   EXPECT_FALSE(path_equals_ci("/a/b/c", "/a/b"));
   EXPECT_FALSE(path_starts_with("/A/b", "/a"));
+}
+
+TEST(PathRules, SplitPathsCompareLikeTheirText) {
+  const std::string paths[] = {"/",        "/a",      "/A/b",   "/a/b/c", "a/b",
+                               "/a/../b",  "/\xff/x", "/\xfe",  "",       "/Ärzte",
+                               "/ärzte/x", "//a//b/", "/a/./b", "../x",   "/a/bc"};
+  for (const std::string& a : paths) {
+    for (const std::string& b : paths) {
+      EXPECT_EQ(starts_with_ci(SplitPath(a), SplitPath(b)), path_starts_with_ci(a, b))
+          << a << " | " << b;
+      EXPECT_EQ(equals_ci(SplitPath(a), SplitPath(b)), path_equals_ci(a, b)) << a << " | " << b;
+    }
+  }
+}
+
+// What realpath(3) itself says, for comparison.
+std::optional<std::string> libc_realpath(const std::string& path) {
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (!resolved) return std::nullopt;
+  std::string text(resolved);
+  std::free(resolved);
+  return text;
+}
+
+TEST(PathRules, CanonicalisesAsRealpathDoes) {
+  const TempDir dir;
+  make_dirs(dir / "real/sub");
+  write_file(dir / "real/file", "x");
+  make_symlink(dir / "real", dir / "alias");
+  make_symlink(dir / "real/file", dir / "file-link");
+  make_symlink(dir / "missing", dir / "dangling");
+  make_symlink(dir / "loop", dir / "loop");
+  const std::string cases[] = {
+      dir / "real/sub",
+      dir / "alias/sub",
+      dir / "real/file",
+      dir / "file-link",
+      dir / "dangling",
+      dir / "loop",
+      dir / "missing",
+      dir / "real/file/x",
+      dir / "real//sub",
+      dir / "real/./sub",
+      dir / "real/sub/..",
+      dir / "alias/sub/../sub",
+      dir / "real/sub/",
+      "/",
+      "/..",
+      "relative-no-such",
+  };
+  for (const std::string& path : cases) {
+    EXPECT_EQ(canonicalize(path), libc_realpath(path)) << path;
+  }
 }
 
 TEST(PathRules, ResolvesTheExistingPrefixButNeverTheLastComponent) {
