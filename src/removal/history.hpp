@@ -44,7 +44,14 @@ Result<std::string> write_session(const CleanupSession& session);
 
 Status delete_session(const std::string& session_id);
 
+// A manifest this process has just written: well formed, with a known time.
+struct WrittenManifest {
+  std::string path;
+  int64_t unix_timestamp = 0;
+};
+
 // Removes manifests older than seven days, then all but the 50 newest. Returns how many went.
-Result<size_t> prune_history();
+// A manifest named in `just_written` is not read back.
+Result<size_t> prune_history(const std::optional<WrittenManifest>& just_written = std::nullopt);
 
 }  // namespace orvc::removal

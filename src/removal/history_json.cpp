@@ -4,25 +4,21 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace orvc::removal {
 namespace {
 
 using nlohmann::json;
-using nlohmann::ordered_json;
 
 struct DuplicateMember : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-ordered_json file_to_json(const DeletedFile& file) {
-  ordered_json out = ordered_json::object();
-  out["original_path"] = file.original_path;
-  out["size"] = file.size;
-  out["category"] = file.category;
-  out["trashed_name"] = file.trashed_name ? ordered_json(*file.trashed_name) : ordered_json();
-  return out;
+// Paths that are not valid UTF-8 are recorded lossily rather than losing the record.
+void append_json_string(std::string& out, const std::string& text) {
+  out += json(text).dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
 Result<const json*> member(const json& object, const char* name) {
@@ -90,19 +86,40 @@ Result<CleanupSession> parse_document(const json& object) {
 }  // namespace
 
 Result<std::string> session_to_json(const CleanupSession& session) {
+  // The layout of nlohmann's two-space dump, written directly: a run's manifest can list
+  // thousands of items, and building a document of them first costs more than the writing.
   try {
-    ordered_json files = ordered_json::array();
-    for (const auto& file : session.deleted_files) files.push_back(file_to_json(file));
-    ordered_json out = ordered_json::object();
-    out["session_id"] = session.session_id;
-    out["timestamp"] = session.timestamp;
-    out["unix_timestamp"] = session.unix_timestamp;
-    out["cleanup_type"] = session.cleanup_type;
-    out["deleted_files"] = std::move(files);
-    out["total_bytes_freed"] = session.total_bytes_freed;
-    out["status"] = session.status;
-    // Paths that are not valid UTF-8 are recorded lossily rather than losing the record.
-    return out.dump(2, ' ', false, ordered_json::error_handler_t::replace);
+    std::string out;
+    out.reserve(256 + session.deleted_files.size() * 160);
+    out += "{\n  \"session_id\": ";
+    append_json_string(out, session.session_id);
+    out += ",\n  \"timestamp\": ";
+    append_json_string(out, session.timestamp);
+    out += ",\n  \"unix_timestamp\": " + std::to_string(session.unix_timestamp);
+    out += ",\n  \"cleanup_type\": ";
+    append_json_string(out, session.cleanup_type);
+    out += ",\n  \"deleted_files\": [";
+    for (size_t i = 0; i < session.deleted_files.size(); ++i) {
+      const DeletedFile& file = session.deleted_files[i];
+      out += i == 0 ? "\n    {\n      \"original_path\": " : ",\n    {\n      \"original_path\": ";
+      append_json_string(out, file.original_path);
+      out += ",\n      \"size\": " + std::to_string(file.size);
+      out += ",\n      \"category\": ";
+      append_json_string(out, file.category);
+      out += ",\n      \"trashed_name\": ";
+      if (file.trashed_name) {
+        append_json_string(out, *file.trashed_name);
+      } else {
+        out += "null";
+      }
+      out += "\n    }";
+    }
+    if (!session.deleted_files.empty()) out += "\n  ";
+    out += "],\n  \"total_bytes_freed\": " + std::to_string(session.total_bytes_freed);
+    out += ",\n  \"status\": ";
+    append_json_string(out, session.status);
+    out += "\n}";
+    return out;
   } catch (const std::exception& e) {
     return failure(std::string("JSON serialization failed: ") + e.what());
   }

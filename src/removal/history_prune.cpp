@@ -76,28 +76,36 @@ Result<std::string> read_text(const std::string& path) {
 using KnownTimes = std::map<std::string, int64_t>;
 
 // Phase one: manifests older than the cut-off, and malformed ones, go.
-Result<size_t> prune_by_age(const std::string& folder, int64_t cutoff, KnownTimes& kept) {
+Result<size_t> prune_by_age(const std::string& folder, int64_t cutoff,
+                            const std::optional<WrittenManifest>& just_written, KnownTimes& kept) {
   const auto paths = ORVC_TRY(list_folder(folder, [](const std::string& e) {
     write_diagnostic_line("Skipping unreadable history entry during purge: " + e);
   }));
   size_t removed = 0;
   for (const auto& path : paths) {
     if (!is_manifest_name(path)) continue;
-    const auto text = read_text(path);
-    if (!text) {
-      write_diagnostic_line("Could not read history manifest " + path +
-                            " during purge: " + text.error());
-      continue;
-    }
     int64_t time = 0;
-    const auto session = parse_session(*text);
-    if (session) {
-      time = session->unix_timestamp;
+    bool well_formed = true;
+    if (just_written && path == just_written->path) {
+      time = just_written->unix_timestamp;
     } else {
-      write_diagnostic_line("Purging malformed history manifest " + path + ": " + session.error());
+      const auto text = read_text(path);
+      if (!text) {
+        write_diagnostic_line("Could not read history manifest " + path +
+                              " during purge: " + text.error());
+        continue;
+      }
+      const auto session = parse_session(*text);
+      if (session) {
+        time = session->unix_timestamp;
+      } else {
+        well_formed = false;
+        write_diagnostic_line("Purging malformed history manifest " + path + ": " +
+                              session.error());
+      }
     }
     if (time >= cutoff) {
-      if (session) kept[path] = time;
+      if (well_formed) kept[path] = time;
       continue;
     }
     if (unlink(path.c_str()) != 0) {
@@ -143,13 +151,13 @@ Result<size_t> prune_by_count(const std::string& folder, const KnownTimes& known
 
 }  // namespace
 
-Result<size_t> prune_history() {
+Result<size_t> prune_history(const std::optional<WrittenManifest>& just_written) {
   const std::string folder = ORVC_TRY(history_dir());
   const int64_t now =
       std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
           .count();
   KnownTimes kept;
-  const size_t by_age = ORVC_TRY(prune_by_age(folder, now - kMaxAgeSeconds, kept));
+  const size_t by_age = ORVC_TRY(prune_by_age(folder, now - kMaxAgeSeconds, just_written, kept));
   const size_t by_count = ORVC_TRY(prune_by_count(folder, kept));
   return by_age + by_count;
 }

@@ -84,7 +84,7 @@ Result<std::string> write_session(const CleanupSession& session) {
   }
   flush_folder(folder);
 
-  if (auto pruned = prune_history(); !pruned) {
+  if (auto pruned = prune_history(WrittenManifest{final_path, session.unix_timestamp}); !pruned) {
     write_diagnostic_line("History auto-prune failed (continuing): " + pruned.error());
   }
   return session.session_id;

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 
 #include "removal/history_json.hpp"
 #include "removal/session_id.hpp"
@@ -76,6 +78,42 @@ TEST(HistoryJson, WritesThePrettyLayoutWithoutFinalNewline) {
   CleanupSession empty = sample_session();
   empty.deleted_files.clear();
   EXPECT_THAT(*session_to_json(empty), HasSubstr("\"deleted_files\": [],\n"));
+}
+
+// The reference: the same session as an nlohmann document, dumped with two spaces.
+std::string reference_dump(const CleanupSession& session) {
+  nlohmann::ordered_json files = nlohmann::ordered_json::array();
+  for (const auto& file : session.deleted_files) {
+    nlohmann::ordered_json entry;
+    entry["original_path"] = file.original_path;
+    entry["size"] = file.size;
+    entry["category"] = file.category;
+    entry["trashed_name"] =
+        file.trashed_name ? nlohmann::ordered_json(*file.trashed_name) : nlohmann::ordered_json();
+    files.push_back(std::move(entry));
+  }
+  nlohmann::ordered_json out;
+  out["session_id"] = session.session_id;
+  out["timestamp"] = session.timestamp;
+  out["unix_timestamp"] = session.unix_timestamp;
+  out["cleanup_type"] = session.cleanup_type;
+  out["deleted_files"] = std::move(files);
+  out["total_bytes_freed"] = session.total_bytes_freed;
+  out["status"] = session.status;
+  return out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+TEST(HistoryJson, MatchesTheLibraryDumpForAwkwardText) {
+  CleanupSession session = sample_session();
+  session.unix_timestamp = -42;
+  session.total_bytes_freed = UINT64_MAX;
+  session.deleted_files = {
+      {"/tmp/ctl\x01\t\n\r\x1f\x7f/back\\slash", UINT64_MAX, "cli_dev_junk", "\xff\xfe bad"},
+      {"/tmp/\xe2\x82 cut/\xf0\x9f\x98\x80", 0, "c", std::nullopt},
+      {"", 1, "", ""}};
+  EXPECT_EQ(*session_to_json(session), reference_dump(session));
+  session.deleted_files.clear();
+  EXPECT_EQ(*session_to_json(session), reference_dump(session));
 }
 
 TEST(HistoryJson, ReadsBackWhatItWrites) {
