@@ -5,6 +5,10 @@
 #
 #   bench/delete.sh [count] [orvc binary]      (defaults: 10000, build/release/orvc)
 #   RUNS=n sets the number of timed runs per tool (default 5).
+#   BENCH_DIR=folder puts the fixtures there instead of /tmp. Both tools create one .trashinfo
+#   file per item; where creating a file is itself slow (an ext4 without journal spends up to
+#   a few hundred microseconds looking for a free inode), that shared cost hides the tools' own,
+#   so a tmpfs mount shows the difference between the tools best.
 set -euo pipefail
 
 count=${1:-10000}
@@ -16,7 +20,7 @@ for tool in hyperfine trash-put python3 "$orvc"; do
   command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
 done
 
-work=$(mktemp -d /tmp/orvc-bench-delete-XXXXXX)
+work=$(mktemp -d "${BENCH_DIR:-/tmp}/orvc-bench-delete-XXXXXX")
 [[ -n "$work" && -d "$work" ]] || exit 1
 trap 'rm -rf -- "$work"' EXIT
 echo "$count" > "$work/count"

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/platform.hpp"
 #include "removal/path_names.hpp"
 #include "util/text.hpp"
 
@@ -38,12 +39,12 @@ Result<std::string> absolute_with_canonical_parent(const std::string& path) {
   }
   if (is_root(absolute)) return failure("'" + lossy_utf8(path) + "' has no parent folder");
   const std::string parent = parent_of(absolute);
-  std::unique_ptr<char, decltype(&std::free)> canonical(realpath(parent.c_str(), nullptr),
-                                                        &std::free);
-  if (!canonical) return failure(os_error_text(errno));
+  errno = 0;
+  const auto canonical = platform::canonical_path(parent);
+  if (!canonical) return failure(os_error_text(errno != 0 ? errno : ENOENT));
   const auto name = last_normal_component(absolute);
-  if (!name) return std::string(canonical.get());
-  return join_path(canonical.get(), *name);
+  if (!name) return *canonical;
+  return join_path(*canonical, *name);
 }
 
 }  // namespace orvc::removal

@@ -13,6 +13,7 @@
 #include "removal/saturating.hpp"
 #include "removal/trash.hpp"
 #include "safety/protection.hpp"
+#include "safety/resolved_home.hpp"
 #include "util/blocking_job.hpp"
 #include "util/text.hpp"
 
@@ -35,18 +36,31 @@ std::optional<std::string> last_component_text(const std::string& path) {
   return lossy_utf8(*name);
 }
 
+// The metadata queries of a run are independent, so they run in parallel; order is kept.
 std::vector<PlannedItem> plan(const std::vector<std::string>& paths) {
-  std::vector<PlannedItem> planned;
-  for (const auto& path : paths) {
+  std::vector<std::optional<PlannedItem>> measured(paths.size());
+  tbb::parallel_for(size_t{0}, paths.size(), [&](size_t i) {
+    const std::string& path = paths[i];
     struct stat metadata {};
-    if (lstat(path.c_str(), &metadata) != 0) continue;
+    if (lstat(path.c_str(), &metadata) != 0) return;
     if (S_ISREG(metadata.st_mode)) {
-      planned.push_back({path, static_cast<uint64_t>(metadata.st_size)});
+      measured[i] = PlannedItem{path, static_cast<uint64_t>(metadata.st_size)};
     } else if (!S_ISLNK(metadata.st_mode) || readable(path)) {
-      planned.push_back({path, measure_size(path)});
+      measured[i] = PlannedItem{path, measure_size(path)};
     }
+  });
+  std::vector<PlannedItem> planned;
+  for (auto& item : measured) {
+    if (item) planned.push_back(std::move(*item));
   }
   return planned;
+}
+
+std::vector<char> gone_flags(const std::vector<PlannedItem>& planned) {
+  std::vector<char> gone(planned.size(), 0);
+  tbb::parallel_for(size_t{0}, planned.size(),
+                    [&](size_t i) { gone[i] = readable(planned[i].path) ? 0 : 1; });
+  return gone;
 }
 
 std::optional<CleanupSession> write_pending_record(const std::vector<PlannedItem>& planned,
@@ -69,8 +83,10 @@ void finalise_record(std::optional<CleanupSession> pending, const std::vector<Pl
                      const std::string& cleanup_type, const CleanupOutcome& outcome) {
   std::vector<DeletedFile> removed;
   uint64_t total = 0;
-  for (const auto& item : planned) {
-    if (readable(item.path)) continue;
+  const std::vector<char> gone = gone_flags(planned);
+  for (size_t i = 0; i < planned.size(); ++i) {
+    const PlannedItem& item = planned[i];
+    if (!gone[i]) continue;
     std::optional<std::string> name = last_component_text(item.path);
     if (outcome) {
       if (const auto found = outcome->find(item.path); found != outcome->end()) {
@@ -144,6 +160,7 @@ CleanupOutcome move_work_list(const std::vector<std::string>& work) {
 }  // namespace
 
 CleanupOutcome run_cleanup(const CleanupRequest& request) {
+  const safety::HomePin home_pin;
   auto measured = run_blocking([&] { return plan(request.paths); });
   if (!measured) return failure("Task join error: " + measured.error());
   const std::vector<PlannedItem> planned = std::move(*measured);

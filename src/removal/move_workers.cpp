@@ -2,17 +2,21 @@
 
 #include <pthread.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <exception>
 #include <optional>
 
+#include "platform/platform.hpp"
+
 namespace orvc::removal {
 namespace {
 
-// Moves wait on one lock for the rename; a few threads keep the safety checks of the next
-// items busy meanwhile. More would only add switching.
-constexpr size_t kMaxWorkers = 8;
+// Moves are mostly system calls and take one short lock each: one thread per processor keeps
+// the processors busy; more would only add switching.
+constexpr unsigned kMinWorkers = 2;
+constexpr unsigned kMaxWorkers = 8;
 constexpr size_t kWorkerStackBytes = size_t{64} << 20;  // copies recurse once per folder level
 
 struct MoveBatch {
@@ -46,7 +50,9 @@ std::vector<Result<std::string>> run_moves(const std::vector<std::string>& paths
   pthread_attr_t attributes;
   pthread_attr_init(&attributes);
   pthread_attr_setstacksize(&attributes, kWorkerStackBytes);
-  for (size_t i = 0; i < std::min(paths.size(), kMaxWorkers); ++i) {
+  const size_t workers =
+      std::clamp(platform::online_processors().value_or(kMinWorkers), kMinWorkers, kMaxWorkers);
+  for (size_t i = 0; i < std::min(paths.size(), workers); ++i) {
     pthread_t thread;
     const int rc = pthread_create(&thread, &attributes, work, &batch);
     if (rc != 0) {

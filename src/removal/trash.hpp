@@ -25,7 +25,8 @@ Result<std::string> move_into_user_trash(const std::string& path);
 // The Trash-service fallback; failures begin with "Error during a `trash` operation: ".
 Status finder_delete(const std::vector<std::string>& paths);
 
-// Serialises the choice of Trash names and the moves of this process.
+// Serialises the moves of this process, each with its protection re-check, and the choice of
+// Trash names where no .trashinfo record reserves them.
 std::mutex& trash_lock();
 
 }  // namespace orvc::removal

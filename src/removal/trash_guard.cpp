@@ -2,12 +2,11 @@
 
 #include <sys/stat.h>
 
-#include <cstdlib>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
 
+#include "platform/platform.hpp"
 #include "removal/absolute_path.hpp"
 #include "safety/path_rules.hpp"
 
@@ -15,9 +14,7 @@ namespace orvc::removal {
 namespace {
 
 std::string canonical_or_lexical(const std::string& path) {
-  std::unique_ptr<char, decltype(&std::free)> canonical(realpath(path.c_str(), nullptr),
-                                                        &std::free);
-  return canonical ? std::string(canonical.get()) : safety::normalize_lexically(path);
+  return platform::canonical_path(path).value_or(safety::normalize_lexically(path));
 }
 
 std::vector<std::string> resolved_trash_folders(const platform::TrashLocation& trash) {

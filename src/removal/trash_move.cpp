@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <optional>
 
 #include "platform/home.hpp"
 #include "platform/platform.hpp"
@@ -83,12 +84,27 @@ std::expected<std::string, MoveFailure> move_into_trash_folder(const std::string
     return refused("Refusing to move '" + lossy_utf8(path) +
                    "' to ~/.Trash: it is the Trash itself or holds it.");
   }
-  const std::string record = trash->info ? trash_record_for(path) : std::string();
+  // Where the platform keeps records, creating one makes the name this move's alone, against
+  // this process's other moves and every other program, so it is taken before the lock; the
+  // lock then holds only the re-check and the move. Without records the name is chosen under
+  // the lock.
+  std::optional<TrashSlot> slot;
+  if (trash->info) {
+    auto reserved = reserve_trash_slot(*trash, *file_name, trash_record_for(path));
+    if (!reserved) return failed("move to ~/.Trash failed: " + reserved.error());
+    slot = std::move(*reserved);
+  }
 
   std::lock_guard hold(trash_lock());
-  if (safety::is_protected_path(path)) return refused(safety::refusal_inside_move(path));
-  auto slot = reserve_trash_slot(*trash, *file_name, record);
-  if (!slot) return failed("move to ~/.Trash failed: " + slot.error());
+  if (safety::is_protected_path(path)) {
+    if (slot) release_trash_slot(*slot);
+    return refused(safety::refusal_inside_move(path));
+  }
+  if (!slot) {
+    auto reserved = reserve_trash_slot(*trash, *file_name, {});
+    if (!reserved) return failed("move to ~/.Trash failed: " + reserved.error());
+    slot = std::move(*reserved);
+  }
   if (auto moved = put_into_slot(path, *slot); !moved) {
     if (!entry_exists(slot->destination)) release_trash_slot(*slot);
     return failed("move to ~/.Trash failed: " + moved.error());

@@ -1,8 +1,9 @@
 #pragma once
 // Picks the item's name inside the Trash: the file name itself, else "{stem} {n}{.ext}" for
 // n = 2..9999. A name is taken when the files entry or its .trashinfo record exists (links not
-// followed). Where the platform keeps records, the record is created here, which reserves the
-// name against other programs too. Called with trash_lock held.
+// followed). Where the platform keeps records, the record is created here, exclusively, which
+// reserves the name against this process's other moves and other programs alike; without
+// records, the caller holds trash_lock.
 #include <optional>
 #include <string>
 #include <string_view>
