@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <climits>
 
 #include "platform/home.hpp"
@@ -13,12 +14,6 @@
 
 namespace orvc::safety {
 namespace {
-
-bool has_type_no_follow(const std::string& path, mode_t type) {
-  struct stat metadata {};
-  if (path.find('\0') != std::string::npos) return false;
-  return lstat(path.c_str(), &metadata) == 0 && (metadata.st_mode & S_IFMT) == type;
-}
 
 bool is_cloud_folder_name(const std::string& lowered) {
   for (std::string_view name : CLOUD_FOLDER_NAMES) {
@@ -47,15 +42,27 @@ bool on_google_drive_volume(const std::string& path) {
   return ascii_lower(lossy_utf8(parts[2].bytes)).starts_with(GOOGLE_DRIVE_VOLUME_PREFIX);
 }
 
-bool has_entry_of_type(std::string_view folder, std::string_view name, mode_t type) {
+enum class Lookup { Match, NoMatch, NotInAFolder };
+
+// The entry itself, without following a link; its type must match.
+Lookup look_for(std::string_view folder, std::string_view name, mode_t type) {
   // Longer names are refused by the OS anyway (ENAMETOOLONG); skipping them avoids the copy.
-  if (folder.size() + 1 + name.size() >= PATH_MAX) return false;
-  return has_type_no_follow(join_path(folder, name), type);
+  if (folder.size() + 1 + name.size() >= PATH_MAX) return Lookup::NoMatch;
+  const std::string path = join_path(folder, name);
+  if (path.find('\0') != std::string::npos) return Lookup::NoMatch;
+  struct stat metadata {};
+  if (lstat(path.c_str(), &metadata) == 0) {
+    return (metadata.st_mode & S_IFMT) == type ? Lookup::Match : Lookup::NoMatch;
+  }
+  return errno == ENOTDIR ? Lookup::NotInAFolder : Lookup::NoMatch;
 }
 
 bool has_sync_marker(std::string_view folder) {
-  return has_entry_of_type(folder, DROPBOX_CACHE_MARKER, S_IFDIR) ||
-         has_entry_of_type(folder, SYNC_ROOT_MARKER_FILE, S_IFREG);
+  const Lookup cache = look_for(folder, DROPBOX_CACHE_MARKER, S_IFDIR);
+  if (cache == Lookup::Match) return true;
+  // A file (the usual item) holds no entries, so the second query would fail the same way.
+  if (cache == Lookup::NotInAFolder) return false;
+  return look_for(folder, SYNC_ROOT_MARKER_FILE, S_IFREG) == Lookup::Match;
 }
 
 // The path itself and each ancestor that has a parent; the root is never examined. Ancestors are
