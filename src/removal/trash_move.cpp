@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 #include "platform/home.hpp"
@@ -37,6 +38,43 @@ Status create_trash_folders(const platform::TrashLocation& trash) {
   ORVC_TRY(create_folders(trash.files, 0777));
   if (trash.info) ORVC_TRY(create_folders(*trash.info, 0777));
   return {};
+}
+
+// Every move needs the Trash folders, and they nearly always exist: once this process has made
+// sure of them it asks no more, until a move finds them gone.
+class TrashFolders {
+ public:
+  Status ensure(const platform::TrashLocation& trash) {
+    {
+      std::lock_guard hold(lock_);
+      if (ensured_ == trash.files) return {};
+    }
+    ORVC_TRY(create_trash_folders(trash));
+    std::lock_guard hold(lock_);
+    ensured_ = trash.files;
+    return {};
+  }
+
+  Status ensure_again(const platform::TrashLocation& trash) {
+    {
+      std::lock_guard hold(lock_);
+      ensured_.clear();
+    }
+    return ensure(trash);
+  }
+
+ private:
+  std::mutex lock_;
+  std::string ensured_;  // the files folder made sure of
+};
+
+bool trash_folders_present(const platform::TrashLocation& trash) {
+  return entry_exists(trash.files) && (!trash.info || entry_exists(*trash.info));
+}
+
+TrashFolders& trash_folders() {
+  static TrashFolders folders;
+  return folders;
 }
 
 // The path a restore puts the item back to. Folding ".." lexically could step out of a linked
@@ -75,7 +113,7 @@ std::expected<std::string, MoveFailure> move_into_trash_folder(const std::string
   if (!home || home->empty()) return failed("HOME is not set");
   const auto trash = platform::user_trash(*home);
   if (!trash) return failed("HOME is not set");
-  if (auto created = create_trash_folders(*trash); !created) {
+  if (auto created = trash_folders().ensure(*trash); !created) {
     return failed("cannot access ~/.Trash: " + created.error());
   }
   const auto file_name = last_normal_component(path);
@@ -88,9 +126,16 @@ std::expected<std::string, MoveFailure> move_into_trash_folder(const std::string
   // this process's other moves and every other program, so it is taken before the lock; the
   // lock then holds only the re-check and the move. Without records the name is chosen under
   // the lock.
+  const auto reserve = [&](std::string_view record) -> Result<TrashSlot> {
+    auto reserved = reserve_trash_slot(*trash, *file_name, record);
+    if (reserved || trash_folders_present(*trash)) return reserved;
+    // The folders went after they were made sure of: make them again, once.
+    ORVC_TRY(trash_folders().ensure_again(*trash));
+    return reserve_trash_slot(*trash, *file_name, record);
+  };
   std::optional<TrashSlot> slot;
   if (trash->info) {
-    auto reserved = reserve_trash_slot(*trash, *file_name, trash_record_for(path));
+    auto reserved = reserve(trash_record_for(path));
     if (!reserved) return failed("move to ~/.Trash failed: " + reserved.error());
     slot = std::move(*reserved);
   }
@@ -101,11 +146,15 @@ std::expected<std::string, MoveFailure> move_into_trash_folder(const std::string
     return refused(safety::refusal_inside_move(path));
   }
   if (!slot) {
-    auto reserved = reserve_trash_slot(*trash, *file_name, {});
+    auto reserved = reserve({});
     if (!reserved) return failed("move to ~/.Trash failed: " + reserved.error());
     slot = std::move(*reserved);
   }
-  if (auto moved = put_into_slot(path, *slot); !moved) {
+  Status moved = put_into_slot(path, *slot);
+  if (!moved && !trash_folders_present(*trash) && trash_folders().ensure_again(*trash)) {
+    moved = put_into_slot(path, *slot);
+  }
+  if (!moved) {
     if (!entry_exists(slot->destination)) release_trash_slot(*slot);
     return failed("move to ~/.Trash failed: " + moved.error());
   }

@@ -52,6 +52,21 @@ TEST_F(TrashMoveTest, MovesAnItemAndRecordsWhereItCameFrom) {
                          "\nDeletionDate="));
 }
 
+TEST_F(TrashMoveTest, MakesTheTrashAgainWhenItGoesBetweenMoves) {
+  for (const char* name : {"a", "b", "c", "d"}) write_file(home(name), name);
+  ASSERT_EQ(trash_item(home("a")), "a");
+  testing::remove_tree(home(".local/share/Trash"));
+  ASSERT_EQ(trash_item(home("b")), "b");
+  EXPECT_EQ(read_file(trash_files("b")), "b");
+  EXPECT_TRUE(exists_no_follow(trash_info("b")));
+  testing::remove_tree(trash_files());
+  ASSERT_EQ(trash_item(home("c")), "c");
+  EXPECT_EQ(read_file(trash_files("c")), "c");
+  testing::remove_tree(home(".local/share/Trash/info"));
+  ASSERT_EQ(trash_item(home("d")), "d");
+  EXPECT_TRUE(exists_no_follow(trash_info("d")));
+}
+
 TEST_F(TrashMoveTest, PicksTheFirstFreeName) {
   write_file(trash_files("a.zip"), "");
   write_file(trash_files("a 2.zip"), "");
