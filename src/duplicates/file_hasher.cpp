@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace orvc::duplicates {
@@ -59,8 +60,27 @@ FileHasher::FileHasher() {
   buffer_.reset(static_cast<uint8_t*>(memory));
 }
 
+std::optional<Digest> KnownContent::find(uint64_t size, const Digest& sample) const {
+  const std::lock_guard hold(lock_);
+  const auto found = digests_.find({size, sample});
+  if (found == digests_.end()) return std::nullopt;
+  return found->second;
+}
+
+void KnownContent::remember(uint64_t size, const Digest& sample, const Digest& content) {
+  const std::lock_guard hold(lock_);
+  digests_.try_emplace({size, sample}, content);
+}
+
+size_t KnownContent::KeyHash::operator()(const Key& key) const {
+  // The digest is already uniformly distributed; eight of its bytes make a good hash.
+  uint64_t prefix;
+  std::memcpy(&prefix, key.sample.data(), sizeof prefix);
+  return prefix ^ (key.size * 0x9E3779B97F4A7C15ull);
+}
+
 std::optional<StageDigest> FileHasher::hash_stage(const std::string& path, uint64_t expected_size,
-                                                  HashStage stage) {
+                                                  HashStage stage, KnownContent* known) {
   // O_NONBLOCK: should a FIFO or device have taken the file's place, opening must not wait.
   const ScopedFd file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (file.get() < 0) return std::nullopt;
@@ -101,10 +121,16 @@ std::optional<StageDigest> FileHasher::hash_stage(const std::string& path, uint6
         }
       } else {
         if (size > 0 && !feed(size, 0)) return std::nullopt;
+        const Digest sample = finish(hasher);
+        if (known) {
+          if (auto content = known->find(size, sample)) return StageDigest{sample, *content};
+        }
         blake3_hasher whole;
         blake3_hasher_init(&whole);
         blake3_hasher_update(&whole, buffer, size);
-        return StageDigest{finish(hasher), finish(whole)};
+        const Digest content = finish(whole);
+        if (known) known->remember(size, sample, content);
+        return StageDigest{sample, content};
       }
       break;
     }

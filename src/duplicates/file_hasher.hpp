@@ -4,8 +4,10 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 namespace orvc::duplicates {
 
@@ -34,14 +36,36 @@ struct StageDigest {
 
 std::string to_hex(const Digest& digest);
 
+// Whole-file digests of the small files met in one sample stage, by size and sample digest. Two
+// files of one size whose samples (their whole bytes) agree have the same content digest, so
+// it is computed for the first of them only. Thread-safe.
+class KnownContent {
+ public:
+  std::optional<Digest> find(uint64_t size, const Digest& sample) const;
+  void remember(uint64_t size, const Digest& sample, const Digest& content);
+
+ private:
+  struct Key {
+    uint64_t size;
+    Digest sample;
+    bool operator==(const Key&) const = default;
+  };
+  struct KeyHash {
+    size_t operator()(const Key& key) const;
+  };
+  mutable std::mutex lock_;
+  std::unordered_map<Key, Digest, KeyHash> digests_;
+};
+
 class FileHasher {
  public:
   FileHasher();
 
   // The stage's digest, or nothing when the path is no longer a regular file of
   // `expected_size` bytes (links are not followed) or any read comes up short.
+  // `known`, when given, shares the content digests of small files within a sample stage.
   std::optional<StageDigest> hash_stage(const std::string& path, uint64_t expected_size,
-                                        HashStage stage);
+                                        HashStage stage, KnownContent* known = nullptr);
 
   std::optional<Digest> hash(const std::string& path, uint64_t expected_size, HashStage stage) {
     auto result = hash_stage(path, expected_size, stage);

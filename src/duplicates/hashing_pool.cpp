@@ -19,6 +19,8 @@ std::vector<std::optional<StageDigest>> hash_files(std::span<const HashJob> jobs
                                                    const std::atomic<bool>& cancel_flag) {
   std::vector<std::optional<StageDigest>> digests(jobs.size());
   std::atomic<size_t> next_job{0};
+  KnownContent known_content;
+  KnownContent* known = stage == HashStage::Sample ? &known_content : nullptr;
 
   // Each worker writes only the slots of the jobs it claimed.
   const auto work = [&] {
@@ -27,7 +29,7 @@ std::vector<std::optional<StageDigest>> hash_files(std::span<const HashJob> jobs
       FileHasher hasher;
       for (size_t i = next_job++; i < jobs.size(); i = next_job++) {
         if (cancel_flag.load(std::memory_order_relaxed)) continue;
-        digests[i] = hasher.hash_stage(*jobs[i].path, jobs[i].size, stage);
+        digests[i] = hasher.hash_stage(*jobs[i].path, jobs[i].size, stage, known);
       }
     } catch (const std::exception&) {
       // A worker that cannot get its buffer leaves its remaining jobs to the others.

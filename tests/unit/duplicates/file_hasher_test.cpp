@@ -67,6 +67,23 @@ TEST_F(FileHasherTest, SampleFeedsTheSizeThenThreeWindowsOrTheWholeFile) {
   EXPECT_EQ(sample->content, blake3_of(whole));
 }
 
+TEST_F(FileHasherTest, SharesContentDigestsOnlyBetweenEqualSamples) {
+  const auto twin = make("a", 10000);
+  testing::write_file(dir / "b", twin);
+  std::string other = twin;
+  other.back() ^= 1;
+  testing::write_file(dir / "c", other);
+  KnownContent known;
+  const auto a = hasher.hash_stage(dir / "a", 10000, HashStage::Sample, &known);
+  const auto b = hasher.hash_stage(dir / "b", 10000, HashStage::Sample, &known);
+  const auto c = hasher.hash_stage(dir / "c", 10000, HashStage::Sample, &known);
+  ASSERT_TRUE(a && b && c);
+  EXPECT_EQ(known.find(10000, a->digest), blake3_of(twin));
+  EXPECT_EQ(b->content, blake3_of(twin));
+  EXPECT_EQ(c->content, blake3_of(other));
+  EXPECT_EQ(known.find(9999, a->digest), std::nullopt);
+}
+
 TEST_F(FileHasherTest, ContentFeedsTheWholeFile) {
   const auto content = make("file", 3 * 65536 + 11);
   EXPECT_EQ(hasher.hash(dir / "file", content.size(), HashStage::Content), blake3_of(content));
