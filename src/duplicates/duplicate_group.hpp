@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "scan/collector.hpp"
+
 namespace orvc::duplicates {
 
 // One file taking part in the search.
@@ -15,6 +17,7 @@ struct DuplicateCandidate {
   std::string name;  // last path component as UTF-8 (lossy); empty when there is no normal name
   uint64_t size = 0;
   bool git_tracked = false;
+  scan::FileIdentity identity;  // from the crawl; tells hard links apart without a second query
 };
 
 // Two or more files found identical; `keep` is the copy proposed for keeping.

@@ -35,7 +35,7 @@ std::vector<DuplicateCandidate> crawl_candidates(const std::vector<std::string>&
     std::string name = file_name_of(file.path);
     if (safety::is_system_item(file.path, name)) continue;
     candidates.push_back({file.modified_secs, std::move(file.path), std::move(name), file.size,
-                          file.git == scan::GitState::Tracked});
+                          file.git == scan::GitState::Tracked, file.identity});
   }
   return candidates;
 }

@@ -1,7 +1,5 @@
 #include "duplicates/size_grouping.hpp"
 
-#include <sys/stat.h>
-
 #include <set>
 #include <unordered_map>
 #include <utility>
@@ -31,12 +29,12 @@ SizeGroups group_by_size(std::vector<DuplicateCandidate> candidates) {
 size_t remove_hard_link_aliases(SizeGroups& groups) {
   size_t aliases = 0;
   for (auto& group : groups) {
-    std::set<std::pair<dev_t, ino_t>> seen;
+    std::set<std::pair<uint64_t, uint64_t>> seen;
     const size_t before = group.members.size();
     std::erase_if(group.members, [&](const DuplicateCandidate& member) {
-      struct stat metadata {};
-      if (lstat(member.path.c_str(), &metadata) != 0 || metadata.st_nlink < 2) return false;
-      return !seen.insert({metadata.st_dev, metadata.st_ino}).second;
+      const scan::FileIdentity& identity = member.identity;
+      if (identity.links < 2) return false;
+      return !seen.insert({identity.device, identity.inode}).second;
     });
     aliases += before - group.members.size();
   }

@@ -13,8 +13,9 @@ inline constexpr uint64_t kMinimumCandidateBytes = 4096;
 // order of first appearance; members keep their order.
 SizeGroups group_by_size(std::vector<DuplicateCandidate> candidates);
 
-// Keeps one name per physical file (device, inode) in each group, judged with lstat; a member
-// whose lstat fails stays. Groups left with one member are removed. Returns the aliases dropped.
+// Keeps one name per physical file in each group: a member with two links or more whose
+// (device, inode), as the crawl saw it, came earlier in the group is dropped. A member without
+// known links stays. Groups left with one member are removed. Returns the aliases dropped.
 size_t remove_hard_link_aliases(SizeGroups& groups);
 
 size_t count_members(const SizeGroups& groups);

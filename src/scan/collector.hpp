@@ -16,11 +16,19 @@ namespace orvc::scan {
 
 enum class GitState { OutsideRepository, Ignored, Tracked };
 
+// Which physical file a name belongs to, as the crawl saw it.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  uint64_t links = 0;  // 0 when unknown
+};
+
 struct CollectedFile {
   std::optional<int64_t> modified_secs;
   std::string path;
   uint64_t size = 0;
   GitState git = GitState::OutsideRepository;
+  FileIdentity identity;
 };
 
 // Optional early filter on a regular file's metadata: files it rejects are never recorded,

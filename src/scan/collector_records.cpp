@@ -41,6 +41,8 @@ CollectedFile make_record(const struct stat& metadata, std::string path, const G
   CollectedFile record;
   record.modified_secs = modified_seconds(metadata);
   record.size = static_cast<uint64_t>(metadata.st_size);
+  record.identity = {static_cast<uint64_t>(metadata.st_dev), static_cast<uint64_t>(metadata.st_ino),
+                     static_cast<uint64_t>(metadata.st_nlink)};
   if (git) {
     record.git = gitignore::is_ignored(git->files, path) ? GitState::Ignored : GitState::Tracked;
   }

@@ -9,7 +9,7 @@ namespace orvc::duplicates {
 namespace {
 
 DuplicateCandidate copy(std::string path, std::optional<int64_t> modified) {
-  return {modified, std::move(path), "", 100, false};
+  return {modified, std::move(path), "", 100, false, {}};
 }
 
 std::vector<std::string> paths_of(const std::vector<DuplicateCandidate>& copies) {

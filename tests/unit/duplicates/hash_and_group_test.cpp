@@ -20,7 +20,7 @@ class HashAndGroupTest : public ::testing::Test {
     for (uint64_t i = 0; i < size; ++i) content[i] = static_cast<char>((i * 31 + seed) & 0xff);
     if (last_byte && size > 0) content.back() = *last_byte;
     testing::write_file(dir / name, content);
-    return {0, dir / name, name, size, false};
+    return {0, dir / name, name, size, false, {}};
   }
 
   std::vector<DuplicateGroup> run(SizeGroups groups) {

@@ -1,6 +1,7 @@
 #include "duplicates/size_grouping.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "support/temp_home.hpp"
@@ -9,7 +10,17 @@ namespace orvc::duplicates {
 namespace {
 
 DuplicateCandidate sized(std::string path, uint64_t size) {
-  return {0, std::move(path), "", size, false};
+  return {0, std::move(path), "", size, false, {}};
+}
+
+// A candidate as the crawl records it: with the file's identity, when it exists.
+DuplicateCandidate on_disk(const std::string& path, uint64_t size) {
+  DuplicateCandidate candidate = sized(path, size);
+  struct stat metadata {};
+  if (lstat(path.c_str(), &metadata) == 0) {
+    candidate.identity = {metadata.st_dev, metadata.st_ino, metadata.st_nlink};
+  }
+  return candidate;
 }
 
 std::vector<std::string> paths_of(const SizeGroup& group) {
@@ -41,13 +52,13 @@ TEST(RemoveHardLinkAliases, KeepsOneNamePerPhysicalFile) {
 
   SizeGroups groups = {
       {8192,
-       {sized(dir / "first", 8192), sized(dir / "second", 8192), sized(dir / "missing", 8192),
-        sized(dir / "third", 8192), sized(dir / "copy", 8192)}},
-      {9000, {sized(dir / "other", 9000), sized(dir / "other-link", 9000)}},
+       {on_disk(dir / "first", 8192), on_disk(dir / "second", 8192), on_disk(dir / "missing", 8192),
+        on_disk(dir / "third", 8192), on_disk(dir / "copy", 8192)}},
+      {9000, {on_disk(dir / "other", 9000), on_disk(dir / "other-link", 9000)}},
   };
   EXPECT_EQ(remove_hard_link_aliases(groups), 3u);
   ASSERT_EQ(groups.size(), 1u);  // the 9000-byte pair was one file
-  // A member whose lstat fails is kept.
+  // A member without known links is kept.
   EXPECT_EQ(paths_of(groups[0]),
             (std::vector<std::string>{dir / "first", dir / "missing", dir / "copy"}));
 }
