@@ -82,21 +82,85 @@ Result<std::vector<std::string>> entry_names(const std::string& folder) {
   return names;
 }
 
-Status copy_entry(const std::string& source, const std::string& destination) {
-  struct stat metadata {};
-  if (lstat(source.c_str(), &metadata) != 0) return os_failure();
-  if (S_ISLNK(metadata.st_mode)) return copy_link(source, destination);
-  if (S_ISREG(metadata.st_mode)) return copy_file(source, destination, metadata.st_mode);
+Result<CopiedEntry> copy_entry(const std::string& source, const std::string& destination,
+                               std::string name) {
+  CopiedEntry copied{std::move(name), {}, {}};
+  struct stat& metadata = copied.metadata;
+  if (lstat(source.c_str(), &metadata) != 0) return failure(os_error_text(errno));
+  if (S_ISLNK(metadata.st_mode)) {
+    ORVC_TRY(copy_link(source, destination));
+    return copied;
+  }
+  if (S_ISREG(metadata.st_mode)) {
+    ORVC_TRY(copy_file(source, destination, metadata.st_mode));
+    return copied;
+  }
   if (!S_ISDIR(metadata.st_mode)) {
     return failure("cannot copy '" + lossy_utf8(source) +
                    "': not a regular file, folder or symbolic link");
   }
-  if (mkdir(destination.c_str(), 0700) != 0) return os_failure();
+  if (mkdir(destination.c_str(), 0700) != 0) return failure(os_error_text(errno));
   // Names are read first, so an open folder handle is not held across the recursion.
-  for (const auto& name : ORVC_TRY(entry_names(source))) {
-    ORVC_TRY(copy_entry(join_path(source, name), join_path(destination, name)));
+  for (auto& entry : ORVC_TRY(entry_names(source))) {
+    const std::string from = join_path(source, entry);
+    const std::string to = join_path(destination, entry);
+    copied.children.push_back(ORVC_TRY(copy_entry(from, to, std::move(entry))));
   }
-  if (chmod(destination.c_str(), metadata.st_mode & 07777) != 0) return os_failure();
+  if (chmod(destination.c_str(), metadata.st_mode & 07777) != 0) {
+    return failure(os_error_text(errno));
+  }
+  return copied;
+}
+
+bool same_time(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+bool same_object(const struct stat& now, const struct stat& then) {
+  return now.st_dev == then.st_dev && now.st_ino == then.st_ino &&
+         (now.st_mode & S_IFMT) == (then.st_mode & S_IFMT);
+}
+
+// A write, a truncation or a change of mode or owner moves the change time on.
+bool unchanged(const struct stat& now, const struct stat& then) {
+  return same_object(now, then) && now.st_size == then.st_size &&
+         same_time(now.st_mtim, then.st_mtim) && same_time(now.st_ctim, then.st_ctim);
+}
+
+// `left` is set when something stays because it changed, or is new.
+Status remove_copied_at(int parent_fd, const CopiedEntry& copied, bool& left) {
+  const char* name = copied.name.c_str();
+  struct stat now {};
+  if (fstatat(parent_fd, name, &now, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT) return {};  // gone already: nothing to lose
+    return os_failure();
+  }
+  if (!S_ISDIR(copied.metadata.st_mode)) {
+    if (!unchanged(now, copied.metadata)) {
+      left = true;
+      return {};
+    }
+    if (unlinkat(parent_fd, name, 0) != 0) return os_failure();
+    return {};
+  }
+  if (!same_object(now, copied.metadata)) {
+    left = true;
+    return {};
+  }
+  FdCloser folder{openat(parent_fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)};
+  if (folder.fd < 0) return os_failure();
+  if (fstat(folder.fd, &now) != 0) return os_failure();
+  if (!same_object(now, copied.metadata)) {
+    left = true;
+    return {};
+  }
+  for (const CopiedEntry& child : copied.children) {
+    ORVC_TRY(remove_copied_at(folder.fd, child, left));
+  }
+  if (unlinkat(parent_fd, name, AT_REMOVEDIR) != 0) {
+    if (errno != ENOTEMPTY && errno != EEXIST) return os_failure();
+    left = true;
+  }
   return {};
 }
 
@@ -138,10 +202,23 @@ Status remove_folder_content(int folder_fd) {
 
 }  // namespace
 
-Status copy_tree(const std::string& source, const std::string& destination) {
+Result<CopiedEntry> copy_tree(const std::string& source, const std::string& destination) {
   const std::string parent = parent_of(destination);
   if (!entry_exists(parent)) ORVC_TRY(create_folders(parent, 0777));
-  return copy_entry(source, destination);
+  return copy_entry(source, destination, last_normal_component(source).value_or(""));
+}
+
+Status remove_copied(const std::string& path, const CopiedEntry& copied) {
+  if (copied.name.empty()) return failure(os_error_text(EINVAL));
+  FdCloser parent_fd{open(parent_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  if (parent_fd.fd < 0) return os_failure();
+  bool left = false;
+  ORVC_TRY(remove_copied_at(parent_fd.fd, copied, left));
+  if (left) {
+    return failure("'" + lossy_utf8(path) +
+                   "' changed while it was copied; what changed was left in place");
+  }
+  return {};
 }
 
 Status remove_tree(const std::string& path) {

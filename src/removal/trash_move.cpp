@@ -91,13 +91,15 @@ Status put_into_slot(const std::string& path, const TrashSlot& slot) {
   if (std::rename(path.c_str(), slot.destination.c_str()) == 0) return {};
   const int error = errno;
   if (error != EXDEV) return failure(os_error_text(error));
-  if (auto copied = copy_tree(path, slot.destination); !copied) {
+  auto copied = copy_tree(path, slot.destination);
+  if (!copied) {
     // Only our own partial copy is removed here; the item is still whole in place.
     remove_tree(slot.destination);
-    return copied;
+    return failure(std::move(copied.error()));
   }
   // From here on the copy in the Trash is whole; it stays even if removing the source fails.
-  return remove_tree(path);
+  // What changed in the source while it was copied is not in the copy, so it stays too.
+  return remove_copied(path, *copied);
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <string>
+#include <vector>
+
 #include "removal_fixture.hpp"
 
 namespace orvc::removal {
@@ -42,6 +45,40 @@ TEST_F(CopyTreeTest, StopsAtSpecialFilesAndNeverReplaces) {
   write_file(home("taken"), "old");
   EXPECT_FALSE(copy_tree(home("src/a"), home("taken")));
   EXPECT_EQ(read_file(home("taken")), "old");
+}
+
+TEST_F(CopyTreeTest, RemovesOnlyWhatWasCopiedAndHasNotChangedSince) {
+  for (const char* name : {"same", "grown", "replaced", "sub/same", "sub/grown"}) {
+    write_file(home(std::string("item/") + name), name);
+  }
+  write_file(home("outside/keep"), "keep");
+  make_symlink(home("outside"), home("item/link"));
+  const auto copied = copy_tree(home("item"), home("trash/item"));
+  ASSERT_TRUE(copied) << copied.error();
+
+  // While the copy was being made: one file grew, one was replaced, one is new.
+  write_file(home("item/grown"), "grown and more");
+  write_file(home("item/sub/grown"), "grown and more");
+  ASSERT_EQ(unlink(home("item/replaced").c_str()), 0);
+  write_file(home("item/replaced"), "replaced anew");
+  write_file(home("item/sub/new"), "new");
+
+  const auto removed = remove_copied(home("item"), *copied);
+  ASSERT_FALSE(removed);
+  EXPECT_EQ(removed.error(),
+            "'" + home("item") + "' changed while it was copied; what changed was left in place");
+  EXPECT_EQ(testing::sorted_entries(home("item")),
+            (std::vector<std::string>{"grown", "replaced", "sub"}));
+  EXPECT_EQ(testing::sorted_entries(home("item/sub")), (std::vector<std::string>{"grown", "new"}));
+  EXPECT_EQ(read_file(home("item/grown")), "grown and more");
+  EXPECT_EQ(read_file(home("trash/item/sub/grown")), "sub/grown");
+  EXPECT_EQ(read_file(home("outside/keep")), "keep");
+
+  // Unchanged, the whole item goes.
+  const auto again = copy_tree(home("item"), home("trash/again"));
+  ASSERT_TRUE(again);
+  ASSERT_TRUE(remove_copied(home("item"), *again));
+  EXPECT_FALSE(exists_no_follow(home("item")));
 }
 
 TEST_F(CopyTreeTest, RemovesWithoutFollowingLinks) {
