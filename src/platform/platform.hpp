@@ -3,6 +3,7 @@
 // platform_macos.cpp and platform_linux.cpp implement it; CMake picks one.
 #include <sys/stat.h>
 
+#include <ctime>
 #include <optional>
 #include <span>
 #include <string>
@@ -17,6 +18,10 @@ std::optional<unsigned> online_processors();
 
 // Home folder of the current user id in the password database; nothing when unknown or empty.
 std::optional<std::string> password_database_home();
+
+// A file's last modification and last status change, as the metadata records them.
+timespec modified_time(const struct stat& metadata);
+timespec changed_time(const struct stat& metadata);
 
 // True when a file's content is not on the local disk (macOS SF_DATALESS; never on Linux).
 bool is_dataless(const struct stat& metadata);

@@ -17,6 +17,14 @@
 
 namespace orvc::platform {
 
+timespec modified_time(const struct stat& metadata) {
+  return metadata.st_mtim;
+}
+
+timespec changed_time(const struct stat& metadata) {
+  return metadata.st_ctim;
+}
+
 bool is_dataless(const struct stat&) {
   return false;
 }

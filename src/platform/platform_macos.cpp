@@ -14,6 +14,14 @@
 
 namespace orvc::platform {
 
+timespec modified_time(const struct stat& metadata) {
+  return metadata.st_mtimespec;
+}
+
+timespec changed_time(const struct stat& metadata) {
+  return metadata.st_ctimespec;
+}
+
 bool is_dataless(const struct stat& metadata) {
   constexpr unsigned kDataless = 0x40000000;  // SF_DATALESS
   return (metadata.st_flags & kDataless) != 0;

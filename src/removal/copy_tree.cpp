@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/platform.hpp"
 #include "removal/dir_handle.hpp"
 #include "removal/file_ops.hpp"
 #include "removal/path_names.hpp"
@@ -124,7 +125,8 @@ bool same_object(const struct stat& now, const struct stat& then) {
 // A write, a truncation or a change of mode or owner moves the change time on.
 bool unchanged(const struct stat& now, const struct stat& then) {
   return same_object(now, then) && now.st_size == then.st_size &&
-         same_time(now.st_mtim, then.st_mtim) && same_time(now.st_ctim, then.st_ctim);
+         same_time(platform::modified_time(now), platform::modified_time(then)) &&
+         same_time(platform::changed_time(now), platform::changed_time(then));
 }
 
 // `left` is set when something stays because it changed, or is new.

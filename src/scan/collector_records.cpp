@@ -9,7 +9,7 @@ namespace orvc::scan::detail {
 namespace {
 
 std::optional<int64_t> modified_seconds(const struct stat& metadata) {
-  const auto& time = metadata.st_mtim;
+  const timespec time = platform::modified_time(metadata);
   if (time.tv_sec < 0 || time.tv_nsec < 0 || time.tv_nsec > 999'999'999) return std::nullopt;
   return static_cast<int64_t>(time.tv_sec);
 }
