@@ -6,9 +6,10 @@
 #   bench/delete.sh [count] [orvc binary]      (defaults: 10000, build/release/orvc)
 #   RUNS=n sets the number of timed runs per tool (default 5).
 #   BENCH_DIR=folder puts the fixtures there instead of /tmp. Both tools create one .trashinfo
-#   file per item; where creating a file is itself slow (an ext4 without journal spends up to
-#   a few hundred microseconds looking for a free inode), that shared cost hides the tools' own,
-#   so a tmpfs mount shows the difference between the tools best.
+#   file per item. On an ext4 without a journal, creating a file right after many were deleted
+#   costs the kernel up to a few hundred microseconds (it skips recently freed inodes), and the
+#   creations in one folder are serialised: that shared cost then hides the tools' own. A tmpfs
+#   mount shows the difference between the tools best.
 set -euo pipefail
 
 count=${1:-10000}
