@@ -75,6 +75,8 @@ while made < count:
 print(f"  {made} names, {written / 1048576:.0f} MB written")
 PY
 du -sh "$tree"
+# Write the new tree out first: background write-back would otherwise run during the timings.
+sync
 
 cd "$work"  # rmlint would otherwise leave its scripts in the caller's folder
 echo
