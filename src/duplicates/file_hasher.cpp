@@ -72,10 +72,10 @@ void KnownContent::remember(uint64_t size, const Digest& sample, const Digest& c
   digests_.try_emplace({size, sample}, content);
 }
 
-size_t KnownContent::KeyHash::operator()(const Key& key) const {
+size_t SizedDigestHash::operator()(const SizedDigest& key) const {
   // The digest is already uniformly distributed; eight of its bytes make a good hash.
   uint64_t prefix;
-  std::memcpy(&prefix, key.sample.data(), sizeof prefix);
+  std::memcpy(&prefix, key.digest.data(), sizeof prefix);
   return prefix ^ (key.size * 0x9E3779B97F4A7C15ull);
 }
 

@@ -36,6 +36,17 @@ struct StageDigest {
 
 std::string to_hex(const Digest& digest);
 
+// A file size with a stage digest: the key files are grouped by after each stage.
+struct SizedDigest {
+  uint64_t size;
+  Digest digest;
+  bool operator==(const SizedDigest&) const = default;
+};
+
+struct SizedDigestHash {
+  size_t operator()(const SizedDigest& key) const;
+};
+
 // Whole-file digests of the small files met in one sample stage, by size and sample digest. Two
 // files of one size whose samples (their whole bytes) agree have the same content digest, so
 // it is computed for the first of them only. Thread-safe.
@@ -45,16 +56,8 @@ class KnownContent {
   void remember(uint64_t size, const Digest& sample, const Digest& content);
 
  private:
-  struct Key {
-    uint64_t size;
-    Digest sample;
-    bool operator==(const Key&) const = default;
-  };
-  struct KeyHash {
-    size_t operator()(const Key& key) const;
-  };
   mutable std::mutex lock_;
-  std::unordered_map<Key, Digest, KeyHash> digests_;
+  std::unordered_map<SizedDigest, Digest, SizedDigestHash> digests_;
 };
 
 class FileHasher {

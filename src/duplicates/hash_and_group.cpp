@@ -1,6 +1,5 @@
 #include "duplicates/hash_and_group.hpp"
 
-#include <cstring>
 #include <unordered_map>
 
 #include "duplicates/hashing_pool.hpp"
@@ -19,21 +18,6 @@ struct Bucket {
   uint64_t size = 0;
   Digest digest{};
   std::vector<Member> members;
-};
-
-struct BucketKey {
-  uint64_t size;
-  Digest digest;
-  bool operator==(const BucketKey&) const = default;
-};
-
-struct BucketKeyHash {
-  size_t operator()(const BucketKey& key) const {
-    // The digest is already uniformly distributed; eight of its bytes make a good hash.
-    uint64_t prefix;
-    std::memcpy(&prefix, key.digest.data(), sizeof prefix);
-    return prefix ^ (key.size * 0x9E3779B97F4A7C15ull);
-  }
 };
 
 // Hashes every member of `buckets` for `stage` and regroups by (size, digest). Buckets come
@@ -60,7 +44,7 @@ std::vector<Bucket> hash_and_regroup(const std::vector<Bucket>& buckets, HashSta
   const auto digests = hash_files(jobs, stage, permits, cancel_flag);
 
   std::vector<Bucket> regrouped;
-  std::unordered_map<BucketKey, size_t, BucketKeyHash> index_of;
+  std::unordered_map<SizedDigest, size_t, SizedDigestHash> index_of;
   for (const auto& entry : entries) {
     Member next{entry.member->candidate, entry.member->content};
     Digest digest;
@@ -72,7 +56,7 @@ std::vector<Bucket> hash_and_regroup(const std::vector<Bucket>& buckets, HashSta
     } else {
       continue;
     }
-    const BucketKey key{entry.size, digest};
+    const SizedDigest key{entry.size, digest};
     const auto [slot, inserted] = index_of.try_emplace(key, regrouped.size());
     if (inserted) regrouped.push_back({key.size, key.digest, {}});
     regrouped[slot->second].members.push_back(next);
