@@ -119,15 +119,14 @@ bool in_messaging_media(const SplitPath& path, const HomeRules& rules) {
   return names_match(WHATSAPP_MEDIA_ITEM, names) || names_match(TELEGRAM_POSTBOX_MEDIA, names);
 }
 
-std::optional<ProtectionReason> classify_home_rules(const SplitPath& path,
-                                                    const std::string& home) {
-  const HomeRules& rules = home_rules(home);
+std::optional<ProtectionReason> classify_home_rules(const SplitPath& path, const HomeRules& rules,
+                                                    bool under_home) {
   if (equals_ci(path, rules.home) || starts_with_ci(rules.home, path) ||
       equals_ci(path, rules.library)) {
     return reason(ProtectionKind::HomeOrAncestor, lossy_utf8(path.text()));
   }
   // Every entry lies under home: a path outside it can neither equal, hold nor lie in one.
-  if (!starts_with_ci(path, rules.home)) return std::nullopt;
+  if (!under_home) return std::nullopt;
   for (const HomeEntry& entry : rules.top_folders) {
     if (equals_ci(path, entry.normalised)) {
       return reason(ProtectionKind::UserFolder, lossy_utf8(entry.joined));
@@ -193,8 +192,9 @@ std::optional<ProtectionReason> classify_protected(const std::string& path_text,
   }
   bool under_home = false;
   if (home) {
-    if (auto found = classify_home_rules(path, *home)) return found;
-    under_home = starts_with_ci(path, home_rules(*home).home);
+    const HomeRules& rules = home_rules(*home);
+    under_home = starts_with_ci(path, rules.home);
+    if (auto found = classify_home_rules(path, rules, under_home)) return found;
   }
   if (!under_home) {
     if (auto found = classify_system_prefixes(path)) return found;
