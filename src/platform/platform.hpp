@@ -30,6 +30,11 @@ bool is_dataless(const struct stat& metadata);
 // it; nothing when that fails.
 std::optional<std::string> canonical_path(const std::string& path);
 
+// Renames from_name in from_dir to to_name in to_dir, failing with EEXIST rather than replacing
+// anything already there (renameat2 RENAME_NOREPLACE on Linux, renameatx_np RENAME_EXCL on
+// macOS). Neither name is followed when it is a symbolic link. 0, or the errno of the failure.
+int rename_no_replace_at(int from_dir, const char* from_name, int to_dir, const char* to_name);
+
 // Lowers the calling thread's disk-I/O priority (best effort, failures ignored).
 void lower_thread_io_priority();
 

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -27,6 +28,10 @@ timespec changed_time(const struct stat& metadata) {
 
 bool is_dataless(const struct stat&) {
   return false;
+}
+
+int rename_no_replace_at(int from_dir, const char* from_name, int to_dir, const char* to_name) {
+  return renameat2(from_dir, from_name, to_dir, to_name, RENAME_NOREPLACE) == 0 ? 0 : errno;
 }
 
 namespace {

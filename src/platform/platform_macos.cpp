@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <string>
 
 #include "platform/platform.hpp"
@@ -25,6 +26,10 @@ timespec changed_time(const struct stat& metadata) {
 bool is_dataless(const struct stat& metadata) {
   constexpr unsigned kDataless = 0x40000000;  // SF_DATALESS
   return (metadata.st_flags & kDataless) != 0;
+}
+
+int rename_no_replace_at(int from_dir, const char* from_name, int to_dir, const char* to_name) {
+  return renameatx_np(from_dir, from_name, to_dir, to_name, RENAME_EXCL) == 0 ? 0 : errno;
 }
 
 std::optional<std::string> canonical_path(const std::string& path) {
