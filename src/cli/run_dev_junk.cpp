@@ -16,6 +16,7 @@ struct Totals {
   uint64_t total = 0;
   uint64_t safe_total = 0;
   std::vector<std::string> safe_paths;  // listing order
+  std::vector<uint64_t> safe_sizes;     // beside safe_paths
 };
 
 Totals report_categories(const std::vector<junk::JunkCategory>& categories) {
@@ -31,6 +32,7 @@ Totals report_categories(const std::vector<junk::JunkCategory>& categories) {
       if (item.safe) {
         totals.safe_total = junk::saturating_add(totals.safe_total, item.size_bytes);
         totals.safe_paths.push_back(item.path);
+        totals.safe_sizes.push_back(item.size_bytes);
       }
     }
     totals.item_count += category.items.size();
@@ -50,8 +52,14 @@ int apply_safe_items(const Totals& totals) {
     print_error_line("  " + red("Some items could not be cleaned:") + " " + outcome.error());
     return 1;
   }
-  print_line("  " + green("Cleaned " + format_size(totals.safe_total) +
-                          " — moved to Trash (recoverable)."));
+  // Only what was moved counts: a protected item is passed over without failing the run.
+  uint64_t cleaned = 0;
+  for (size_t i = 0; i < totals.safe_paths.size(); ++i) {
+    if (outcome->contains(totals.safe_paths[i])) {
+      cleaned = junk::saturating_add(cleaned, totals.safe_sizes[i]);
+    }
+  }
+  print_line("  " + green("Cleaned " + format_size(cleaned) + " — moved to Trash (recoverable)."));
   return 0;
 }
 

@@ -79,7 +79,12 @@ int run_large_files(const LargeFiles& command) {
     print_error_line("  " + red("Some items could not be moved:") + " " + outcome.error());
     return 1;
   }
-  print_line("  " + green("Moved " + total + " to Trash (recoverable)."));
+  // Only what was moved counts: a protected file is passed over without failing the run.
+  std::vector<large_files::LargeFile> moved;
+  for (const auto& file : *found) {
+    if (outcome->contains(file.path)) moved.push_back(file);
+  }
+  print_line("  " + green("Moved " + format_size(total_size(moved)) + " to Trash (recoverable)."));
   return 0;
 }
 

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "util/expected.hpp"
 
@@ -35,6 +36,11 @@ std::optional<std::string> canonical_path(const std::string& path);
 // macOS). Neither name is followed when it is a symbolic link. 0, or the errno of the failure.
 int rename_no_replace_at(int from_dir, const char* from_name, int to_dir, const char* to_name);
 
+// Opens a folder as a handle for the *at calls, refusing to pass through any symbolic link on
+// the way (openat2 RESOLVE_NO_SYMLINKS on Linux, O_NOFOLLOW_ANY on macOS): the handle is the
+// folder that the link-free path names. The descriptor, or -1 with errno set.
+int open_folder_without_links(const std::string& path);
+
 // Lowers the calling thread's disk-I/O priority (best effort, failures ignored).
 void lower_thread_io_priority();
 
@@ -50,6 +56,20 @@ struct TrashLocation {
   std::optional<std::string> info;  // where .trashinfo records go, when the platform keeps them
 };
 std::optional<TrashLocation> user_trash(const std::string& home);
+
+// Where the items of another volume than the home folder's go, best first: the Trash of that
+// volume, at `root` below the volume's top folder. When `shared_parent` is set it must already
+// be a real folder (not a link) with the sticky bit, and `root` is the user's own folder in it;
+// otherwise `root` is made, private to the user, when missing. Linux: $topdir/.Trash/$uid, then
+// $topdir/.Trash-$uid, with .trashinfo paths relative to $topdir; macOS: $topdir/.Trashes/$uid.
+struct VolumeTrashChoice {
+  std::string root;
+  std::optional<std::string> shared_parent;
+};
+std::vector<VolumeTrashChoice> volume_trash_choices(const std::string& top_folder);
+
+// The folders of a Trash whose root is `root` (see TrashLocation).
+TrashLocation trash_location_at(const std::string& root);
 
 // Asks the desktop's Trash service to trash one path (Finder through osascript, or `gio trash`).
 // Success, or the service's own failure text.

@@ -31,7 +31,24 @@ bool is_dataless(const struct stat&) {
 }
 
 int rename_no_replace_at(int from_dir, const char* from_name, int to_dir, const char* to_name) {
-  return renameat2(from_dir, from_name, to_dir, to_name, RENAME_NOREPLACE) == 0 ? 0 : errno;
+  if (renameat2(from_dir, from_name, to_dir, to_name, RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL) return errno;
+  // A file system without the flag. Checking first leaves a window, but a Trash name is
+  // reserved by its exclusively created record before the move, so only a foreign program
+  // ignoring records could slip in.
+  struct stat metadata {};
+  if (fstatat(to_dir, to_name, &metadata, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+  return renameat(from_dir, from_name, to_dir, to_name) == 0 ? 0 : errno;
+}
+
+int open_folder_without_links(const std::string& path) {
+  struct open_how how {};
+  how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+  how.resolve = RESOLVE_NO_SYMLINKS;
+  const long fd = syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
+  if (fd >= 0 || errno != ENOSYS) return static_cast<int>(fd);
+  // Kernels before 5.6: only the last component can be held to not being a link.
+  return open(path.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
 namespace {
@@ -92,11 +109,21 @@ std::optional<TrashLocation> user_trash(const std::string& home) {
     if (home.empty()) return std::nullopt;
     data_home = join_path(home, ".local/share");
   }
+  return trash_location_at(join_path(data_home, "Trash"));
+}
+
+TrashLocation trash_location_at(const std::string& root) {
   TrashLocation trash;
-  trash.root = join_path(data_home, "Trash");
-  trash.files = join_path(trash.root, "files");
-  trash.info = join_path(trash.root, "info");
+  trash.root = root;
+  trash.files = join_path(root, "files");
+  trash.info = join_path(root, "info");
   return trash;
+}
+
+std::vector<VolumeTrashChoice> volume_trash_choices(const std::string& top_folder) {
+  const std::string uid = std::to_string(getuid());
+  const std::string shared = join_path(top_folder, ".Trash");
+  return {{join_path(shared, uid), shared}, {join_path(top_folder, ".Trash-" + uid), {}}};
 }
 
 Status trash_service_delete(const std::string& absolute_path) {

@@ -32,6 +32,10 @@ int rename_no_replace_at(int from_dir, const char* from_name, int to_dir, const 
   return renameatx_np(from_dir, from_name, to_dir, to_name, RENAME_EXCL) == 0 ? 0 : errno;
 }
 
+int open_folder_without_links(const std::string& path) {
+  return open(path.c_str(), O_SEARCH | O_DIRECTORY | O_NOFOLLOW_ANY | O_CLOEXEC);
+}
+
 std::optional<std::string> canonical_path(const std::string& path) {
   return realpath_of(path);
 }
@@ -49,10 +53,19 @@ Status full_flush(int fd) {
 
 std::optional<TrashLocation> user_trash(const std::string& home) {
   if (home.empty()) return std::nullopt;
+  return trash_location_at(join_path(home, ".Trash"));
+}
+
+TrashLocation trash_location_at(const std::string& root) {
   TrashLocation trash;
-  trash.root = join_path(home, ".Trash");
-  trash.files = trash.root;
+  trash.root = root;
+  trash.files = root;
   return trash;
+}
+
+std::vector<VolumeTrashChoice> volume_trash_choices(const std::string& top_folder) {
+  const std::string shared = join_path(top_folder, ".Trashes");
+  return {{join_path(shared, std::to_string(getuid())), shared}};
 }
 
 Status trash_service_delete(const std::string& absolute_path) {

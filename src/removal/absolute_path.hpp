@@ -1,17 +1,13 @@
 #pragma once
-// Absolute forms of a user-given path, for the Trash records and the Trash service.
+// The absolute form of a user-given path.
 #include <string>
 
 #include "util/expected.hpp"
 
 namespace orvc::removal {
 
-// The path joined to the working directory when relative; its parent canonicalised (links
-// resolved) and the file name appended again. A path without a file name becomes its canonical
-// parent. Fails when there is no parent or it cannot be canonicalised.
-Result<std::string> absolute_with_canonical_parent(const std::string& path);
-
-// The path joined to the working directory when relative, nothing resolved.
-std::string lexically_absolute(const std::string& path);
+// The path joined to the working directory when relative, nothing resolved. Fails when the
+// working directory cannot be read: a relative text would escape every absolute rule.
+Result<std::string> lexically_absolute(const std::string& path);
 
 }  // namespace orvc::removal

@@ -3,8 +3,13 @@
 #include <oneapi/tbb/parallel_for.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <optional>
+#include <unordered_set>
 
+#include "platform/home.hpp"
+#include "platform/platform.hpp"
+#include "removal/absolute_path.hpp"
 #include "removal/cleanup_summary.hpp"
 #include "removal/diagnostics.hpp"
 #include "removal/history.hpp"
@@ -12,6 +17,7 @@
 #include "removal/path_names.hpp"
 #include "removal/saturating.hpp"
 #include "removal/trash.hpp"
+#include "removal/trash_tidy.hpp"
 #include "safety/protection.hpp"
 #include "safety/resolved_home.hpp"
 #include "util/blocking_job.hpp"
@@ -20,56 +26,68 @@
 namespace orvc::removal {
 namespace {
 
-struct PlannedItem {
-  std::string path;
+// One requested path on its way through a run.
+struct Item {
+  enum class State : char { Missing, Failed, Protected, Work };
+  std::string given;     // the caller's text, the outcome's key
+  std::string absolute;  // joined to the working folder, nothing resolved
+  State state = State::Missing;
+  std::string problem;  // why it failed
   uint64_t size = 0;
+  std::optional<TrashedItem> trashed;
+
+  // Found with a name, so it is planned and recorded as pending.
+  bool planned() const { return state == State::Protected || state == State::Work; }
 };
 
-bool readable(const std::string& path) {
+// Only ENOENT means missing: any other reason a path cannot be examined fails the item, so a
+// run never reports "done" for something it could not see.
+void examine(Item& item) {
+  auto absolute = lexically_absolute(item.given);
+  if (!absolute) {
+    item.state = Item::State::Failed;
+    item.problem = std::move(absolute.error());
+    return;
+  }
+  item.absolute = std::move(*absolute);
   struct stat metadata {};
-  return stat(path.c_str(), &metadata) == 0;
+  if (lstat(item.absolute.c_str(), &metadata) != 0) {
+    if (errno != ENOENT) {
+      item.state = Item::State::Failed;
+      item.problem = os_error_text(errno);
+    }
+    return;
+  }
+  if (!split_item_path(item.absolute)) {
+    item.state = Item::State::Failed;
+    item.problem = "target has no file name";
+    return;
+  }
+  item.state = Item::State::Work;
+  item.size = S_ISREG(metadata.st_mode) ? static_cast<uint64_t>(metadata.st_size)
+                                        : measure_size(item.absolute);
+}
+
+bool gone(const std::string& path) {
+  struct stat metadata {};
+  return lstat(path.c_str(), &metadata) != 0 && errno == ENOENT;
 }
 
 std::optional<std::string> last_component_text(const std::string& path) {
-  const auto name = last_normal_component(path);
-  if (!name) return std::nullopt;
-  return lossy_utf8(*name);
+  const auto split = split_item_path(path);
+  if (!split) return std::nullopt;
+  return lossy_utf8(split->name);
 }
 
-// The metadata queries of a run are independent, so they run in parallel; order is kept.
-std::vector<PlannedItem> plan(const std::vector<std::string>& paths) {
-  std::vector<std::optional<PlannedItem>> measured(paths.size());
-  tbb::parallel_for(size_t{0}, paths.size(), [&](size_t i) {
-    const std::string& path = paths[i];
-    struct stat metadata {};
-    if (lstat(path.c_str(), &metadata) != 0) return;
-    if (S_ISREG(metadata.st_mode)) {
-      measured[i] = PlannedItem{path, static_cast<uint64_t>(metadata.st_size)};
-    } else if (!S_ISLNK(metadata.st_mode) || readable(path)) {
-      measured[i] = PlannedItem{path, measure_size(path)};
-    }
-  });
-  std::vector<PlannedItem> planned;
-  for (auto& item : measured) {
-    if (item) planned.push_back(std::move(*item));
-  }
-  return planned;
-}
-
-std::vector<char> gone_flags(const std::vector<PlannedItem>& planned) {
-  std::vector<char> gone(planned.size(), 0);
-  tbb::parallel_for(size_t{0}, planned.size(),
-                    [&](size_t i) { gone[i] = readable(planned[i].path) ? 0 : 1; });
-  return gone;
-}
-
-std::optional<CleanupSession> write_pending_record(const std::vector<PlannedItem>& planned,
+std::optional<CleanupSession> write_pending_record(const std::vector<Item>& items,
                                                    const std::string& cleanup_type) {
-  if (planned.empty()) return std::nullopt;
   std::vector<DeletedFile> files;
-  for (const auto& item : planned) {
-    files.push_back({item.path, item.size, cleanup_type, last_component_text(item.path)});
+  for (const Item& item : items) {
+    if (item.planned()) {
+      files.push_back({item.absolute, item.size, cleanup_type, last_component_text(item.absolute)});
+    }
   }
+  if (files.empty()) return std::nullopt;
   CleanupSession session = new_session(cleanup_type, std::move(files));
   session.status = "pending";
   if (auto written = write_session(session); !written) {
@@ -79,21 +97,24 @@ std::optional<CleanupSession> write_pending_record(const std::vector<PlannedItem
   return session;
 }
 
-void finalise_record(std::optional<CleanupSession> pending, const std::vector<PlannedItem>& planned,
-                     const std::string& cleanup_type, const CleanupOutcome& outcome) {
+// Records what really disappeared, under the path it was moved from and the name it got.
+void finalise_record(std::optional<CleanupSession> pending, const std::vector<Item>& items,
+                     const std::string& cleanup_type) {
+  std::vector<char> disappeared(items.size(), 0);
+  tbb::parallel_for(size_t{0}, items.size(), [&](size_t i) {
+    disappeared[i] = items[i].planned() && gone(items[i].absolute) ? 1 : 0;
+  });
   std::vector<DeletedFile> removed;
   uint64_t total = 0;
-  const std::vector<char> gone = gone_flags(planned);
-  for (size_t i = 0; i < planned.size(); ++i) {
-    const PlannedItem& item = planned[i];
-    if (!gone[i]) continue;
-    std::optional<std::string> name = last_component_text(item.path);
-    if (outcome) {
-      if (const auto found = outcome->find(item.path); found != outcome->end()) {
-        name = found->second;
-      }
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (!disappeared[i]) continue;
+    const Item& item = items[i];
+    if (item.trashed) {
+      removed.push_back({item.trashed->original_path, item.size, cleanup_type, item.trashed->name});
+    } else {
+      removed.push_back(
+          {item.absolute, item.size, cleanup_type, last_component_text(item.absolute)});
     }
-    removed.push_back({item.path, item.size, cleanup_type, std::move(name)});
     total = saturating_add(total, item.size);
   }
   if (pending) {
@@ -117,43 +138,62 @@ void finalise_record(std::optional<CleanupSession> pending, const std::vector<Pl
   }
 }
 
-struct SortedPaths {
-  std::vector<std::string> work;
-  size_t protected_count = 0;
-};
-
-// Missing paths drop out, protected ones are counted. The checks run in parallel (they are
-// most of a move's cost); the work list keeps the request's order.
-SortedPaths sort_out(const std::vector<std::string>& paths) {
-  enum Verdict : char { kMissing, kProtected, kWork };
-  std::vector<Verdict> verdicts(paths.size(), kMissing);
-  tbb::parallel_for(size_t{0}, paths.size(), [&](size_t i) {
-    if (!readable(paths[i])) return;
-    verdicts[i] = safety::is_protected_path(paths[i]) ? kProtected : kWork;
+// Protected items are set aside. The checks run in parallel (they are most of a move's cost).
+void sort_out(std::vector<Item>& items) {
+  tbb::parallel_for(size_t{0}, items.size(), [&](size_t i) {
+    Item& item = items[i];
+    if (item.state == Item::State::Work && safety::is_protected_path(item.absolute)) {
+      item.state = Item::State::Protected;
+    }
   });
-  SortedPaths sorted;
-  for (size_t i = 0; i < paths.size(); ++i) {
-    if (verdicts[i] == kWork) sorted.work.push_back(paths[i]);
-    if (verdicts[i] == kProtected) ++sorted.protected_count;
-  }
-  return sorted;
 }
 
-CleanupOutcome move_work_list(const std::vector<std::string>& work) {
+void move_work(std::vector<Item>& items) {
+  std::vector<size_t> work;
+  std::vector<std::string> paths;
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (items[i].state != Item::State::Work) continue;
+    work.push_back(i);
+    paths.push_back(items[i].absolute);
+  }
+  if (work.empty()) return;
+  if (const auto home = home_env(); home && !home->empty()) {
+    if (const auto trash = platform::user_trash(*home)) tidy_trash_leftovers(*trash);
+  }
   // Every path of the work list has just been found unprotected.
-  const auto results = run_moves(work, [](const std::string& path) {
+  auto results = run_moves(paths, [](const std::string& path) {
     return trash_item(path, ProtectionCheck::DoneByCaller);
   });
+  for (size_t k = 0; k < work.size(); ++k) {
+    Item& item = items[work[k]];
+    if (results[k]) {
+      item.trashed = std::move(*results[k]);
+    } else {
+      item.state = Item::State::Failed;
+      item.problem = std::move(results[k].error());
+    }
+  }
+}
+
+CleanupOutcome outcome_of(const std::vector<Item>& items) {
   std::map<std::string, std::string> trashed;
   std::vector<MoveFailureRecord> failures;
-  for (size_t i = 0; i < work.size(); ++i) {
-    if (results[i]) {
-      trashed.insert_or_assign(work[i], *results[i]);
-    } else {
-      failures.push_back({work[i], results[i].error()});
+  size_t protected_count = 0;
+  bool attempted = false;
+  for (const Item& item : items) {
+    if (item.trashed) {
+      trashed.insert_or_assign(item.given, item.trashed->name);
+      attempted = true;
+    } else if (item.state == Item::State::Failed) {
+      failures.push_back({item.absolute.empty() ? item.given : item.absolute, item.problem});
+    } else if (item.state == Item::State::Protected) {
+      ++protected_count;
     }
   }
   if (!failures.empty()) return failure(summarise_failures(failures));
+  if (!attempted && protected_count > 0) {
+    return failure(safety::all_protected_summary(protected_count));
+  }
   return trashed;
 }
 
@@ -161,25 +201,25 @@ CleanupOutcome move_work_list(const std::vector<std::string>& work) {
 
 CleanupOutcome run_cleanup(const CleanupRequest& request) {
   const safety::HomePin home_pin;
-  auto measured = run_blocking([&] { return plan(request.paths); });
-  if (!measured) return failure("Task join error: " + measured.error());
-  const std::vector<PlannedItem> planned = std::move(*measured);
-
-  auto pending = write_pending_record(planned, request.cleanup_type);
-
-  const auto sorted = sort_out(request.paths);
-  const std::vector<std::string>& work = sorted.work;
-  const size_t protected_count = sorted.protected_count;
-
-  CleanupOutcome outcome;
-  if (work.empty()) {
-    outcome = protected_count > 0
-                  ? CleanupOutcome(failure(safety::all_protected_summary(protected_count)))
-                  : CleanupOutcome(std::map<std::string, std::string>{});
-  } else {
-    outcome = move_work_list(work);
+  std::vector<Item> items(request.paths.size());
+  for (size_t i = 0; i < items.size(); ++i) items[i].given = request.paths[i];
+  // The metadata queries of a run are independent, so they run in parallel; order is kept.
+  auto examined = run_blocking([&] {
+    tbb::parallel_for(size_t{0}, items.size(), [&](size_t i) { examine(items[i]); });
+    return true;
+  });
+  if (!examined) return failure("Task join error: " + examined.error());
+  // The same item named twice is moved once.
+  std::unordered_set<std::string> seen;
+  for (Item& item : items) {
+    if (item.planned() && !seen.insert(item.absolute).second) item.state = Item::State::Missing;
   }
-  finalise_record(std::move(pending), planned, request.cleanup_type, outcome);
+
+  auto pending = write_pending_record(items, request.cleanup_type);
+  sort_out(items);
+  move_work(items);
+  const CleanupOutcome outcome = outcome_of(items);
+  finalise_record(std::move(pending), items, request.cleanup_type);
   return outcome;
 }
 

@@ -22,7 +22,7 @@ constexpr size_t kWorkerStackBytes = size_t{64} << 20;  // copies recurse once p
 struct MoveBatch {
   const std::vector<std::string>& paths;
   const MoveJob& move;
-  std::vector<std::optional<Result<std::string>>> results;
+  std::vector<std::optional<Result<TrashedItem>>> results;
   std::atomic<size_t> next{0};
 };
 
@@ -42,9 +42,9 @@ void* work(void* argument) {
 
 }  // namespace
 
-std::vector<Result<std::string>> run_moves(const std::vector<std::string>& paths,
+std::vector<Result<TrashedItem>> run_moves(const std::vector<std::string>& paths,
                                            const MoveJob& move) {
-  MoveBatch batch{paths, move, std::vector<std::optional<Result<std::string>>>(paths.size()), {}};
+  MoveBatch batch{paths, move, std::vector<std::optional<Result<TrashedItem>>>(paths.size()), {}};
   std::vector<pthread_t> threads;
   std::string start_error;
   pthread_attr_t attributes;
@@ -64,7 +64,7 @@ std::vector<Result<std::string>> run_moves(const std::vector<std::string>& paths
   pthread_attr_destroy(&attributes);
   for (const pthread_t thread : threads) pthread_join(thread, nullptr);
 
-  std::vector<Result<std::string>> results;
+  std::vector<Result<TrashedItem>> results;
   results.reserve(paths.size());
   for (auto& result : batch.results) {
     if (result) {

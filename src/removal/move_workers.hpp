@@ -5,13 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "removal/trash.hpp"
 #include "util/expected.hpp"
 
 namespace orvc::removal {
 
-using MoveJob = std::function<Result<std::string>(const std::string& path)>;
+using MoveJob = std::function<Result<TrashedItem>(const std::string& path)>;
 
-std::vector<Result<std::string>> run_moves(const std::vector<std::string>& paths,
+std::vector<Result<TrashedItem>> run_moves(const std::vector<std::string>& paths,
                                            const MoveJob& move);
 
 }  // namespace orvc::removal

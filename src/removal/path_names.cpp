@@ -27,17 +27,22 @@ std::optional<std::string> last_normal_component(std::string_view path) {
   return std::string(parts.back());
 }
 
-bool has_parent_marker(std::string_view path) {
-  for (const auto part : components(path)) {
-    if (part == "..") return true;
-  }
-  return false;
-}
-
 StemAndExtension split_file_name(std::string_view name) {
   const size_t dot = name.rfind('.');
   if (name == ".." || dot == std::string_view::npos || dot == 0) return {std::string(name), {}};
   return {std::string(name.substr(0, dot)), std::string(name.substr(dot + 1))};
+}
+
+std::optional<FolderAndName> split_item_path(std::string_view absolute_path) {
+  std::string_view rest = absolute_path;
+  while (!rest.empty() && rest.back() == '/') rest.remove_suffix(1);
+  const size_t slash = rest.rfind('/');
+  if (slash == std::string_view::npos) return std::nullopt;
+  const std::string_view name = rest.substr(slash + 1);
+  if (name.empty() || name == "." || name == "..") return std::nullopt;
+  std::string_view folder = rest.substr(0, slash);
+  while (!folder.empty() && folder.back() == '/') folder.remove_suffix(1);
+  return FolderAndName{folder.empty() ? "/" : std::string(folder), std::string(name)};
 }
 
 std::string parent_of(std::string_view path) {

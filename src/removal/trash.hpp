@@ -1,29 +1,34 @@
 #pragma once
-// Moves one item into the user's Trash. Protected items and items inside cloud-sync folders are
-// refused; the move picks a collision-free name and never replaces an item already in the Trash.
-// When the direct move fails, the desktop's Trash service (Finder, or `gio trash`) is asked.
-// Blocking; safe to call from many threads at once.
+// Moves one item into the Trash. Protected items and items inside cloud-sync folders are
+// refused. The item's folder is resolved and opened once; the checks judge that resolved
+// path, and the move acts through the opened folder, so a link or a swap made between the
+// check and the move can only make the move fail. The item itself is never followed, and an
+// entry already in the Trash is never replaced. When the direct move fails before touching the
+// item, the desktop's Trash service (Finder, or `gio trash`) is asked to trash exactly the
+// checked path. Blocking; safe to call from many threads at once.
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "util/expected.hpp"
 
 namespace orvc::removal {
 
 // Whether the caller has just asked is_protected_path about the path (and it said no), so the
-// move need not ask again before its own re-check under trash_lock.
+// move need not ask again before resolving it.
 enum class ProtectionCheck { NotDone, DoneByCaller };
 
-// The name the item now has in the Trash, or why it stayed where it was.
-Result<std::string> trash_item(const std::string& path,
+struct TrashedItem {
+  std::string name;           // the item's name in the Trash (lossy text)
+  std::string trash_path;     // where it now is; empty when the Trash service moved it
+  std::string original_path;  // where it was: its folder resolved, then its name
+};
+
+// `path` must be absolute; nothing in it is resolved before the item's folder is.
+Result<TrashedItem> trash_item(const std::string& path,
                                ProtectionCheck check = ProtectionCheck::NotDone);
 
 // The direct move alone (no Trash-service fallback).
-Result<std::string> move_into_user_trash(const std::string& path);
-
-// The Trash-service fallback; failures begin with "Error during a `trash` operation: ".
-Status finder_delete(const std::vector<std::string>& paths);
+Result<TrashedItem> move_into_user_trash(const std::string& path);
 
 // Serialises the moves of this process, each with its protection re-check, and the choice of
 // Trash names where no .trashinfo record reserves them.

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "platform/platform.hpp"
-#include "removal/absolute_path.hpp"
 #include "safety/path_rules.hpp"
 
 namespace orvc::removal {
@@ -35,7 +34,7 @@ std::vector<std::string> resolved_trash_folders(const platform::TrashLocation& t
 bool holds_the_trash(const std::string& path, const platform::TrashLocation& trash) {
   struct stat metadata {};
   if (lstat(path.c_str(), &metadata) != 0 || !S_ISDIR(metadata.st_mode)) return false;
-  const std::string absolute = safety::normalize_lexically(lexically_absolute(path));
+  const std::string absolute = safety::normalize_lexically(path);
   const std::string resolved = safety::resolve_existing_prefix(absolute).value_or(absolute);
   for (const auto& folder : resolved_trash_folders(trash)) {
     if (safety::path_starts_with_ci(folder, resolved)) return true;

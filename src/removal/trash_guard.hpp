@@ -6,8 +6,8 @@
 
 namespace orvc::removal {
 
-// Only folders can hold the Trash; a link is judged as the link. The Trash's own resolved
-// paths are remembered per Trash location, since every move asks.
+// `path` is absolute. Only folders can hold the Trash; a link is judged as the link. The Trash's
+// own resolved paths are remembered per Trash location, since every move asks.
 bool holds_the_trash(const std::string& path, const platform::TrashLocation& trash);
 
 }  // namespace orvc::removal

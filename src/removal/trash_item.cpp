@@ -1,6 +1,4 @@
 #include "platform/platform.hpp"
-#include "removal/absolute_path.hpp"
-#include "removal/path_names.hpp"
 #include "removal/trash.hpp"
 #include "removal/trash_move.hpp"
 #include "safety/cloud_sync.hpp"
@@ -9,40 +7,36 @@
 
 namespace orvc::removal {
 
-Result<std::string> trash_item(const std::string& path, ProtectionCheck check) {
+Result<TrashedItem> trash_item(const std::string& path, ProtectionCheck check) {
   if (check == ProtectionCheck::NotDone && safety::is_protected_path(path)) {
     return failure(safety::refusal_before_move(path));
   }
-  if (safety::is_in_cloud_sync_folder(path)) return failure(safety::cloud_sync_refusal(path));
+  auto pinned = pin_item(path);
+  if (!pinned) return failure(std::move(pinned.error().message));
+  // The caller judged the text it was given; what is moved is the item in the resolved folder,
+  // which a link or ".." in the path may put anywhere.
+  const bool resolved_differs = pinned->resolved != path;
+  if (resolved_differs && safety::is_protected_path(pinned->resolved)) {
+    return failure(safety::refusal_before_move(path));
+  }
+  if (safety::is_in_cloud_sync_folder(path) ||
+      (resolved_differs && safety::is_in_cloud_sync_folder(pinned->resolved))) {
+    return failure(safety::cloud_sync_refusal(path));
+  }
 
-  // The move's own opening checks would repeat the two above word for word.
-  auto moved = move_into_trash_folder(path, SafetyChecks::DoneByCaller);
+  // The move's own opening checks would repeat the ones above word for word.
+  auto moved = move_pinned(path, *pinned, SafetyChecks::DoneByCaller);
   if (moved) return std::move(*moved);
-  if (moved.error().safety_refusal) return failure(std::move(moved.error().message));
+  if (moved.error().final) return failure(std::move(moved.error().message));
 
-  if (auto fallback = finder_delete({path}); !fallback) {
-    return failure(moved.error().message + " (Finder fallback also failed: " + fallback.error() +
-                   ")");
+  // The service is handed exactly the item that was checked, never the text again.
+  if (auto fallback = platform::trash_service_delete(pinned->resolved); !fallback) {
+    return failure(moved.error().message +
+                   " (Finder fallback also failed: Error during a `trash` operation: " +
+                   fallback.error() + ")");
   }
-  // The service picks the real name; the last component is what is reported.
-  return lossy_utf8(last_normal_component(path).value_or(""));
-}
-
-Status finder_delete(const std::vector<std::string>& paths) {
-  const std::string prefix = "Error during a `trash` operation: ";
-  std::vector<std::string> absolute_paths;
-  for (const auto& path : paths) {
-    auto absolute = absolute_with_canonical_parent(path);
-    if (!absolute)
-      return failure(prefix + "cannot resolve '" + lossy_utf8(path) + "': " + absolute.error());
-    absolute_paths.push_back(std::move(*absolute));
-  }
-  for (const auto& absolute : absolute_paths) {
-    if (auto trashed = platform::trash_service_delete(absolute); !trashed) {
-      return failure(prefix + trashed.error());
-    }
-  }
-  return {};
+  // The service picks the real name; the item's own name is what is reported.
+  return TrashedItem{lossy_utf8(pinned->name), {}, pinned->resolved};
 }
 
 }  // namespace orvc::removal

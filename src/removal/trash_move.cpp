@@ -1,5 +1,10 @@
 #include "removal/trash_move.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +20,7 @@
 #include "removal/file_ops.hpp"
 #include "removal/path_names.hpp"
 #include "removal/trash.hpp"
+#include "removal/trash_choice.hpp"
 #include "removal/trash_guard.hpp"
 #include "removal/trash_info.hpp"
 #include "removal/trash_slot.hpp"
@@ -77,90 +83,173 @@ TrashFolders& trash_folders() {
   return folders;
 }
 
-// The path a restore puts the item back to. Folding ".." lexically could step out of a linked
-// folder the wrong way, so only then are the parent's links resolved.
-std::string trash_record_for(const std::string& path) {
-  const std::string lexical = safety::normalize_lexically(lexically_absolute(path));
-  const std::string original =
-      has_parent_marker(path) ? absolute_with_canonical_parent(path).value_or(lexical) : lexical;
-  return trash_info_text(original, std::time(nullptr));
+// Whether the pinned folder still is the one at its resolved path: a swap or a link put in
+// its place since it was opened shows as another device or inode.
+bool folder_still_in_place(const PinnedItem& item) {
+  struct stat metadata {};
+  return stat(item.folder_path.c_str(), &metadata) == 0 && metadata.st_dev == item.folder_device &&
+         metadata.st_ino == item.folder_inode;
 }
 
-// Rename, or on another volume copy and remove. Called with trash_lock held.
-Status put_into_slot(const std::string& path, const TrashSlot& slot) {
-  if (std::rename(path.c_str(), slot.destination.c_str()) == 0) return {};
-  const int error = errno;
-  if (error != EXDEV) return failure(os_error_text(error));
-  auto copied = copy_tree(path, slot.destination);
-  if (!copied) {
-    // Only our own partial copy is removed here; the item is still whole in place.
-    remove_tree(slot.destination);
-    return failure(std::move(copied.error()));
+// Trash tools list only entries with a record, so a copy in the making is invisible under
+// this name; the number of the process that writes it lets a later run tell a leftover.
+std::string partial_copy_name() {
+  static std::atomic<unsigned> counter{0};
+  return std::string(kPartialCopyPrefix) + std::to_string(getpid()) + "-" +
+         std::to_string(counter++);
+}
+
+// The item is on another volume than its Trash: copy it under a partial name, put the whole
+// copy in place, then remove from the item only what was copied and has not changed since.
+// Called with trash_lock held. A failure before the copy is in place leaves the item whole and
+// no copy behind (or says why the copy could not be removed).
+Status copy_across_volumes(const PinnedItem& item, const platform::TrashLocation& trash,
+                           int trash_folder, const TrashSlot& slot) {
+  const std::string partial = partial_copy_name();
+  const std::string partial_path = join_path(trash.files, partial);
+  const auto discard_partial = [&](std::string message) {
+    if (auto removed = remove_tree(partial_path); !removed) {
+      message += "; the partial copy '" + lossy_utf8(partial_path) +
+                 "' could not be removed: " + removed.error();
+    }
+    return failure(std::move(message));
+  };
+  auto copied = copy_tree(item.resolved, partial_path);
+  if (!copied) return discard_partial(std::move(copied.error()));
+  if (const int error = platform::rename_no_replace_at(trash_folder, partial.c_str(), trash_folder,
+                                                       slot.name.c_str());
+      error != 0) {
+    return discard_partial("cannot name the copy '" + lossy_utf8(slot.name) +
+                           "': " + os_error_text(error));
   }
   // From here on the copy in the Trash is whole; it stays even if removing the source fails.
   // What changed in the source while it was copied is not in the copy, so it stays too.
-  return remove_copied(path, *copied);
+  return remove_copied(item.resolved, *copied);
 }
 
 }  // namespace
 
-std::expected<std::string, MoveFailure> move_into_trash_folder(const std::string& path,
-                                                               SafetyChecks checks) {
+std::expected<PinnedItem, MoveFailure> pin_item(const std::string& absolute_path) {
+  const auto split = split_item_path(absolute_path);
+  if (!split) return refused("target has no file name");
+  PinnedItem item;
+  item.name = split->name;
+  errno = 0;
+  const auto folder = platform::canonical_path(split->folder);
+  if (!folder) {
+    return refused("cannot resolve '" + lossy_utf8(split->folder) +
+                   "': " + os_error_text(errno != 0 ? errno : ENOENT));
+  }
+  item.folder_path = *folder;
+  item.folder.reset(platform::open_folder_without_links(item.folder_path));
+  struct stat metadata {};
+  if (!item.folder || fstat(item.folder.get(), &metadata) != 0) {
+    return refused("cannot open '" + lossy_utf8(item.folder_path) + "': " + os_error_text(errno));
+  }
+  item.folder_device = metadata.st_dev;
+  item.folder_inode = metadata.st_ino;
+  item.resolved = join_path(item.folder_path, item.name);
+  return item;
+}
+
+std::expected<TrashedItem, MoveFailure> move_pinned(const std::string& path, const PinnedItem& item,
+                                                    SafetyChecks checks) {
   if (checks == SafetyChecks::Run) {
-    if (safety::is_protected_path(path)) return refused(safety::refusal_inside_move(path));
-    if (safety::is_in_cloud_sync_folder(path)) return refused(safety::cloud_sync_refusal(path));
+    const bool resolved_differs = item.resolved != path;
+    if (safety::is_protected_path(path) ||
+        (resolved_differs && safety::is_protected_path(item.resolved))) {
+      return refused(safety::refusal_inside_move(path));
+    }
+    if (safety::is_in_cloud_sync_folder(path) ||
+        (resolved_differs && safety::is_in_cloud_sync_folder(item.resolved))) {
+      return refused(safety::cloud_sync_refusal(path));
+    }
   }
 
   const auto home = home_env();
   if (!home || home->empty()) return failed("HOME is not set");
-  const auto trash = platform::user_trash(*home);
-  if (!trash) return failed("HOME is not set");
-  if (auto created = trash_folders().ensure(*trash); !created) {
+  const auto home_trash = platform::user_trash(*home);
+  if (!home_trash) return failed("HOME is not set");
+  if (auto created = trash_folders().ensure(*home_trash); !created) {
     return failed("cannot access ~/.Trash: " + created.error());
   }
-  const auto file_name = last_normal_component(path);
-  if (!file_name) return failed("target has no file name");
-  if (holds_the_trash(path, *trash)) {
+  struct stat metadata {};
+  if (fstatat(item.folder.get(), item.name.c_str(), &metadata, AT_SYMLINK_NOFOLLOW) != 0) {
+    return failed("move to ~/.Trash failed: " + os_error_text(errno));
+  }
+  const ChosenTrash chosen = choose_trash(*home_trash, *home, item.folder_path, metadata.st_dev);
+  const platform::TrashLocation& trash = chosen.location;
+  const bool home_trash_chosen = !chosen.top_folder;
+  if (holds_the_trash(item.resolved, *home_trash) ||
+      (!home_trash_chosen && holds_the_trash(item.resolved, trash))) {
     return refused("Refusing to move '" + lossy_utf8(path) +
                    "' to ~/.Trash: it is the Trash itself or holds it.");
   }
+  const std::string record =
+      trash.info ? trash_info_text(record_path(chosen, item.resolved), std::time(nullptr)) : "";
   // Where the platform keeps records, creating one makes the name this move's alone, against
   // this process's other moves and every other program, so it is taken before the lock; the
   // lock then holds only the re-check and the move. Without records the name is chosen under
-  // the lock.
-  const auto reserve = [&](std::string_view record) -> Result<TrashSlot> {
-    auto reserved = reserve_trash_slot(*trash, *file_name, record);
-    if (reserved || trash_folders_present(*trash)) return reserved;
+  // the lock, and the rename itself refuses to replace what another program put there.
+  const auto reserve = [&]() -> Result<TrashSlot> {
+    auto reserved = reserve_trash_slot(trash, item.name, record);
+    if (reserved || !home_trash_chosen || trash_folders_present(trash)) return reserved;
     // The folders went after they were made sure of: make them again, once.
-    ORVC_TRY(trash_folders().ensure_again(*trash));
-    return reserve_trash_slot(*trash, *file_name, record);
+    ORVC_TRY(trash_folders().ensure_again(trash));
+    return reserve_trash_slot(trash, item.name, record);
   };
   std::optional<TrashSlot> slot;
-  if (trash->info) {
-    auto reserved = reserve(trash_record_for(path));
+  if (trash.info) {
+    auto reserved = reserve();
     if (!reserved) return failed("move to ~/.Trash failed: " + reserved.error());
     slot = std::move(*reserved);
   }
+  const auto give_up = [&](std::unexpected<MoveFailure> failure) {
+    if (slot) release_trash_slot(*slot);
+    return failure;
+  };
 
   std::lock_guard hold(trash_lock());
-  if (safety::is_protected_path(path)) {
-    if (slot) release_trash_slot(*slot);
-    return refused(safety::refusal_inside_move(path));
+  if (!folder_still_in_place(item)) {
+    return give_up(
+        refused("'" + lossy_utf8(path) + "' was moved or replaced while it was checked"));
   }
-  if (!slot) {
-    auto reserved = reserve({});
-    if (!reserved) return failed("move to ~/.Trash failed: " + reserved.error());
-    slot = std::move(*reserved);
+  if (safety::is_protected_path(item.resolved)) {
+    return give_up(refused(safety::refusal_inside_move(path)));
   }
-  Status moved = put_into_slot(path, *slot);
-  if (!moved && !trash_folders_present(*trash) && trash_folders().ensure_again(*trash)) {
-    moved = put_into_slot(path, *slot);
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    if (!slot) {
+      auto reserved = reserve();
+      if (!reserved) return failed("move to ~/.Trash failed: " + reserved.error());
+      slot = std::move(*reserved);
+    }
+    UniqueFd trash_folder(open(trash.files.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!trash_folder && home_trash_chosen && trash_folders().ensure_again(trash)) {
+      trash_folder.reset(open(trash.files.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    }
+    if (!trash_folder) {
+      return give_up(failed("cannot access ~/.Trash: " + os_error_text(errno)));
+    }
+    const int error = platform::rename_no_replace_at(item.folder.get(), item.name.c_str(),
+                                                     trash_folder.get(), slot->name.c_str());
+    if (error == EEXIST) {
+      // Another program took the name after it was chosen: never replace, take the next.
+      release_trash_slot(*slot);
+      slot.reset();
+      continue;
+    }
+    if (error == EXDEV) {
+      if (auto copied = copy_across_volumes(item, trash, trash_folder.get(), *slot); !copied) {
+        if (!entry_exists(slot->destination)) release_trash_slot(*slot);
+        return std::unexpected(MoveFailure{true, "move to ~/.Trash failed: " + copied.error()});
+      }
+    } else if (error != 0) {
+      return give_up(failed("move to ~/.Trash failed: " + os_error_text(error)));
+    }
+    return TrashedItem{lossy_utf8(slot->name), slot->destination, item.resolved};
   }
-  if (!moved) {
-    if (!entry_exists(slot->destination)) release_trash_slot(*slot);
-    return failed("move to ~/.Trash failed: " + moved.error());
-  }
-  return lossy_utf8(slot->name);
+  return give_up(
+      failed("move to ~/.Trash failed: no free name left for '" + lossy_utf8(path) + "'"));
 }
 
 std::mutex& trash_lock() {
@@ -168,8 +257,10 @@ std::mutex& trash_lock() {
   return lock;
 }
 
-Result<std::string> move_into_user_trash(const std::string& path) {
-  auto moved = move_into_trash_folder(path, SafetyChecks::Run);
+Result<TrashedItem> move_into_user_trash(const std::string& path) {
+  auto pinned = pin_item(path);
+  if (!pinned) return failure(std::move(pinned.error().message));
+  auto moved = move_pinned(path, *pinned, SafetyChecks::Run);
   if (!moved) return failure(std::move(moved.error().message));
   return std::move(*moved);
 }

@@ -1,21 +1,46 @@
 #pragma once
-// The direct move with its failure kind: a safety refusal is final, anything else may be
-// retried through the Trash service.
+// The item pinned for a move, and the direct move with its failure kind.
+#include <sys/types.h>
+
 #include <expected>
 #include <string>
+#include <string_view>
+
+#include "removal/trash.hpp"
+#include "util/unique_fd.hpp"
 
 namespace orvc::removal {
 
+// Copies into a Trash on another volume are made under a name with this prefix and the
+// writing process's number, and renamed into place when whole.
+inline constexpr std::string_view kPartialCopyPrefix = ".orvc-partial-";
+
+// An item's folder, resolved and held open, and the item's name in it.
+struct PinnedItem {
+  UniqueFd folder;          // opened without passing through a link
+  std::string folder_path;  // the folder's resolved path when it was opened
+  dev_t folder_device = 0;
+  ino_t folder_inode = 0;
+  std::string name;
+  std::string resolved;  // folder_path joined with name: what the checks judge
+};
+
 struct MoveFailure {
-  bool safety_refusal = false;
+  // Final: a safety refusal, or the item may have been touched; the Trash service must not be
+  // asked. Otherwise nothing of the item was touched and the service may try.
+  bool final = false;
   std::string message;
 };
+
+// Resolves the folder of an absolute path and opens it. Fails (finally) when the path names no
+// item or its folder cannot be resolved or opened.
+std::expected<PinnedItem, MoveFailure> pin_item(const std::string& absolute_path);
 
 enum class SafetyChecks { Run, DoneByCaller };
 
 // With DoneByCaller the opening protection and cloud-sync checks are skipped; the re-check
-// under trash_lock always runs.
-std::expected<std::string, MoveFailure> move_into_trash_folder(const std::string& path,
-                                                               SafetyChecks checks);
+// under trash_lock always runs. `path` is the text the messages show.
+std::expected<TrashedItem, MoveFailure> move_pinned(const std::string& path, const PinnedItem& item,
+                                                    SafetyChecks checks);
 
 }  // namespace orvc::removal

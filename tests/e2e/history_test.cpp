@@ -33,7 +33,7 @@ TEST_F(DeleteHistory, SuccessfulRunLeavesOneCompletedManifest) {
                            "  \"deleted_files\": \\[\n.*\n  \\],\n"
                            "  \"total_bytes_freed\": 60,\n"
                            "  \"status\": \"completed\"\n\\}"));
-  EXPECT_THAT(sessions[0], HasSubstr("      \"original_path\": \"a.bin\",\n"
+  EXPECT_THAT(sessions[0], HasSubstr("      \"original_path\": \"" + home.path() + "/a.bin\",\n"
                                      "      \"size\": 10,\n"
                                      "      \"category\": \"cli_delete\",\n"
                                      "      \"trashed_name\": \"a 2.bin\"\n"));

@@ -108,7 +108,11 @@ ProcessResult run_program(const std::vector<std::string>& argv, const ProcessOpt
 ProcessResult run_orvc(const std::vector<std::string>& args, const std::string& home,
                        std::map<std::string, std::string> extra_env) {
   ProcessOptions options;
-  options.env = {{"HOME", home}, {"XDG_DATA_HOME", home + "/.local/share"}, {"NO_COLOR", "1"}};
+  // No programs by default: a Trash-service fallback must never reach a real desktop Trash.
+  options.env = {{"HOME", home},
+                 {"XDG_DATA_HOME", home + "/.local/share"},
+                 {"NO_COLOR", "1"},
+                 {"PATH", "/nonexistent/orvc-test-no-programs"}};
   for (auto& [k, v] : extra_env) options.env[k] = v;
   options.working_dir = home;
   std::vector<std::string> argv = {ORVC_BINARY};

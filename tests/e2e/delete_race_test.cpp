@@ -1,0 +1,112 @@
+// Removal under races: folders swapped for links while a move runs, and other programs taking
+// Trash names at the same moment.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "delete_support.hpp"
+#include "support/run_process.hpp"
+#include "support/temp_home.hpp"
+
+namespace orvc::testing {
+namespace {
+
+using ::testing::HasSubstr;
+
+// A helper swaps a real folder and a link to ~/.ssh as fast as it can while orvc deletes a
+// file "inside" the folder. Whatever the timing, the key is never moved, and a decoy that is
+// moved is recorded as coming from the real folder.
+TEST_F(DeleteTest, SwappingAFolderForALinkNeverMovesWhatItLeadsTo) {
+  write_file(home / ".ssh/id_rsa", "key");
+  make_dirs(home / "w/d");
+  make_symlink(home / ".ssh", home / "w/l");
+  const int real_folder = open((home / "w/d").c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(real_folder, 0);
+  const int w = open((home / "w").c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(w, 0);
+
+  std::atomic<bool> stop{false};
+  std::thread swapper([&] {
+    while (!stop.load(std::memory_order_relaxed)) renameat2(w, "d", w, "l", RENAME_EXCHANGE);
+  });
+  for (int round = 0; round < 200; ++round) {
+    const int decoy = openat(real_folder, "id_rsa", O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(decoy, 0);
+    ASSERT_EQ(write(decoy, "decoy", 5), 5);
+    close(decoy);
+    const auto r = delete_paths({home / "w/d/id_rsa"});
+    ASSERT_EQ(read_file(home / ".ssh/id_rsa"), "key") << "round " << round << ": " << r.err;
+  }
+  stop = true;
+  swapper.join();
+  close(real_folder);
+  close(w);
+
+  for (const std::string& name : sorted_entries(trash_files())) {
+    EXPECT_EQ(read_file(trash_files(name)), "decoy") << name;
+    EXPECT_THAT(read_file(trash_info(name)), HasSubstr("\nPath=" + home.path() + "/w/d/id_rsa\n"))
+        << name;
+  }
+  EXPECT_EQ(read_file(home / ".ssh/id_rsa"), "key");
+}
+
+// Two orvc runs and a third program fill the Trash with items of the same names at once. The
+// third program creates its entries without records, as a Trash that keeps none would: only the
+// move's refusal to replace keeps them.
+TEST_F(DeleteTest, NoTrashEntryIsEverReplaced) {
+  constexpr int kFiles = 150;
+  std::vector<std::string> first;
+  std::vector<std::string> second;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string name = "f" + std::to_string(i);
+    write_file(home / ("a/" + name), "a" + std::to_string(i));
+    write_file(home / ("b/" + name), "b" + std::to_string(i));
+    first.push_back(home / ("a/" + name));
+    second.push_back(home / ("b/" + name));
+  }
+  make_dirs(trash_files());
+  make_dirs(home / ".local/share/Trash/info");
+
+  std::thread other_tool([&] {
+    for (int i = 0; i < kFiles; ++i) {
+      for (int n = 1;; ++n) {
+        const std::string name = "f" + std::to_string(i) + (n == 1 ? "" : " " + std::to_string(n));
+        const int fd = open(trash_files(name).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        if (fd < 0) continue;
+        const std::string content = "s" + std::to_string(i);
+        EXPECT_EQ(write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
+        close(fd);
+        break;
+      }
+    }
+  });
+  ProcessResult second_run;
+  std::thread second_orvc([&] { second_run = delete_paths(second); });
+  const auto first_run = delete_paths(first);
+  second_orvc.join();
+  other_tool.join();
+  EXPECT_EQ(first_run.exit_code, 0) << first_run.err;
+  EXPECT_EQ(second_run.exit_code, 0) << second_run.err;
+
+  std::multiset<std::string> contents;
+  for (const std::string& name : sorted_entries(trash_files())) {
+    contents.insert(read_file(trash_files(name)));
+  }
+  EXPECT_EQ(contents.size(), 3u * kFiles);
+  for (int i = 0; i < kFiles; ++i) {
+    for (const char* who : {"a", "b", "s"}) {
+      EXPECT_EQ(contents.count(who + std::to_string(i)), 1u) << who << i;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace orvc::testing
