@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "cli/console.hpp"
 #include "cli/flows.hpp"
+#include "util/diagnostics.hpp"
 
 namespace orvc::cli {
 
@@ -43,6 +45,7 @@ int run_program(int argc, char** argv) {
     return 1;
   }
   raise_open_file_limit();
+  set_diagnostic_sink([](std::string_view line) { print_error_line(line); });
   const int status = main_routine(args);
   std::fflush(stdout);
   return status;

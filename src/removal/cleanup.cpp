@@ -11,7 +11,6 @@
 #include "platform/platform.hpp"
 #include "removal/absolute_path.hpp"
 #include "removal/cleanup_summary.hpp"
-#include "removal/diagnostics.hpp"
 #include "removal/history.hpp"
 #include "removal/move_workers.hpp"
 #include "removal/path_names.hpp"
@@ -21,6 +20,7 @@
 #include "safety/protection.hpp"
 #include "safety/resolved_home.hpp"
 #include "util/blocking_job.hpp"
+#include "util/diagnostics.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {
@@ -91,7 +91,7 @@ std::optional<CleanupSession> write_pending_record(const std::vector<Item>& item
   CleanupSession session = new_session(cleanup_type, std::move(files));
   session.status = "pending";
   if (auto written = write_session(session); !written) {
-    write_diagnostic_line("[history] failed to write pending session: " + written.error());
+    report_diagnostic("[history] failed to write pending session: " + written.error());
     return std::nullopt;
   }
   return session;
@@ -120,8 +120,7 @@ void finalise_record(std::optional<CleanupSession> pending, const std::vector<It
   if (pending) {
     if (removed.empty()) {
       if (auto deleted = delete_session(pending->session_id); !deleted) {
-        write_diagnostic_line("[history] failed to remove empty pending session: " +
-                              deleted.error());
+        report_diagnostic("[history] failed to remove empty pending session: " + deleted.error());
       }
       return;
     }
@@ -129,11 +128,11 @@ void finalise_record(std::optional<CleanupSession> pending, const std::vector<It
     pending->total_bytes_freed = total;
     pending->status = "completed";
     if (auto written = write_session(*pending); !written) {
-      write_diagnostic_line("[history] failed to finalize cleanup session: " + written.error());
+      report_diagnostic("[history] failed to finalize cleanup session: " + written.error());
     }
   } else if (!removed.empty()) {
     if (auto written = write_session(new_session(cleanup_type, std::move(removed))); !written) {
-      write_diagnostic_line("[history] failed to record cleanup session: " + written.error());
+      report_diagnostic("[history] failed to record cleanup session: " + written.error());
     }
   }
 }

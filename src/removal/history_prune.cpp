@@ -9,11 +9,11 @@
 #include <memory>
 #include <vector>
 
-#include "removal/diagnostics.hpp"
 #include "removal/dir_handle.hpp"
 #include "removal/history.hpp"
 #include "removal/history_json.hpp"
 #include "removal/path_names.hpp"
+#include "util/diagnostics.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {
@@ -79,7 +79,7 @@ using KnownTimes = std::map<std::string, int64_t>;
 Result<size_t> prune_by_age(const std::string& folder, int64_t cutoff,
                             const std::optional<WrittenManifest>& just_written, KnownTimes& kept) {
   const auto paths = ORVC_TRY(list_folder(folder, [](const std::string& e) {
-    write_diagnostic_line("Skipping unreadable history entry during purge: " + e);
+    report_diagnostic("Skipping unreadable history entry during purge: " + e);
   }));
   size_t removed = 0;
   for (const auto& path : paths) {
@@ -91,8 +91,8 @@ Result<size_t> prune_by_age(const std::string& folder, int64_t cutoff,
     } else {
       const auto text = read_text(path);
       if (!text) {
-        write_diagnostic_line("Could not read history manifest " + path +
-                              " during purge: " + text.error());
+        report_diagnostic("Could not read history manifest " + path +
+                          " during purge: " + text.error());
         continue;
       }
       const auto session = parse_session(*text);
@@ -100,8 +100,7 @@ Result<size_t> prune_by_age(const std::string& folder, int64_t cutoff,
         time = session->unix_timestamp;
       } else {
         well_formed = false;
-        write_diagnostic_line("Purging malformed history manifest " + path + ": " +
-                              session.error());
+        report_diagnostic("Purging malformed history manifest " + path + ": " + session.error());
       }
     }
     if (time >= cutoff) {
@@ -109,8 +108,8 @@ Result<size_t> prune_by_age(const std::string& folder, int64_t cutoff,
       continue;
     }
     if (unlink(path.c_str()) != 0) {
-      write_diagnostic_line("Failed to purge old history manifest " + path + ": " +
-                            os_error_text(errno));
+      report_diagnostic("Failed to purge old history manifest " + path + ": " +
+                        os_error_text(errno));
     } else {
       ++removed;
     }
@@ -140,8 +139,8 @@ Result<size_t> prune_by_count(const std::string& folder, const KnownTimes& known
   for (size_t i = kMaxManifests; i < manifests.size(); ++i) {
     const std::string& path = manifests[i].second;
     if (unlink(path.c_str()) != 0) {
-      write_diagnostic_line("Failed to prune excess history manifest " + path + ": " +
-                            os_error_text(errno));
+      report_diagnostic("Failed to prune excess history manifest " + path + ": " +
+                        os_error_text(errno));
     } else {
       ++removed;
     }

@@ -7,12 +7,12 @@
 
 #include "platform/home.hpp"
 #include "platform/platform.hpp"
-#include "removal/diagnostics.hpp"
 #include "removal/file_ops.hpp"
 #include "removal/history.hpp"
 #include "removal/history_json.hpp"
 #include "removal/saturating.hpp"
 #include "removal/session_id.hpp"
+#include "util/diagnostics.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {
@@ -85,7 +85,7 @@ Result<std::string> write_session(const CleanupSession& session) {
   flush_folder(folder);
 
   if (auto pruned = prune_history(WrittenManifest{final_path, session.unix_timestamp}); !pruned) {
-    write_diagnostic_line("History auto-prune failed (continuing): " + pruned.error());
+    report_diagnostic("History auto-prune failed (continuing): " + pruned.error());
   }
   return session.session_id;
 }

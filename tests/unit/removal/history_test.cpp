@@ -12,6 +12,7 @@
 #include "removal/history_json.hpp"
 #include "removal/session_id.hpp"
 #include "removal_fixture.hpp"
+#include "util/diagnostics.hpp"
 
 namespace orvc::removal {
 namespace {
@@ -214,9 +215,10 @@ TEST_F(HistoryStoreTest, PrunesByAgeAndLeavesOtherFilesAlone) {
   write_file(history("a.tmp"), "{}");
   write_file(history(".json"), "{}");
 
-  ::testing::internal::CaptureStderr();
+  std::string diagnostics;
+  set_diagnostic_sink([&](std::string_view line) { (diagnostics += line) += '\n'; });
   const auto removed = prune_history();
-  const std::string diagnostics = ::testing::internal::GetCapturedStderr();
+  set_diagnostic_sink({});
 
   EXPECT_EQ(removed, 2u);
   EXPECT_TRUE(exists_no_follow(history(id_for(1) + ".json")));
