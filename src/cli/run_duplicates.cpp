@@ -48,7 +48,7 @@ int run_duplicates(const Duplicates& command) {
   const std::atomic<bool> cancel_flag{false};
   auto found = run_blocking([&] {
     return duplicates::find_duplicates(command.path, /*skip_dev_dirs=*/true, cancel_flag,
-                                       [](const std::string& line) { print_error_line(line); });
+                                       [](std::string_view line) { print_error_line(line); });
   });
   if (!found) {
     print_error_line(red("Task error:") + " " + found.error());

@@ -44,7 +44,7 @@ std::vector<DuplicateCandidate> crawl_candidates(const std::vector<std::string>&
 
 std::vector<DuplicateGroup> find_duplicates(const std::string& root, bool skip_dev_dirs,
                                             const std::atomic<bool>& cancel_flag,
-                                            const DiagnosticSink& diagnostics) {
+                                            const orvc::DiagnosticSink& diagnostics) {
   if (root.empty()) return {};
   const std::vector<std::string> roots = {root};
   const auto report = [&](const std::string& line) {
