@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
 #include <thread>
 
 #include "delete_support.hpp"
@@ -195,6 +196,22 @@ TEST_F(DeleteTest, KilledAmidManyMovesLosesNothing) {
     EXPECT_THAT(sessions[0], HasSubstr("\"status\": \"pending\""));
     EXPECT_THAT(sessions[0], HasSubstr("\"original_path\": \"" + paths.back() + "\""));
   }
+
+  // The next run tidies the records the killed run left without an item, once they are an hour
+  // old (aged here), and keeps every record whose item arrived.
+  const std::string info = home / ".local/share/Trash/info";
+  for (const auto& record : sorted_entries(info)) {
+    set_mtime(info + "/" + record, std::time(nullptr) - 7200);
+  }
+  write_file(home / "later.txt", "later");
+  ASSERT_EQ(run_orvc({"delete", home / "later.txt"}, home.path()).exit_code, 0);
+  size_t records = 0;
+  for (const auto& record : sorted_entries(info)) {
+    const std::string name = record.substr(0, record.size() - std::string(".trashinfo").size());
+    EXPECT_TRUE(exists_no_follow(trash_files(name))) << record;
+    ++records;
+  }
+  EXPECT_EQ(records, static_cast<size_t>(moved) + 1);
 }
 
 }  // namespace
