@@ -3,7 +3,7 @@ JOBS ?= $(shell nproc 2>/dev/null || sysctl -n hw.ncpu 2>/dev/null || echo 2)
 ARGS ?= help
 PREFIX ?= /usr/local
 
-.PHONY: all build run test install bench format clean
+.PHONY: all build run test macos-check install bench format clean
 
 all: build
 
@@ -20,6 +20,11 @@ test:
 	cmake --preset test >/dev/null
 	cmake --build --preset test -j $(JOBS)
 	ctest --preset test -j $(JOBS)
+
+# Compiles every macOS source file for both Mac processors with zig's clang (Linux hosts).
+macos-check:
+	scripts/install-deps test
+	scripts/macos-check
 
 install: build
 	cmake --install build/release --prefix $(PREFIX)

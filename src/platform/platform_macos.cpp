@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -24,8 +24,7 @@ timespec changed_time(const struct stat& metadata) {
 }
 
 bool is_dataless(const struct stat& metadata) {
-  constexpr unsigned kDataless = 0x40000000;  // SF_DATALESS
-  return (metadata.st_flags & kDataless) != 0;
+  return (metadata.st_flags & SF_DATALESS) != 0;
 }
 
 int rename_no_replace_at(int from_dir, const char* from_name, int to_dir, const char* to_name) {
