@@ -32,7 +32,12 @@ int rename_no_replace_at(int from_dir, const char* from_name, int to_dir, const 
 }
 
 int open_folder_without_links(const std::string& path) {
-  return open(path.c_str(), O_SEARCH | O_DIRECTORY | O_NOFOLLOW_ANY | O_CLOEXEC);
+#ifdef O_SEARCH
+  constexpr int kSearchOnly = O_SEARCH;
+#else
+  constexpr int kSearchOnly = O_RDONLY;  // systems before macOS 13: the folder must be readable
+#endif
+  return open(path.c_str(), kSearchOnly | O_DIRECTORY | O_NOFOLLOW_ANY | O_CLOEXEC);
 }
 
 std::optional<std::string> canonical_path(const std::string& path) {
