@@ -78,14 +78,18 @@ du -sh "$tree"
 # Write the new tree out first: background write-back would otherwise run during the timings.
 sync
 
-cd "$work"  # rmlint would otherwise leave its scripts in the caller's folder
+# rmlint writes its reports as files; given /dev/null it replaces the device with a regular file
+# when run as root. Its reports go to a folder of this run instead.
+peer_out=$work/peer-output
+mkdir -p "$peer_out"
+cd "$peer_out"  # rmlint would otherwise leave its scripts in the caller's folder
 echo
-echo "Warm-cache runs (each tool's report to /dev/null)"
+echo "Warm-cache runs (each tool's report discarded)"
 hyperfine --warmup 2 --runs "$runs" --export-json "$work/tree.json" \
   -n orvc "env HOME=$home XDG_DATA_HOME=$home/.local/share NO_COLOR=1 $orvc duplicates --path $tree >/dev/null 2>&1" \
   -n jdupes "jdupes -r -q $tree >/dev/null" \
   -n fdupes "fdupes -r -q $tree >/dev/null" \
-  -n rmlint "rmlint -T df -o summary:/dev/null -o sh:/dev/null -o json:/dev/null $tree >/dev/null"
+  -n rmlint "rmlint -T df -o summary:$peer_out/summary.txt -o sh:$peer_out/rmlint.sh -o json:$peer_out/rmlint.json $tree >/dev/null"
 
 python3 - "$work/tree.json" <<'PY'
 import json, sys
