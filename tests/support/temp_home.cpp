@@ -78,7 +78,7 @@ void allocate_file(const std::string& path, uint64_t bytes) {
   make_parent(path);
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   ASSERT_GE(fd, 0) << path;
-  if (bytes > 0) ASSERT_EQ(posix_fallocate(fd, 0, static_cast<off_t>(bytes)), 0) << path;
+  ASSERT_EQ(bytes > 0 ? posix_fallocate(fd, 0, static_cast<off_t>(bytes)) : 0, 0) << path;
   close(fd);
 }
 
