@@ -82,22 +82,6 @@ TEST_F(CleanupTest, MissingAndProtectedPathsAreSortedOut) {
   EXPECT_TRUE(exists_no_follow(home(".ssh/id_rsa")));
 }
 
-TEST_F(CleanupTest, RecordsOnlyWhatDisappeared) {
-  write_file(trash_files("x"), "taken");
-  write_file(home("one/x"), "x");
-  testing::make_dirs(home("d"));
-  const auto outcome = run_cleanup({{home("one/x"), home("d/.")}, "cli_delete"});
-  ASSERT_FALSE(outcome);
-  EXPECT_THAT(outcome.error(), ::testing::StartsWith("Cleaned with 1 issue(s). 1 item(s) could not "
-                                                     "be removed: '" +
-                                                     home("d/.") + "': "));
-  const auto recorded = sessions();
-  ASSERT_EQ(recorded.size(), 1u);
-  // The outcome failed, so the Trash's name for x ("x 2") is not known here.
-  EXPECT_EQ(recorded[0].deleted_files,
-            std::vector<DeletedFile>({{home("one/x"), 1, "cli_delete", std::string("x")}}));
-}
-
 TEST_F(CleanupTest, TenThousandItemsInOneCall) {
   std::vector<std::string> paths;
   for (int i = 0; i < 10000; ++i) {
