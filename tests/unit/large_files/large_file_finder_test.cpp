@@ -12,9 +12,7 @@
 namespace orvc::large_files {
 namespace {
 
-using testing::make_dirs;
-using testing::TempDir;
-using testing::write_file;
+using namespace orvc::testing;
 
 TEST(ThresholdBytes, MegabytesOf1048576SaturatingFrom2To44) {
   EXPECT_EQ(threshold_bytes(0), 0u);

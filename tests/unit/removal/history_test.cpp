@@ -14,10 +14,8 @@
 namespace orvc::removal {
 namespace {
 
-using testing::exists_no_follow;
+using namespace orvc::testing;
 using ::testing::HasSubstr;
-using testing::read_file;
-using testing::write_file;
 
 CleanupSession sample_session() {
   CleanupSession session;

@@ -11,12 +11,9 @@
 namespace orvc::removal {
 namespace {
 
-using testing::exists_no_follow;
-using testing::make_dirs;
+using namespace orvc::testing;
 using ::testing::MatchesRegex;
-using testing::read_file;
 using ::testing::StartsWith;
-using testing::write_file;
 
 TEST(TrashRecord, EncodesThePathAndDatesInLocalTime) {
   EXPECT_EQ(percent_encode_path("/h/a b%ü/x_y-z.~1"), "/h/a%20b%25%C3%BC/x_y-z.~1");

@@ -14,9 +14,7 @@
 namespace orvc::safety {
 namespace {
 
-using orvc::testing::ScopedEnv;
-using orvc::testing::TempDir;
-using orvc::testing::write_file;
+using namespace orvc::testing;
 
 std::string list_file(const TempDir& home) {
   return home / "Library/Application Support/com.orvanta.app/protected_paths.json";

@@ -9,10 +9,7 @@
 namespace orvc::safety {
 namespace {
 
-using orvc::testing::make_dirs;
-using orvc::testing::ScopedEnv;
-using orvc::testing::TempDir;
-using orvc::testing::write_file;
+using namespace orvc::testing;
 using Entries = std::vector<std::string>;
 
 TEST(ProtectedPathsFile, AcceptsTheRecordAndItsArrayForm) {
