@@ -134,21 +134,6 @@ TEST_F(Scan, HostileNamesAndLinkLoopsAreSurvived) {
                            root));
 }
 
-TEST_F(Scan, WideFolderOfTwoHundredThousandEntries) {
-  make_dirs(root);
-  const int dir_fd = open(root.c_str(), O_RDONLY | O_DIRECTORY);
-  ASSERT_GE(dir_fd, 0);
-  for (int i = 0; i < 200000; ++i) {
-    const int fd = openat(dir_fd, fmt::format("{}", i).c_str(), O_WRONLY | O_CREAT, 0644);
-    ASSERT_GE(fd, 0);
-    close(fd);
-  }
-  close(dir_fd);
-  const auto r = run_orvc({"scan", "--path", root}, home.path());
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out, "Scanning " + root + "\n\n  0 B  total\n");
-}
-
 // Builds and removes a chain of folders deeper than any path the system accepts whole.
 TEST_F(Scan, TreeThreeThousandLevelsDeep) {
   make_dirs(root);
