@@ -35,6 +35,7 @@ class FindLargeFiles : public ::testing::Test {
  protected:
   TempDir home;
   testing::ScopedEnv home_env{"HOME", home.path()};
+  testing::ScopedEnv data_env{"XDG_DATA_HOME", home / ".local/share"};
 };
 
 TEST_F(FindLargeFiles, DefaultRootsAreTheHomeEntriesExceptLibrary) {
