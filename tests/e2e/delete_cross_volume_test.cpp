@@ -26,11 +26,6 @@ dev_t device_of(const std::string& path) {
   return stat(path.c_str(), &metadata) == 0 ? metadata.st_dev : 0;
 }
 
-uint64_t size_of(const std::string& path) {
-  struct stat metadata {};
-  return lstat(path.c_str(), &metadata) == 0 ? static_cast<uint64_t>(metadata.st_size) : 0;
-}
-
 bool has_pattern(const std::string& path, uint64_t size, unsigned seed) {
   const std::string bytes = read_file(path);
   if (bytes.size() != size) return false;
@@ -92,47 +87,31 @@ class DeleteAcrossVolumes : public DeleteTest {
     if (!far_home.empty()) remove_tree(far_home);
   }
   std::string far_trash(const std::string& name = "") const {
-    return far_home + "/.local/share/Trash/files/" + name;
-  }
-  std::string far_history() const {
-    return far_home + "/Library/Application Support/com.orvanta.app/history";
+    return trash_files_of(far_home, name);
   }
   std::string far_manifest() const {
-    const auto names = sorted_entries(far_history());
-    return names.empty() ? std::string() : read_file(far_history() + "/" + names.front());
+    const auto names = sorted_entries(history_of(far_home));
+    return names.empty() ? std::string() : read_file(history_of(far_home, names.front()));
   }
 
   std::string far_home;
 };
 
+// How each kind of entry is copied is unit-tested; here, the whole move through the command.
 TEST_F(DeleteAcrossVolumes, CopiesTheItemAndRemovesTheSource) {
   const std::string item = home / "work/cache";
   write_file(item + "/a.txt", "a");
   write_sized_file(item + "/deep/b.bin", 100000, 3);
-  write_file(home / "outside/keep.txt", "keep");
-  make_symlink(home / "outside", item + "/to-outside");
   make_symlink("/nonexistent/target", item + "/dangling");
-  chmod((item + "/a.txt").c_str(), 0640);
   write_file(far_trash("cache"), "already here");
 
   const auto r = run_orvc({"delete", item}, far_home, {{"PATH", far_home + "/no-bin"}});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out, plan({item}) + kDone);
   EXPECT_FALSE(exists_no_follow(item));
-  const std::string copy = far_trash("cache 2");
-  EXPECT_EQ(read_file(copy + "/a.txt"), "a");
-  EXPECT_TRUE(has_pattern(copy + "/deep/b.bin", 100000, 3));
-  struct stat metadata {};
-  ASSERT_EQ(stat((copy + "/a.txt").c_str(), &metadata), 0);
-  EXPECT_EQ(metadata.st_mode & 07777, 0640u);
-  // Links travel as links; what they point to stays where it was.
-  char target[256] = {};
-  ASSERT_GT(readlink((copy + "/to-outside").c_str(), target, sizeof target - 1), 0);
-  EXPECT_EQ(std::string(target), home / "outside");
-  EXPECT_EQ(read_file(home / "outside/keep.txt"), "keep");
-  EXPECT_FALSE(exists_no_follow(copy + "/to-outside/keep.txt") &&
-               !S_ISLNK((lstat((copy + "/to-outside").c_str(), &metadata), metadata.st_mode)));
-  EXPECT_TRUE(exists_no_follow(copy + "/dangling"));
+  EXPECT_EQ(read_file(far_trash("cache 2/a.txt")), "a");
+  EXPECT_TRUE(has_pattern(far_trash("cache 2/deep/b.bin"), 100000, 3));
+  EXPECT_TRUE(exists_no_follow(far_trash("cache 2/dangling")));
   EXPECT_EQ(read_file(far_trash("cache")), "already here");
 }
 
@@ -160,9 +139,7 @@ TEST_F(DeleteAcrossVolumes, KilledDuringACopyLosesNothing) {
 
   const bool whole_in_place = has_pattern(home / "big.bin", kSize, 7);
   const bool whole_in_trash = has_pattern(far_trash("big.bin"), kSize, 7);
-  EXPECT_TRUE(whole_in_place || whole_in_trash)
-      << "in place: " << size_of(home / "big.bin")
-      << " bytes, in the Trash: " << size_of(far_trash("big.bin")) << " bytes";
+  EXPECT_TRUE(whole_in_place || whole_in_trash);
   const std::string manifest = far_manifest();
   EXPECT_THAT(manifest, HasSubstr("\"original_path\": \"" + home.path() + "/big.bin\""));
   EXPECT_THAT(manifest, ::testing::AnyOf(HasSubstr("\"status\": \"pending\""),

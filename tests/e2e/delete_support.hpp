@@ -1,14 +1,14 @@
 #pragma once
-// Shared fixture of the delete and history end-to-end tests: a temporary home whose PATH holds
-// no Trash service, so a fallback can never reach a real Trash.
+// Shared fixture of the delete end-to-end tests: a temporary home whose PATH holds no Trash
+// service, so a fallback can never reach a real Trash.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "support/run_process.hpp"
 #include "support/temp_home.hpp"
+#include "support/trash_home.hpp"
 
 namespace orvc::testing {
 
@@ -24,9 +24,8 @@ class DeleteTest : public ::testing::Test {
  protected:
   DeleteTest() { make_dirs(home / "no-bin"); }
 
-  ProcessResult delete_paths(const std::vector<std::string>& paths,
-                             const std::string& command = "delete") {
-    std::vector<std::string> args = {command};
+  ProcessResult delete_paths(const std::vector<std::string>& paths) {
+    std::vector<std::string> args = {"delete"};
     args.insert(args.end(), paths.begin(), paths.end());
     return run_orvc(args, home.path(), {{"PATH", home / "no-bin"}});
   }
@@ -41,19 +40,14 @@ class DeleteTest : public ::testing::Test {
   }
 
   std::string trash_files(const std::string& name = "") const {
-    return home / (".local/share/Trash/files/" + name);
+    return trash_files_of(home.path(), name);
   }
-  std::string trash_info(const std::string& name) const {
-    return home / (".local/share/Trash/info/" + name + ".trashinfo");
-  }
-  std::string history_folder() const {
-    return home / "Library/Application Support/com.orvanta.app/history";
-  }
+  std::string trash_info(const std::string& name) const { return trash_info_of(home.path(), name); }
   // The text of every manifest, in file-name order.
   std::vector<std::string> manifests() const {
     std::vector<std::string> texts;
-    for (const auto& name : sorted_entries(history_folder())) {
-      if (name.ends_with(".json")) texts.push_back(read_file(history_folder() + "/" + name));
+    for (const auto& name : sorted_entries(history_of(home.path()))) {
+      if (name.ends_with(".json")) texts.push_back(read_file(history_of(home.path(), name)));
     }
     return texts;
   }

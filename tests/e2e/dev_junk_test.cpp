@@ -1,12 +1,13 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "support/run_process.hpp"
 #include "support/temp_home.hpp"
-#include "unit/junk/junk_fixture.hpp"
+#include "support/trash_home.hpp"
 
 namespace orvc::testing {
 namespace {
@@ -29,19 +30,13 @@ class DevJunk : public ::testing::Test {
     return run_orvc(args, home_.path(), {{"PATH", tools_.path()}});
   }
 
-  // One report line per item: the mark, the measured size right-aligned, the path.
-  std::string line(const std::string& relative, bool safe) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%10s", size_text(file_usage(at(relative))).c_str());
-    return std::string("    ") + (safe ? "✓" : "!") + " " + text + "  " + at(relative) + "\n";
-  }
-
   TempDir home_;
   TempDir tools_;
 };
 
 // Every category, each with safe and risky items, near misses that must not appear, and the
-// traps of the walks (links, hidden folders, missing markers).
+// traps of the walks (links, hidden folders, missing markers). Sizes are allocated bytes; every
+// file is allocated in whole 4 KiB blocks.
 class DevJunkAllCategories : public DevJunk {
  protected:
   void SetUp() override {
@@ -79,49 +74,47 @@ class DevJunkAllCategories : public DevJunk {
     write_file(at("Projects/net/Api.CSPROJ"), "");
     allocate_file(at("Projects/net/bin/Debug/Api.dll"), 22 * kMiB);
     write_file(at("Projects/py/requirements.txt"), "requests\n");
-    write_file(at("Projects/py/.venv/pyvenv.cfg"), "home = /usr/bin\n");
+    allocate_file(at("Projects/py/.venv/pyvenv.cfg"), 4 << 10);
     allocate_file(at("Projects/py/.venv/lib/site.so"), 21 * kMiB);
     write_file(at("Projects/py2/requirements.txt"), "requests\n");
     allocate_file(at("Projects/py2/.venv/lib/site.so"), 23 * kMiB);
     make_symlink(at("Projects/rs"), at("Projects/rs-link"));
   }
 
-  std::string report() {
-    const std::string docker = "Library/Containers/com.docker.docker/Data/";
-    const std::string xcode = "Library/Developer/Xcode/";
-    const uint64_t node = file_usage(at("Projects/old/node_modules")) +
-                          file_usage(at("Projects/web/node_modules")) +
-                          file_usage(at(".npm/_cacache")) + file_usage(at(".yarn/cache"));
-    const uint64_t build = file_usage(at("Projects/net/bin")) +
-                           file_usage(at("Projects/py/.venv")) +
-                           file_usage(at("Projects/rs/target"));
-    const uint64_t xcode_total = file_usage(at(xcode + "Archives/2024-01-02")) +
-                                 file_usage(at(xcode + "DerivedData")) +
-                                 file_usage(at("Library/Developer/CoreSimulator/Caches"));
-    const uint64_t docker_total = file_usage(at("Library/Containers/com.docker.docker")) +
-                                  file_usage(at("Library/Caches/com.docker.docker"));
-    const uint64_t python = file_usage(at(".conda/pkgs")) + file_usage(at("Library/Caches/pip")) +
-                            file_usage(at("Projects/py/pkg/__pycache__"));
-    const uint64_t risky =
-        file_usage(at("Projects/old/node_modules")) + file_usage(at("Projects/web/node_modules")) +
-        file_usage(at("Projects/py/.venv")) + file_usage(at(xcode + "Archives/2024-01-02")) +
-        file_usage(at(docker + "vms")) + file_usage(at(".conda/pkgs"));
-    const uint64_t total = node + build + xcode_total + docker_total + python;
-    return "Developer Junk\n\n  Node.js (" + size_text(node) + ")\n" +
-           line("Projects/old/node_modules", false) + line("Projects/web/node_modules", false) +
-           line(".npm/_cacache", true) + line(".yarn/cache", true) + "\n  Build Artifacts (" +
-           size_text(build) + ")\n" + line("Projects/net/bin", true) +
-           line("Projects/py/.venv", false) + line("Projects/rs/target", true) + "\n  Xcode (" +
-           size_text(xcode_total) + ")\n" + line(xcode + "Archives/2024-01-02", false) +
-           line(xcode + "DerivedData/App-x1", true) +
-           line("Library/Developer/CoreSimulator/Caches", true) +
-           line(xcode + "DerivedData/loose.db", true) + "\n  Docker (" + size_text(docker_total) +
-           ")\n" + line(docker + "vms/0/Docker.raw", false) +
-           line(docker + "vms/0/data/Docker.raw", false) + line(docker + "log", true) +
-           line("Library/Caches/com.docker.docker", true) + "\n  Python (" + size_text(python) +
-           ")\n" + line(".conda/pkgs", false) + line("Library/Caches/pip", true) +
-           line("Projects/py/pkg/__pycache__", true) + "\n  18 items, " + size_text(total) +
-           " total (" + size_text(total - risky) + " safe-to-clean)\n";
+  std::string report() const {
+    return at_root(R"(Developer Junk
+
+  Node.js (106.0 MB)
+    !    51.0 MB  @/Projects/old/node_modules
+    !    50.0 MB  @/Projects/web/node_modules
+    ✓     3.0 MB  @/.npm/_cacache
+    ✓     2.0 MB  @/.yarn/cache
+
+  Build Artifacts (63.0 MB)
+    ✓    22.0 MB  @/Projects/net/bin
+    !    21.0 MB  @/Projects/py/.venv
+    ✓    20.0 MB  @/Projects/rs/target
+
+  Xcode (11.4 MB)
+    !     7.0 MB  @/Library/Developer/Xcode/Archives/2024-01-02
+    ✓     4.0 MB  @/Library/Developer/Xcode/DerivedData/App-x1
+    ✓   256.0 KB  @/Library/Developer/CoreSimulator/Caches
+    ✓   128.0 KB  @/Library/Developer/Xcode/DerivedData/loose.db
+
+  Docker (11.1 MB)
+    !     6.0 MB  @/Library/Containers/com.docker.docker/Data/vms/0/Docker.raw
+    !     5.0 MB  @/Library/Containers/com.docker.docker/Data/vms/0/data/Docker.raw
+    ✓    64.0 KB  @/Library/Containers/com.docker.docker/Data/log
+    ✓    32.0 KB  @/Library/Caches/com.docker.docker
+
+  Python (3.0 MB)
+    !     2.0 MB  @/.conda/pkgs
+    ✓     1.0 MB  @/Library/Caches/pip
+    ✓     8.0 KB  @/Projects/py/pkg/__pycache__
+
+  18 items, 194.5 MB total (52.5 MB safe-to-clean)
+)",
+                   home_.path());
   }
 };
 
@@ -133,23 +126,12 @@ TEST_F(DevJunkAllCategories, ReportsEveryCategoryLargestFirst) {
 }
 
 TEST_F(DevJunkAllCategories, ApplyTrashesExactlyTheSafeItems) {
-  const std::string expected = report();
   const ProcessResult result = run({"dev-junk", "--apply"});
-  const std::string safe_total =
-      expected.substr(expected.rfind('(') + 1, expected.rfind(" safe") - expected.rfind('(') - 1);
-  EXPECT_EQ(result.out,
-            expected + "  Cleaned " + safe_total + " — moved to Trash (recoverable).\n");
+  EXPECT_EQ(result.out, report() + "  Cleaned 52.5 MB — moved to Trash (recoverable).\n");
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.exit_code, 0);
 
-  for (const char* gone :
-       {".npm/_cacache", ".yarn/cache", "Projects/net/bin", "Projects/rs/target",
-        "Library/Developer/Xcode/DerivedData/App-x1",
-        "Library/Developer/Xcode/DerivedData/loose.db", "Library/Developer/CoreSimulator/Caches",
-        "Library/Containers/com.docker.docker/Data/log", "Library/Caches/com.docker.docker",
-        "Library/Caches/pip", "Projects/py/pkg/__pycache__"}) {
-    EXPECT_FALSE(exists_no_follow(at(gone))) << gone;
-  }
+  // The Trash holds the safe items alone; every risky item and near miss stays.
   for (const char* kept :
        {"Projects/old/node_modules", "Projects/web/node_modules", "Projects/py/.venv",
         "Library/Developer/Xcode/Archives/2024-01-02",
@@ -158,30 +140,35 @@ TEST_F(DevJunkAllCategories, ApplyTrashesExactlyTheSafeItems) {
         "Projects/rs-small/target", "Projects/small/node_modules", "Projects/py2/.venv"}) {
     EXPECT_TRUE(exists_no_follow(at(kept))) << kept;
   }
-  EXPECT_EQ(sorted_entries(at(".local/share/Trash/files")),
+  EXPECT_EQ(sorted_entries(trash_files_of(home_.path())),
             (std::vector<std::string>{"App-x1", "Caches", "__pycache__", "_cacache", "bin", "cache",
                                       "com.docker.docker", "log", "loose.db", "pip", "target"}));
-  const std::string history = at("Library/Application Support/com.orvanta.app/history");
-  const std::vector<std::string> manifests = sorted_entries(history);
+  const std::vector<std::string> manifests = sorted_entries(history_of(home_.path()));
   ASSERT_EQ(manifests.size(), 1u);
-  EXPECT_NE(read_file(history + "/" + manifests[0]).find("\"cli_dev_junk\""), std::string::npos);
+  EXPECT_NE(read_file(history_of(home_.path(), manifests[0])).find("\"cli_dev_junk\""),
+            std::string::npos);
 }
 
 TEST_F(DevJunk, ApplyWithOnlyRiskyItemsMovesNothing) {
   allocate_file(at("Library/Developer/Xcode/Archives/1/App.xcarchive/app"), 3 * kMiB);
   allocate_file(at(".conda/envs/base/python"), 2 * kMiB);
   const ProcessResult result = run({"dev-junk", "--apply"});
-  EXPECT_EQ(result.out, "Developer Junk\n\n  Xcode (3.0 MB)\n" +
-                            line("Library/Developer/Xcode/Archives/1", false) +
-                            "\n  Python (2.0 MB)\n" + line(".conda/envs", false) +
-                            "\n  2 items, 5.0 MB total (0 B safe-to-clean)\n"
-                            "  No safe-to-clean items to apply.\n");
+  EXPECT_EQ(result.out, at_root(R"(Developer Junk
+
+  Xcode (3.0 MB)
+    !     3.0 MB  @/Library/Developer/Xcode/Archives/1
+
+  Python (2.0 MB)
+    !     2.0 MB  @/.conda/envs
+
+  2 items, 5.0 MB total (0 B safe-to-clean)
+  No safe-to-clean items to apply.
+)",
+                                home_.path()));
   EXPECT_EQ(result.exit_code, 0);
-  EXPECT_TRUE(exists_no_follow(at("Library/Developer/Xcode/Archives/1")));
   EXPECT_TRUE(exists_no_follow(at(".conda/envs")));
-  EXPECT_EQ(sorted_entries(at(".local/share/Trash/files")), std::vector<std::string>{});
-  EXPECT_EQ(sorted_entries(at("Library/Application Support/com.orvanta.app/history")),
-            std::vector<std::string>{});
+  EXPECT_EQ(sorted_entries(trash_files_of(home_.path())), std::vector<std::string>{});
+  EXPECT_EQ(sorted_entries(history_of(home_.path())), std::vector<std::string>{});
 }
 
 TEST_F(DevJunk, CleanHomeAndEmptyCaches) {
@@ -192,9 +179,9 @@ TEST_F(DevJunk, CleanHomeAndEmptyCaches) {
 
   // An existing cache counts even when empty; .npm is offered when it has no _cacache.
   make_dirs(at(".npm/_logs"));
-  const ProcessResult result = run({"dev-junk"});
-  EXPECT_EQ(result.out, "Developer Junk\n\n  Node.js (0 B)\n" + line(".npm", true) +
-                            "\n  1 items, 0 B total (0 B safe-to-clean)\n" + kDryRun);
+  EXPECT_EQ(run({"dev-junk"}).out, "Developer Junk\n\n  Node.js (0 B)\n    ✓        0 B  " +
+                                       at(".npm") +
+                                       "\n\n  1 items, 0 B total (0 B safe-to-clean)\n" + kDryRun);
 }
 
 TEST_F(DevJunk, HomeUnsetFailsBeforeStartingPgrep) {
@@ -231,7 +218,8 @@ TEST_F(DevJunk, SurvivesHostileTrees) {
   EXPECT_EQ(result.err, "");
   // Two 20 MiB targets; the odd name is printed with its invalid byte replaced.
   EXPECT_NE(result.out.find("/Projects/bad\xef\xbf\xbd\nname/target\n"), std::string::npos);
-  EXPECT_NE(result.out.find(line("Projects/huge/target", true)), std::string::npos);
+  EXPECT_NE(result.out.find("    ✓    20.0 MB  " + at("Projects/huge/target") + "\n"),
+            std::string::npos);
   EXPECT_NE(result.out.find("  2 items, 40.0 MB total (40.0 MB safe-to-clean)\n"),
             std::string::npos);
 }

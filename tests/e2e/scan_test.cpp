@@ -11,69 +11,72 @@
 namespace orvc::testing {
 namespace {
 
-// The same text the report prints, so expectations follow what the fixture really holds.
-std::string size_text(uint64_t bytes) {
-  if (bytes < 1024) return fmt::format("{} B", bytes);
-  const char* units[] = {"KB", "MB", "GB", "TB", "PB"};
-  double value = bytes / 1024.0;
-  int unit = 0;
-  while (value >= 1024.0 && unit < 4) {
-    value /= 1024.0;
-    ++unit;
-  }
-  return fmt::format("{:.1f} {}", value, units[unit]);
-}
-
-std::string entry_line(uint64_t size, uint64_t total, const std::string& path, bool dir) {
-  return fmt::format("  {:>10}  {:>5.1f}%  {}{}\n", size_text(size),
-                     total ? 100.0 * size / total : 0.0, path, dir ? "/" : " ");
-}
-
 class Scan : public ::testing::Test {
  protected:
   TempDir home;
+  const std::string root = home / "root";
 };
 
 TEST_F(Scan, EmptyFolderPrintsTheZeroTotalOnly) {
-  make_dirs(home / "empty");
-  const auto r = run_orvc({"scan", "--path", home / "empty"}, home.path());
+  make_dirs(root);
+  const auto r = run_orvc({"scan", "--path", root}, home.path());
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out, "Scanning " + (home / "empty") + "\n\n  0 B  total\n");
+  EXPECT_EQ(r.out, "Scanning " + root + "\n\n  0 B  total\n");
   EXPECT_EQ(r.err, "");
 }
 
 TEST_F(Scan, ListsTheTwentyFiveLargestEntriesBySize) {
-  const std::string root = home / "root";
-  uint64_t total = 0;
   for (int i = 0; i < 30; ++i) {
-    const std::string file = fmt::format("{}/f{:02}", root, i);
-    write_sized_file(file, (uint64_t{1} << 20) + i * 4096, i);
-    total += (uint64_t{1} << 20) + i * 4096;
+    write_sized_file(fmt::format("{}/f{:02}", root, i), (uint64_t{1} << 20) + i * 4096, i);
   }
   write_sized_file(root + "/small", 512 * 1024);  // counted, never listed
-  total += 512 * 1024;
-  make_dirs(root + "/zero");  // an empty folder is listed
+  make_dirs(root + "/zero");
   const auto r = run_orvc({"scan", "--path", root}, home.path());
   ASSERT_EQ(r.exit_code, 0);
-  std::string expected = "Scanning " + root + "\n\n  " + size_text(total) + "  total\n";
-  for (int i = 29; i >= 5; --i) {
-    expected +=
-        entry_line((uint64_t{1} << 20) + i * 4096, total, fmt::format("{}/f{:02}", root, i), false);
-  }
-  EXPECT_EQ(r.out, expected);
-  EXPECT_EQ(r.out.find("f04"), std::string::npos);
+  EXPECT_EQ(r.out, at_root(R"(Scanning @
+
+  32.2 MB  total
+      1.1 MB    3.5%  @/f29 
+      1.1 MB    3.4%  @/f28 
+      1.1 MB    3.4%  @/f27 
+      1.1 MB    3.4%  @/f26 
+      1.1 MB    3.4%  @/f25 
+      1.1 MB    3.4%  @/f24 
+      1.1 MB    3.4%  @/f23 
+      1.1 MB    3.4%  @/f22 
+      1.1 MB    3.4%  @/f21 
+      1.1 MB    3.3%  @/f20 
+      1.1 MB    3.3%  @/f19 
+      1.1 MB    3.3%  @/f18 
+      1.1 MB    3.3%  @/f17 
+      1.1 MB    3.3%  @/f16 
+      1.1 MB    3.3%  @/f15 
+      1.1 MB    3.3%  @/f14 
+      1.1 MB    3.3%  @/f13 
+      1.0 MB    3.3%  @/f12 
+      1.0 MB    3.2%  @/f11 
+      1.0 MB    3.2%  @/f10 
+      1.0 MB    3.2%  @/f09 
+      1.0 MB    3.2%  @/f08 
+      1.0 MB    3.2%  @/f07 
+      1.0 MB    3.2%  @/f06 
+      1.0 MB    3.2%  @/f05 
+)",
+                           root));
 }
 
 TEST_F(Scan, FoldersAreSummedAndMarkedAndZeroSizedFoldersListed) {
-  const std::string root = home / "root";
   write_sized_file(root + "/proj/a.bin", 3 << 20);
   write_sized_file(root + "/proj/deep/er/b.bin", 1 << 20);
   make_dirs(root + "/zero");
   const auto r = run_orvc({"scan", "--path", root}, home.path());
-  const uint64_t total = (3 << 20) + (1 << 20);
-  EXPECT_EQ(r.out, "Scanning " + root + "\n\n  4.0 MB  total\n" +
-                       entry_line(total, total, root + "/proj", true) +
-                       entry_line(0, total, root + "/zero", true));
+  EXPECT_EQ(r.out, at_root(R"(Scanning @
+
+  4.0 MB  total
+      4.0 MB  100.0%  @/proj/
+         0 B    0.0%  @/zero/
+)",
+                           root));
 }
 
 TEST_F(Scan, MissingRootFails) {
@@ -89,12 +92,11 @@ TEST_F(Scan, RootThatIsASymbolicLinkIsMeasuredAsTheLink) {
   make_symlink(home / "real", home / "link");
   const auto r = run_orvc({"scan", "--path", home / "link"}, home.path());
   EXPECT_EQ(r.exit_code, 0);
-  const uint64_t link_length = (home / "real").size();
-  EXPECT_EQ(r.out, "Scanning " + (home / "link") + "\n\n  " + size_text(link_length) + "  total\n");
+  EXPECT_EQ(r.out, "Scanning " + (home / "link") + "\n\n  " +
+                       std::to_string((home / "real").size()) + " B  total\n");
 }
 
 TEST_F(Scan, UnreadableSubFolderCountsAsEmpty) {
-  const std::string root = home / "root";
   write_sized_file(root + "/locked/secret", 2 << 20);
   write_sized_file(root + "/open/data", 2 << 20);
   ASSERT_EQ(chmod((root + "/locked").c_str(), 0), 0);
@@ -110,45 +112,30 @@ TEST_F(Scan, UnreadableSubFolderCountsAsEmpty) {
   const auto r = run_program(argv, options);
   chmod((root + "/locked").c_str(), 0755);
   ASSERT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_EQ(r.out, "Scanning " + root + "\n\n  2.0 MB  total\n" +
-                       entry_line(2 << 20, 2 << 20, root + "/open", true) +
-                       entry_line(0, 2 << 20, root + "/locked", true));
+  EXPECT_EQ(r.out, at_root(R"(Scanning @
+
+  2.0 MB  total
+      2.0 MB  100.0%  @/open/
+         0 B    0.0%  @/locked/
+)",
+                           root));
 }
 
 TEST_F(Scan, HostileNamesAndLinkLoopsAreSurvived) {
-  const std::string root = home / "root";
   write_sized_file(root + "/line\nbreak", 2 << 20);
   write_sized_file(root + "/bad\xff\xfename", 1 << 20);
   make_symlink("loop", root + "/loop");
   make_symlink(root, root + "/up");
   const auto r = run_orvc({"scan", "--path", root}, home.path());
   ASSERT_EQ(r.exit_code, 0);
-  const uint64_t total = (3 << 20) + 4 + root.size();
-  EXPECT_EQ(r.out,
-            "Scanning " + root + "\n\n  " + size_text(total) + "  total\n" +
-                entry_line(2 << 20, total, root + "/line\nbreak", false) +
-                entry_line(1 << 20, total, root + "/bad\xef\xbf\xbd\xef\xbf\xbdname", false));
-}
-
-TEST_F(Scan, WideFolderOfTwoHundredThousandEntries) {
-  const std::string root = home / "wide";
-  make_dirs(root);
-  const int dir_fd = open(root.c_str(), O_RDONLY | O_DIRECTORY);
-  ASSERT_GE(dir_fd, 0);
-  for (int i = 0; i < 200000; ++i) {
-    const int fd = openat(dir_fd, fmt::format("{}", i).c_str(), O_WRONLY | O_CREAT, 0644);
-    ASSERT_GE(fd, 0);
-    close(fd);
-  }
-  close(dir_fd);
-  const auto r = run_orvc({"scan", "--path", root}, home.path());
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out, "Scanning " + root + "\n\n  0 B  total\n");
+  // The links count as their own lengths; an invalid byte is printed as U+FFFD.
+  EXPECT_EQ(r.out, at_root("Scanning @\n\n  3.0 MB  total\n      2.0 MB   66.7%  @/line\nbreak \n"
+                           "      1.0 MB   33.3%  @/bad\xef\xbf\xbd\xef\xbf\xbdname \n",
+                           root));
 }
 
 // Builds and removes a chain of folders deeper than any path the system accepts whole.
 TEST_F(Scan, TreeThreeThousandLevelsDeep) {
-  const std::string root = home / "deep";
   make_dirs(root);
   int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY);
   ASSERT_GE(fd, 0);

@@ -74,6 +74,14 @@ void write_sized_file(const std::string& path, uint64_t size, unsigned seed) {
   close(fd);
 }
 
+void allocate_file(const std::string& path, uint64_t bytes) {
+  make_parent(path);
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0) << path;
+  ASSERT_EQ(bytes > 0 ? posix_fallocate(fd, 0, static_cast<off_t>(bytes)) : 0, 0) << path;
+  close(fd);
+}
+
 void make_symlink(const std::string& target, const std::string& link) {
   make_parent(link);
   ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0) << std::strerror(errno);
@@ -97,18 +105,12 @@ int add_blocks(const char*, const struct stat* st, int, struct FTW*) {
   tree_total += static_cast<uint64_t>(st->st_blocks) * 512;
   return 0;
 }
-int remove_entry(const char* path, const struct stat* st, int type, struct FTW*) {
-  if (type == FTW_DP || type == FTW_D || type == FTW_DNR) {
-    chmod(path, 0700);
-    return rmdir(path) == 0 ? 0 : 0;
-  }
-  (void)st;
-  unlink(path);
+int remove_entry(const char* path, const struct stat*, int type, struct FTW*) {
+  (type == FTW_DP || type == FTW_DNR) ? rmdir(path) : unlink(path);
   return 0;
 }
-int unlock_entry(const char* path, const struct stat* st, int type, struct FTW*) {
+int unlock_entry(const char* path, const struct stat*, int type, struct FTW*) {
   if (type == FTW_D || type == FTW_DNR) chmod(path, 0700);
-  (void)st;
   return 0;
 }
 }  // namespace
@@ -128,7 +130,7 @@ void set_mtime(const std::string& path, int64_t seconds_since_epoch) {
       << std::strerror(errno);
 }
 
-std::vector<std::string> sorted_entries(const std::string& folder) {
+std::vector<std::string> listing_order(const std::string& folder) {
   std::vector<std::string> names;
   if (DIR* dir = opendir(folder.c_str())) {
     while (const dirent* entry = readdir(dir)) {
@@ -137,8 +139,19 @@ std::vector<std::string> sorted_entries(const std::string& folder) {
     }
     closedir(dir);
   }
+  return names;
+}
+
+std::vector<std::string> sorted_entries(const std::string& folder) {
+  std::vector<std::string> names = listing_order(folder);
   std::ranges::sort(names);
   return names;
+}
+
+std::string at_root(const std::string& text, const std::string& root) {
+  std::string out;
+  for (const char c : text) c == '@' ? out += root : out += c;
+  return out;
 }
 
 void remove_tree(const std::string& path) {

@@ -1,30 +1,18 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include "cli/command.hpp"
+#include "support/scoped_env.hpp"
 
 namespace orvc::cli {
 namespace {
 
 class ParseCommand : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const char* home = getenv("HOME");
-    saved_home_ = home ? std::optional<std::string>(home) : std::nullopt;
-    setenv("HOME", "/Users/u", 1);
-  }
-  void TearDown() override {
-    if (saved_home_) {
-      setenv("HOME", saved_home_->c_str(), 1);
-    } else {
-      unsetenv("HOME");
-    }
-  }
   static std::string error_of(std::vector<std::string> args) {
     auto parsed = parse_command(args);
     return parsed ? std::string("<accepted>") : parsed.error();
   }
-  std::optional<std::string> saved_home_;
+  testing::ScopedEnv home_{"HOME", "/Users/u"};
 };
 
 TEST_F(ParseCommand, HelpForms) {
@@ -36,14 +24,10 @@ TEST_F(ParseCommand, HelpForms) {
 }
 
 TEST_F(ParseCommand, PathOptionExpandsTildeAndLastOneWins) {
-  auto parsed = parse_command({"scan", "--path", "~/a", "--path", "~/b"});
-  ASSERT_TRUE(parsed);
-  EXPECT_EQ(std::get<Scan>(*parsed).path, "/Users/u/b");
-  parsed = parse_command({"duplicates"});
-  ASSERT_TRUE(parsed);
-  EXPECT_EQ(std::get<Duplicates>(*parsed).path, "/Users/u");
-  parsed = parse_command({"scan", "--path", "~user/x"});
-  EXPECT_EQ(std::get<Scan>(*parsed).path, "~user/x");
+  EXPECT_EQ(std::get<Scan>(*parse_command({"scan", "--path", "~/a", "--path", "~/b"})).path,
+            "/Users/u/b");
+  EXPECT_EQ(std::get<Duplicates>(*parse_command({"duplicates"})).path, "/Users/u");
+  EXPECT_EQ(std::get<Scan>(*parse_command({"scan", "--path", "~user/x"})).path, "~user/x");
 }
 
 TEST_F(ParseCommand, LargeFilesNumbersAndFlags) {
@@ -55,7 +39,9 @@ TEST_F(ParseCommand, LargeFilesNumbersAndFlags) {
   EXPECT_EQ(large.age_days, 30u);
   EXPECT_FALSE(large.apply);
   EXPECT_EQ(large.path, "/Users/u");
-  EXPECT_EQ(std::get<LargeFiles>(*parse_command({"large-files"})).path, "");
+  const auto defaults = std::get<LargeFiles>(*parse_command({"large-files"}));
+  EXPECT_EQ(defaults.path, "");
+  EXPECT_EQ(defaults.threshold_mb, 100u);
   EXPECT_EQ(
       std::get<LargeFiles>(*parse_command({"large-files", "--threshold", "18446744073709551615"}))
           .threshold_mb,
@@ -72,31 +58,32 @@ TEST_F(ParseCommand, RejectedNumbers) {
 }
 
 TEST_F(ParseCommand, RejectedCommandLines) {
-  EXPECT_EQ(error_of({"scan", "--path"}), "--path requires a directory argument");
-  EXPECT_EQ(error_of({"scan", "-p"}), "Unknown flag: -p");
-  EXPECT_EQ(error_of({"large-files", "--threshold"}), "--threshold requires a size in MB");
-  EXPECT_EQ(error_of({"large-files", "--age"}), "--age requires a number of days");
-  EXPECT_EQ(error_of({"large-files", "--path"}), "--path requires a directory argument");
-  EXPECT_EQ(error_of({"large-files", "-x"}), "Unknown flag for large-files: -x");
-  EXPECT_EQ(error_of({"dev-junk", "--force"}), "Unknown flag for dev-junk: --force");
-  EXPECT_EQ(error_of({"delete"}), "delete requires at least one path argument");
-  EXPECT_EQ(error_of({"diff", "--apply"}), "Unknown flag for diff: --apply");
-  EXPECT_EQ(error_of({"Scan"}), "Unknown command: Scan");
-  // Parsing stops at the first fault.
-  EXPECT_EQ(error_of({"scan", "-a", "-b"}), "Unknown flag: -a");
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"scan", "--path"}, "--path requires a directory argument"},
+      {{"scan", "-p"}, "Unknown flag: -p"},
+      {{"duplicates", "--apply"}, "Unknown flag: --apply"},
+      {{"large-files", "--threshold"}, "--threshold requires a size in MB"},
+      {{"large-files", "--age"}, "--age requires a number of days"},
+      {{"large-files", "--path"}, "--path requires a directory argument"},
+      {{"large-files", "-x"}, "Unknown flag for large-files: -x"},
+      {{"dev-junk", "--force"}, "Unknown flag for dev-junk: --force"},
+      {{"delete"}, "delete requires at least one path argument"},
+      {{"diff", "--apply"}, "Unknown flag for diff: --apply"},
+      {{"Scan"}, "Unknown command: Scan"},
+      {{"scan", "-a", "-b"}, "Unknown flag: -a"},  // parsing stops at the first fault
+  };
+  for (const auto& [args, message] : cases) EXPECT_EQ(error_of(args), message);
 }
 
 TEST_F(ParseCommand, DeleteTakesEveryArgumentAsAPath) {
-  auto parsed = parse_command({"rm", "--apply", "~/x", "--"});
-  ASSERT_TRUE(parsed);
-  EXPECT_EQ(std::get<Delete>(*parsed).paths,
+  EXPECT_EQ(std::get<Delete>(*parse_command({"rm", "--apply", "~/x", "--"})).paths,
             (std::vector<std::string>{"--apply", "/Users/u/x", "--"}));
   EXPECT_TRUE(std::get<DevJunk>(*parse_command({"dev-junk", "--dry-run", "--apply"})).apply);
   EXPECT_TRUE(std::holds_alternative<Diff>(*parse_command({"diff", "--dry-run", "--dry-run"})));
 }
 
 TEST_F(ParseCommand, WithoutAnyHomeTildeStaysLiteralAndScanUsesDot) {
-  unsetenv("HOME");
+  const testing::ScopedEnv no_home("HOME", std::nullopt);
   // The password database may still know a home folder; only check the literal form when not.
   if (expand_tilde("~") == "~") {
     EXPECT_EQ(std::get<Scan>(*parse_command({"scan"})).path, ".");

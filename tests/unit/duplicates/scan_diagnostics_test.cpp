@@ -5,11 +5,8 @@
 namespace orvc::duplicates {
 namespace {
 
-TEST(ScanDiagnostics, LinesHaveTheirExactShapeAndDecimals) {
-  EXPECT_EQ(crawl_line(12, {"/tmp/t"}, true, 0.126),
-            "[dup-scan] crawl: 12 files under [\"/tmp/t\"] (skip_dev_dirs=true) in 0.13s");
-  EXPECT_EQ(crawl_line(0, {"/x"}, false, 0),
-            "[dup-scan] crawl: 0 files under [\"/x\"] (skip_dev_dirs=false) in 0.00s");
+// The lines themselves are compared end to end; here, rounding and what the path list escapes.
+TEST(ScanDiagnostics, SecondsAreRoundedToTheirDecimals) {
   EXPECT_EQ(size_group_line(5, 2, 12, 1, 0.0016),
             "[dup-scan] size-group: 5 candidate files in 2 same-size buckets (of 12 crawled; 1 "
             "hard-link aliases skipped) in 0.002s");

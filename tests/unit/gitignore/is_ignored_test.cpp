@@ -14,69 +14,63 @@ bool ignored(std::string_view text, std::string_view relative) {
   return is_ignored(files, "/repo/" + std::string(relative));
 }
 
-TEST(IsIgnored, NegationUnignoresAndTheLastMatchDecides) {
-  EXPECT_TRUE(ignored("*.log\n!keep.log", "logs/app.log"));
-  EXPECT_FALSE(ignored("*.log\n!keep.log", "logs/keep.log"));
-  EXPECT_TRUE(ignored("*.log\n!keep.log\nkeep.log", "logs/keep.log"));
-}
+struct Case {
+  std::string_view rules;
+  std::string_view path;
+  bool ignored;
+};
 
-TEST(IsIgnored, Anchoring) {
-  EXPECT_TRUE(ignored("/dist", "dist"));
-  EXPECT_TRUE(ignored("/dist", "dist/app.js"));
-  EXPECT_FALSE(ignored("/dist", "web/dist/app.js"));
-  EXPECT_TRUE(ignored("dist", "dist"));
-  EXPECT_TRUE(ignored("dist", "dist/app.js"));
-  EXPECT_TRUE(ignored("dist", "web/dist/app.js"));
-  EXPECT_FALSE(ignored("dist", "web/distro"));
-}
+const Case kCases[] = {
+    // Negation unignores; the last matching rule decides.
+    {"*.log\n!keep.log", "logs/app.log", true},
+    {"*.log\n!keep.log", "logs/keep.log", false},
+    {"*.log\n!keep.log\nkeep.log", "logs/keep.log", true},
+    // A leading slash, or any slash inside, anchors a rule to its folder.
+    {"/dist", "dist/app.js", true},
+    {"/dist", "web/dist/app.js", false},
+    {"dist", "web/dist/app.js", true},
+    {"dist", "web/distro", false},
+    {"docs/*.md", "docs/a.md", true},
+    {"docs/*.md", "docs/sub/a.md", false},
+    {"docs/*.md", "x/docs/a.md", false},
+    // Double stars.
+    {"**/tmp", "tmp/x", true},
+    {"**/tmp", "a/b/tmp/x", true},
+    {"**/tmp", "a/tmpx", false},
+    {"a/**/b", "a/b", true},
+    {"a/**/b", "a/x/y/b", true},
+    {"a/**/b", "a/xb", false},
+    {"a**z", "a/b/z", true},
+    // Folder-only rules never decide here.
+    {"build/", "build/out.o", false},
+    {"*.o\n!build/", "build/out.o", true},
+    // Escapes, comments, blanks, trailing spaces and line ends.
+    {"\\#notes", "#notes", true},
+    {"\\!x", "!x", true},
+    {"\\*", "a", false},
+    {"# notes", "# notes", false},
+    {"foo  \t\u3000", "foo", true},
+    {" foo", "foo", false},
+    {"x\r\nfoo\r\n", "foo", true},
+    // Bracket classes: "[]" is empty, a "-" before "]" is a member, an open "[" is literal.
+    {"[!abc].txt", "d.txt", true},
+    {"[!abc].txt", "a.txt", false},
+    {"[a-c]1", "b1", true},
+    {"[abc", "[abc", true},
+    {"[abc", "a", false},
+    {"x[!a]y", "x/y", false},
+    {"a[]b", "ab", false},
+    {"a[x-]", "a-", true},
+    // Characters are Unicode scalars, compared case-sensitively.
+    {"?.txt", "é.txt", true},
+    {"[à-ü]", "é", true},
+    {"Foo", "foo", false},
+};
 
-TEST(IsIgnored, SlashInsidePatternAnchorsIt) {
-  EXPECT_TRUE(ignored("docs/*.md", "docs/a.md"));
-  EXPECT_FALSE(ignored("docs/*.md", "docs/sub/a.md"));
-  EXPECT_FALSE(ignored("docs/*.md", "x/docs/a.md"));
-}
-
-TEST(IsIgnored, DoubleStars) {
-  for (auto path : {"tmp/x", "a/tmp", "a/b/tmp/x"}) EXPECT_TRUE(ignored("**/tmp", path)) << path;
-  EXPECT_FALSE(ignored("**/tmp", "a/tmpx"));
-  EXPECT_TRUE(ignored("a/**/b", "a/b"));
-  EXPECT_TRUE(ignored("a/**/b", "a/x/y/b"));
-  EXPECT_FALSE(ignored("a/**/b", "a/xb"));
-  EXPECT_TRUE(ignored("a**z", "a/b/z"));
-}
-
-TEST(IsIgnored, DirOnlyRulesAreSkipped) {
-  EXPECT_FALSE(ignored("build/", "build/out.o"));
-  EXPECT_TRUE(ignored("*.o\n!build/", "build/out.o"));
-}
-
-TEST(IsIgnored, LinesEscapesCommentsAndBlanks) {
-  EXPECT_TRUE(ignored("\\#notes", "#notes"));
-  EXPECT_TRUE(ignored("\\!x", "!x"));
-  EXPECT_FALSE(ignored("\\*", "a"));
-  EXPECT_FALSE(ignored("# notes", "# notes"));
-  EXPECT_TRUE(ignored("foo  \t\u3000", "foo"));
-  EXPECT_FALSE(ignored(" foo", "foo"));
-  EXPECT_TRUE(ignored("x\r\nfoo\r\n", "foo"));
-}
-
-TEST(IsIgnored, BracketClasses) {
-  EXPECT_TRUE(ignored("[abc].txt", "b.txt"));
-  EXPECT_TRUE(ignored("[!abc].txt", "d.txt"));
-  EXPECT_FALSE(ignored("[!abc].txt", "a.txt"));
-  EXPECT_TRUE(ignored("[a-c]1", "b1"));
-  EXPECT_TRUE(ignored("[abc", "[abc"));
-  EXPECT_FALSE(ignored("[abc", "a"));
-  EXPECT_FALSE(ignored("x[!a]y", "x/y"));
-  // "[]" is an empty class; a "-" before "]" is a member.
-  EXPECT_FALSE(ignored("a[]b", "ab"));
-  EXPECT_TRUE(ignored("a[x-]", "a-"));
-}
-
-TEST(IsIgnored, CharactersAreUnicodeScalars) {
-  EXPECT_TRUE(ignored("?.txt", "é.txt"));
-  EXPECT_TRUE(ignored("[à-ü]", "é"));
-  EXPECT_FALSE(ignored("Foo", "foo"));
+TEST(IsIgnored, Rules) {
+  for (const Case& c : kCases) {
+    EXPECT_EQ(ignored(c.rules, c.path), c.ignored) << c.rules << " | " << c.path;
+  }
 }
 
 TEST(IsIgnored, PathsOutsideTheBaseAreNotJudged) {

@@ -6,9 +6,7 @@
 namespace orvc::gitignore {
 namespace {
 
-using testing::make_dirs;
-using testing::TempDir;
-using testing::write_file;
+using namespace orvc::testing;
 
 class LoadContext : public ::testing::Test {
  protected:

@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -12,17 +11,6 @@ namespace orvc::junk {
 namespace {
 
 using namespace orvc::testing;
-
-std::vector<std::string> listing_order(const std::string& folder) {
-  std::vector<std::string> names;
-  DIR* dir = opendir(folder.c_str());
-  while (const dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  closedir(dir);
-  return names;
-}
 
 std::vector<std::string> relative(const TempDir& home, std::vector<std::string> paths) {
   for (std::string& p : paths) p = p.substr(home.path().size() + 1);

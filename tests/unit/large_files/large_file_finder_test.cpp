@@ -3,18 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <ctime>
 
 #include "scan/collector.hpp"
+#include "support/scoped_env.hpp"
 #include "support/temp_home.hpp"
 
 namespace orvc::large_files {
 namespace {
 
-using testing::make_dirs;
-using testing::TempDir;
-using testing::write_file;
+using namespace orvc::testing;
 
 TEST(ThresholdBytes, MegabytesOf1048576SaturatingFrom2To44) {
   EXPECT_EQ(threshold_bytes(0), 0u);
@@ -33,14 +31,11 @@ TEST(AgeInDays, WholeDaysAndZeroForFutureOrUnknownTimes) {
   EXPECT_EQ(age_in_days(std::nullopt, now), 0u);
 }
 
-// Each test points HOME and XDG_DATA_HOME at its own temporary folder.
 class FindLargeFiles : public ::testing::Test {
  protected:
-  void SetUp() override {
-    setenv("HOME", home.path().c_str(), 1);
-    setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
-  }
   TempDir home;
+  testing::ScopedEnv home_env{"HOME", home.path()};
+  testing::ScopedEnv data_env{"XDG_DATA_HOME", home / ".local/share"};
 };
 
 TEST_F(FindLargeFiles, DefaultRootsAreTheHomeEntriesExceptLibrary) {
@@ -53,13 +48,22 @@ TEST_F(FindLargeFiles, DefaultRootsAreTheHomeEntriesExceptLibrary) {
   EXPECT_EQ(*roots, (std::vector<std::string>{home / "library", home / "loose.bin"}));
 }
 
-TEST_F(FindLargeFiles, UnlistableHomeIsItsOwnRootAndMissingHomeFails) {
-  setenv("HOME", (home / "missing").c_str(), 1);
-  EXPECT_EQ(large_file_roots().value(), std::vector<std::string>{home / "missing"});
-  unsetenv("HOME");
-  EXPECT_EQ(find_large_files("", 100, 0).error(), "HOME environment variable is not set");
-  // A given path needs no HOME.
+TEST_F(FindLargeFiles, UnlistableHomeIsItsOwnRootAndAGivenPathNeedsNoHome) {
+  {
+    const testing::ScopedEnv missing("HOME", home / "missing");
+    EXPECT_EQ(large_file_roots().value(), std::vector<std::string>{home / "missing"});
+  }
+  const testing::ScopedEnv no_home("HOME", std::nullopt);
   EXPECT_TRUE(find_large_files(home.path(), 100, 0).has_value());
+}
+
+TEST_F(FindLargeFiles, TheThresholdIsInclusive) {
+  testing::write_sized_file(home / "tree/exact", 1 << 20);
+  testing::write_sized_file(home / "tree/below", (1 << 20) - 1);
+  const auto found = find_large_files(home / "tree", 1, 0);
+  ASSERT_TRUE(found);
+  ASSERT_EQ(found->size(), 1u);
+  EXPECT_EQ(found->at(0).path, home / "tree/exact");
 }
 
 TEST_F(FindLargeFiles, ZeroThresholdListsEveryFileBiggestFirstKeepingTiesInOrder) {

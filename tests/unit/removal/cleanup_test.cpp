@@ -12,12 +12,8 @@ namespace orvc::removal {
 namespace {
 
 using ::testing::ElementsAre;
-using testing::exists_no_follow;
-using testing::make_symlink;
+using namespace orvc::testing;
 using ::testing::Pair;
-using testing::sorted_entries;
-using testing::write_file;
-using testing::write_sized_file;
 
 class CleanupTest : public testing::RemovalTest {
  protected:

@@ -6,8 +6,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <filesystem>
-#include <nlohmann/json.hpp>
 
 #include "removal/history_json.hpp"
 #include "removal/session_id.hpp"
@@ -17,10 +15,8 @@
 namespace orvc::removal {
 namespace {
 
-using testing::exists_no_follow;
+using namespace orvc::testing;
 using ::testing::HasSubstr;
-using testing::read_file;
-using testing::write_file;
 
 CleanupSession sample_session() {
   CleanupSession session;
@@ -76,50 +72,10 @@ TEST(HistoryJson, WritesThePrettyLayoutWithoutFinalNewline) {
             "  \"total_bytes_freed\": 10,\n"
             "  \"status\": \"completed\"\n"
             "}");
+  EXPECT_EQ(*parse_session(*session_to_json(sample_session())), sample_session());
   CleanupSession empty = sample_session();
   empty.deleted_files.clear();
   EXPECT_THAT(*session_to_json(empty), HasSubstr("\"deleted_files\": [],\n"));
-}
-
-// The reference: the same session as an nlohmann document, dumped with two spaces.
-std::string reference_dump(const CleanupSession& session) {
-  nlohmann::ordered_json files = nlohmann::ordered_json::array();
-  for (const auto& file : session.deleted_files) {
-    nlohmann::ordered_json entry;
-    entry["original_path"] = file.original_path;
-    entry["size"] = file.size;
-    entry["category"] = file.category;
-    entry["trashed_name"] =
-        file.trashed_name ? nlohmann::ordered_json(*file.trashed_name) : nlohmann::ordered_json();
-    files.push_back(std::move(entry));
-  }
-  nlohmann::ordered_json out;
-  out["session_id"] = session.session_id;
-  out["timestamp"] = session.timestamp;
-  out["unix_timestamp"] = session.unix_timestamp;
-  out["cleanup_type"] = session.cleanup_type;
-  out["deleted_files"] = std::move(files);
-  out["total_bytes_freed"] = session.total_bytes_freed;
-  out["status"] = session.status;
-  return out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
-}
-
-TEST(HistoryJson, MatchesTheLibraryDumpForAwkwardText) {
-  CleanupSession session = sample_session();
-  session.unix_timestamp = -42;
-  session.total_bytes_freed = UINT64_MAX;
-  session.deleted_files = {
-      {"/tmp/ctl\x01\t\n\r\x1f\x7f/back\\slash", UINT64_MAX, "cli_dev_junk", "\xff\xfe bad"},
-      {"/tmp/\xe2\x82 cut/\xf0\x9f\x98\x80", 0, "c", std::nullopt},
-      {"", 1, "", ""}};
-  EXPECT_EQ(*session_to_json(session), reference_dump(session));
-  session.deleted_files.clear();
-  EXPECT_EQ(*session_to_json(session), reference_dump(session));
-}
-
-TEST(HistoryJson, ReadsBackWhatItWrites) {
-  const CleanupSession session = sample_session();
-  EXPECT_EQ(*parse_session(*session_to_json(session)), session);
 }
 
 TEST(HistoryJson, RejectsDuplicateAndMissingMembers) {
@@ -144,23 +100,20 @@ TEST(HistoryJson, RejectsDuplicateAndMissingMembers) {
   ASSERT_TRUE(parsed) << parsed.error();
   EXPECT_EQ(parsed->deleted_files.at(0).trashed_name, std::nullopt);
   EXPECT_EQ(parsed->unix_timestamp, -5);
-
-  EXPECT_FALSE(parse_session("{\"session_id\": 3}"));
-  EXPECT_FALSE(parse_session("not json"));
 }
 
 TEST(SessionId, MakesVersionFourIdsAndReadsBothTextForms) {
   const std::string id = new_uuid_v4();
-  ASSERT_EQ(id.size(), 36u);
-  EXPECT_EQ(id[14], '4');
-  EXPECT_THAT(std::string("89ab"), HasSubstr(std::string(1, id[19])));
+  EXPECT_THAT(id, ::testing::MatchesRegex("[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-"
+                                          "[0-9a-f]{12}"));
   EXPECT_NE(id, new_uuid_v4());
-  EXPECT_EQ(canonical_uuid(id), id);
   EXPECT_EQ(canonical_uuid("0B6F3C1E2A4D4C8E9F101234567890AB"),
             "0b6f3c1e-2a4d-4c8e-9f10-1234567890ab");
-  EXPECT_EQ(canonical_uuid("0b6f3c1e-2a4d-4c8e-9f10-1234567890a"), std::nullopt);
-  EXPECT_EQ(canonical_uuid("0b6f3c1e-2a4d-4c8e-9f10_1234567890ab"), std::nullopt);
-  EXPECT_EQ(canonical_uuid("zb6f3c1e2a4d4c8e9f101234567890ab"), std::nullopt);
+  for (const char* bad :
+       {"0b6f3c1e-2a4d-4c8e-9f10-1234567890a", "0b6f3c1e-2a4d-4c8e-9f10_1234567890ab",
+        "zb6f3c1e2a4d4c8e9f101234567890ab"}) {
+    EXPECT_EQ(canonical_uuid(bad), std::nullopt) << bad;
+  }
 }
 
 TEST(SessionId, WritesFractionsWithTheFewestExactDigits) {
@@ -191,18 +144,12 @@ TEST_F(HistoryStoreTest, WritesPrivateManifestsAtomically) {
   session.status = "pending";
   ASSERT_TRUE(write_session(session));
   EXPECT_EQ(parse_session(read_file(path))->status, "pending");
-}
 
-TEST_F(HistoryStoreTest, DeletesByIdInEitherCase) {
-  const CleanupSession session = new_session("cli_delete", {});
-  ASSERT_TRUE(write_session(session));
-  std::string upper = session.session_id;
+  std::string upper = session.session_id;  // deleted by its id in either case
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   EXPECT_TRUE(delete_session(upper));
-  EXPECT_FALSE(exists_no_follow(history(session.session_id + ".json")));
+  EXPECT_FALSE(exists_no_follow(path));
   EXPECT_EQ(delete_session("not-a-uuid").error(), "Invalid session id: not-a-uuid");
-  EXPECT_THAT(delete_session(session.session_id).error(),
-              HasSubstr("Failed to delete session: No such file or directory"));
 }
 
 TEST_F(HistoryStoreTest, PrunesByAgeAndLeavesOtherFilesAlone) {

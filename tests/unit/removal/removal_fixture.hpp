@@ -4,14 +4,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <cstdlib>
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "support/scoped_env.hpp"
 #include "support/temp_home.hpp"
+#include "support/trash_home.hpp"
 
 namespace orvc::testing {
 
@@ -26,18 +23,15 @@ class RemovalTest : public ::testing::Test {
 
   std::string home(const std::string& relative) const { return home_ / relative; }
   std::string trash_files(const std::string& name = "") const {
-    return home_ / (".local/share/Trash/files/" + name);
+    return trash_files_of(home_.path(), name);
   }
   std::string trash_info(const std::string& name) const {
-    return home_ / (".local/share/Trash/info/" + name + ".trashinfo");
+    return trash_info_of(home_.path(), name);
   }
-  std::string history(const std::string& name = "") const {
-    return home_ / ("Library/Application Support/com.orvanta.app/history/" + name);
-  }
+  std::string history(const std::string& name = "") const { return history_of(home_.path(), name); }
   static unsigned mode_of(const std::string& path) {
     struct stat metadata {};
-    if (stat(path.c_str(), &metadata) != 0) return 0;
-    return metadata.st_mode & 07777;
+    return stat(path.c_str(), &metadata) == 0 ? metadata.st_mode & 07777 : 0;
   }
 
   TempDir home_;

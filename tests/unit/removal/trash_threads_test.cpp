@@ -30,7 +30,7 @@ TEST_F(TrashThreads, ItemsOfOneNameGetDistinctNamesAndRecords) {
       write_file(home("from/" + tag + "/same.txt"), tag);
     }
   }
-  std::vector<std::vector<Result<std::string>>> names(kThreads);
+  std::vector<std::vector<Result<TrashedItem>>> names(kThreads);
   std::vector<std::thread> workers;
   for (int t = 0; t < kThreads; ++t) {
     workers.emplace_back([&, t] {
@@ -50,12 +50,12 @@ TEST_F(TrashThreads, ItemsOfOneNameGetDistinctNamesAndRecords) {
     for (int i = 0; i < kPerThread; ++i) {
       const std::string tag = std::to_string(t) + "-" + std::to_string(i);
       const std::string original = home("from/" + tag + "/same.txt");
-      const auto& name = names[t][i];
-      ASSERT_TRUE(name) << name.error();
-      EXPECT_TRUE(seen.insert(*name).second) << *name;
+      ASSERT_TRUE(names[t][i]) << names[t][i].error();
+      const std::string& name = names[t][i]->name;
+      EXPECT_TRUE(seen.insert(name).second) << name;
       EXPECT_FALSE(exists_no_follow(original));
-      EXPECT_EQ(read_file(trash_files(*name)), tag);
-      EXPECT_THAT(read_file(trash_info(*name)),
+      EXPECT_EQ(read_file(trash_files(name)), tag);
+      EXPECT_THAT(read_file(trash_info(name)),
                   HasSubstr("\nPath=" + percent_encode_path(original) + "\n"));
     }
   }

@@ -7,11 +7,7 @@
 namespace orvc::safety {
 namespace {
 
-using orvc::testing::make_dirs;
-using orvc::testing::make_symlink;
-using orvc::testing::ScopedEnv;
-using orvc::testing::TempDir;
-using orvc::testing::write_file;
+using namespace orvc::testing;
 
 std::optional<ProtectionKind> kind_of(const std::string& path) {
   const auto found = is_protected_path(path);

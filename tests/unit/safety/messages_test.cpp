@@ -5,19 +5,7 @@
 namespace orvc::safety {
 namespace {
 
-TEST(SafetyMessages, AreTheFixedSafetyWords) {
-  EXPECT_EQ(refusal_before_move("/usr/bin"),
-            "Refusing to remove '/usr/bin': protected macOS system item (managed by the OS; "
-            "removing it can break system services). Skipped for safety.");
-  EXPECT_EQ(refusal_inside_move("/System"),
-            "Refusing to move '/System' to ~/.Trash: protected macOS system item.");
-  EXPECT_EQ(all_protected_summary(3),
-            "3 item(s) were skipped: protected macOS system items that no app may remove "
-            "(system-managed \xE2\x80\x94 safe to leave).");
-  EXPECT_EQ(cloud_sync_refusal("/Users/u/Dropbox/a"),
-            "Refusing to remove '/Users/u/Dropbox/a': it is inside a cloud sync folder (Dropbox, "
-            "Google Drive or OneDrive). Deleting it here would also delete it from the cloud. Use "
-            "the provider's Make Online-Only / Free Up Space option in Finder instead.");
+TEST(SafetyMessages, ShowInvalidBytesAsReplacementCharacters) {
   EXPECT_EQ(refusal_inside_move("/a/\xff"),
             "Refusing to move '/a/\xEF\xBF\xBD' to ~/.Trash: protected macOS system item.");
 }

@@ -11,10 +11,7 @@
 namespace orvc::safety {
 namespace {
 
-using orvc::testing::make_dirs;
-using orvc::testing::make_symlink;
-using orvc::testing::TempDir;
-using orvc::testing::write_file;
+using namespace orvc::testing;
 
 struct Pair {
   std::string input;
