@@ -26,7 +26,8 @@ using CopiedTree = CopiedEntry;
 //   "'<shown>' cannot be removed after copying: '<folder>' is not writable" (not writable and
 //     searchable by this user: the item's parent or a folder inside it),
 //   "... : '<entry>' is immutable or append-only", "... : '<entry>' belongs to another user in
-//     a folder with the sticky bit", "... : it lies on a read-only file system",
+//     a folder with the sticky bit", "... : '<folder>' is the mount point of another file
+//     system", "... : it lies on a read-only file system",
 //   "cannot copy '<entry>': not a regular file, folder or symbolic link" (devices, sockets and
 //     pipes), "cannot read '<folder>': <OS error>".
 // Root passes the permission tests; the flags and the read-only mount stop it too.
@@ -56,8 +57,10 @@ Status remove_copied_at(int src_dir, const std::string& src_name, const CopiedTr
                         std::string_view shown = {});
 Status remove_copied(const std::string& path, const CopiedTree& copied);
 
-// Removes a file, a link or a whole folder. Entries are opened relative to their folder without
-// following links, so nothing outside `path` is ever touched.
+// Removes a file, a link or a whole folder (meant for this program's own partial copies).
+// Entries are opened relative to their folder without following links, so nothing outside
+// `path` is ever touched. A folder this user owns but may not change (a copied read-only
+// folder) is given owner write and search permission first.
 Status remove_tree_at(int dir_fd, const std::string& name, std::string_view shown = {});
 Status remove_tree(const std::string& path);
 

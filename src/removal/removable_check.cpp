@@ -47,6 +47,11 @@ class Checker {
     ORVC_TRY(check_folder(parent_fd, parent, parent_shown));
 
     ShownPath path(item_);
+    struct stat item {};
+    if (fstatat(parent_fd, name.c_str(), &item, AT_SYMLINK_NOFOLLOW) != 0) {
+      return failure(cannot_read(item_, errno));
+    }
+    device_ = item.st_dev;
     ORVC_TRY(check_entry(parent_fd, parent, name, item_));
     while (!stack_.empty()) {
       Frame& top = stack_.back();
@@ -103,6 +108,10 @@ class Checker {
       return refuse(quoted(shown) + " belongs to another user in a folder with the sticky bit");
     }
     if (!S_ISDIR(metadata.st_mode)) return {};
+    // A mount point cannot be removed, and copying it would copy a whole other volume.
+    if (metadata.st_dev != device_) {
+      return refuse(quoted(shown) + " is the mount point of another file system");
+    }
 
     UniqueFd fd(openat(dir_fd, name.c_str(), kFolderOpenFlags));
     if (!fd) return failure(cannot_read(shown, errno));
@@ -115,6 +124,7 @@ class Checker {
   }
 
   std::string item_;
+  dev_t device_ = 0;  // the item's file system
   std::vector<Frame> stack_;
 };
 

@@ -126,6 +126,14 @@ Status remove_or_push(int dir_fd, const std::string& name, const std::string& sh
     if (unlinkat(dir_fd, name.c_str(), 0) != 0) return cannot_remove(shown, errno);
     return {};
   }
+  // A copied read-only folder keeps its entries until its owner opens it up again.
+  struct stat metadata {};
+  if (faccessat(fd.get(), ".", W_OK | X_OK, AT_EACCESS) != 0 && errno == EACCES &&
+      fstat(fd.get(), &metadata) == 0 && metadata.st_uid == geteuid()) {
+    if (fchmod(fd.get(), (metadata.st_mode & 07777) | S_IRWXU) != 0) {
+      return cannot_remove(shown, errno);
+    }
+  }
   auto names = list_names(fd.get());
   if (!names) return failure("cannot remove '" + lossy_utf8(shown) + "': " + names.error());
   stack.push_back(TreeFrame{std::move(fd), name, std::move(*names), 0});

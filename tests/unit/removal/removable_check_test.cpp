@@ -4,7 +4,9 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
+#include <sched.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -35,16 +37,14 @@ std::string outcome(const Status& status) {
   return status ? "ok" : status.error();
 }
 
-// Runs `body` in a child process that is the user nobody, and returns what it reports.
-std::string as_nobody(const std::function<std::string()>& body) {
+// Runs `body` in a child process and returns what it reports.
+std::string in_child(const std::function<std::string()>& body) {
   int pipe_fds[2];
   if (pipe(pipe_fds) != 0) return "no pipe";
   const pid_t pid = fork();
   if (pid == 0) {
     close(pipe_fds[0]);
-    const bool became = setgroups(0, nullptr) == 0 && setresgid(kNobody, kNobody, kNobody) == 0 &&
-                        setresuid(kNobody, kNobody, kNobody) == 0;
-    const std::string report = became ? body() : "cannot become nobody";
+    const std::string report = body();
     const ssize_t ignored = write(pipe_fds[1], report.data(), report.size());
     (void)ignored;  // the parent sees a short report
     _exit(0);
@@ -59,6 +59,15 @@ std::string as_nobody(const std::function<std::string()>& body) {
   close(pipe_fds[0]);
   waitpid(pid, nullptr, 0);
   return report;
+}
+
+// The same, as the user nobody.
+std::string as_nobody(const std::function<std::string()>& body) {
+  return in_child([&] {
+    const bool became = setgroups(0, nullptr) == 0 && setresgid(kNobody, kNobody, kNobody) == 0 &&
+                        setresuid(kNobody, kNobody, kNobody) == 0;
+    return became ? body() : std::string("cannot become nobody");
+  });
 }
 
 void chown_tree(const std::string& path, uid_t user) {
@@ -168,6 +177,37 @@ TEST_F(RemovableCheck, RootIsStoppedOnlyByImmutableOrAppendOnlyEntries) {
     ASSERT_TRUE(set_flag(home(path), flag, false));
     EXPECT_EQ(result, refusal("'" + home(path) + "' is immutable or append-only"));
   }
+}
+
+TEST_F(RemovableCheck, AnotherFileSystemMountedInsideIsRefused) {
+  write_file(home("work/item/a"), "a");
+  make_dirs(home("work/item/mnt"));
+  const std::string report = in_child([&] {
+    // A private mount namespace: the mount is seen by this child alone and goes with it.
+    if (unshare(CLONE_NEWNS) != 0 ||
+        mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("orvc-test", home("work/item/mnt").c_str(), "tmpfs", 0, "size=1m") != 0) {
+      return "skip: " + std::string(std::strerror(errno));
+    }
+    return outcome(check_removable_tree(home("work/item")));
+  });
+  if (report.starts_with("skip: ")) GTEST_SKIP() << "no private tmpfs mount here: " << report;
+  EXPECT_EQ(report,
+            refusal("'" + home("work/item/mnt") + "' is the mount point of another file system"));
+  EXPECT_EQ(outcome(check_removable_tree(home("work/item"))), "ok");
+}
+
+TEST_F(RemovableCheck, RemovingAPartialCopyOpensUpItsReadOnlyFolders) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to hand the tree to another user";
+  ASSERT_EQ(chmod(home_.path().c_str(), 0755), 0);
+  write_file(home("trash/partial/ro/inner/f"), "f");
+  write_file(home("trash/partial/g"), "g");
+  chown_tree(home("trash"), kNobody);
+  for (const char* folder : {"trash/partial/ro/inner", "trash/partial/ro", "trash/partial"}) {
+    ASSERT_EQ(chmod(home(folder).c_str(), 0555), 0);
+  }
+  EXPECT_EQ(as_nobody([&] { return outcome(remove_tree(home("trash/partial"))); }), "ok");
+  EXPECT_FALSE(exists_no_follow(home("trash/partial")));
 }
 
 TEST_F(RemovableCheck, SpecialFilesAreRefusedBeforeAnythingIsCopied) {
