@@ -37,6 +37,7 @@ class Checker {
   explicit Checker(std::string item) : item_(std::move(item)) {}
 
   Status run(int parent_fd, const std::string& name) {
+    // A volume that cannot be asked is taken as writable; the folder tests below still run.
     struct statvfs volume {};
     if (fstatvfs(parent_fd, &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0) {
       return refuse("it lies on a read-only file system");
