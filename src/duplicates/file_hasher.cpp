@@ -11,6 +11,8 @@
 #include <cstring>
 #include <new>
 
+#include "util/long_path.hpp"
+
 namespace orvc::duplicates {
 namespace {
 
@@ -82,7 +84,8 @@ size_t SizedDigestHash::operator()(const SizedDigest& key) const {
 std::optional<StageDigest> FileHasher::hash_stage(const std::string& path, uint64_t expected_size,
                                                   HashStage stage, KnownContent* known) {
   // O_NONBLOCK: should a FIFO or device have taken the file's place, opening must not wait.
-  const ScopedFd file(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  // Crawled paths may be longer than one open(2) takes.
+  const ScopedFd file(open_long_path(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (file.get() < 0) return std::nullopt;
   struct stat metadata {};
   if (fstat(file.get(), &metadata) != 0 || !S_ISREG(metadata.st_mode) ||

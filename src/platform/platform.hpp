@@ -20,8 +20,9 @@ std::optional<unsigned> online_processors();
 // Home folder of the current user id in the password database; nothing when unknown or empty.
 std::optional<std::string> password_database_home();
 
-// A file's last modification and last status change, as the metadata records them.
+// A file's last modification, status change and access, as the metadata records them.
 timespec modified_time(const struct stat& metadata);
+timespec accessed_time(const struct stat& metadata);
 timespec changed_time(const struct stat& metadata);
 
 // True when a file's content is not on the local disk (macOS SF_DATALESS; never on Linux).
@@ -46,6 +47,23 @@ void lower_thread_io_priority();
 
 // Flushes a file to stable storage (F_FULLFSYNC on macOS, fsync on Linux).
 Status full_flush(int fd);
+
+// Copies the first `size` bytes of `from_fd` into `to_fd` (a new, empty file) at the same
+// offsets, skipping the holes of a sparse source so the copy stays sparse; the copy ends up
+// exactly `size` bytes long. A source that shrinks meanwhile leaves zeros at the end. The error
+// is the OS's text.
+Status copy_file_data(int from_fd, int to_fd, off_t size);
+
+// Copies the extended attributes of one open file or folder to another. An attribute either
+// file system does not support, or a system label the destination will not take, is skipped;
+// any other failure names the attribute.
+Status copy_extended_attributes(int from_fd, int to_fd);
+
+// Whether the entry `name` in `dir_fd` (with its no-follow metadata) carries a flag that forbids
+// removing it or, for a folder, removing its entries: immutable or append-only. False when the
+// flags cannot be seen (macOS reads st_flags; Linux asks regular files and folders through
+// FS_IOC_GETFLAGS and cannot see them on other entries).
+bool has_unremovable_flag(int dir_fd, const char* name, const struct stat& metadata);
 
 // Where the user's Trash is. On macOS `files` is HOME/.Trash and there is no info folder; on
 // Linux it is the freedesktop trash, $XDG_DATA_HOME/Trash (default HOME/.local/share/Trash),

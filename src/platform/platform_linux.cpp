@@ -1,15 +1,20 @@
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <linux/openat2.h>
+#include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <expected>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/platform.hpp"
 #include "platform/posix.hpp"
@@ -20,6 +25,10 @@ namespace orvc::platform {
 
 timespec modified_time(const struct stat& metadata) {
   return metadata.st_mtim;
+}
+
+timespec accessed_time(const struct stat& metadata) {
+  return metadata.st_atim;
 }
 
 timespec changed_time(const struct stat& metadata) {
@@ -136,6 +145,82 @@ Status trash_service_delete(const std::string& absolute_path) {
                    ": gio trash exited with error. stderr: " + lossy_utf8(run->standard_error));
   }
   return {};
+}
+
+ssize_t copy_range(int from_fd, int to_fd, off_t offset, size_t length) {
+  loff_t in = offset;
+  loff_t out = offset;
+  const ssize_t n = copy_file_range(from_fd, &in, to_fd, &out, length, 0);
+  // Older kernels, other file systems on either side, or file systems without the call: the
+  // same bytes go through a buffer instead.
+  if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)) {
+    return copy_range_by_reading(from_fd, to_fd, offset, length);
+  }
+  return n;
+}
+
+namespace {
+
+bool unsupported(int error) {
+  return error == ENOTSUP || error == EOPNOTSUPP;
+}
+
+// Reads a list or a value whose size can change between asking and reading; the error is the
+// errno of the failure.
+template <typename Read>
+std::expected<std::vector<char>, int> read_sized(const Read& read) {
+  while (true) {
+    const ssize_t size = read(nullptr, 0);
+    if (size < 0) return std::unexpected(errno);
+    std::vector<char> buffer(static_cast<size_t>(size));
+    const ssize_t n = read(buffer.data(), buffer.size());
+    if (n >= 0) {
+      buffer.resize(static_cast<size_t>(n));
+      return buffer;
+    }
+    if (errno != ERANGE) return std::unexpected(errno);
+  }
+}
+
+}  // namespace
+
+Status copy_extended_attributes(int from_fd, int to_fd) {
+  const auto names =
+      read_sized([&](char* buffer, size_t size) { return flistxattr(from_fd, buffer, size); });
+  if (!names) {
+    if (unsupported(names.error())) return {};  // the source keeps none
+    return failure("cannot list extended attributes: " + os_error_text(names.error()));
+  }
+  for (size_t at = 0; at < names->size();) {
+    const std::string name(names->data() + at);
+    at += name.size() + 1;
+    const auto value = read_sized(
+        [&](char* buffer, size_t size) { return fgetxattr(from_fd, name.c_str(), buffer, size); });
+    if (!value) {
+      if (value.error() == ENODATA) continue;  // removed since it was listed
+      return failure("cannot read extended attribute " + name + ": " +
+                     os_error_text(value.error()));
+    }
+    if (fsetxattr(to_fd, name.c_str(), value->data(), value->size(), 0) == 0) continue;
+    const int error = errno;
+    if (unsupported(error)) continue;
+    // Security labels and other system names are the destination's to decide; only the user's
+    // own attributes must arrive.
+    if ((error == EPERM || error == EACCES) && !name.starts_with("user.")) continue;
+    return failure("cannot set extended attribute " + name + ": " + os_error_text(error));
+  }
+  return {};
+}
+
+bool has_unremovable_flag(int dir_fd, const char* name, const struct stat& metadata) {
+  if (!S_ISREG(metadata.st_mode) && !S_ISDIR(metadata.st_mode)) return false;
+  const int fd = openat(dir_fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  // An entry this user cannot open shows no flags; its removal is judged by its folder alone.
+  if (fd < 0) return false;
+  int flags = 0;
+  const bool known = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  close(fd);
+  return known && (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL)) != 0;
 }
 
 namespace {

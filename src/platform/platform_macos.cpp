@@ -1,3 +1,4 @@
+#include <copyfile.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -17,6 +18,10 @@ namespace orvc::platform {
 
 timespec modified_time(const struct stat& metadata) {
   return metadata.st_mtimespec;
+}
+
+timespec accessed_time(const struct stat& metadata) {
+  return metadata.st_atimespec;
 }
 
 timespec changed_time(const struct stat& metadata) {
@@ -109,6 +114,23 @@ Status trash_service_delete(const std::string& absolute_path) {
         how + ": The AppleScript exited with error. stderr: " + lossy_utf8(run->standard_error));
   }
   return {};
+}
+
+ssize_t copy_range(int from_fd, int to_fd, off_t offset, size_t length) {
+  // macOS has no in-kernel range copy between open files; a clone needs whole files.
+  return copy_range_by_reading(from_fd, to_fd, offset, length);
+}
+
+Status copy_extended_attributes(int from_fd, int to_fd) {
+  if (fcopyfile(from_fd, to_fd, nullptr, COPYFILE_XATTR) == 0) return {};
+  const int error = errno;
+  if (error == ENOTSUP) return {};  // one side keeps no extended attributes
+  return failure("cannot copy extended attributes: " + os_error_text(error));
+}
+
+bool has_unremovable_flag(int, const char*, const struct stat& metadata) {
+  constexpr unsigned kUnremovable = UF_IMMUTABLE | SF_IMMUTABLE | UF_APPEND | SF_APPEND;
+  return (metadata.st_flags & kUnremovable) != 0;
 }
 
 std::span<const std::string_view> extra_system_prefixes() {

@@ -4,11 +4,15 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "platform/platform.hpp"
+#include "util/text.hpp"
 
 namespace orvc::platform {
 
@@ -33,6 +37,58 @@ std::optional<std::string> realpath_of(const std::string& path) {
   std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), &std::free);
   if (!resolved) return std::nullopt;
   return std::string(resolved.get());
+}
+
+ssize_t copy_range_by_reading(int from_fd, int to_fd, off_t offset, size_t length) {
+  std::vector<char> buffer(std::min<size_t>(length, size_t{1} << 20));
+  ssize_t n = 0;
+  do {
+    n = pread(from_fd, buffer.data(), buffer.size(), offset);
+  } while (n < 0 && errno == EINTR);
+  if (n <= 0) return n;
+  size_t written = 0;
+  while (written < static_cast<size_t>(n)) {
+    const ssize_t w = pwrite(to_fd, buffer.data() + written, static_cast<size_t>(n) - written,
+                             offset + static_cast<off_t>(written));
+    if (w < 0 && errno == EINTR) continue;
+    if (w < 0) return -1;
+    written += static_cast<size_t>(w);
+  }
+  return n;
+}
+
+Status copy_file_data(int from_fd, int to_fd, off_t size) {
+  off_t offset = 0;
+  while (offset < size) {
+    off_t data = lseek(from_fd, offset, SEEK_DATA);
+    off_t hole = size;
+    if (data < 0) {
+      if (errno == ENXIO) break;  // only a hole is left
+      // A file system that cannot tell where its holes are: everything left is data.
+      if (errno != EINVAL && errno != ENOTSUP && errno != EOPNOTSUPP) {
+        return failure(os_error_text(errno));
+      }
+      data = offset;
+    } else {
+      hole = lseek(from_fd, data, SEEK_HOLE);
+      if (hole < 0) return failure(os_error_text(errno));
+    }
+    if (data >= size) break;
+    hole = std::min(hole, size);
+    for (off_t at = data; at < hole;) {
+      const ssize_t n = copy_range(from_fd, to_fd, at, static_cast<size_t>(hole - at));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return failure(os_error_text(errno));
+      // The source shrank while it was copied: what it lost ends as zeros, and the change shows
+      // when the copied item is compared before its removal.
+      if (n == 0) break;
+      at += n;
+    }
+    offset = hole;
+  }
+  // Trailing holes and the exact length.
+  if (ftruncate(to_fd, size) != 0) return failure(os_error_text(errno));
+  return {};
 }
 
 }  // namespace orvc::platform

@@ -61,6 +61,8 @@ std::vector<CollectedFile> collect_files(const std::vector<std::string>& roots,
         }
       } else if (S_ISDIR(metadata.st_mode)) {
         jobs.push_back(FolderJob{roots[i],
+                                 nullptr,
+                                 {},
                                  {metadata.st_dev, metadata.st_ino},
                                  metadata.st_dev,
                                  git,

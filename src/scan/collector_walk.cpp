@@ -31,16 +31,24 @@ using Listing = std::unique_ptr<DIR, CloseListing>;
 
 // Opens a folder without following a final link, and only when it is still the folder that
 // the parent listed.
-Listing open_folder(const FolderJob& job) {
-  const int fd = open(job.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+FolderHandle open_folder(const FolderJob& job) {
+  constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+  UniqueFd fd(job.parent ? openat(job.parent->get(), job.name.c_str(), kFlags)
+                         : open(job.path.c_str(), kFlags));
   struct stat metadata {};
-  if (fstat(fd, &metadata) != 0 || FileIdentity{metadata.st_dev, metadata.st_ino} != job.identity) {
-    close(fd);
+  if (!fd || fstat(fd.get(), &metadata) != 0 ||
+      FileIdentity{metadata.st_dev, metadata.st_ino} != job.identity) {
     return nullptr;
   }
-  Listing listing(fdopendir(fd));
-  if (!listing) close(fd);
+  return std::make_shared<const UniqueFd>(std::move(fd));
+}
+
+// A listing of its own over a duplicate, so the folder's handle stays for its sub-folders.
+Listing list_folder(const UniqueFd& folder) {
+  const int copy = dup(folder.get());
+  if (copy < 0) return nullptr;
+  Listing listing(fdopendir(copy));
+  if (!listing) close(copy);
   return listing;
 }
 
@@ -59,9 +67,11 @@ GitContext context_for_entries(const FolderJob& job, int folder_fd) {
 void walk_folder(const FolderJob& job, const WalkSettings& settings,
                  const std::function<void(FolderJob)>& enqueue) {
   if (settings.cancel_flag->load(std::memory_order_relaxed)) return;
-  const Listing listing = open_folder(job);
+  const FolderHandle folder = open_folder(job);
+  if (!folder) return;
+  const Listing listing = list_folder(*folder);
   if (!listing) return;
-  const int folder_fd = dirfd(listing.get());
+  const int folder_fd = folder->get();
   const GitContext git = settings.git_detection ? context_for_entries(job, folder_fd) : nullptr;
   FolderRecords& out = *job.out;
 
@@ -81,8 +91,8 @@ void walk_folder(const FolderJob& job, const WalkSettings& settings,
       if (metadata.st_dev != job.root_device || identity == settings.trash_folder) continue;
       auto& subfolder = out.subfolders.emplace_back(
           FolderRecords::Subfolder{out.files.size(), std::make_unique<FolderRecords>()});
-      enqueue(FolderJob{join_path(job.path, name), identity, job.root_device, git, false,
-                        subfolder.records.get()});
+      enqueue(FolderJob{join_path(job.path, name), folder, std::string(name), identity,
+                        job.root_device, git, false, subfolder.records.get()});
     }
   }
 }

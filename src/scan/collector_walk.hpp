@@ -15,6 +15,7 @@
 
 #include "gitignore/ignore_rules.hpp"
 #include "scan/collector.hpp"
+#include "util/unique_fd.hpp"
 
 namespace orvc::scan::detail {
 
@@ -35,8 +36,12 @@ struct FileIdentity {
 
 using GitContext = std::shared_ptr<const gitignore::GitIgnoreContext>;
 
+using FolderHandle = std::shared_ptr<const UniqueFd>;
+
 struct FolderJob {
-  std::string path;
+  std::string path;       // full path, for records, skip tables and messages
+  FolderHandle parent;    // the parent folder's handle, opened through; none for a root
+  std::string name;       // the name in `parent`
   FileIdentity identity;  // as seen in the parent's listing; the opened folder must match
   dev_t root_device = 0;
   GitContext git;        // rules in force for the parent's entries
@@ -70,8 +75,9 @@ bool is_reported_file(const struct stat& metadata, const WalkSettings& settings)
 
 CollectedFile make_record(const struct stat& metadata, std::string path, const GitContext& git);
 
-// Lists one folder into job.out and hands every sub-folder to `enqueue`. Unreadable folders
-// and entries contribute nothing.
+// Lists one folder into job.out and hands every sub-folder to `enqueue`. Sub-folders are opened
+// relative to their parent's handle, so paths longer than PATH_MAX are walked too. Unreadable
+// folders and entries contribute nothing.
 void walk_folder(const FolderJob& job, const WalkSettings& settings,
                  const std::function<void(FolderJob)>& enqueue);
 

@@ -1,5 +1,5 @@
 #pragma once
-// Owns one file descriptor and closes it once.
+// One owned file descriptor, closed when it goes out of scope.
 #include <unistd.h>
 
 #include <utility>
@@ -21,8 +21,11 @@ class UniqueFd {
 
   int get() const { return fd_; }
   explicit operator bool() const { return fd_ >= 0; }
+  int release() { return std::exchange(fd_, -1); }
+  // A close error on a descriptor only read from says nothing about the data; writers that must
+  // know call close(release()) themselves.
   void reset(int fd = -1) {
-    if (fd_ >= 0) close(fd_);
+    if (fd_ >= 0) ::close(fd_);
     fd_ = fd;
   }
 

@@ -8,12 +8,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <map>
 
 #include "scan/walk_pool.hpp"
+#include "support/deep_tree.hpp"
 #include "support/temp_home.hpp"
 
 namespace orvc::scan {
@@ -222,6 +224,30 @@ TEST_F(Collector, ASetCancelFlagYieldsNothing) {
   write_file(home / "tree/a", "x");
   cancel_flag = true;
   EXPECT_TRUE(collected_paths(home / "tree").empty());
+}
+
+TEST_F(Collector, FilesDeeperThanAPathCanHoldAreFound) {
+  constexpr int kDepth = 5000;
+  if (!testing::allow_open_files(256)) GTEST_SKIP() << "the open-file limit is too low";
+  const auto temp = testing::make_fast_temp_dir();
+  const std::string root = *temp / "tree";
+  struct Cleanup {
+    std::string root;
+    ~Cleanup() { testing::remove_deep_tree(root); }
+  } cleanup{root};
+  testing::make_deep_tree(root, kDepth, "bottom", "deepest");
+  testing::make_deep_tree(root, 2100, "middle", "half");
+  testing::make_deep_tree(root, 1, "top", "shallow");
+  const std::string bottom = testing::deep_path(root, kDepth) + "/bottom";
+  const std::string middle = testing::deep_path(root, 2100) + "/middle";
+  ASSERT_GT(bottom.size(), size_t{PATH_MAX});
+
+  const auto files = collect({root});
+  std::map<std::string, uint64_t> sizes;
+  for (const auto& file : files) sizes[file.path] = file.size;
+  EXPECT_EQ(sizes, (std::map<std::string, uint64_t>{
+                       {testing::deep_path(root, 1) + "/top", 7}, {middle, 4}, {bottom, 7}}));
+  EXPECT_EQ(files.size(), 3u);
 }
 
 TEST(WalkPool, SizeIsProcessorsLessOneClampedAndThreeWhenUnknown) {

@@ -1,0 +1,254 @@
+// Whether an item about to be copied across file systems could be removed afterwards: refused
+// before anything is copied, as an ordinary user and as root.
+#include <fcntl.h>
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "removal/copy_tree.hpp"
+#include "removal_fixture.hpp"
+
+namespace orvc::removal {
+namespace {
+
+using testing::exists_no_follow;
+using testing::make_dirs;
+using testing::write_file;
+
+constexpr uid_t kNobody = 65534;
+
+std::string outcome(const Status& status) {
+  return status ? "ok" : status.error();
+}
+
+// Runs `body` in a child process and returns what it reports.
+std::string in_child(const std::function<std::string()>& body) {
+  int pipe_fds[2];
+  if (pipe(pipe_fds) != 0) return "no pipe";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(pipe_fds[0]);
+    const std::string report = body();
+    const ssize_t ignored = write(pipe_fds[1], report.data(), report.size());
+    (void)ignored;  // the parent sees a short report
+    _exit(0);
+  }
+  close(pipe_fds[1]);
+  std::string report;
+  char buffer[4096];
+  ssize_t n = 0;
+  while ((n = read(pipe_fds[0], buffer, sizeof buffer)) > 0) {
+    report.append(buffer, static_cast<size_t>(n));
+  }
+  close(pipe_fds[0]);
+  waitpid(pid, nullptr, 0);
+  return report;
+}
+
+// The same, as the user nobody.
+std::string as_nobody(const std::function<std::string()>& body) {
+  return in_child([&] {
+    const bool became = setgroups(0, nullptr) == 0 && setresgid(kNobody, kNobody, kNobody) == 0 &&
+                        setresuid(kNobody, kNobody, kNobody) == 0;
+    return became ? body() : std::string("cannot become nobody");
+  });
+}
+
+void chown_tree(const std::string& path, uid_t user) {
+  ASSERT_EQ(lchown(path.c_str(), user, user), 0) << path;
+  struct stat metadata {};
+  ASSERT_EQ(lstat(path.c_str(), &metadata), 0);
+  if (!S_ISDIR(metadata.st_mode)) return;
+  for (const auto& name : testing::sorted_entries(path)) chown_tree(path + "/" + name, user);
+}
+
+class RemovableCheck : public testing::RemovalTest {
+ protected:
+  std::string refusal(const std::string& why) const {
+    return "'" + home("work/item") + "' cannot be removed after copying: " + why;
+  }
+};
+
+struct UserCase {
+  const char* name;
+  std::function<void()> arrange;  // after the tree is nobody's
+  std::string expected;
+};
+
+TEST_F(RemovableCheck, AnOrdinaryUserIsRefusedBeforeAnythingIsCopied) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to build trees owned by another user";
+  const std::string sub = home("work/item/sub");
+  const std::string shared = home("work/item/shared");
+  const std::vector<UserCase> table = {
+      {"everything removable", [] {}, "ok"},
+      {"read-only sub-folder", [&] { chmod(sub.c_str(), 0555); },
+       refusal("'" + sub + "' is not writable")},
+      {"folder without search permission", [&] { chmod(sub.c_str(), 0666); },
+       refusal("'" + sub + "' is not writable")},
+      {"unreadable folder", [&] { chmod(sub.c_str(), 0300); },
+       "cannot read '" + sub + "': Permission denied (os error 13)"},
+      {"read-only parent", [&] { chmod(home("work").c_str(), 0555); },
+       refusal("'" + home("work") + "' is not writable")},
+      {"another user's file in a sticky folder",
+       [&] {
+         make_dirs(shared);
+         write_file(shared + "/theirs", "x");
+         chmod(shared.c_str(), 01777);
+       },
+       refusal("'" + shared + "/theirs' belongs to another user in a folder with the sticky bit")},
+  };
+  // nobody must reach the fixture through the temporary home.
+  ASSERT_EQ(chmod(home_.path().c_str(), 0755), 0);
+  for (const UserCase& row : table) {
+    SCOPED_TRACE(row.name);
+    testing::remove_tree(home("work"));
+    testing::remove_tree(home("trash"));
+    write_file(home("work/item/sub/f"), "f");
+    write_file(home("work/item/g"), "g");
+    make_dirs(home("trash"));
+    chown_tree(home("work"), kNobody);
+    chown_tree(home("trash"), kNobody);
+    row.arrange();
+    const std::string& expected = row.expected;
+    EXPECT_EQ(as_nobody([&] { return outcome(check_removable_tree(home("work/item"))); }),
+              expected);
+    // The copy runs the same check first, so nothing lands in the Trash.
+    const std::string copy_report = as_nobody([&] {
+      const auto copied = copy_tree(home("work/item"), home("trash/item"));
+      if (!copied) return copied.error();
+      return outcome(remove_copied(home("work/item"), *copied));
+    });
+    EXPECT_EQ(copy_report, expected);
+    EXPECT_EQ(exists_no_follow(home("trash/item")), expected == "ok");
+    EXPECT_EQ(exists_no_follow(home("work/item")), expected != "ok");
+  }
+}
+
+// Sets or clears one inode flag, keeping the others; false when this file system does not keep
+// such flags.
+bool set_flag(const std::string& path, int flag, bool on) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  int flags = 0;
+  bool done = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  flags = on ? flags | flag : flags & ~flag;
+  done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  close(fd);
+  return done;
+}
+
+TEST_F(RemovableCheck, RootIsStoppedOnlyByImmutableOrAppendOnlyEntries) {
+  if (geteuid() != 0) GTEST_SKIP() << "the root rule needs root";
+  write_file(home("work/item/sub/f"), "f");
+  // Mode bits do not stop root.
+  ASSERT_EQ(chmod(home("work/item/sub").c_str(), 0555), 0);
+  ASSERT_EQ(chmod(home("work").c_str(), 0555), 0);
+  EXPECT_EQ(outcome(check_removable_tree(home("work/item"))), "ok");
+
+  const std::vector<std::pair<std::string, int>> table = {
+      {"work/item/sub/f", FS_IMMUTABLE_FL},
+      {"work/item/sub/f", FS_APPEND_FL},
+      {"work/item/sub", FS_APPEND_FL},
+      {"work/item", FS_IMMUTABLE_FL},
+      {"work", FS_APPEND_FL},
+  };
+  for (const auto& [path, flag] : table) {
+    SCOPED_TRACE(path);
+    if (!set_flag(home(path), flag, true)) {
+      GTEST_SKIP() << "cannot set inode flags here: " << std::strerror(errno);
+    }
+    const std::string result = outcome(check_removable_tree(home("work/item")));
+    ASSERT_TRUE(set_flag(home(path), flag, false));
+    EXPECT_EQ(result, refusal("'" + home(path) + "' is immutable or append-only"));
+  }
+}
+
+TEST_F(RemovableCheck, AnotherFileSystemMountedInsideIsRefused) {
+  write_file(home("work/item/a"), "a");
+  make_dirs(home("work/item/mnt"));
+  const std::string report = in_child([&] {
+    // A private mount namespace: the mount is seen by this child alone and goes with it.
+    if (unshare(CLONE_NEWNS) != 0 ||
+        mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("orvc-test", home("work/item/mnt").c_str(), "tmpfs", 0, "size=1m") != 0) {
+      return "skip: " + std::string(std::strerror(errno));
+    }
+    return outcome(check_removable_tree(home("work/item")));
+  });
+  if (report.starts_with("skip: ")) GTEST_SKIP() << "no private tmpfs mount here: " << report;
+  EXPECT_EQ(report,
+            refusal("'" + home("work/item/mnt") + "' is the mount point of another file system"));
+  EXPECT_EQ(outcome(check_removable_tree(home("work/item"))), "ok");
+}
+
+TEST_F(RemovableCheck, RemovingAPartialCopyOpensUpItsReadOnlyFolders) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to hand the tree to another user";
+  ASSERT_EQ(chmod(home_.path().c_str(), 0755), 0);
+  write_file(home("trash/partial/ro/inner/f"), "f");
+  write_file(home("trash/partial/g"), "g");
+  chown_tree(home("trash"), kNobody);
+  for (const char* folder : {"trash/partial/ro/inner", "trash/partial/ro", "trash/partial"}) {
+    ASSERT_EQ(chmod(home(folder).c_str(), 0555), 0);
+  }
+  EXPECT_EQ(as_nobody([&] { return outcome(remove_tree(home("trash/partial"))); }), "ok");
+  EXPECT_FALSE(exists_no_follow(home("trash/partial")));
+}
+
+TEST_F(RemovableCheck, SpecialFilesAreRefusedBeforeAnythingIsCopied) {
+  struct Special {
+    const char* name;
+    std::function<bool(const std::string&)> make;
+  };
+  const std::vector<Special> table = {
+      {"pipe", [](const std::string& p) { return mkfifo(p.c_str(), 0600) == 0; }},
+      {"socket",
+       [](const std::string& p) {
+         const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+         sockaddr_un address{};
+         address.sun_family = AF_UNIX;
+         if (p.size() >= sizeof address.sun_path) return false;
+         std::strcpy(address.sun_path, p.c_str());
+         const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+         close(fd);
+         return bound;
+       }},
+      {"device",
+       [](const std::string& p) { return mknod(p.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0; }},
+  };
+  for (const Special& row : table) {
+    SCOPED_TRACE(row.name);
+    testing::remove_tree(home("work"));
+    write_file(home("work/item/a"), "a");
+    const std::string special = home("work/item/deeper/") + row.name;
+    make_dirs(home("work/item/deeper"));
+    if (!row.make(special)) {
+      std::printf("skipped %s: %s\n", row.name, std::strerror(errno));
+      continue;
+    }
+    const auto copied = copy_tree(home("work/item"), home("trash/item"));
+    ASSERT_FALSE(copied);
+    EXPECT_EQ(copied.error(),
+              "cannot copy '" + special + "': not a regular file, folder or symbolic link");
+    EXPECT_FALSE(exists_no_follow(home("trash/item")));
+    EXPECT_TRUE(exists_no_follow(special));
+  }
+}
+
+}  // namespace
+}  // namespace orvc::removal
