@@ -14,6 +14,7 @@
 #include "removal/trash.hpp"
 #include "safety/protection.hpp"
 #include "safety/resolved_home.hpp"
+#include "safety/user_protected.hpp"
 #include "util/blocking_job.hpp"
 #include "util/text.hpp"
 
@@ -160,6 +161,8 @@ CleanupOutcome move_work_list(const std::vector<std::string>& work) {
 }  // namespace
 
 CleanupOutcome run_cleanup(const CleanupRequest& request) {
+  // A broken protected list could hide what the user asked to keep: nothing is moved at all.
+  if (auto allowed = safety::user_protection_status(); !allowed) return failure(allowed.error());
   const safety::HomePin home_pin;
   auto measured = run_blocking([&] { return plan(request.paths); });
   if (!measured) return failure("Task join error: " + measured.error());
