@@ -13,6 +13,7 @@ namespace orvc::platform {
 namespace {
 
 constexpr const char* kNotRegular = "not a regular file";
+constexpr const char* kLink = "a symbolic link, not followed";
 constexpr const char* kTooLarge = "larger than 16 MiB";
 
 class Descriptor {
@@ -31,6 +32,7 @@ class Descriptor {
 
 Status check_regular(const struct stat& metadata) {
   if (S_ISDIR(metadata.st_mode)) return failure(os_error_text(EISDIR));
+  if (S_ISLNK(metadata.st_mode)) return failure(kLink);
   if (!S_ISREG(metadata.st_mode)) return failure(kNotRegular);
   if (static_cast<uint64_t>(metadata.st_size) > kSmallFileLimit) return failure(kTooLarge);
   return {};
@@ -40,23 +42,22 @@ Status check_regular(const struct stat& metadata) {
 
 Result<std::string> read_small_file(const std::string& path, FinalLink links) {
   if (path.find('\0') != std::string::npos) return failure(os_error_text(EINVAL));
-  int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+  // Opening a device or a socket can itself do something, so the entry is looked at first;
+  // the open then must find the same file (non-blocking, in case a FIFO took its place).
   struct stat target {};
-  if (links == FinalLink::Refuse) {
-    flags |= O_NOFOLLOW;
-  } else {
-    // Opening a device can itself do something; a followed link is looked at first.
-    if (stat(path.c_str(), &target) != 0) return failure(os_error_text(errno));
-    ORVC_TRY(check_regular(target));
-  }
+  const int looked =
+      links == FinalLink::Follow ? stat(path.c_str(), &target) : lstat(path.c_str(), &target);
+  if (looked != 0) return failure(os_error_text(errno));
+  ORVC_TRY(check_regular(target));
+  int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+  if (links == FinalLink::Refuse) flags |= O_NOFOLLOW;
   const Descriptor file(open(path.c_str(), flags));
   if (file.get() < 0) return failure(os_error_text(errno));
   struct stat metadata {};
   if (fstat(file.get(), &metadata) != 0) return failure(os_error_text(errno));
   ORVC_TRY(check_regular(metadata));
-  if (links == FinalLink::Follow &&
-      (metadata.st_dev != target.st_dev || metadata.st_ino != target.st_ino)) {
-    return failure(kNotRegular);  // replaced between the look and the open
+  if (metadata.st_dev != target.st_dev || metadata.st_ino != target.st_ino) {
+    return failure("replaced while it was opened");
   }
 
   std::string content;

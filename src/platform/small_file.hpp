@@ -16,10 +16,10 @@ inline constexpr uint64_t kSmallFileLimit = uint64_t{16} << 20;
 // a regular file before it is opened, so a link to a device or a FIFO never opens it.
 enum class FinalLink { Refuse, Follow };
 
-// The bytes of a regular file of at most kSmallFileLimit bytes. Never blocks: a FIFO, socket,
-// device or folder is a failure without being read ("not a regular file", or the OS error text
-// for a folder, a refused link and anything else the OS reports), and so is a file larger than
-// the limit ("larger than 16 MiB").
+// The bytes of a regular file of at most kSmallFileLimit bytes. Never blocks, and never opens
+// anything but a regular file: a FIFO, socket or device fails with "not a regular file", a
+// refused link with "a symbolic link, not followed", a folder and anything else with the OS
+// error text, a file larger than the limit with "larger than 16 MiB".
 Result<std::string> read_small_file(const std::string& path, FinalLink links);
 
 }  // namespace orvc::platform
