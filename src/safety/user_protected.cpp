@@ -56,6 +56,11 @@ std::expected<std::vector<std::string>, FileFailure> read_list_file(const std::s
   return std::move(*entries);
 }
 
+std::vector<std::string> lowered(std::vector<std::string> entries) {
+  for (std::string& entry : entries) entry = unicode_lower(entry);
+  return entries;
+}
+
 void load_into(LoadedList& list) {
   list.entries.emplace();
   // Without a home folder there is no file to consult, and so nothing to be broken.
@@ -69,8 +74,7 @@ void load_into(LoadedList& list) {
                     lossy_utf8(file), entries.error().reason);
     return;
   }
-  for (std::string& entry : *entries) entry = unicode_lower(entry);
-  list.entries = std::move(*entries);
+  list.entries = lowered(std::move(*entries));
 }
 
 }  // namespace
@@ -90,8 +94,7 @@ Result<std::vector<std::string>> load_protected_paths() {
         (reading ? "Could not read protected paths: " : "Could not parse protected paths: ") +
         entries.error().reason);
   }
-  for (std::string& entry : *entries) entry = unicode_lower(entry);
-  return std::move(*entries);
+  return lowered(std::move(*entries));
 }
 
 bool matches_protected_list(const std::vector<std::string>& list, const std::string& path) {
