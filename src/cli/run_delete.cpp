@@ -2,11 +2,13 @@
 
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
+#include "cli/removal_gate.hpp"
 #include "removal/cleanup.hpp"
 
 namespace orvc::cli {
 
 int run_delete(const Delete& command) {
+  if (!removal_allowed()) return 1;
   print_line(bold("Moving to Trash:") + " " +
              dim(std::to_string(command.paths.size()) + " item(s)"));
   for (const auto& path : command.paths) print_line("  " + red("trash") + " " + path);

@@ -3,6 +3,7 @@
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
 #include "cli/junk_scan_job.hpp"
+#include "cli/removal_gate.hpp"
 #include "junk/dev_junk_scan.hpp"
 #include "junk/disk_usage.hpp"
 #include "removal/cleanup.hpp"
@@ -66,6 +67,7 @@ int apply_safe_items(const Totals& totals) {
 }  // namespace
 
 int run_dev_junk(const DevJunk& command) {
+  if (command.apply && !removal_allowed()) return 1;
   const auto scanned = run_junk_scan_job();
   if (!scanned) return 1;
   const std::vector<junk::JunkCategory>& categories = *scanned;

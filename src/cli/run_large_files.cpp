@@ -7,6 +7,7 @@
 
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
+#include "cli/removal_gate.hpp"
 #include "large_files/large_file_finder.hpp"
 #include "removal/cleanup.hpp"
 #include "util/blocking_job.hpp"
@@ -41,6 +42,7 @@ void print_files(const std::vector<large_files::LargeFile>& files) {
 }  // namespace
 
 int run_large_files(const LargeFiles& command) {
+  if (command.apply && !removal_allowed()) return 1;
   const std::string label = command.path.empty() ? "home folder" : command.path;
   print_line(bold("Finding large files (≥") + " " +
              cyan(std::to_string(command.threshold_mb) + " MB, ≥" +

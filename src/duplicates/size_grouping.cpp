@@ -33,7 +33,10 @@ size_t remove_hard_link_aliases(SizeGroups& groups) {
     const size_t before = group.members.size();
     std::erase_if(group.members, [&](const DuplicateCandidate& member) {
       const scan::FileIdentity& identity = member.identity;
-      if (identity.links < 2) return false;
+      // One file reached through two paths (a bind mount, a second mount of the same volume)
+      // has one link and is still one file, so the link count only says whether the crawl
+      // read the identity at all.
+      if (identity.links == 0) return false;
       return !seen.insert({identity.device, identity.inode}).second;
     });
     aliases += before - group.members.size();

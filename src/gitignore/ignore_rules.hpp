@@ -1,7 +1,8 @@
 #pragma once
 // The parsed form of ".gitignore" files: a small subset of Git's syntax with rules of its own
-// (rules ending in "/" never decide; only ignore files between the repository root and the scan
-// root are read). Characters are Unicode scalar values, compared case-sensitively.
+// (rules ending in "/" decide only for paths known to be folders; only ignore files between the
+// repository root and the scan root are read). Characters are Unicode scalar values, compared
+// case-sensitively.
 #include <string>
 #include <utility>
 #include <variant>
@@ -33,7 +34,7 @@ struct IgnoreRule {
   std::vector<GlobToken> tokens;
   bool anchored = false;  // may match only from the start of the relative path
   bool negated = false;   // a match un-ignores
-  bool dir_only = false;  // ended with "/": passed over by the matcher
+  bool dir_only = false;  // ended with "/": matched only against paths known to be folders
 };
 
 struct IgnoreFile {

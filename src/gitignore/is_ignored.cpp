@@ -21,7 +21,7 @@ bool rule_matches(const IgnoreRule& rule, std::u32string_view relative) {
 
 }  // namespace
 
-bool is_ignored(std::span<const IgnoreFile> files, std::string_view path) {
+bool is_ignored(std::span<const IgnoreFile> files, std::string_view path, EntryKind kind) {
   bool ignored = false;
   for (const IgnoreFile& file : files) {
     const auto rest = relative_below(file.base_dir, path);
@@ -30,7 +30,7 @@ bool is_ignored(std::span<const IgnoreFile> files, std::string_view path) {
     std::ranges::replace(relative, U'\\', U'/');
     for (const IgnoreRule& rule : file.rules) {
       // A rule that cannot change the verdict needs no matching.
-      if (rule.dir_only || rule.negated != ignored) continue;
+      if ((rule.dir_only && kind == EntryKind::File) || rule.negated != ignored) continue;
       if (rule_matches(rule, relative)) ignored = !rule.negated;
     }
   }

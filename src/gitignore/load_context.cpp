@@ -1,6 +1,4 @@
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -11,6 +9,7 @@
 #include "gitignore/gitignore.hpp"
 #include "gitignore/lexical_path.hpp"
 #include "gitignore/parse_rules.hpp"
+#include "platform/small_file.hpp"
 #include "util/text.hpp"
 
 namespace orvc::gitignore {
@@ -24,25 +23,6 @@ std::string entry_in(std::string_view folder, std::string_view name) {
 bool has_git_entry(std::string_view folder) {
   struct stat metadata {};
   return stat(entry_in(folder, ".git").c_str(), &metadata) == 0;
-}
-
-std::optional<std::string> read_text_file(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::string text;
-  std::array<char, 16384> buffer{};
-  while (true) {
-    const ssize_t n = read(fd, buffer.data(), buffer.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      close(fd);
-      return std::nullopt;
-    }
-    if (n == 0) break;
-    text.append(buffer.data(), static_cast<size_t>(n));
-  }
-  close(fd);
-  return text;
 }
 
 }  // namespace
@@ -65,7 +45,10 @@ std::optional<GitIgnoreContext> load_gitignore_context(std::string_view start) {
   GitIgnoreContext context;
   context.repo_root = std::string(folders.front());
   for (std::string_view base : folders) {
-    auto text = read_text_file(entry_in(base, ".gitignore"));
+    // Git itself does not follow a link in a ".gitignore" file's place; a FIFO or a device there
+    // is passed over without being read.
+    auto text =
+        platform::read_small_file(entry_in(base, ".gitignore"), platform::FinalLink::Refuse);
     if (!text || !is_valid_utf8(*text)) continue;
     auto rules = parse_ignore_text(*text);
     if (rules.empty()) continue;

@@ -12,7 +12,8 @@ namespace orvc::junk {
 inline constexpr uint64_t BUILD_ARTIFACT_MIN_BYTES = 20971520;  // 20 MiB
 inline constexpr uint64_t NODE_MODULES_MIN_BYTES = 52428800;    // 50 MiB
 
-// Named "<project>/<folder>"; safe unless it is a virtualenv. Nothing below 20 MiB.
+// Named "<project>/<folder>"; safe unless it is a virtualenv or holds files tracked by Git (its
+// description then gives that reason). Nothing below 20 MiB.
 std::optional<JunkItem> evaluate_build_artifact(const BuildArtifactCandidate& candidate);
 
 // Never safe; orphaned when no package.json stands beside it. Nothing below 50 MiB.

@@ -66,8 +66,10 @@ uint64_t threshold_bytes(uint64_t threshold_mb);
 // Whole days from `modified_secs` to `now`; 0 when absent or in the future.
 uint64_t age_in_days(std::optional<int64_t> modified_secs, int64_t now);
 
-// Every entry of the folder named by HOME except "Library", in listing order; the home folder
-// itself when it cannot be listed. Fails when HOME is not set.
+// Every entry of the folder named by HOME, in listing order, except "Library", the names the
+// crawl passes over below a root (LARGE_FILE_SKIP_DIRS under ASCII case folding, and the system
+// skip tables) and the user's Trash folder; the home folder itself when it cannot be listed.
+// Fails when HOME is not set.
 Result<std::vector<std::string>> large_file_roots();
 
 // `path` when given, else the default roots. Fails only when HOME is needed and not set.

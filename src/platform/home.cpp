@@ -8,12 +8,12 @@ namespace orvc {
 
 std::optional<std::string> home_env() {
   const char* value = std::getenv("HOME");
-  if (!value) return std::nullopt;
+  if (!value || value[0] != '/') return std::nullopt;
   return std::string(value);
 }
 
 std::optional<std::string> home_folder() {
-  if (auto home = home_env(); home && !home->empty()) return home;
+  if (auto home = home_env()) return home;
   return platform::password_database_home();
 }
 

@@ -19,6 +19,7 @@
 #include "removal/trash_tidy.hpp"
 #include "safety/protection.hpp"
 #include "safety/resolved_home.hpp"
+#include "safety/user_protected.hpp"
 #include "util/blocking_job.hpp"
 #include "util/diagnostics.hpp"
 #include "util/text.hpp"
@@ -199,6 +200,8 @@ CleanupOutcome outcome_of(const std::vector<Item>& items) {
 }  // namespace
 
 CleanupOutcome run_cleanup(const CleanupRequest& request) {
+  // A broken protected list could hide what the user asked to keep: nothing is moved at all.
+  if (auto allowed = safety::user_protection_status(); !allowed) return failure(allowed.error());
   const safety::HomePin home_pin;
   std::vector<Item> items(request.paths.size());
   for (size_t i = 0; i < items.size(); ++i) items[i].given = request.paths[i];

@@ -33,7 +33,7 @@ struct CleanupSession {
 };
 
 // HOME/Library/Application Support/com.orvanta.app/history, created with mode 0700.
-// Fails with "HOME not set" when HOME is unset or empty; then nothing is created.
+// Fails with "HOME not set" when HOME is unset, empty or relative; then nothing is created.
 Result<std::string> history_dir();
 
 // Fresh id and the current time; status "completed"; total = saturating sum of the sizes.

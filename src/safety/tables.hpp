@@ -36,8 +36,12 @@ inline constexpr std::array<std::string_view, 22> HOME_TOP_FOLDERS = {
     "Library/Application Support/Code - Insiders/User",
 };
 
+// Relative to home: this application's own folder, which holds the user's protected list and
+// the cleanup history.
+inline constexpr std::string_view APP_DATA_FOLDER = "Library/Application Support/com.orvanta.app";
+
 // Relative to home; protected with everything inside and every folder above.
-inline constexpr std::array<std::string_view, 32> SENSITIVE_HOME_PATHS = {
+inline constexpr std::array<std::string_view, 33> SENSITIVE_HOME_PATHS = {
     "Library/Keychains",
     "Library/Group Containers",
     "Library/CoreFollowUp",
@@ -70,6 +74,7 @@ inline constexpr std::array<std::string_view, 32> SENSITIVE_HOME_PATHS = {
     "Library/Application Support/Code - Insiders/User/settings.json",
     "Library/Application Support/Code - Insiders/User/keybindings.json",
     "Library/Application Support/Code - Insiders/User/snippets",
+    APP_DATA_FOLDER,
 };
 
 // The entry of SENSITIVE_HOME_PATHS that the messaging-media exception opens up.

@@ -1,25 +1,27 @@
 #include "safety/user_protected.hpp"
 
+#include <fmt/format.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <mutex>
 #include <optional>
 
 #include "platform/home.hpp"
+#include "platform/small_file.hpp"
 #include "safety/path_rules.hpp"
-#include "safety/read_text.hpp"
+#include "safety/tables.hpp"
 #include "util/text.hpp"
 
 namespace orvc::safety {
 namespace {
 
-constexpr std::string_view APP_SUPPORT_FOLDER = "Library/Application Support";
-constexpr std::string_view APP_IDENTIFIER = "com.orvanta.app";
 constexpr std::string_view PROTECTED_PATHS_FILE = "protected_paths.json";
 
 struct LoadedList {
   std::mutex lock;
   std::optional<std::vector<std::string>> entries;
+  std::optional<std::string> refusal;  // set when the file exists but is not a valid list
 };
 
 LoadedList& loaded_list() {
@@ -27,28 +29,72 @@ LoadedList& loaded_list() {
   return list;
 }
 
+// Why an existing list file is unusable, kept apart from the file's path so that both the
+// loader's message and the refusal of removal runs can be built from it.
+struct FileFailure {
+  enum class Stage { Read, Parse } stage;
+  std::string reason;
+};
+
+// The file's entries as written; the empty list when there is no file. A followed link counts
+// as the file, so a link whose target is missing is a broken file, not a missing one.
+std::expected<std::vector<std::string>, FileFailure> read_list_file(const std::string& file) {
+  using Stage = FileFailure::Stage;
+  struct stat metadata {};
+  if (file.find('\0') != std::string::npos) {
+    return std::unexpected(FileFailure{Stage::Read, os_error_text(EINVAL)});
+  }
+  if (lstat(file.c_str(), &metadata) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return std::vector<std::string>{};
+    return std::unexpected(FileFailure{Stage::Read, os_error_text(errno)});
+  }
+  auto text = platform::read_small_file(file, platform::FinalLink::Follow);
+  if (text && !is_valid_utf8(*text)) text = failure("stream did not contain valid UTF-8");
+  if (!text) return std::unexpected(FileFailure{Stage::Read, std::move(text).error()});
+  auto entries = parse_protected_paths(*text);
+  if (!entries) return std::unexpected(FileFailure{Stage::Parse, std::move(entries).error()});
+  return std::move(*entries);
+}
+
+std::vector<std::string> lowered(std::vector<std::string> entries) {
+  for (std::string& entry : entries) entry = unicode_lower(entry);
+  return entries;
+}
+
+void load_into(LoadedList& list) {
+  list.entries.emplace();
+  // Without a home folder there is no file to consult, and so nothing to be broken.
+  const auto folder = app_data_dir();
+  if (!folder) return;
+  const std::string file = join_path(*folder, PROTECTED_PATHS_FILE);
+  auto entries = read_list_file(file);
+  if (!entries) {
+    list.refusal =
+        fmt::format("Refusing to move anything: the protected paths file '{}' is not valid: {}",
+                    lossy_utf8(file), entries.error().reason);
+    return;
+  }
+  list.entries = lowered(std::move(*entries));
+}
+
 }  // namespace
 
 Result<std::string> app_data_dir() {
   const std::optional<std::string> home = home_folder();
   if (!home) return failure("Could not resolve application data directory");
-  return join_path(join_path(*home, APP_SUPPORT_FOLDER), APP_IDENTIFIER);
+  return join_path(*home, APP_DATA_FOLDER);
 }
 
 Result<std::vector<std::string>> load_protected_paths() {
   const std::string folder = ORVC_TRY(app_data_dir());
-  const std::string file = join_path(folder, PROTECTED_PATHS_FILE);
-  struct stat metadata {};
-  if (file.find('\0') != std::string::npos || stat(file.c_str(), &metadata) != 0) {
-    return std::vector<std::string>{};
+  auto entries = read_list_file(join_path(folder, PROTECTED_PATHS_FILE));
+  if (!entries) {
+    const bool reading = entries.error().stage == FileFailure::Stage::Read;
+    return failure(
+        (reading ? "Could not read protected paths: " : "Could not parse protected paths: ") +
+        entries.error().reason);
   }
-  auto text = read_regular_file(file);
-  if (text && !is_valid_utf8(*text)) text = failure("stream did not contain valid UTF-8");
-  if (!text) return failure("Could not read protected paths: " + text.error());
-  auto entries = parse_protected_paths(*text);
-  if (!entries) return failure("Could not parse protected paths: " + entries.error());
-  for (std::string& entry : *entries) entry = unicode_lower(entry);
-  return std::move(*entries);
+  return lowered(std::move(*entries));
 }
 
 bool matches_protected_list(const std::vector<std::string>& list, const std::string& path) {
@@ -64,12 +110,17 @@ bool matches_protected_list(const std::vector<std::string>& list, const std::str
 bool is_user_protected(const std::string& path) {
   LoadedList& list = loaded_list();
   const std::lock_guard guard(list.lock);
-  if (!list.entries) {
-    // A broken file is not retried: the whole run goes without user protection.
-    auto loaded = load_protected_paths();
-    list.entries = loaded ? std::move(*loaded) : std::vector<std::string>{};
-  }
+  // A broken file is not retried: the run matches nothing and every removal is refused.
+  if (!list.entries) load_into(list);
   return matches_protected_list(*list.entries, path);
+}
+
+Status user_protection_status() {
+  LoadedList& list = loaded_list();
+  const std::lock_guard guard(list.lock);
+  if (!list.entries) load_into(list);
+  if (list.refusal) return failure(*list.refusal);
+  return {};
 }
 
 }  // namespace orvc::safety

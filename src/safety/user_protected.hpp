@@ -11,7 +11,8 @@ namespace orvc::safety {
 // home_folder joined with "Library/Application Support/com.orvanta.app".
 Result<std::string> app_data_dir();
 
-// Entries of protected_paths.json, lower-cased; the empty list when the file is missing.
+// Entries of protected_paths.json, lower-cased; the empty list when the file is missing. A link
+// in the file's place is followed to a regular file; anything else there is a read failure.
 Result<std::vector<std::string>> load_protected_paths();
 
 // The text of protected_paths.json: {"paths": [...]} (other members ignored, a second "paths"
@@ -22,8 +23,13 @@ Result<std::vector<std::string>> parse_protected_paths(std::string_view text);
 // one, comparing whole components. Empty entries are ignored.
 bool matches_protected_list(const std::vector<std::string>& list, const std::string& path);
 
-// Loaded once per process under one lock; a broken file means no user protection for the run.
+// Loaded once per process under one lock; a broken file matches nothing (see below).
 bool is_user_protected(const std::string& path);
+
+// Success when the list loaded or there is no file. When the file exists but cannot be read or
+// parsed, the one line that stops every removal run: "Refusing to move anything: the protected
+// paths file '<path>' is not valid: <reason>". Loads the list like is_user_protected.
+Status user_protection_status();
 
 // Full Unicode lower-casing (used for the list entries and the candidate alike).
 std::string unicode_lower(const std::string& text);

@@ -1,0 +1,79 @@
+#include "platform/small_file.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+
+#include "util/text.hpp"
+
+namespace orvc::platform {
+namespace {
+
+constexpr const char* kNotRegular = "not a regular file";
+constexpr const char* kLink = "a symbolic link, not followed";
+constexpr const char* kTooLarge = "larger than 16 MiB";
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+Status check_regular(const struct stat& metadata) {
+  if (S_ISDIR(metadata.st_mode)) return failure(os_error_text(EISDIR));
+  if (S_ISLNK(metadata.st_mode)) return failure(kLink);
+  if (!S_ISREG(metadata.st_mode)) return failure(kNotRegular);
+  if (static_cast<uint64_t>(metadata.st_size) > kSmallFileLimit) return failure(kTooLarge);
+  return {};
+}
+
+}  // namespace
+
+Result<std::string> read_small_file(const std::string& path, FinalLink links) {
+  if (path.find('\0') != std::string::npos) return failure(os_error_text(EINVAL));
+  // Opening a device or a socket can itself do something, so the entry is looked at first;
+  // the open then must find the same file (non-blocking, in case a FIFO took its place).
+  struct stat target {};
+  const int looked =
+      links == FinalLink::Follow ? stat(path.c_str(), &target) : lstat(path.c_str(), &target);
+  if (looked != 0) return failure(os_error_text(errno));
+  ORVC_TRY(check_regular(target));
+  int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+  if (links == FinalLink::Refuse) flags |= O_NOFOLLOW;
+  const Descriptor file(open(path.c_str(), flags));
+  if (file.get() < 0) return failure(os_error_text(errno));
+  struct stat metadata {};
+  if (fstat(file.get(), &metadata) != 0) return failure(os_error_text(errno));
+  ORVC_TRY(check_regular(metadata));
+  if (metadata.st_dev != target.st_dev || metadata.st_ino != target.st_ino) {
+    return failure("replaced while it was opened");
+  }
+
+  std::string content;
+  std::array<char, 16384> buffer{};
+  while (true) {
+    const ssize_t count = read(file.get(), buffer.data(), buffer.size());
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      return failure(os_error_text(errno));
+    }
+    if (count == 0) break;
+    // A file that grows while it is read is held to the same limit.
+    if (content.size() + static_cast<size_t>(count) > kSmallFileLimit) return failure(kTooLarge);
+    content.append(buffer.data(), static_cast<size_t>(count));
+  }
+  return content;
+}
+
+}  // namespace orvc::platform
