@@ -108,13 +108,15 @@ Status copy_across_volumes(const PinnedItem& item, const platform::TrashLocation
   const std::string partial = partial_copy_name();
   const std::string partial_path = join_path(trash.files, partial);
   const auto discard_partial = [&](std::string message) {
-    if (auto removed = remove_tree(partial_path); !removed) {
+    if (auto removed = remove_tree_at(trash_folder, partial, partial_path); !removed) {
       message += "; the partial copy '" + lossy_utf8(partial_path) +
                  "' could not be removed: " + removed.error();
     }
     return failure(std::move(message));
   };
-  auto copied = copy_tree(item.resolved, partial_path);
+  // Nothing is copied unless all of the item can be removed afterwards.
+  ORVC_TRY(check_removable_tree_at(item.folder.get(), item.name, item.resolved));
+  auto copied = copy_tree_at(item.folder.get(), item.name, trash_folder, partial, item.resolved);
   if (!copied) return discard_partial(std::move(copied.error()));
   if (const int error = platform::rename_no_replace_at(trash_folder, partial.c_str(), trash_folder,
                                                        slot.name.c_str());
@@ -124,7 +126,7 @@ Status copy_across_volumes(const PinnedItem& item, const platform::TrashLocation
   }
   // From here on the copy in the Trash is whole; it stays even if removing the source fails.
   // What changed in the source while it was copied is not in the copy, so it stays too.
-  return remove_copied(item.resolved, *copied);
+  return remove_copied_at(item.folder.get(), item.name, *copied, item.resolved);
 }
 
 }  // namespace
