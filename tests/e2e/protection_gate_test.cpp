@@ -49,7 +49,7 @@ class BrokenProtectedList : public DeleteTest {
     EXPECT_TRUE(exists_no_follow(home / "big/large.bin"));
     EXPECT_TRUE(exists_no_follow(home / ".npm/_cacache/index"));
     EXPECT_FALSE(exists_no_follow(home / ".local/share/Trash"));
-    EXPECT_FALSE(exists_no_follow(history_folder()));
+    EXPECT_FALSE(exists_no_follow(history_of(home.path())));
   }
 };
 
