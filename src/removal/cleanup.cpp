@@ -5,6 +5,8 @@
 
 #include <optional>
 
+#include "platform/home.hpp"
+#include "platform/platform.hpp"
 #include "removal/cleanup_summary.hpp"
 #include "removal/diagnostics.hpp"
 #include "removal/history.hpp"
@@ -68,7 +70,8 @@ std::optional<CleanupSession> write_pending_record(const std::vector<PlannedItem
   if (planned.empty()) return std::nullopt;
   std::vector<DeletedFile> files;
   for (const auto& item : planned) {
-    files.push_back({item.path, item.size, cleanup_type, last_component_text(item.path)});
+    files.push_back(
+        {item.path, item.size, cleanup_type, last_component_text(item.path), std::nullopt});
   }
   CleanupSession session = new_session(cleanup_type, std::move(files));
   session.status = "pending";
@@ -84,16 +87,20 @@ void finalise_record(std::optional<CleanupSession> pending, const std::vector<Pl
   std::vector<DeletedFile> removed;
   uint64_t total = 0;
   const std::vector<char> gone = gone_flags(planned);
+  const auto home = home_env();
+  const auto trash = platform::user_trash(home.value_or(""));
   for (size_t i = 0; i < planned.size(); ++i) {
     const PlannedItem& item = planned[i];
     if (!gone[i]) continue;
     std::optional<std::string> name = last_component_text(item.path);
+    std::optional<std::string> trash_path;
     if (outcome) {
       if (const auto found = outcome->find(item.path); found != outcome->end()) {
         name = found->second;
+        if (trash) trash_path = join_path(trash->files, found->second);
       }
     }
-    removed.push_back({item.path, item.size, cleanup_type, std::move(name)});
+    removed.push_back({item.path, item.size, cleanup_type, std::move(name), std::move(trash_path)});
     total = saturating_add(total, item.size);
   }
   if (pending) {

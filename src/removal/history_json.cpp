@@ -65,6 +65,10 @@ Result<DeletedFile> parse_file(const json& object) {
     ORVC_TRY(expect(name->is_string(), *name, "a string or null"));
     file.trashed_name = name->get<std::string>();
   }
+  if (const auto path = object.find("trash_path"); path != object.end() && !path->is_null()) {
+    ORVC_TRY(expect(path->is_string(), *path, "a string or null"));
+    file.trash_path = path->get<std::string>();
+  }
   return file;
 }
 
@@ -101,7 +105,14 @@ Result<std::string> session_to_json(const CleanupSession& session) {
     out += ",\n  \"deleted_files\": [";
     for (size_t i = 0; i < session.deleted_files.size(); ++i) {
       const DeletedFile& file = session.deleted_files[i];
-      out += i == 0 ? "\n    {\n      \"original_path\": " : ",\n    {\n      \"original_path\": ";
+      out += i == 0 ? "\n    {\n      " : ",\n    {\n      ";
+      // Written first and only when known, so the members after it keep their old shape.
+      if (file.trash_path) {
+        out += "\"trash_path\": ";
+        append_json_string(out, *file.trash_path);
+        out += ",\n      ";
+      }
+      out += "\"original_path\": ";
       append_json_string(out, file.original_path);
       out += ",\n      \"size\": " + std::to_string(file.size);
       out += ",\n      \"category\": ";
