@@ -32,7 +32,7 @@ constexpr std::array<std::string_view, 0> kNoAliases{};
 constexpr std::array<std::string_view, 1> kDeleteAliases{"rm"};
 constexpr std::array<std::string_view, 2> kHelpAliases{"-h", "--help"};
 
-const std::array<CommandEntry, 7> kCommands = {{
+const std::array<CommandEntry, 9> kCommands = {{
     {"dev-junk", kNoAliases, "dev-junk [--dry-run] [--apply]",
      "Scan (and optionally clean) developer junk (Docker.raw, Node/Xcode/Python)", parse_dev_junk,
      run_as<DevJunk, run_dev_junk>, kind_of<DevJunk>()},
@@ -48,6 +48,12 @@ const std::array<CommandEntry, 7> kCommands = {{
     {"delete", kDeleteAliases, "delete <path>...",
      "Move one or more paths to the Trash (recoverable)", parse_delete, run_as<Delete, run_delete>,
      kind_of<Delete>()},
+    {"history", kNoAliases, "history [--path <dir>]",
+     "List the recorded removals and which of their items are still in the Trash", parse_history,
+     run_as<History, run_history>, kind_of<History>()},
+    {"restore", kNoAliases, "restore [--dry-run] [--to <dir>] <run-id> | <path>...",
+     "Put items back from the Trash where they were (never overwrites)", parse_restore,
+     run_as<Restore, run_restore>, kind_of<Restore>()},
     {"diff", kNoAliases, "diff [--dry-run]", "Print the Git-style deletion preview to stdout",
      parse_diff, run_as<Diff, run_diff>, kind_of<Diff>()},
     {"help", kHelpAliases, "help", "Show this help", parse_help, run_as<Help, run_help>,

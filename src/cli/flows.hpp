@@ -17,6 +17,8 @@ Result<Command> parse_duplicates(std::span<const std::string> rest);
 Result<Command> parse_large_files(std::span<const std::string> rest);
 Result<Command> parse_dev_junk(std::span<const std::string> rest);
 Result<Command> parse_delete(std::span<const std::string> rest);
+Result<Command> parse_history(std::span<const std::string> rest);
+Result<Command> parse_restore(std::span<const std::string> rest);
 Result<Command> parse_diff(std::span<const std::string> rest);
 Result<Command> parse_help(std::span<const std::string> rest);
 
@@ -26,6 +28,8 @@ int run_diff(const Diff& command);
 int run_large_files(const LargeFiles& command);
 int run_dev_junk(const DevJunk& command);
 int run_delete(const Delete& command);
+int run_history(const History& command);
+int run_restore(const Restore& command);
 int run_help(const Help& command);
 
 // The main routine: parses the arguments (without the program name) and runs one flow.

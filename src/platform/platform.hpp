@@ -35,6 +35,10 @@ std::optional<std::string> canonical_path(const std::string& path);
 // macOS). Neither name is followed when it is a symbolic link. 0, or the errno of the failure.
 int rename_no_replace_at(int from_dir, const char* from_name, int to_dir, const char* to_name);
 
+// A path that names the folder open as `dir_fd` itself, whatever its path has become since
+// (/proc/self/fd/N on Linux, F_GETPATH on macOS); nothing when there is none.
+std::optional<std::string> folder_fd_path(int dir_fd);
+
 // Lowers the calling thread's disk-I/O priority (best effort, failures ignored).
 void lower_thread_io_priority();
 

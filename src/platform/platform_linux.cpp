@@ -34,6 +34,11 @@ int rename_no_replace_at(int from_dir, const char* from_name, int to_dir, const 
   return renameat2(from_dir, from_name, to_dir, to_name, RENAME_NOREPLACE) == 0 ? 0 : errno;
 }
 
+std::optional<std::string> folder_fd_path(int dir_fd) {
+  if (dir_fd < 0) return std::nullopt;
+  return "/proc/self/fd/" + std::to_string(dir_fd);
+}
+
 namespace {
 
 // Absolute, and without empty, "." or ".." components: realpath(3) would give this very text

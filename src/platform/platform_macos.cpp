@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/param.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,6 +31,12 @@ bool is_dataless(const struct stat& metadata) {
 
 int rename_no_replace_at(int from_dir, const char* from_name, int to_dir, const char* to_name) {
   return renameatx_np(from_dir, from_name, to_dir, to_name, RENAME_EXCL) == 0 ? 0 : errno;
+}
+
+std::optional<std::string> folder_fd_path(int dir_fd) {
+  char path[MAXPATHLEN] = {};
+  if (fcntl(dir_fd, F_GETPATH, path) != 0) return std::nullopt;
+  return std::string(path);
 }
 
 std::optional<std::string> canonical_path(const std::string& path) {
