@@ -1,0 +1,84 @@
+// Restores across file systems: the original folder is a tmpfs mounted in a private mount
+// namespace of this test process (the orvc it starts inherits it), the Trash is not.
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+#include <cstring>
+
+#include "restore_support.hpp"
+
+namespace orvc::testing {
+namespace {
+
+dev_t device_of(const std::string& path) {
+  struct stat metadata {};
+  return stat(path.c_str(), &metadata) == 0 ? metadata.st_dev : 0;
+}
+
+class RestoreAcrossFileSystems : public RestoreTest {
+ protected:
+  void SetUp() override {
+    far = home / "far";
+    make_dirs(far);
+    if (unshare(CLONE_NEWNS) != 0) {
+      GTEST_SKIP() << "no private mount namespace: " << std::strerror(errno);
+    }
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tmpfs", far.c_str(), "tmpfs", 0, "size=64m") != 0) {
+      GTEST_SKIP() << "cannot mount a tmpfs: " << std::strerror(errno);
+    }
+    mounted = true;
+    if (device_of(far) == device_of(home.path())) GTEST_SKIP() << "the tmpfs is not separate";
+  }
+  void TearDown() override {
+    if (mounted) umount2(far.c_str(), MNT_DETACH);
+  }
+
+  std::string far;
+  bool mounted = false;
+};
+
+TEST_F(RestoreAcrossFileSystems, ItemsAreCopiedBackAndLeaveTheTrash) {
+  const std::string file = far + "/data/f.bin";
+  const std::string folder = far + "/data/tree";
+  write_sized_file(file, 200000, 9);
+  write_file(folder + "/a.txt", "a");
+  make_symlink("a.txt", folder + "/to-a");
+  chmod(file.c_str(), 0604);
+  chmod((folder + "/a.txt").c_str(), 0640);
+  const std::string bytes = read_file(file);
+
+  const std::string id = delete_run({file, folder});
+  ASSERT_EQ(read_file(trash_files("f.bin")), bytes);
+  // What an interrupted restore would have left beside the destination.
+  write_file(far + "/data/.f.bin.orvc-partial", "half");
+
+  const auto r = orvc({"restore", id});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(r.out, restored_report({file, folder}));
+  EXPECT_EQ(read_file(file), bytes);
+  EXPECT_EQ(facts_of(file).mode & 07777, 0604u);
+  EXPECT_EQ(read_file(folder + "/a.txt"), "a");
+  EXPECT_EQ(facts_of(folder + "/a.txt").mode & 07777, 0640u);
+  EXPECT_EQ(facts_of(folder + "/to-a").link_target, "a.txt");
+  EXPECT_EQ(sorted_entries(far + "/data"), (std::vector<std::string>{"f.bin", "tree"}));
+  EXPECT_EQ(sorted_entries(trash_files()), std::vector<std::string>{});
+  EXPECT_EQ(trash_list(), "");
+}
+
+TEST_F(RestoreAcrossFileSystems, ATakenPathStaysInTheTrashWithNoPartialCopyLeft) {
+  const std::string file = far + "/g.txt";
+  write_file(file, "old");
+  const std::string id = delete_run({file});
+  write_file(file, "new");
+  const auto r = orvc({"restore", id});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_EQ(read_file(file), "new");
+  EXPECT_EQ(sorted_entries(far), std::vector<std::string>{"g.txt"});
+  EXPECT_EQ(read_file(trash_files("g.txt")), "old");
+}
+
+}  // namespace
+}  // namespace orvc::testing
