@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "removal/history_layout.hpp"
+
 namespace orvc::removal {
 namespace {
 
@@ -137,6 +139,8 @@ Result<std::string> session_to_json(const CleanupSession& session) {
 }
 
 Result<CleanupSession> parse_session(std::string_view text) {
+  // Manifests of big runs are megabytes; the layout this program writes is read directly.
+  if (auto written = read_written_layout(text)) return std::move(*written);
   // nlohmann keeps the last of two equal members silently; the callback catches them.
   std::vector<std::set<std::string>> open_objects;
   const json::parser_callback_t watch = [&](int, json::parse_event_t event, json& parsed) {
