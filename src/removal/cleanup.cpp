@@ -70,8 +70,7 @@ std::optional<CleanupSession> write_pending_record(const std::vector<PlannedItem
   if (planned.empty()) return std::nullopt;
   std::vector<DeletedFile> files;
   for (const auto& item : planned) {
-    files.push_back(
-        {item.path, item.size, cleanup_type, last_component_text(item.path), std::nullopt});
+    files.push_back({item.path, item.size, cleanup_type, last_component_text(item.path)});
   }
   CleanupSession session = new_session(cleanup_type, std::move(files));
   session.status = "pending";

@@ -17,7 +17,7 @@ struct DeletedFile {
   std::string category;
   std::optional<std::string> trashed_name;
   // The item's absolute path inside the Trash it went to; absent in older manifests.
-  std::optional<std::string> trash_path;
+  std::optional<std::string> trash_path = std::nullopt;
 
   bool operator==(const DeletedFile&) const = default;
 };

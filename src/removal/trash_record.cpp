@@ -83,6 +83,8 @@ Result<TrashRecord> read_trash_record(int info_dir_fd, const std::string& name) 
     }
     if (n == 0) break;
     text.append(buffer, static_cast<size_t>(n));
+    // A regular file read short is read to its end; history reads thousands of records.
+    if (static_cast<size_t>(n) < sizeof buffer) break;
   }
   close(fd);
   auto record = parse_trash_record(text);
