@@ -1,11 +1,17 @@
 // Restores across file systems: the original folder is a tmpfs mounted in a private mount
 // namespace of this test process (the orvc it starts inherits it), the Trash is not.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "restore_support.hpp"
 
@@ -15,6 +21,28 @@ namespace {
 dev_t device_of(const std::string& path) {
   struct stat metadata {};
   return stat(path.c_str(), &metadata) == 0 ? metadata.st_dev : 0;
+}
+
+// Starts orvc with the test's environment; output goes to the null device.
+pid_t start_orvc(const std::vector<std::string>& args, const std::string& home) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null_fd = open("/dev/null", O_RDWR);
+    dup2(null_fd, 0);
+    dup2(null_fd, 1);
+    dup2(null_fd, 2);
+    const std::string home_var = "HOME=" + home;
+    const std::string data_var = "XDG_DATA_HOME=" + home + "/.local/share";
+    const std::string path_var = "PATH=" + home + "/no-bin";
+    std::vector<char*> argv = {const_cast<char*>(ORVC_BINARY)};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    char* envp[] = {const_cast<char*>(home_var.c_str()), const_cast<char*>(data_var.c_str()),
+                    const_cast<char*>(path_var.c_str()), nullptr};
+    execve(ORVC_BINARY, argv.data(), envp);
+    _exit(127);
+  }
+  return pid;
 }
 
 class RestoreAcrossFileSystems : public RestoreTest {
@@ -78,6 +106,44 @@ TEST_F(RestoreAcrossFileSystems, ATakenPathStaysInTheTrashWithNoPartialCopyLeft)
   EXPECT_EQ(read_file(file), "new");
   EXPECT_EQ(sorted_entries(far), std::vector<std::string>{"g.txt"});
   EXPECT_EQ(read_file(trash_files("g.txt")), "old");
+}
+
+TEST_F(RestoreAcrossFileSystems, KilledDuringTheCopyTheItemIsWholeInOnePlace) {
+  constexpr uint64_t kSize = uint64_t{48} << 20;
+  const std::string file = far + "/big.bin";
+  write_sized_file(file, kSize, 4);
+  const std::string bytes = read_file(file);
+  const std::string id = delete_run({file});
+  const std::string partial = far + "/.big.bin.orvc-partial";
+
+  const pid_t pid = start_orvc({"restore", id}, home.path());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!exists_no_follow(partial) && std::chrono::steady_clock::now() < deadline) {
+    if (waitpid(pid, nullptr, WNOHANG) == pid) break;
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+
+  const bool in_trash = exists_no_follow(trash_files("big.bin"));
+  const bool in_place = exists_no_follow(file);
+  ASSERT_TRUE(in_trash || in_place);
+  if (in_trash) {
+    EXPECT_EQ(read_file(trash_files("big.bin")), bytes);
+  }
+  if (in_place) {
+    EXPECT_EQ(read_file(file), bytes);
+  }
+
+  // Killed between the rename into place and emptying the Trash entry: both are whole, and the
+  // taken path keeps the Trash copy. Otherwise the next restore finishes the job and tidies the
+  // partial copy.
+  if (in_trash && in_place) return;
+  const auto r = orvc({"restore", id});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(read_file(file), bytes);
+  EXPECT_FALSE(exists_no_follow(partial));
+  EXPECT_FALSE(exists_no_follow(trash_files("big.bin")));
 }
 
 }  // namespace
