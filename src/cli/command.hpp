@@ -1,6 +1,7 @@
 #pragma once
 // The parsed command line: one variant per command with its flags.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -27,10 +28,19 @@ struct LargeFiles {
 struct Delete {
   std::vector<std::string> paths;
 };
+struct History {
+  std::optional<std::string> path;  // only runs with items at or under it
+};
+struct Restore {
+  std::vector<std::string> targets;  // run ids or paths
+  std::optional<std::string> to;     // every item goes into this folder instead
+  bool dry_run = false;
+};
 struct Diff {};
 struct Help {};
 
-using Command = std::variant<DevJunk, Scan, Duplicates, LargeFiles, Delete, Diff, Help>;
+using Command =
+    std::variant<DevJunk, Scan, Duplicates, LargeFiles, Delete, History, Restore, Diff, Help>;
 
 // A Command, or the one message that explains why the command line was rejected.
 Result<Command> parse_command(const std::vector<std::string>& args);

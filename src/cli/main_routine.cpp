@@ -1,5 +1,4 @@
-#include <type_traits>
-
+#include "cli/command_table.hpp"
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
 
@@ -13,27 +12,7 @@ int main_routine(const std::vector<std::string>& args) {
     print_help();
     return 1;
   }
-  return std::visit(
-      [](const auto& c) -> int {
-        using T = std::decay_t<decltype(c)>;
-        if constexpr (std::is_same_v<T, Help>) {
-          print_help();
-          return 0;
-        } else if constexpr (std::is_same_v<T, Scan>) {
-          return run_scan(c);
-        } else if constexpr (std::is_same_v<T, Duplicates>) {
-          return run_duplicates(c);
-        } else if constexpr (std::is_same_v<T, Diff>) {
-          return run_diff(c);
-        } else if constexpr (std::is_same_v<T, LargeFiles>) {
-          return run_large_files(c);
-        } else if constexpr (std::is_same_v<T, DevJunk>) {
-          return run_dev_junk(c);
-        } else {
-          return run_delete(c);
-        }
-      },
-      *command);
+  return entry_for(*command).run(*command);
 }
 
 }  // namespace orvc::cli

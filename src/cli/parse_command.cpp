@@ -1,6 +1,8 @@
 #include <limits>
 
 #include "cli/command.hpp"
+#include "cli/command_table.hpp"
+#include "cli/flows.hpp"
 #include "platform/home.hpp"
 
 namespace orvc::cli {
@@ -25,33 +27,43 @@ std::string default_path() {
 }
 
 // "--path <dir>" is the only option of scan and duplicates.
-Result<std::string> read_path_option(const std::vector<std::string>& args) {
+Result<std::string> read_path_option(std::span<const std::string> rest) {
   std::optional<std::string> path;
-  for (size_t i = 1; i < args.size(); ++i) {
-    if (args[i] != "--path") return failure("Unknown flag: " + args[i]);
-    if (i + 1 >= args.size()) return failure("--path requires a directory argument");
-    path = expand_tilde(args[++i]);
+  for (size_t i = 0; i < rest.size(); ++i) {
+    if (rest[i] != "--path") return failure("Unknown flag: " + rest[i]);
+    if (i + 1 >= rest.size()) return failure("--path requires a directory argument");
+    path = expand_tilde(rest[++i]);
   }
   return path ? *path : default_path();
 }
 
-Result<Command> parse_large_files(const std::vector<std::string>& args) {
+}  // namespace
+
+Result<Command> parse_scan(std::span<const std::string> rest) {
+  return Scan{ORVC_TRY(read_path_option(rest))};
+}
+
+Result<Command> parse_duplicates(std::span<const std::string> rest) {
+  return Duplicates{ORVC_TRY(read_path_option(rest))};
+}
+
+Result<Command> parse_large_files(std::span<const std::string> rest) {
   LargeFiles command;
-  for (size_t i = 1; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    const bool has_value = i + 1 < args.size();
+  for (size_t i = 0; i < rest.size(); ++i) {
+    const std::string& arg = rest[i];
+    const bool has_value = i + 1 < rest.size();
     if (arg == "--path") {
       if (!has_value) return failure("--path requires a directory argument");
-      command.path = expand_tilde(args[++i]);
+      command.path = expand_tilde(rest[++i]);
     } else if (arg == "--threshold") {
       if (!has_value) return failure("--threshold requires a size in MB");
-      const auto value = parse_unsigned(args[++i]);
-      if (!value) return failure("--threshold must be a number (MB), got: " + args[i]);
+      const auto value = parse_unsigned(rest[++i]);
+      if (!value) return failure("--threshold must be a number (MB), got: " + rest[i]);
       command.threshold_mb = *value;
     } else if (arg == "--age") {
       if (!has_value) return failure("--age requires a number of days");
-      const auto value = parse_unsigned(args[++i]);
-      if (!value) return failure("--age must be a number (days), got: " + args[i]);
+      const auto value = parse_unsigned(rest[++i]);
+      if (!value) return failure("--age must be a number (days), got: " + rest[i]);
       command.age_days = *value;
     } else if (arg == "--apply") {
       command.apply = true;
@@ -64,7 +76,38 @@ Result<Command> parse_large_files(const std::vector<std::string>& args) {
   return command;
 }
 
-}  // namespace
+Result<Command> parse_dev_junk(std::span<const std::string> rest) {
+  DevJunk command;
+  for (const std::string& arg : rest) {
+    if (arg == "--apply") {
+      command.apply = true;
+    } else if (arg == "--dry-run") {
+      command.apply = false;
+    } else {
+      return failure("Unknown flag for dev-junk: " + arg);
+    }
+  }
+  return command;
+}
+
+Result<Command> parse_delete(std::span<const std::string> rest) {
+  if (rest.empty()) return failure("delete requires at least one path argument");
+  Delete command;
+  for (const std::string& arg : rest) command.paths.push_back(expand_tilde(arg));
+  return command;
+}
+
+Result<Command> parse_diff(std::span<const std::string> rest) {
+  for (const std::string& arg : rest) {
+    if (arg != "--dry-run") return failure("Unknown flag for diff: " + arg);
+  }
+  return Diff{};
+}
+
+// Whatever follows "help" is ignored.
+Result<Command> parse_help(std::span<const std::string>) {
+  return Help{};
+}
 
 std::string expand_tilde(const std::string& argument) {
   if (argument != "~" && !argument.starts_with("~/")) return argument;
@@ -79,37 +122,9 @@ std::string expand_tilde(const std::string& argument) {
 
 Result<Command> parse_command(const std::vector<std::string>& args) {
   if (args.empty()) return Help{};
-  const std::string& first = args.front();
-  if (first == "help" || first == "-h" || first == "--help") return Help{};
-  if (first == "scan") return Scan{ORVC_TRY(read_path_option(args))};
-  if (first == "duplicates") return Duplicates{ORVC_TRY(read_path_option(args))};
-  if (first == "large-files") return parse_large_files(args);
-  if (first == "dev-junk") {
-    DevJunk command;
-    for (size_t i = 1; i < args.size(); ++i) {
-      if (args[i] == "--apply") {
-        command.apply = true;
-      } else if (args[i] == "--dry-run") {
-        command.apply = false;
-      } else {
-        return failure("Unknown flag for dev-junk: " + args[i]);
-      }
-    }
-    return command;
-  }
-  if (first == "delete" || first == "rm") {
-    if (args.size() < 2) return failure("delete requires at least one path argument");
-    Delete command;
-    for (size_t i = 1; i < args.size(); ++i) command.paths.push_back(expand_tilde(args[i]));
-    return command;
-  }
-  if (first == "diff") {
-    for (size_t i = 1; i < args.size(); ++i) {
-      if (args[i] != "--dry-run") return failure("Unknown flag for diff: " + args[i]);
-    }
-    return Diff{};
-  }
-  return failure("Unknown command: " + first);
+  const CommandEntry* entry = find_command(args.front());
+  if (!entry) return failure("Unknown command: " + args.front());
+  return entry->parse(std::span<const std::string>(args).subspan(1));
 }
 
 }  // namespace orvc::cli

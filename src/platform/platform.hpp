@@ -42,6 +42,10 @@ int rename_no_replace_at(int from_dir, const char* from_name, int to_dir, const 
 // folder that the link-free path names. The descriptor, or -1 with errno set.
 int open_folder_without_links(const std::string& path);
 
+// A path that names the folder open as `dir_fd` itself, whatever its path has become since
+// (/proc/self/fd/N on Linux, F_GETPATH on macOS); nothing when there is none.
+std::optional<std::string> folder_fd_path(int dir_fd);
+
 // Lowers the calling thread's disk-I/O priority (best effort, failures ignored).
 void lower_thread_io_priority();
 

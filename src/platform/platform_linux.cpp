@@ -60,6 +60,11 @@ int open_folder_without_links(const std::string& path) {
   return open(path.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
+std::optional<std::string> folder_fd_path(int dir_fd) {
+  if (dir_fd < 0) return std::nullopt;
+  return "/proc/self/fd/" + std::to_string(dir_fd);
+}
+
 namespace {
 
 // Absolute, and without empty, "." or ".." components: realpath(3) would give this very text

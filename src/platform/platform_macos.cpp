@@ -1,5 +1,6 @@
 #include <copyfile.h>
 #include <fcntl.h>
+#include <sys/param.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,6 +44,12 @@ int open_folder_without_links(const std::string& path) {
   constexpr int kSearchOnly = O_RDONLY;  // systems before macOS 13: the folder must be readable
 #endif
   return open(path.c_str(), kSearchOnly | O_DIRECTORY | O_NOFOLLOW_ANY | O_CLOEXEC);
+}
+
+std::optional<std::string> folder_fd_path(int dir_fd) {
+  char path[MAXPATHLEN] = {};
+  if (fcntl(dir_fd, F_GETPATH, path) != 0) return std::nullopt;
+  return std::string(path);
 }
 
 std::optional<std::string> canonical_path(const std::string& path) {

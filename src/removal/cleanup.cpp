@@ -111,7 +111,10 @@ void finalise_record(std::optional<CleanupSession> pending, const std::vector<It
     if (!disappeared[i]) continue;
     const Item& item = items[i];
     if (item.trashed) {
-      removed.push_back({item.trashed->original_path, item.size, cleanup_type, item.trashed->name});
+      std::optional<std::string> trash_path;
+      if (!item.trashed->trash_path.empty()) trash_path = item.trashed->trash_path;
+      removed.push_back({item.trashed->original_path, item.size, cleanup_type, item.trashed->name,
+                         std::move(trash_path)});
     } else {
       removed.push_back(
           {item.absolute, item.size, cleanup_type, last_component_text(item.absolute)});

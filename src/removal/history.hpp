@@ -16,6 +16,8 @@ struct DeletedFile {
   uint64_t size = 0;
   std::string category;
   std::optional<std::string> trashed_name;
+  // The item's absolute path inside the Trash it went to; absent in older manifests.
+  std::optional<std::string> trash_path = std::nullopt;
 
   bool operator==(const DeletedFile&) const = default;
 };
@@ -36,6 +38,9 @@ struct CleanupSession {
 // Fails with "HOME not set" when HOME is unset, empty or relative; then nothing is created.
 Result<std::string> history_dir();
 
+// The same folder's path, without creating anything.
+Result<std::string> history_folder_path();
+
 // Fresh id and the current time; status "completed"; total = saturating sum of the sizes.
 CleanupSession new_session(const std::string& cleanup_type, std::vector<DeletedFile> files);
 
@@ -53,5 +58,14 @@ struct WrittenManifest {
 // Removes manifests older than seven days, then all but the 50 newest. Returns how many went.
 // A manifest named in `just_written` is not read back.
 Result<size_t> prune_history(const std::optional<WrittenManifest>& just_written = std::nullopt);
+
+// Every manifest that reads and parses, newest first (by time stamp, fraction included), and one
+// "{path}: {error}" line per manifest that does not. Reads only; a missing folder is an empty
+// history.
+struct LoadedHistory {
+  std::vector<CleanupSession> sessions;
+  std::vector<std::string> problems;
+};
+Result<LoadedHistory> load_history();
 
 }  // namespace orvc::removal

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "removal/history_layout.hpp"
+
 namespace orvc::removal {
 namespace {
 
@@ -65,6 +67,10 @@ Result<DeletedFile> parse_file(const json& object) {
     ORVC_TRY(expect(name->is_string(), *name, "a string or null"));
     file.trashed_name = name->get<std::string>();
   }
+  if (const auto path = object.find("trash_path"); path != object.end() && !path->is_null()) {
+    ORVC_TRY(expect(path->is_string(), *path, "a string or null"));
+    file.trash_path = path->get<std::string>();
+  }
   return file;
 }
 
@@ -101,7 +107,14 @@ Result<std::string> session_to_json(const CleanupSession& session) {
     out += ",\n  \"deleted_files\": [";
     for (size_t i = 0; i < session.deleted_files.size(); ++i) {
       const DeletedFile& file = session.deleted_files[i];
-      out += i == 0 ? "\n    {\n      \"original_path\": " : ",\n    {\n      \"original_path\": ";
+      out += i == 0 ? "\n    {\n      " : ",\n    {\n      ";
+      // Written first and only when known, so the members after it keep their old shape.
+      if (file.trash_path) {
+        out += "\"trash_path\": ";
+        append_json_string(out, *file.trash_path);
+        out += ",\n      ";
+      }
+      out += "\"original_path\": ";
       append_json_string(out, file.original_path);
       out += ",\n      \"size\": " + std::to_string(file.size);
       out += ",\n      \"category\": ";
@@ -126,6 +139,8 @@ Result<std::string> session_to_json(const CleanupSession& session) {
 }
 
 Result<CleanupSession> parse_session(std::string_view text) {
+  // Manifests of big runs are megabytes; the layout this program writes is read directly.
+  if (auto written = read_written_layout(text)) return std::move(*written);
   // nlohmann keeps the last of two equal members silently; the callback catches them.
   std::vector<std::set<std::string>> open_objects;
   const json::parser_callback_t watch = [&](int, json::parse_event_t event, json& parsed) {

@@ -40,11 +40,15 @@ Status write_temp_manifest(const std::string& temp_path, std::string_view bytes)
 
 }  // namespace
 
-Result<std::string> history_dir() {
+Result<std::string> history_folder_path() {
   // An empty or relative HOME counts as unset: the folder never lands under the working folder.
   const auto home = home_env();
   if (!home) return failure("HOME not set");
-  const std::string folder = join_path(*home, kHistoryRelative);
+  return join_path(*home, kHistoryRelative);
+}
+
+Result<std::string> history_dir() {
+  const std::string folder = ORVC_TRY(history_folder_path());
   ORVC_TRY(make_private_folder(folder));
   return folder;
 }

@@ -110,8 +110,8 @@ TEST_F(ApplicationFolder, ItAndEverythingInItAreRefused) {
   write_file(home / "victim.txt", "v");
   ASSERT_EQ(delete_paths({"victim.txt"}).exit_code, 0);  // leaves a manifest in the history
   ASSERT_EQ(manifests().size(), 1u);
-  for (const std::string& inside :
-       {app, app + "/protected_paths.json", app + "/history", app + "/", app + "/history/.."}) {
+  for (const std::string& inside : {app, app + "/protected_paths.json", app + "/history", app + "/",
+                                    app + "/history/../protected_paths.json"}) {
     SCOPED_TRACE(inside);
     const auto r = delete_paths({inside});
     EXPECT_EQ(r.exit_code, 1);
@@ -140,8 +140,10 @@ TEST(RelativeHome, CountsAsNoHome) {
     EXPECT_EQ(deleted.err,
               "[history] failed to write pending session: HOME not set\n"
               "  Some items could not be moved: Cleaned with 1 issue(s). 1 item(s) could not be "
-              "removed: 'f.txt': HOME is not set (Finder fallback also failed: Error during a "
-              "`trash` operation: cannot run gio: No such file or directory (os error 2))\n");
+              "removed: '" +
+                  work.path() +
+                  "/f.txt': HOME is not set (Finder fallback also failed: Error during a "
+                  "`trash` operation: cannot run gio: No such file or directory (os error 2))\n");
     const auto large = run_program({ORVC_BINARY, "large-files"}, options);
     EXPECT_EQ(large.exit_code, 1);
     EXPECT_EQ(large.err, "Large-files scan failed: HOME environment variable is not set\n");

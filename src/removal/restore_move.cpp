@@ -1,0 +1,194 @@
+#include "removal/restore_move.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/platform.hpp"
+#include "removal/copy_tree.hpp"
+#include "removal/path_names.hpp"
+#include "safety/protection.hpp"
+#include "util/text.hpp"
+
+namespace orvc::removal {
+namespace {
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+RestoreStep step(RestoreVerdict verdict, std::string message = {}) {
+  return RestoreStep{verdict, std::move(message)};
+}
+
+std::string quoted(std::string_view path) {
+  return "'" + lossy_utf8(path) + "'";
+}
+
+bool is_link_at(int dir_fd, const char* name) {
+  struct stat metadata {};
+  return fstatat(dir_fd, name, &metadata, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(metadata.st_mode);
+}
+
+bool exists_at(int dir_fd, const std::string& name) {
+  struct stat metadata {};
+  return fstatat(dir_fd, name.c_str(), &metadata, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// Opens `path` from "/" one component at a time, never through a link; missing folders are
+// created unless `create` is false, when -1 stands for "would be created".
+std::expected<int, std::string> open_folder_chain(const std::string& path, bool create,
+                                                  bool& refused) {
+  int fd = open("/", kFolderFlags);
+  if (fd < 0) return std::unexpected("cannot open '/': " + os_error_text(errno));
+  std::string prefix;
+  size_t start = 0;
+  while (start < path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    const std::string component = path.substr(start, end - start);
+    start = end + 1;
+    if (component.empty() || component == ".") continue;
+    prefix += "/" + component;
+    int next = openat(fd, component.c_str(), kFolderFlags);
+    if (next < 0 && errno == ENOENT) {
+      if (!create) {
+        close(fd);
+        return -1;
+      }
+      if (mkdirat(fd, component.c_str(), 0777) != 0 && errno != EEXIST) {
+        const int error = errno;
+        close(fd);
+        return std::unexpected("cannot create " + quoted(prefix) + ": " + os_error_text(error));
+      }
+      next = openat(fd, component.c_str(), kFolderFlags);
+    }
+    if (next < 0) {
+      const int error = errno;
+      const bool link = is_link_at(fd, component.c_str());
+      close(fd);
+      if (link) {
+        refused = true;
+        return std::unexpected("the folder " + quoted(prefix) + " on its way is a symbolic link");
+      }
+      return std::unexpected("cannot open the folder " + quoted(prefix) + ": " +
+                             os_error_text(error));
+    }
+    close(fd);
+    fd = next;
+  }
+  return fd;
+}
+
+void remove_record(const TrashedItem& item) {
+  if (!item.info_dir) return;
+  unlink(join_path(*item.info_dir, item.name + ".trashinfo").c_str());
+}
+
+}  // namespace
+
+std::string partial_name(const std::string& name) {
+  return "." + name + ".orvc-partial";
+}
+
+RestoreMover::~RestoreMover() {
+  for (const auto& [path, fd] : folders_) {
+    if (fd >= 0) close(fd);
+  }
+  for (const auto& [path, fd] : trash_folders_) {
+    if (fd >= 0) close(fd);
+  }
+}
+
+Result<int> RestoreMover::trash_folder(const std::string& path) {
+  if (const auto found = trash_folders_.find(path); found != trash_folders_.end()) {
+    return found->second;
+  }
+  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return failure("cannot open " + quoted(path) + ": " + os_error_text(errno));
+  trash_folders_.emplace(path, fd);
+  return fd;
+}
+
+RestoreStep RestoreMover::restore(const TrashedItem& item, const std::string& destination) {
+  const auto name = last_normal_component(destination);
+  if (!name) return step(RestoreVerdict::Failed, quoted(destination) + ": no file name");
+  if (safety::is_protected_path(destination)) {
+    return step(
+        RestoreVerdict::Refused,
+        quoted(destination) + ": refused: it is in (or resolves into) a protected location");
+  }
+  const std::string parent = parent_of(destination);
+  int parent_fd = -1;
+  if (const auto found = folders_.find(parent); found != folders_.end()) {
+    parent_fd = found->second;
+  } else {
+    bool refused = false;
+    auto opened = open_folder_chain(parent, mode_ == RestoreMode::Apply, refused);
+    if (!opened) {
+      return step(refused ? RestoreVerdict::Refused : RestoreVerdict::Failed,
+                  quoted(destination) + ": " + (refused ? "refused: " : "") + opened.error());
+    }
+    parent_fd = *opened;
+    folders_.emplace(parent, parent_fd);
+  }
+  const RestoreStep exists =
+      step(RestoreVerdict::Exists,
+           quoted(destination) + " exists; left in the Trash as " + quoted(item.name));
+  if (parent_fd >= 0 && exists_at(parent_fd, *name)) return exists;
+  if (mode_ == RestoreMode::DryRun) return step(RestoreVerdict::WouldRestore);
+
+  auto trash_fd = trash_folder(item.files_dir);
+  if (!trash_fd) return step(RestoreVerdict::Failed, quoted(destination) + ": " + trash_fd.error());
+  const int error =
+      platform::rename_no_replace_at(*trash_fd, item.name.c_str(), parent_fd, name->c_str());
+  if (error == 0) {
+    remove_record(item);
+    return step(RestoreVerdict::Restored);
+  }
+  if (error == EEXIST) return exists;
+  if (error != EXDEV) {
+    return step(RestoreVerdict::Failed, quoted(destination) + ": " + os_error_text(error));
+  }
+
+  // Another file system: copy beside the destination, rename into place, then empty the Trash
+  // entry. A partial copy left by an earlier, interrupted restore goes first.
+  const auto folder_path = platform::folder_fd_path(parent_fd);
+  const auto trash_path = platform::folder_fd_path(*trash_fd);
+  if (!folder_path || !trash_path) {
+    return step(RestoreVerdict::Failed,
+                quoted(destination) + ": the Trash is on another file system");
+  }
+  const std::string partial = partial_name(*name);
+  const std::string staging = join_path(*folder_path, partial);
+  const std::string source = join_path(*trash_path, item.name);
+  if (exists_at(parent_fd, partial)) {
+    if (auto tidied = remove_tree(staging); !tidied) {
+      return step(RestoreVerdict::Failed, quoted(destination) +
+                                              ": cannot remove the partial copy " +
+                                              quoted(partial) + ": " + tidied.error());
+    }
+  }
+  auto copied = copy_tree(source, staging);
+  if (!copied) {
+    remove_tree(staging);
+    return step(RestoreVerdict::Failed,
+                quoted(destination) + ": copy from the Trash failed: " + copied.error());
+  }
+  const int placed =
+      platform::rename_no_replace_at(parent_fd, partial.c_str(), parent_fd, name->c_str());
+  if (placed != 0) {
+    remove_tree(staging);
+    if (placed == EEXIST) return exists;
+    return step(RestoreVerdict::Failed, quoted(destination) + ": " + os_error_text(placed));
+  }
+  // From here the item is whole at its destination; what stays in the Trash is a copy.
+  if (auto removed = remove_copied(source, *copied); !removed) {
+    return step(RestoreVerdict::Restored,
+                quoted(destination) + ": restored, but the Trash entry stays: " + removed.error());
+  }
+  remove_record(item);
+  return step(RestoreVerdict::Restored);
+}
+
+}  // namespace orvc::removal
