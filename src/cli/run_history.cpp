@@ -36,7 +36,7 @@ std::string local_time(int64_t seconds) {
                      local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
 }
 
-std::string shown_path(const removal::DeletedFile& file, const removal::TrashedItem& item) {
+std::string shown_path(const removal::DeletedFile& file, const removal::RecordedItem& item) {
   return lossy_utf8(item.original.empty() ? file.original_path : item.original);
 }
 
@@ -53,7 +53,7 @@ std::string state_mark(removal::ItemState state) {
 }
 
 bool has_item_under(const removal::CleanupSession& session,
-                    const std::vector<removal::TrashedItem>& located, const std::string& base) {
+                    const std::vector<removal::RecordedItem>& located, const std::string& base) {
   for (size_t i = 0; i < located.size(); ++i) {
     const std::string& original = located[i].original;
     const std::string path =
@@ -65,7 +65,7 @@ bool has_item_under(const removal::CleanupSession& session,
 }
 
 void print_run(const removal::CleanupSession& session,
-               const std::vector<removal::TrashedItem>& located) {
+               const std::vector<removal::RecordedItem>& located) {
   size_t in_trash = 0;
   for (const auto& item : located) in_trash += item.state == removal::ItemState::InTrash;
   print_line();

@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/small_file.hpp"
 #include "removal/dir_handle.hpp"
 #include "removal/history.hpp"
 #include "removal/history_json.hpp"
-#include "safety/read_text.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {
@@ -32,7 +32,7 @@ Result<LoadedHistory> load_history() {
   // Manifests of big runs are large; they are read and parsed in parallel.
   std::vector<Result<CleanupSession>> parsed(names.size(), failure(""));
   tbb::parallel_for(size_t{0}, names.size(), [&](size_t i) {
-    auto text = safety::read_regular_file(join_path(folder, names[i]));
+    auto text = platform::read_small_file(join_path(folder, names[i]), platform::FinalLink::Refuse);
     parsed[i] = text ? parse_session(*text) : failure(text.error());
   });
   for (size_t i = 0; i < names.size(); ++i) {

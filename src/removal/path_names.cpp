@@ -27,6 +27,13 @@ std::optional<std::string> last_normal_component(std::string_view path) {
   return std::string(parts.back());
 }
 
+bool has_parent_marker(std::string_view path) {
+  for (const auto part : components(path)) {
+    if (part == "..") return true;
+  }
+  return false;
+}
+
 StemAndExtension split_file_name(std::string_view name) {
   const size_t dot = name.rfind('.');
   if (name == ".." || dot == std::string_view::npos || dot == 0) return {std::string(name), {}};

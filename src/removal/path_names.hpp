@@ -18,6 +18,9 @@ struct StemAndExtension {
 };
 StemAndExtension split_file_name(std::string_view name);
 
+// Whether one of the path's components is "..".
+bool has_parent_marker(std::string_view path);
+
 // An absolute path split into its folder and its name, trailing slashes ignored. Nothing when
 // the last component is "." or "..", or the path is the root: such a path names no item.
 struct FolderAndName {

@@ -33,10 +33,10 @@ class Restorer {
     if (request.into) into_ = absolute_normalised(*request.into);
   }
 
-  void restore_run(const CleanupSession& run, const std::vector<TrashedItem>& located,
+  void restore_run(const CleanupSession& run, const std::vector<RecordedItem>& located,
                    RestoreReport& report) {
     for (size_t i = 0; i < located.size(); ++i) {
-      const TrashedItem& item = located[i];
+      const RecordedItem& item = located[i];
       if (item.state == ItemState::Gone) {
         ++report.already_out;
         continue;
@@ -48,12 +48,12 @@ class Restorer {
   // The most recently trashed item of `path` still in the Trash: from the history first, then
   // from the Trash records of other programs.
   void restore_path(const std::string& path, const std::vector<CleanupSession>& sessions,
-                    const std::vector<std::vector<TrashedItem>>& located, RestoreReport& report) {
-    const TrashedItem* replaced = nullptr;
+                    const std::vector<std::vector<RecordedItem>>& located, RestoreReport& report) {
+    const RecordedItem* replaced = nullptr;
     const DeletedFile* replaced_file = nullptr;
     for (size_t s = 0; s < sessions.size(); ++s) {
       for (size_t i = 0; i < located[s].size(); ++i) {
-        const TrashedItem& item = located[s][i];
+        const RecordedItem& item = located[s][i];
         const DeletedFile& file = sessions[s].deleted_files[i];
         const bool same = item.original.empty() ? absolute_normalised(file.original_path) == path
                                                 : item.original == path;
@@ -74,7 +74,7 @@ class Restorer {
     }
     if (!records_) records_ = index_trash_records(trashes_);
     if (const auto found = records_->find(path); found != records_->end()) {
-      for (const TrashedItem& item : found->second) {
+      for (const RecordedItem& item : found->second) {
         if (taken_.insert(item.files_dir + "/" + item.name).second) {
           report.items.push_back(restore_one(item, std::nullopt));
           return;
@@ -86,7 +86,7 @@ class Restorer {
   }
 
  private:
-  RestoredItem restore_one(const TrashedItem& item, const std::optional<DeletedFile>& file) {
+  RestoredItem restore_one(const RecordedItem& item, const std::optional<DeletedFile>& file) {
     const std::string recorded = file ? file->original_path : item.original;
     std::string destination = item.original;
     if (into_ && !item.original.empty()) {
@@ -160,7 +160,7 @@ Result<RestoreReport> run_restore(const RestoreRequest& request) {
 
   const auto trashes = trash_search_list();
   // Paths are looked for in every run; runs alone need only their own items located.
-  std::vector<std::vector<TrashedItem>> located(sessions.size());
+  std::vector<std::vector<RecordedItem>> located(sessions.size());
   if (any_path) {
     located = locate_sessions(sessions, trashes);
   } else {

@@ -80,7 +80,7 @@ std::expected<int, std::string> open_folder_chain(const std::string& path, bool 
   return fd;
 }
 
-void remove_record(const TrashedItem& item) {
+void remove_record(const RecordedItem& item) {
   if (!item.info_dir) return;
   unlink(join_path(*item.info_dir, item.name + ".trashinfo").c_str());
 }
@@ -110,7 +110,7 @@ Result<int> RestoreMover::trash_folder(const std::string& path) {
   return fd;
 }
 
-RestoreStep RestoreMover::restore(const TrashedItem& item, const std::string& destination) {
+RestoreStep RestoreMover::restore(const RecordedItem& item, const std::string& destination) {
   const auto name = last_normal_component(destination);
   if (!name) return step(RestoreVerdict::Failed, quoted(destination) + ": no file name");
   if (safety::is_protected_path(destination)) {

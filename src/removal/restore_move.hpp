@@ -33,7 +33,7 @@ class RestoreMover {
   RestoreMover& operator=(const RestoreMover&) = delete;
 
   // `item` is in the Trash; `destination` is absolute and lexically normal.
-  RestoreStep restore(const TrashedItem& item, const std::string& destination);
+  RestoreStep restore(const RecordedItem& item, const std::string& destination);
 
  private:
   Result<int> trash_folder(const std::string& path);

@@ -42,7 +42,7 @@ bool names_the_recorded_path(const std::string& record_path, const std::string& 
   return recorded_name && last_normal_component(record_path) == recorded_name;
 }
 
-TrashedItem replaced(TrashedItem item, std::string because) {
+RecordedItem replaced(RecordedItem item, std::string because) {
   item.state = ItemState::Replaced;
   item.replaced_because = std::move(because);
   return item;
@@ -62,12 +62,12 @@ std::vector<platform::TrashLocation> trash_search_list() {
 }
 
 std::string absolute_normalised(const std::string& path) {
-  return safety::normalize_lexically(lexically_absolute(path));
+  return safety::normalize_lexically(lexically_absolute(path).value_or(path));
 }
 
-TrashedItem locate_recorded(const DeletedFile& file,
+RecordedItem locate_recorded(const DeletedFile& file,
                             std::span<const platform::TrashLocation> trashes) {
-  TrashedItem item;
+  RecordedItem item;
   if (file.trash_path) {
     item.files_dir = parent_of(*file.trash_path);
     item.name = last_normal_component(*file.trash_path).value_or("");
@@ -100,9 +100,9 @@ TrashedItem locate_recorded(const DeletedFile& file,
   return item;
 }
 
-std::vector<std::vector<TrashedItem>> locate_sessions(
+std::vector<std::vector<RecordedItem>> locate_sessions(
     std::span<const CleanupSession> sessions, std::span<const platform::TrashLocation> trashes) {
-  std::vector<std::vector<TrashedItem>> located(sessions.size());
+  std::vector<std::vector<RecordedItem>> located(sessions.size());
   std::vector<std::pair<size_t, size_t>> work;
   for (size_t s = 0; s < sessions.size(); ++s) {
     located[s].resize(sessions[s].deleted_files.size());
@@ -133,7 +133,7 @@ RecordIndex index_trash_records(std::span<const platform::TrashLocation> trashes
       if (lstat(join_path(trash.files, name).c_str(), &entry) != 0) continue;
       auto record = read_trash_record(dirfd(dir.get()), name + std::string(kRecordSuffix));
       if (!record) continue;
-      TrashedItem item;
+      RecordedItem item;
       item.state = ItemState::InTrash;
       item.files_dir = trash.files;
       item.name = name;
@@ -144,7 +144,7 @@ RecordIndex index_trash_records(std::span<const platform::TrashLocation> trashes
     }
   }
   for (auto& [path, items] : index) {
-    std::stable_sort(items.begin(), items.end(), [](const TrashedItem& a, const TrashedItem& b) {
+    std::stable_sort(items.begin(), items.end(), [](const RecordedItem& a, const RecordedItem& b) {
       return a.deletion_date > b.deletion_date;
     });
   }

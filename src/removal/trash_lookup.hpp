@@ -19,7 +19,7 @@ std::vector<platform::TrashLocation> trash_search_list();
 
 enum class ItemState { InTrash, Gone, Replaced };
 
-struct TrashedItem {
+struct RecordedItem {
   ItemState state = ItemState::Gone;
   std::string files_dir;                // the Trash folder that holds (or held) the entry
   std::string name;                     // the entry's name there
@@ -31,16 +31,16 @@ struct TrashedItem {
 
 // One recorded item, looked up in the Trash its manifest names (or, for older manifests, the
 // user's Trash by its trashed name).
-TrashedItem locate_recorded(const DeletedFile& file,
+RecordedItem locate_recorded(const DeletedFile& file,
                             std::span<const platform::TrashLocation> trashes);
 
 // Every item of every session, looked up in parallel; result[s][i] is session s's item i.
-std::vector<std::vector<TrashedItem>> locate_sessions(
+std::vector<std::vector<RecordedItem>> locate_sessions(
     std::span<const CleanupSession> sessions, std::span<const platform::TrashLocation> trashes);
 
 // The entries of Trashes that keep records, by the original path their record names, newest
 // deletion first. Records whose entry is gone are left out.
-using RecordIndex = std::map<std::string, std::vector<TrashedItem>>;
+using RecordIndex = std::map<std::string, std::vector<RecordedItem>>;
 RecordIndex index_trash_records(std::span<const platform::TrashLocation> trashes);
 
 // The absolute, lexically normalised form of a recorded or typed path (relative ones against

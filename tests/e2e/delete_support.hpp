@@ -44,6 +44,10 @@ class DeleteTest : public ::testing::Test {
   }
   std::string trash_info(const std::string& name) const { return trash_info_of(home.path(), name); }
   // The text of every manifest, in file-name order.
+  std::string history_folder() const {
+    const std::string folder = history_of(home.path());
+    return folder.substr(0, folder.size() - 1);
+  }
   std::vector<std::string> manifests() const {
     std::vector<std::string> texts;
     for (const auto& name : sorted_entries(history_of(home.path()))) {

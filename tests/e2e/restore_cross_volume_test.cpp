@@ -45,6 +45,8 @@ pid_t start_orvc(const std::vector<std::string>& args, const std::string& home) 
   return pid;
 }
 
+const std::string kBlockedVolumeTrash = ".Trash-" + std::to_string(getuid());
+
 class RestoreAcrossFileSystems : public RestoreTest {
  protected:
   void SetUp() override {
@@ -59,6 +61,8 @@ class RestoreAcrossFileSystems : public RestoreTest {
     }
     mounted = true;
     if (device_of(far) == device_of(home.path())) GTEST_SKIP() << "the tmpfs is not separate";
+    // A file where the volume's own Trash would be sends items to the home Trash, by copy.
+    write_file(far + "/" + kBlockedVolumeTrash, "");
   }
   void TearDown() override {
     if (mounted) umount2(far.c_str(), MNT_DETACH);
@@ -104,7 +108,7 @@ TEST_F(RestoreAcrossFileSystems, ATakenPathStaysInTheTrashWithNoPartialCopyLeft)
   const auto r = orvc({"restore", id});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(read_file(file), "new");
-  EXPECT_EQ(sorted_entries(far), std::vector<std::string>{"g.txt"});
+  EXPECT_EQ(sorted_entries(far), (std::vector<std::string>{kBlockedVolumeTrash, "g.txt"}));
   EXPECT_EQ(read_file(trash_files("g.txt")), "old");
 }
 

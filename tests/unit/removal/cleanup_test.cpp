@@ -61,7 +61,7 @@ TEST_F(CleanupTest, RecordsACompletedRun) {
   EXPECT_EQ(recorded[0].status, "completed");
   EXPECT_EQ(recorded[0].total_bytes_freed, 60u);
   EXPECT_EQ(recorded[0].deleted_files.at(2),
-            (DeletedFile{home("c"), 30, "cli_large_files", std::string("c")}));
+            (DeletedFile{home("c"), 30, "cli_large_files", std::string("c"), trash_files("c")}));
 }
 
 TEST_F(CleanupTest, MissingAndProtectedPathsAreSortedOut) {
@@ -91,7 +91,8 @@ TEST_F(CleanupTest, RecordsOnlyWhatDisappeared) {
   ASSERT_EQ(recorded.size(), 1u);
   // The record names the entry the Trash really holds, though another item of the run failed.
   EXPECT_EQ(recorded[0].deleted_files,
-            std::vector<DeletedFile>({{home("one/x"), 1, "cli_delete", std::string("x 2")}}));
+            std::vector<DeletedFile>(
+                {{home("one/x"), 1, "cli_delete", std::string("x 2"), trash_files("x 2")}}));
 }
 
 TEST_F(CleanupTest, TenThousandItemsInOneCall) {
