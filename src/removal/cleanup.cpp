@@ -12,6 +12,7 @@
 #include "removal/absolute_path.hpp"
 #include "removal/cleanup_summary.hpp"
 #include "removal/history.hpp"
+#include "removal/history_recover.hpp"
 #include "removal/move_workers.hpp"
 #include "removal/path_names.hpp"
 #include "removal/saturating.hpp"
@@ -160,9 +161,11 @@ void move_work(std::vector<Item>& items) {
     paths.push_back(items[i].absolute);
   }
   if (work.empty()) return;
+  // What a killed run left behind is tidied before this run adds to the Trash and the history.
   if (const auto home = home_env(); home && !home->empty()) {
     if (const auto trash = platform::user_trash(*home)) tidy_trash_leftovers(*trash);
   }
+  finalise_stale_pending_sessions();
   // Every path of the work list has just been found unprotected.
   auto results = run_moves(paths, [](const std::string& path) {
     return trash_item(path, ProtectionCheck::DoneByCaller);

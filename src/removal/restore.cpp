@@ -158,7 +158,11 @@ Result<RestoreReport> run_restore(const RestoreRequest& request) {
     any_path = true;
   }
 
-  const auto trashes = trash_search_list();
+  std::vector<std::string> paths;
+  for (const Target& target : targets) {
+    if (!target.run) paths.push_back(target.path);
+  }
+  const auto trashes = trash_search_list(paths);
   // Paths are looked for in every run; runs alone need only their own items located.
   std::vector<std::vector<RecordedItem>> located(sessions.size());
   if (any_path) {

@@ -89,6 +89,30 @@ ChosenTrash choose_trash(const platform::TrashLocation& home_trash, const std::s
   return chosen.value_or(home_choice);
 }
 
+std::vector<platform::TrashLocation> volume_trashes_for(const std::string& path,
+                                                        const std::string& home) {
+  std::vector<platform::TrashLocation> trashes;
+  std::string folder = path;
+  struct stat metadata {};
+  while (lstat(folder.c_str(), &metadata) != 0 && folder != "/") folder = parent_of(folder);
+  if (folder == "/" || device_of(home) == metadata.st_dev) return trashes;
+  const std::string top = top_folder_of(folder, metadata.st_dev);
+  if (top == "/") return trashes;
+  for (const auto& choice : platform::volume_trash_choices(top)) {
+    auto trash = platform::trash_location_at(choice.root);
+    if (entry_exists(trash.files)) trashes.push_back(std::move(trash));
+  }
+  return trashes;
+}
+
+std::string volume_top_of_info_folder(const std::string& info_folder) {
+  const std::string root = parent_of(info_folder);
+  const std::string holder = parent_of(root);
+  // $topdir/.Trash/$uid keeps its records one level deeper than $topdir/.Trash-$uid.
+  if (last_normal_component(holder) == ".Trash") return parent_of(holder);
+  return holder;
+}
+
 std::string record_path(const ChosenTrash& chosen, const std::string& original_path) {
   if (!chosen.top_folder) return original_path;
   return original_path.substr(chosen.top_folder->size() + 1);

@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/platform.hpp"
 #include "util/expected.hpp"
@@ -24,6 +25,14 @@ struct ChosenTrash {
 // the life of the process.
 ChosenTrash choose_trash(const platform::TrashLocation& home_trash, const std::string& home,
                          const std::string& item_folder, dev_t item_device);
+
+// The Trashes of the volume that holds `path` (or its nearest existing folder) that exist now,
+// unless that volume is the home folder's or the root volume.
+std::vector<platform::TrashLocation> volume_trashes_for(const std::string& path,
+                                                        const std::string& home);
+
+// The top folder of the volume whose Trash keeps its records in `info_folder`.
+std::string volume_top_of_info_folder(const std::string& info_folder);
 
 // The path a record of `chosen` names for an item at `original_path`.
 std::string record_path(const ChosenTrash& chosen, const std::string& original_path);

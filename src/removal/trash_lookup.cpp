@@ -12,6 +12,7 @@
 #include "removal/absolute_path.hpp"
 #include "removal/dir_handle.hpp"
 #include "removal/path_names.hpp"
+#include "removal/trash_choice.hpp"
 #include "removal/trash_record.hpp"
 #include "safety/path_rules.hpp"
 #include "util/text.hpp"
@@ -48,16 +49,33 @@ RecordedItem replaced(RecordedItem item, std::string because) {
   return item;
 }
 
+// A volume Trash's record names its item relative to the volume's top folder.
+Result<TrashRecord> with_absolute_path(Result<TrashRecord> record, const std::string& info_dir) {
+  if (record && record->original_path.front() != '/') {
+    record->original_path = join_path(volume_top_of_info_folder(info_dir), record->original_path);
+  }
+  return record;
+}
+
 Result<TrashRecord> read_record(const std::string& info_dir, const std::string& name) {
-  return read_trash_record(AT_FDCWD, join_path(info_dir, name + std::string(kRecordSuffix)));
+  return with_absolute_path(
+      read_trash_record(AT_FDCWD, join_path(info_dir, name + std::string(kRecordSuffix))),
+      info_dir);
 }
 
 }  // namespace
 
-std::vector<platform::TrashLocation> trash_search_list() {
+std::vector<platform::TrashLocation> trash_search_list(std::span<const std::string> near_paths) {
   std::vector<platform::TrashLocation> trashes;
   const auto home = home_env();
   if (auto user = platform::user_trash(home.value_or(""))) trashes.push_back(std::move(*user));
+  for (const std::string& path : near_paths) {
+    for (auto& trash : volume_trashes_for(path, home.value_or("/"))) {
+      const bool known = std::any_of(trashes.begin(), trashes.end(),
+                                     [&](const auto& t) { return t.files == trash.files; });
+      if (!known) trashes.push_back(std::move(trash));
+    }
+  }
   return trashes;
 }
 
@@ -66,7 +84,7 @@ std::string absolute_normalised(const std::string& path) {
 }
 
 RecordedItem locate_recorded(const DeletedFile& file,
-                            std::span<const platform::TrashLocation> trashes) {
+                             std::span<const platform::TrashLocation> trashes) {
   RecordedItem item;
   if (file.trash_path) {
     item.files_dir = parent_of(*file.trash_path);
@@ -131,7 +149,8 @@ RecordIndex index_trash_records(std::span<const platform::TrashLocation> trashes
     for (const auto& name : names) {
       struct stat entry {};
       if (lstat(join_path(trash.files, name).c_str(), &entry) != 0) continue;
-      auto record = read_trash_record(dirfd(dir.get()), name + std::string(kRecordSuffix));
+      auto record = with_absolute_path(
+          read_trash_record(dirfd(dir.get()), name + std::string(kRecordSuffix)), *trash.info);
       if (!record) continue;
       RecordedItem item;
       item.state = ItemState::InTrash;

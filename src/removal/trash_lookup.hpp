@@ -14,8 +14,10 @@
 
 namespace orvc::removal {
 
-// The Trashes a restore searches, the user's own first. A volume's Trash is one more element.
-std::vector<platform::TrashLocation> trash_search_list();
+// The Trashes a restore searches: the user's own first, then the Trashes of the volumes that
+// hold `near_paths`.
+std::vector<platform::TrashLocation> trash_search_list(
+    std::span<const std::string> near_paths = {});
 
 enum class ItemState { InTrash, Gone, Replaced };
 
@@ -32,7 +34,7 @@ struct RecordedItem {
 // One recorded item, looked up in the Trash its manifest names (or, for older manifests, the
 // user's Trash by its trashed name).
 RecordedItem locate_recorded(const DeletedFile& file,
-                            std::span<const platform::TrashLocation> trashes);
+                             std::span<const platform::TrashLocation> trashes);
 
 // Every item of every session, looked up in parallel; result[s][i] is session s's item i.
 std::vector<std::vector<RecordedItem>> locate_sessions(

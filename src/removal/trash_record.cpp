@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "removal/path_names.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {
@@ -61,9 +62,11 @@ Result<TrashRecord> parse_trash_record(std::string_view text) {
     }
   }
   if (!has_path) return failure("no Path in the record");
-  // Relative paths belong to a volume Trash's top folder; this reader knows none yet.
-  if (record.original_path.empty() || record.original_path.front() != '/') {
-    return failure("the Path is not absolute");
+  // A relative Path belongs to a volume Trash and is read against that volume's top folder; it
+  // may never climb out of it.
+  if (record.original_path.empty()) return failure("the Path is empty");
+  if (record.original_path.front() != '/' && has_parent_marker(record.original_path)) {
+    return failure("the relative Path leaves its volume");
   }
   return record;
 }

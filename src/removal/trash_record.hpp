@@ -16,8 +16,8 @@ struct TrashRecord {
 // "%2F" and the like become their bytes; nothing when an escape is malformed.
 std::optional<std::string> percent_decode(std::string_view text);
 
-// The record's Path and DeletionDate; fails when there is no "[Trash Info]" group or no
-// absolute Path in it.
+// The record's Path and DeletionDate; fails when there is no "[Trash Info]" group or no Path in
+// it, or a relative Path (a volume Trash's) has a ".." component.
 Result<TrashRecord> parse_trash_record(std::string_view text);
 
 // Reads and parses `name` in the folder `info_dir_fd` (or a path with AT_FDCWD); a link is not

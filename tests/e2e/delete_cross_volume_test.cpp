@@ -180,8 +180,25 @@ TEST_F(DeleteTest, KilledAmidManyMovesLosesNothing) {
   for (const auto& record : sorted_entries(info)) {
     set_mtime(info + "/" + record, std::time(nullptr) - 7200);
   }
+  // Its pending manifest, once an hour old, is finished as far as the Trash shows.
+  const std::string manifest_name = sorted_entries(history_folder()).at(0);
+  std::string manifest = read_file(history_folder() + "/" + manifest_name);
+  const size_t stamp = manifest.find("\"unix_timestamp\": ") + 18;
+  const size_t stamp_end = manifest.find(',', stamp);
+  const long long aged = std::stoll(manifest.substr(stamp, stamp_end - stamp)) - 7200;
+  manifest.replace(stamp, stamp_end - stamp, std::to_string(aged));
+  write_file(history_folder() + "/" + manifest_name, manifest);
+
   write_file(home / "later.txt", "later");
   ASSERT_EQ(run_orvc({"delete", home / "later.txt"}, home.path()).exit_code, 0);
+  const std::string finished = read_file(history_folder() + "/" + manifest_name);
+  EXPECT_THAT(finished, HasSubstr("\"status\": \"completed\""));
+  size_t listed = 0;
+  for (size_t at = finished.find("\"original_path\""); at != std::string::npos;
+       at = finished.find("\"original_path\"", at + 1)) {
+    ++listed;
+  }
+  EXPECT_EQ(listed, static_cast<size_t>(moved));
   size_t records = 0;
   for (const auto& record : sorted_entries(info)) {
     const std::string name = record.substr(0, record.size() - std::string(".trashinfo").size());

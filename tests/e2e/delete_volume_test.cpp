@@ -73,6 +73,23 @@ echo "left: $(ls -A "$HOME/vol/.Trash-$UID_/files")"
                        "left: \n");
 }
 
+// What orvc or another Trash tool put in a volume's Trash, history sees and restore puts back.
+TEST_F(VolumeTest, HistoryAndRestoreSeeTheVolumesTrash) {
+  const auto r = in_namespace(R"SH(
+mkdir -p "$HOME/vol/a"
+printf one > "$HOME/vol/a/one.txt"
+printf two > "$HOME/vol/a/two.txt"
+"$ORVC" delete "$HOME/vol/a/one.txt" > /dev/null
+trash-put "$HOME/vol/a/two.txt"
+"$ORVC" history | grep -c '1 in the Trash'
+"$ORVC" restore "$HOME/vol/a/one.txt" "$HOME/vol/a/two.txt" > /dev/null
+cat "$HOME/vol/a/one.txt" "$HOME/vol/a/two.txt"; echo
+echo "left: $(ls -A "$HOME/vol/.Trash-$UID_/files")"
+)SH");
+  ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+  EXPECT_EQ(r.out, "1\nonetwo\nleft: \n");
+}
+
 TEST_F(VolumeTest, ASharedStickyTrashFolderHoldsTheUsersOwn) {
   const auto r = in_namespace(R"SH(
 mkdir -m 1777 "$HOME/vol/.Trash"

@@ -28,7 +28,7 @@ TEST(TrashRecord, ParsesWhatTheMoverWritesAndRejectsTheRest) {
   const std::vector<std::pair<std::string, std::string>> rejected = {
       {"", "no Path in the record"},
       {"[Other]\nPath=/a\n", "no Path in the record"},
-      {"[Trash Info]\nPath=relative/a\n", "the Path is not absolute"},
+      {"[Trash Info]\nPath=a/../../etc\n", "the relative Path leaves its volume"},
       {"[Trash Info]\nPath=/a%zz\n", "malformed Path"},
   };
   for (const auto& [text, message] : rejected) {
