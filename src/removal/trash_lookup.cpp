@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <mutex>
 
 #include "platform/home.hpp"
 #include "removal/absolute_path.hpp"
@@ -48,10 +49,6 @@ TrashedItem replaced(TrashedItem item, std::string because) {
   return item;
 }
 
-Result<TrashRecord> read_record(const std::string& info_dir, const std::string& name) {
-  return read_trash_record(AT_FDCWD, join_path(info_dir, name + std::string(kRecordSuffix)));
-}
-
 }  // namespace
 
 std::vector<platform::TrashLocation> trash_search_list() {
@@ -65,8 +62,37 @@ std::string absolute_normalised(const std::string& path) {
   return safety::normalize_lexically(lexically_absolute(path));
 }
 
-TrashedItem locate_recorded(const DeletedFile& file,
-                            std::span<const platform::TrashLocation> trashes) {
+namespace {
+
+// Folders opened once for many lookups, so each lookup resolves one name instead of a path.
+class FolderHandles {
+ public:
+  FolderHandles() = default;
+  FolderHandles(const FolderHandles&) = delete;
+  FolderHandles& operator=(const FolderHandles&) = delete;
+  ~FolderHandles() {
+    for (const auto& [path, fd] : fds_) {
+      if (fd >= 0) close(fd);
+    }
+  }
+
+  // AT_FDCWD-relative use of the full path when the folder cannot be opened.
+  int get(const std::string& path) {
+    std::lock_guard hold(lock_);
+    const auto found = fds_.find(path);
+    if (found != fds_.end()) return found->second;
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    fds_.emplace(path, fd);
+    return fd;
+  }
+
+ private:
+  std::mutex lock_;
+  std::map<std::string, int> fds_;
+};
+
+TrashedItem locate_in(const DeletedFile& file, std::span<const platform::TrashLocation> trashes,
+                      FolderHandles& folders) {
   TrashedItem item;
   if (file.trash_path) {
     item.files_dir = parent_of(*file.trash_path);
@@ -78,14 +104,19 @@ TrashedItem locate_recorded(const DeletedFile& file,
   if (!file.original_path.empty() && file.original_path.front() == '/') {
     item.original = safety::normalize_lexically(file.original_path);
   }
-  if (item.name.empty()) return item;
+  if (item.name.empty() || item.name.find('/') != std::string::npos) return item;
   item.info_dir = info_dir_for(item.files_dir, trashes);
 
   struct stat entry {};
-  if (lstat(join_path(item.files_dir, item.name).c_str(), &entry) != 0) return item;
+  const int files_fd = folders.get(item.files_dir);
+  if (files_fd < 0 || fstatat(files_fd, item.name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
+    return item;
+  }
   item.state = ItemState::InTrash;
   if (item.info_dir) {
-    auto record = read_record(*item.info_dir, item.name);
+    const int info_fd = folders.get(*item.info_dir);
+    auto record = info_fd < 0 ? failure("no record folder")
+                              : read_trash_record(info_fd, item.name + std::string(kRecordSuffix));
     if (!record) return replaced(std::move(item), "its Trash record is missing or unreadable");
     if (!names_the_recorded_path(record->original_path, file.original_path)) {
       return replaced(std::move(item),
@@ -100,6 +131,14 @@ TrashedItem locate_recorded(const DeletedFile& file,
   return item;
 }
 
+}  // namespace
+
+TrashedItem locate_recorded(const DeletedFile& file,
+                            std::span<const platform::TrashLocation> trashes) {
+  FolderHandles folders;
+  return locate_in(file, trashes, folders);
+}
+
 std::vector<std::vector<TrashedItem>> locate_sessions(
     std::span<const CleanupSession> sessions, std::span<const platform::TrashLocation> trashes) {
   std::vector<std::vector<TrashedItem>> located(sessions.size());
@@ -108,9 +147,10 @@ std::vector<std::vector<TrashedItem>> locate_sessions(
     located[s].resize(sessions[s].deleted_files.size());
     for (size_t i = 0; i < sessions[s].deleted_files.size(); ++i) work.emplace_back(s, i);
   }
+  FolderHandles folders;
   tbb::parallel_for(size_t{0}, work.size(), [&](size_t k) {
     const auto [s, i] = work[k];
-    located[s][i] = locate_recorded(sessions[s].deleted_files[i], trashes);
+    located[s][i] = locate_in(sessions[s].deleted_files[i], trashes, folders);
   });
   return located;
 }
