@@ -65,7 +65,7 @@ TEST_F(CleanupTest, RecordsACompletedRun) {
   EXPECT_EQ(recorded[0].status, "completed");
   EXPECT_EQ(recorded[0].total_bytes_freed, 60u);
   EXPECT_EQ(recorded[0].deleted_files.at(2),
-            (DeletedFile{home("c"), 30, "cli_large_files", std::string("c")}));
+            (DeletedFile{home("c"), 30, "cli_large_files", std::string("c"), trash_files("c")}));
 }
 
 TEST_F(CleanupTest, MissingAndProtectedPathsAreSortedOut) {
