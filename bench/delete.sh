@@ -2,6 +2,7 @@
 # Trashing many small files in one call: orvc delete against trash-put (trash-cli), same files,
 # same run. Fixtures live under /tmp with a throw-away HOME per run; the real home is never
 # touched. Each run gets fresh folders, so no run pays for the inodes the previous one freed.
+# Then `orvc restore` of such a run against the `orvc delete` that made it.
 #
 #   bench/delete.sh [count] [orvc binary]      (defaults: 10000, build/release/orvc)
 #   RUNS=n sets the number of timed runs per tool (default 5).
@@ -47,7 +48,17 @@ home="$work/$(cat "$work/run")/home"
 exec env -i HOME="$home" XDG_DATA_HOME="$home/.local/share" NO_COLOR=1 \
   PATH="$home/bin:/usr/bin:/bin" "$@" "$home"/../items/f*
 RUN
-chmod +x "$work/prepare.sh" "$work/run.sh"
+# restore.sh ORVC: puts back the run that `orvc delete` recorded in the current run folder.
+cat > "$work/restore.sh" <<'RESTORE'
+#!/usr/bin/env bash
+set -eu
+work=$(dirname "$0")
+home="$work/$(cat "$work/run")/home"
+manifest=$(ls "$home/Library/Application Support/com.orvanta.app/history/"*.json)
+exec env -i HOME="$home" XDG_DATA_HOME="$home/.local/share" NO_COLOR=1 \
+  PATH="$home/bin:/usr/bin:/bin" "$1" restore "$(basename "$manifest" .json)"
+RESTORE
+chmod +x "$work/prepare.sh" "$work/run.sh" "$work/restore.sh"
 
 echo "Trashing $count empty files in one call (fixtures under $work)"
 hyperfine --runs "$runs" --prepare "$work/prepare.sh" --export-json "$work/results.json" \
@@ -59,7 +70,15 @@ for folder in "$work"/[0-9]*/items; do
   if [[ -n "$(ls -A "$folder")" ]]; then echo "items left in $folder" >&2; exit 1; fi
 done
 
-python3 - "$work/results.json" <<'PY'
+# Undo: each timed restore puts back a run that `orvc delete` made just before, untimed.
+echo "Restoring $count files trashed by one orvc delete"
+hyperfine --runs "$runs" --prepare "$work/prepare.sh && $work/run.sh $orvc delete >/dev/null" \
+  --export-json "$work/restore.json" -n "orvc restore" "$work/restore.sh $orvc"
+run=$(cat "$work/run")
+restored=$(ls "$work/$run/items" | wc -l)
+[[ "$restored" -eq "$count" ]] || { echo "only $restored items restored" >&2; exit 1; }
+
+python3 - "$work/results.json" "$work/restore.json" <<'PY'
 import json, statistics, sys
 results = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
 orvc, reference = results["orvc delete"], results["trash-put"]
@@ -69,4 +88,7 @@ print(f"orvc delete: median {orvc['median']:.3f} s wall, {cpu(orvc):.3f} s CPU (
 print(f"trash-put:   median {reference['median']:.3f} s wall, {cpu(reference):.3f} s CPU")
 print(f"ratio trash-put / orvc, wall (medians): {reference['median'] / orvc['median']:.1f}x (target: at least 10x)")
 print(f"ratio trash-put / orvc, CPU time:       {cpu(reference) / cpu(orvc):.1f}x")
+restore = json.load(open(sys.argv[2]))["results"][0]
+print(f"orvc restore: median {restore['median']:.3f} s wall, {cpu(restore):.3f} s CPU")
+print(f"ratio restore / delete, wall (medians): {restore['median'] / orvc['median']:.2f}x (target: at most 1.5x)")
 PY

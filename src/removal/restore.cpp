@@ -41,6 +41,7 @@ class Restorer {
         ++report.already_out;
         continue;
       }
+      if (taken_.contains(key_of(item))) continue;  // asked for twice
       report.items.push_back(restore_one(item, run.deleted_files[i]));
     }
   }
@@ -57,7 +58,7 @@ class Restorer {
         const DeletedFile& file = sessions[s].deleted_files[i];
         const bool same = item.original.empty() ? absolute_normalised(file.original_path) == path
                                                 : item.original == path;
-        if (!same) continue;
+        if (!same || taken_.contains(key_of(item))) continue;
         if (item.state == ItemState::InTrash) {
           report.items.push_back(restore_one(item, file));
           return;
@@ -75,7 +76,7 @@ class Restorer {
     if (!records_) records_ = index_trash_records(trashes_);
     if (const auto found = records_->find(path); found != records_->end()) {
       for (const RecordedItem& item : found->second) {
-        if (taken_.insert(item.files_dir + "/" + item.name).second) {
+        if (!taken_.contains(key_of(item))) {
           report.items.push_back(restore_one(item, std::nullopt));
           return;
         }
@@ -86,7 +87,12 @@ class Restorer {
   }
 
  private:
+  static std::string key_of(const RecordedItem& item) {
+    return join_path(item.files_dir, item.name);
+  }
+
   RestoredItem restore_one(const RecordedItem& item, const std::optional<DeletedFile>& file) {
+    taken_.insert(key_of(item));
     const std::string recorded = file ? file->original_path : item.original;
     std::string destination = item.original;
     if (into_ && !item.original.empty()) {
@@ -103,7 +109,6 @@ class Restorer {
       return {recorded,
               {RestoreVerdict::Failed, quoted(recorded) + ": its original folder is not known"}};
     }
-    taken_.insert(item.files_dir + "/" + item.name);
     return {destination, mover_.restore(item, destination)};
   }
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <mutex>
 
 #include "platform/home.hpp"
 #include "removal/absolute_path.hpp"
@@ -57,12 +58,6 @@ Result<TrashRecord> with_absolute_path(Result<TrashRecord> record, const std::st
   return record;
 }
 
-Result<TrashRecord> read_record(const std::string& info_dir, const std::string& name) {
-  return with_absolute_path(
-      read_trash_record(AT_FDCWD, join_path(info_dir, name + std::string(kRecordSuffix))),
-      info_dir);
-}
-
 }  // namespace
 
 std::vector<platform::TrashLocation> trash_search_list(std::span<const std::string> near_paths) {
@@ -83,8 +78,37 @@ std::string absolute_normalised(const std::string& path) {
   return safety::normalize_lexically(lexically_absolute(path).value_or(path));
 }
 
-RecordedItem locate_recorded(const DeletedFile& file,
-                             std::span<const platform::TrashLocation> trashes) {
+namespace {
+
+// Folders opened once for many lookups, so each lookup resolves one name instead of a path.
+class FolderHandles {
+ public:
+  FolderHandles() = default;
+  FolderHandles(const FolderHandles&) = delete;
+  FolderHandles& operator=(const FolderHandles&) = delete;
+  ~FolderHandles() {
+    for (const auto& [path, fd] : fds_) {
+      if (fd >= 0) close(fd);
+    }
+  }
+
+  // AT_FDCWD-relative use of the full path when the folder cannot be opened.
+  int get(const std::string& path) {
+    std::lock_guard hold(lock_);
+    const auto found = fds_.find(path);
+    if (found != fds_.end()) return found->second;
+    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    fds_.emplace(path, fd);
+    return fd;
+  }
+
+ private:
+  std::mutex lock_;
+  std::map<std::string, int> fds_;
+};
+
+RecordedItem locate_in(const DeletedFile& file, std::span<const platform::TrashLocation> trashes,
+                       FolderHandles& folders) {
   RecordedItem item;
   if (file.trash_path) {
     item.files_dir = parent_of(*file.trash_path);
@@ -96,14 +120,21 @@ RecordedItem locate_recorded(const DeletedFile& file,
   if (!file.original_path.empty() && file.original_path.front() == '/') {
     item.original = safety::normalize_lexically(file.original_path);
   }
-  if (item.name.empty()) return item;
+  if (item.name.empty() || item.name.find('/') != std::string::npos) return item;
   item.info_dir = info_dir_for(item.files_dir, trashes);
 
   struct stat entry {};
-  if (lstat(join_path(item.files_dir, item.name).c_str(), &entry) != 0) return item;
+  const int files_fd = folders.get(item.files_dir);
+  if (files_fd < 0 || fstatat(files_fd, item.name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
+    return item;
+  }
   item.state = ItemState::InTrash;
   if (item.info_dir) {
-    auto record = read_record(*item.info_dir, item.name);
+    const int info_fd = folders.get(*item.info_dir);
+    auto record = with_absolute_path(
+        info_fd < 0 ? failure("no record folder")
+                    : read_trash_record(info_fd, item.name + std::string(kRecordSuffix)),
+        *item.info_dir);
     if (!record) return replaced(std::move(item), "its Trash record is missing or unreadable");
     if (!names_the_recorded_path(record->original_path, file.original_path)) {
       return replaced(std::move(item),
@@ -118,6 +149,14 @@ RecordedItem locate_recorded(const DeletedFile& file,
   return item;
 }
 
+}  // namespace
+
+RecordedItem locate_recorded(const DeletedFile& file,
+                             std::span<const platform::TrashLocation> trashes) {
+  FolderHandles folders;
+  return locate_in(file, trashes, folders);
+}
+
 std::vector<std::vector<RecordedItem>> locate_sessions(
     std::span<const CleanupSession> sessions, std::span<const platform::TrashLocation> trashes) {
   std::vector<std::vector<RecordedItem>> located(sessions.size());
@@ -126,9 +165,10 @@ std::vector<std::vector<RecordedItem>> locate_sessions(
     located[s].resize(sessions[s].deleted_files.size());
     for (size_t i = 0; i < sessions[s].deleted_files.size(); ++i) work.emplace_back(s, i);
   }
+  FolderHandles folders;
   tbb::parallel_for(size_t{0}, work.size(), [&](size_t k) {
     const auto [s, i] = work[k];
-    located[s][i] = locate_recorded(sessions[s].deleted_files[i], trashes);
+    located[s][i] = locate_in(sessions[s].deleted_files[i], trashes, folders);
   });
   return located;
 }
