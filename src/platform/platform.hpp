@@ -32,6 +32,10 @@ bool is_dataless(const struct stat& metadata);
 // it; nothing when that fails.
 std::optional<std::string> canonical_path(const std::string& path);
 
+// Whether a path is written as realpath(3) would give it back if none of its components were a
+// link: absolute, without empty, "." or ".." components, no trailing slash.
+bool canonical_path_form(std::string_view path);
+
 // Renames from_name in from_dir to to_name in to_dir, failing with EEXIST rather than replacing
 // anything already there (renameat2 RENAME_NOREPLACE on Linux, renameatx_np RENAME_EXCL on
 // macOS). Neither name is followed when it is a symbolic link. 0, or the errno of the failure.

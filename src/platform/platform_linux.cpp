@@ -56,8 +56,16 @@ int open_folder_without_links(const std::string& path) {
   how.resolve = RESOLVE_NO_SYMLINKS;
   const long fd = syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
   if (fd >= 0 || errno != ENOSYS) return static_cast<int>(fd);
-  // Kernels before 5.6: only the last component can be held to not being a link.
-  return open(path.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  // Kernels before 5.6: the last component is held to not being a link, and the path must be
+  // its own resolved form, so no component on the way was one either.
+  const int folder = open(path.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (folder < 0) return folder;
+  if (realpath_of(path) != path) {
+    close(folder);
+    errno = ELOOP;
+    return -1;
+  }
+  return folder;
 }
 
 std::optional<std::string> folder_fd_path(int dir_fd) {
@@ -65,26 +73,10 @@ std::optional<std::string> folder_fd_path(int dir_fd) {
   return "/proc/self/fd/" + std::to_string(dir_fd);
 }
 
-namespace {
-
-// Absolute, and without empty, "." or ".." components: realpath(3) would give this very text
-// back if no component were a symbolic link.
-bool written_canonically(std::string_view path) {
-  if (path.empty() || path.front() != '/') return false;
-  if (path == "/") return true;
-  if (path.back() == '/') return false;
-  for (const std::string_view bad : {"//", "/./", "/../"}) {
-    if (path.find(bad) != std::string_view::npos) return false;
-  }
-  return !path.ends_with("/.") && !path.ends_with("/..");
-}
-
-}  // namespace
-
 std::optional<std::string> canonical_path(const std::string& path) {
   // realpath(3) reads every component as a possible link. One open that refuses to pass
   // through links answers for the usual path without any; a link sends it back to realpath.
-  if (written_canonically(path)) {
+  if (canonical_path_form(path)) {
     struct open_how how {};
     how.flags = O_PATH | O_CLOEXEC;
     how.resolve = RESOLVE_NO_SYMLINKS;

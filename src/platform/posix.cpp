@@ -16,6 +16,16 @@
 
 namespace orvc::platform {
 
+bool canonical_path_form(std::string_view path) {
+  if (path.empty() || path.front() != '/') return false;
+  if (path == "/") return true;
+  if (path.back() == '/') return false;
+  for (const std::string_view bad : {"//", "/./", "/../"}) {
+    if (path.find(bad) != std::string_view::npos) return false;
+  }
+  return !path.ends_with("/.") && !path.ends_with("/..");
+}
+
 std::optional<unsigned> online_processors() {
   const long n = sysconf(_SC_NPROCESSORS_ONLN);
   if (n < 1) return std::nullopt;

@@ -20,6 +20,23 @@ std::optional<dev_t> device_of(const std::string& path) {
   return metadata.st_dev;
 }
 
+// The home folder and its Trash are asked about on every move; their volumes do not change
+// during a run.
+std::optional<dev_t> remembered_device_of(const std::string& path) {
+  static std::mutex lock;
+  static std::map<std::string, dev_t> known;
+  {
+    std::lock_guard hold(lock);
+    if (const auto found = known.find(path); found != known.end()) return found->second;
+  }
+  const auto device = device_of(path);
+  if (device) {
+    std::lock_guard hold(lock);
+    known.emplace(path, *device);
+  }
+  return device;
+}
+
 // The highest folder from `folder` up that is still on `device`: the volume's mount point.
 std::string top_folder_of(std::string folder, dev_t device) {
   while (folder != "/") {
@@ -64,7 +81,8 @@ std::optional<platform::TrashLocation> usable_volume_trash(const std::string& to
 ChosenTrash choose_trash(const platform::TrashLocation& home_trash, const std::string& home,
                          const std::string& item_folder, dev_t item_device) {
   const ChosenTrash home_choice{home_trash, std::nullopt};
-  if (device_of(home_trash.files) == item_device || device_of(home) == item_device) {
+  if (remembered_device_of(home_trash.files) == item_device ||
+      remembered_device_of(home) == item_device) {
     return home_choice;
   }
   // An item that is itself a mount point has no volume Trash to go to.

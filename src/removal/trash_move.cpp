@@ -136,14 +136,21 @@ std::expected<PinnedItem, MoveFailure> pin_item(const std::string& absolute_path
   if (!split) return refused("target has no file name");
   PinnedItem item;
   item.name = split->name;
-  errno = 0;
-  const auto folder = platform::canonical_path(split->folder);
-  if (!folder) {
-    return refused("cannot resolve '" + lossy_utf8(split->folder) +
-                   "': " + os_error_text(errno != 0 ? errno : ENOENT));
+  // The usual folder text has no link, "." or ".." in it: opening it without passing through a
+  // link both resolves and pins it. Anything else is resolved first.
+  item.folder.reset(platform::open_folder_without_links(split->folder));
+  if (item.folder && platform::canonical_path_form(split->folder)) {
+    item.folder_path = split->folder;
+  } else {
+    errno = 0;
+    const auto folder = platform::canonical_path(split->folder);
+    if (!folder) {
+      return refused("cannot resolve '" + lossy_utf8(split->folder) +
+                     "': " + os_error_text(errno != 0 ? errno : ENOENT));
+    }
+    item.folder_path = *folder;
+    item.folder.reset(platform::open_folder_without_links(item.folder_path));
   }
-  item.folder_path = *folder;
-  item.folder.reset(platform::open_folder_without_links(item.folder_path));
   struct stat metadata {};
   if (!item.folder || fstat(item.folder.get(), &metadata) != 0) {
     return refused("cannot open '" + lossy_utf8(item.folder_path) + "': " + os_error_text(errno));
