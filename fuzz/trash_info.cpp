@@ -11,37 +11,11 @@
 #include <string>
 
 #include "fuzz_input.hpp"
+#include "removal/trash_record.hpp"
 
 using namespace orvc::removal;
 
 namespace {
-
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::optional<std::string> percent_decode(std::string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c != '%') {
-      const bool plain =
-          std::isalnum(static_cast<unsigned char>(c)) || std::strchr("-._~/", c) != nullptr;
-      if (!plain || c == '\0') return std::nullopt;
-      out.push_back(c);
-      continue;
-    }
-    if (i + 2 >= text.size()) return std::nullopt;
-    const int high = hex_value(text[i + 1]);
-    const int low = hex_value(text[i + 2]);
-    if (high < 0 || low < 0) return std::nullopt;
-    out.push_back(static_cast<char>(high * 16 + low));
-    i += 2;
-  }
-  return out;
-}
 
 bool is_digits(std::string_view text) {
   return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
@@ -80,6 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::string_view(record).substr(kHead.size(), path_end - kHead.size());
   ORVC_FUZZ_CHECK(encoded == percent_encode_path(path));
   ORVC_FUZZ_CHECK(percent_decode(encoded) == std::string(path));
+  // What the Trash lookup reads back is what was written.
+  const auto parsed = parse_trash_record(record);
+  ORVC_FUZZ_CHECK(!parsed || parsed->original_path == path);
   const size_t date_start = path_end + kDate.size();
   ORVC_FUZZ_CHECK(is_deletion_date(
       std::string_view(record).substr(date_start, record.size() - 1 - date_start)));
