@@ -121,6 +121,38 @@ ls -A "$HOME/vol"
   EXPECT_EQ(r.out, "2 640 981173106\nsame inode\n.Trash-" + std::to_string(getuid()) + "\n");
 }
 
+// A file written to while its folder is copied home is never reported as moved: what changed
+// stays in place, everything else is whole in the Trash, and the run fails.
+TEST_F(VolumeTest, AFileAppendedToDuringTheCopyIsNeverLost) {
+  const auto r = in_namespace(R"SH(
+printf 'not a folder' > "$HOME/vol/.Trash-$UID_"
+mkdir -p "$HOME/vol/proj"
+head -c 67108864 /dev/urandom > "$HOME/vol/proj/big.bin"
+cp "$HOME/vol/proj/big.bin" "$HOME/reference"
+"$ORVC" delete "$HOME/vol/proj" > /dev/null 2> "$HOME/err.txt" &
+pid=$!
+n=0
+while kill -0 $pid 2>/dev/null; do
+  if [ -d "$HOME/vol/proj" ]; then echo "line $n" >> "$HOME/vol/proj/log.txt" 2>/dev/null || true; fi
+  n=$((n+1))
+done
+wait $pid && status=0 || status=$?
+T="$HOME/.local/share/Trash/files/proj"
+if [ $status -eq 0 ]; then
+  [ ! -e "$HOME/vol/proj" ] && echo "all moved"
+else
+  grep -q 'changed while it was copied' "$HOME/err.txt" && echo "failure reported"
+  [ -s "$HOME/vol/proj/log.txt" ] && echo "the changed file stays"
+fi
+if [ -e "$HOME/vol/proj/big.bin" ]; then B="$HOME/vol/proj/big.bin"; else B="$T/big.bin"; fi
+cmp -s "$B" "$HOME/reference" && echo "big.bin whole"
+)SH");
+  ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+  EXPECT_TRUE(r.out == "all moved\nbig.bin whole\n" ||
+              r.out == "failure reported\nthe changed file stays\nbig.bin whole\n")
+      << r.out;
+}
+
 // A copy that cannot be completed leaves the item whole and nothing in the Trash.
 TEST_F(VolumeTest, AFullTrashVolumeLeavesTheItemWhole) {
   const auto r = in_namespace(R"SH(
