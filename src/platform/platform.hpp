@@ -3,6 +3,7 @@
 // platform_macos.cpp and platform_linux.cpp implement it; CMake picks one.
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <ctime>
 #include <optional>
 #include <span>
@@ -40,6 +41,15 @@ int rename_no_replace_at(int from_dir, const char* from_name, int to_dir, const 
 // the way (openat2 RESOLVE_NO_SYMLINKS on Linux, O_NOFOLLOW_ANY on macOS): the handle is the
 // folder that the link-free path names. The descriptor, or -1 with errno set.
 int open_folder_without_links(const std::string& path);
+
+// Tells the system that `length` bytes of an open file from `offset` on are about to be read, so
+// that it starts reading them now and several reads are in flight at once (posix_fadvise
+// POSIX_FADV_WILLNEED on Linux, fcntl F_RDADVISE on macOS). Best effort, failures ignored.
+void advise_will_read(int fd, uint64_t offset, uint64_t length);
+
+// Tells the system that an open file is about to be read from start to end, so that it reads
+// ahead in large steps (POSIX_FADV_SEQUENTIAL on Linux, F_RDAHEAD on macOS). Best effort.
+void advise_sequential(int fd);
 
 // Lowers the calling thread's disk-I/O priority (best effort, failures ignored).
 void lower_thread_io_priority();

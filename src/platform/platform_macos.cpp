@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -38,6 +40,25 @@ int open_folder_without_links(const std::string& path) {
 
 std::optional<std::string> canonical_path(const std::string& path) {
   return realpath_of(path);
+}
+
+void advise_will_read(int fd, uint64_t offset, uint64_t length) {
+  // F_RDADVISE takes an int count: longer ranges are announced in int-sized pieces.
+  constexpr uint64_t kPiece = 1u << 30;
+  constexpr uint64_t kLargest = static_cast<uint64_t>(INT64_MAX);
+  while (length > 0 && offset < kLargest) {
+    const uint64_t count = std::min(length, kPiece);
+    struct radvisory advice {};
+    advice.ra_offset = static_cast<off_t>(offset);
+    advice.ra_count = static_cast<int>(count);
+    if (fcntl(fd, F_RDADVISE, &advice) != 0) return;
+    offset += count;
+    length -= count;
+  }
+}
+
+void advise_sequential(int fd) {
+  fcntl(fd, F_RDAHEAD, 1);
 }
 
 void lower_thread_io_priority() {
