@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.hpp"
 #include "util/io_arena.hpp"
 
 namespace orvc::junk {
@@ -72,9 +73,21 @@ uint64_t entry_usage(int parent_fd, const Entry& entry, bool wide, size_t order)
 }
 
 // Entries whose size needs a call: regular files, folders and entries of unknown type. Links
-// and other special files count nothing and are left out here already.
-std::vector<Entry> list_entries(DIR* folder) {
+// and other special files count nothing and are left out here already. Where the system lists
+// files with their sizes (macOS), those sizes go to `listed_bytes` and only folders remain.
+std::vector<Entry> list_entries(DIR* folder, uint64_t& listed_bytes) {
   std::vector<Entry> entries;
+  std::vector<platform::SizedEntry> sized;
+  if (platform::list_with_sizes(dirfd(folder), sized)) {
+    for (auto& entry : sized) {
+      if (entry.kind == platform::SizedEntry::Kind::Folder) {
+        entries.push_back({static_cast<ino_t>(entry.inode), std::move(entry.name), true});
+      } else {
+        listed_bytes = saturating_add(listed_bytes, entry.allocated);
+      }
+    }
+    return entries;
+  }
   while (const dirent* entry = readdir(folder)) {
     const char* name = entry->d_name;
     if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
@@ -96,24 +109,28 @@ uint64_t folder_usage(int folder_fd, bool wide) {
     return 0;
   }
   const int fd = dirfd(folder.get());
+  uint64_t listed_bytes = 0;
   std::vector<Entry> entries =
-      probed_call(probe_for(wide), [&] { return list_entries(folder.get()); });
-  if (entries.empty()) return 0;
-  if (entries.size() == 1) return entry_usage(fd, entries.front(), wide, 0);
-  return run_wide_when_cold(cache_probe(), wide, [&](bool wide_now) {
-    if (wide_now) {
-      std::ranges::sort(entries, {}, &Entry::inode);
-    }
-    return tbb::parallel_reduce(
-        tbb::blocked_range<size_t>(0, entries.size()), uint64_t{0},
-        [&](const tbb::blocked_range<size_t>& range, uint64_t sum) {
-          for (size_t i = range.begin(); i != range.end(); ++i) {
-            sum = saturating_add(sum, entry_usage(fd, entries[i], wide_now, i));
-          }
-          return sum;
-        },
-        saturating_add);
-  });
+      probed_call(probe_for(wide), [&] { return list_entries(folder.get(), listed_bytes); });
+  if (entries.empty()) return listed_bytes;
+  if (entries.size() == 1) {
+    return saturating_add(listed_bytes, entry_usage(fd, entries.front(), wide, 0));
+  }
+  return saturating_add(listed_bytes, run_wide_when_cold(cache_probe(), wide, [&](bool wide_now) {
+                          if (wide_now) {
+                            std::ranges::sort(entries, {}, &Entry::inode);
+                          }
+                          return tbb::parallel_reduce(
+                              tbb::blocked_range<size_t>(0, entries.size()), uint64_t{0},
+                              [&](const tbb::blocked_range<size_t>& range, uint64_t sum) {
+                                for (size_t i = range.begin(); i != range.end(); ++i) {
+                                  sum =
+                                      saturating_add(sum, entry_usage(fd, entries[i], wide_now, i));
+                                }
+                                return sum;
+                              },
+                              saturating_add);
+                        }));
 }
 
 }  // namespace

@@ -97,6 +97,11 @@ void advise_sequential(int fd) {
   posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
+bool list_with_sizes(int, std::vector<SizedEntry>&) {
+  // getdents carries no sizes; one fstatat per entry is the way here.
+  return false;
+}
+
 void lower_thread_io_priority() {
   // ioprio_set(IOPRIO_WHO_PROCESS, this thread, best-effort class, lowest level).
   constexpr int kWhoProcess = 1;
