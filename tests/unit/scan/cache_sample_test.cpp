@@ -12,7 +12,7 @@ using orvc::testing::TempDir;
 TEST(CacheSample, AFreshlyWrittenTreeIsWarmAndKeepsTheGivenArena) {
   TempDir dir;
   for (int i = 0; i < 40; ++i) {
-    testing::write_sized_file(dir / ("sub" + std::to_string(i % 4)) / std::to_string(i), 10);
+    testing::write_sized_file(dir / ("sub" + std::to_string(i % 4) + "/" + std::to_string(i)), 10);
   }
   tbb::task_arena warm(2);
   EXPECT_EQ(&arena_for_walk(dir.path(), warm), &warm);
