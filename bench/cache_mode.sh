@@ -8,6 +8,7 @@
 # folder; it prints why and returns 1 when they cannot be built.
 cache_mode=warm
 other_args=()
+floor_src=${FLOOR_SRC:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/shared/floor}
 for arg in "$@"; do
   if [[ $arg == --cold ]]; then cache_mode=cold; else other_args+=("$arg"); fi
 done
@@ -26,7 +27,7 @@ fi
 
 build_floor() {
   local into=$1
-  local src=${FLOOR_SRC:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/shared/floor}
+  local src=$floor_src
   [[ -f $src/walkbench.c && -f $src/dupbench.c ]] ||
     { echo "floor instruments not found in $src (set FLOOR_SRC); floor figures skipped" >&2; return 1; }
   local b3=/usr/share/cargo/registry/blake3-1.3.1/c

@@ -109,12 +109,16 @@ sed -n 's/^    [✓!] \{1,\}[0-9.]\{1,\} [KMGTP]\{0,1\}B  //p' "$work/report.txt
 count=$(tr -cd '\0' <"$work/folders" | wc -c)
 echo "orvc reports $count items; $(tail -n 2 "$work/report.txt" | head -n 1 | sed 's/^ *//')" >&2
 
+# ORVC_BASELINE=BINARY races an earlier build as well ("orvc-before").
+baseline=()
+[[ -n ${ORVC_BASELINE:-} ]] &&
+  baseline=(-n orvc-before "env -i PATH=\"\$PATH\" HOME=\"$home\" XDG_DATA_HOME=\"$home/.local/share\" NO_COLOR=1 $ORVC_BASELINE dev-junk")
 floor=()
 build_floor "$work/floor" && floor=(-n floor-32 "$work/floor/walkbench -t 32 $home/Projects")
 hyperfine "${cache_args[@]}" --runs "$runs" --export-json "$work/times.json" \
   -n orvc "env -i PATH=\"\$PATH\" HOME=\"$home\" XDG_DATA_HOME=\"$home/.local/share\" NO_COLOR=1 $orvc dev-junk" \
   -n du "du -s --files0-from=$work/folders" \
-  "${floor[@]}"
+  "${floor[@]}" "${baseline[@]}"
 
 python3 - "$work/times.json" <<'PY'
 import json, sys
@@ -125,4 +129,7 @@ print(f"orvc is {du / orvc:.2f}x faster than du -s")
 if "floor-32" in results:
     floor = results["floor-32"]["median"]
     print(f"floor (32-thread walk of the code folders) {floor:.3f}s; orvc / floor {orvc / floor:.2f}")
+if "orvc-before" in results:
+    before = results["orvc-before"]["median"]
+    print(f"orvc-before {before:.3f}s: {du / before:.2f}x faster than du -s")
 PY

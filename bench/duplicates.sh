@@ -5,7 +5,8 @@
 #   bench/duplicates.sh --cold   page cache dropped before every timed run (root); races orvc,
 #                                jdupes and the floor (dupbench: the 8-thread prototype pipeline
 #                                and -R, every byte read once) and skips the hashing part
-# DUP_TREE=DIR times an existing tree instead of generating one (it is left in place).
+# DUP_TREE=DIR times an existing tree instead of generating one (it is left in place);
+# ORVC_BASELINE=BINARY adds an earlier build to the same run ("orvc-before").
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -88,6 +89,9 @@ sync
 
 cd "$work"  # rmlint would otherwise leave its scripts in the caller's folder
 run_orvc="env HOME=$home XDG_DATA_HOME=$home/.local/share NO_COLOR=1 $orvc duplicates --path $tree"
+baseline=()
+[[ -n ${ORVC_BASELINE:-} ]] &&
+  baseline=(-n orvc-before "env HOME=$home XDG_DATA_HOME=$home/.local/share NO_COLOR=1 $ORVC_BASELINE duplicates --path $tree >/dev/null 2>&1")
 if [[ $cache_mode == cold ]]; then
   floor=()
   if build_floor "$work/floor" && [[ -x $work/floor/dupbench ]]; then
@@ -98,13 +102,15 @@ if [[ $cache_mode == cold ]]; then
   hyperfine "${cache_args[@]}" --runs "$runs" --export-json "$work/cold.json" \
     -n orvc "$run_orvc >/dev/null 2>&1" \
     -n jdupes "jdupes -r -q $tree >/dev/null" \
-    "${floor[@]}"
+    "${floor[@]}" "${baseline[@]}"
   python3 - "$work/cold.json" <<'PY'
 import json, sys
 r = {x["command"]: x["median"] for x in json.load(open(sys.argv[1]))["results"]}
 o = r["orvc"]
 print("cold cache, medians: " + "  ".join(f"{k} {v:.3f}s" for k, v in r.items()))
 print(f"orvc is {r['jdupes'] / o:.2f}x faster than jdupes")
+if "orvc-before" in r:
+    print(f"orvc-before is {r['jdupes'] / r['orvc-before']:.2f}x faster than jdupes")
 for k in ("floor-8", "read-once"):
     if k in r:
         print(f"orvc / {k}: {o / r[k]:.2f}")
@@ -118,7 +124,8 @@ hyperfine --warmup 2 --runs "$runs" --export-json "$work/tree.json" \
   -n orvc "$run_orvc >/dev/null 2>&1" \
   -n jdupes "jdupes -r -q $tree >/dev/null" \
   -n fdupes "fdupes -r -q $tree >/dev/null" \
-  -n rmlint "rmlint -T df -o summary:$work/rmlint.txt -o sh:$work/rmlint.sh -o json:$work/rmlint.json $tree >/dev/null"
+  -n rmlint "rmlint -T df -o summary:$work/rmlint.txt -o sh:$work/rmlint.sh -o json:$work/rmlint.json $tree >/dev/null" \
+  "${baseline[@]}"
 
 python3 - "$work/tree.json" <<'PY'
 import json, sys

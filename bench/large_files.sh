@@ -63,18 +63,26 @@ for name in "${skip[@]}"; do
   prune+="${prune:+ -o} -iname '$name'"
   excludes+=" -E '$name'"
 done
+# ORVC_BASELINE=BINARY races an earlier build as well ("orvc-before").
+baseline=()
+[[ -n ${ORVC_BASELINE:-} ]] &&
+  baseline=(-n orvc-before "env HOME=$home XDG_DATA_HOME=$home/.local/share NO_COLOR=1 $ORVC_BASELINE large-files --path $tree --threshold 1")
 runs=${ORVC_BENCH_RUNS:-$([[ $cache_mode == cold ]] && echo 5 || echo 10)}
 results=$(mktemp)
 hyperfine "${cache_args[@]}" --runs "$runs" --export-json "$results" \
   -n orvc "$run_orvc large-files --path $tree --threshold 1" \
   -n find "find $tree -type d \\( $prune \\) -prune -o -type f -size +1M -print" \
-  -n fd "fdfind -u --ignore-case -t f -S +1M $excludes . $tree"
+  -n fd "fdfind -u --ignore-case -t f -S +1M $excludes . $tree" \
+  "${baseline[@]}"
 
 python3 - "$results" <<'PY'
 import json, sys
 r = {x["command"]: x["median"] for x in json.load(open(sys.argv[1]))["results"]}
 print(f"median  orvc {r['orvc']:.3f}s  find {r['find']:.3f}s  fd {r['fd']:.3f}s")
 print(f"orvc is {r['find'] / r['orvc']:.2f}x faster than find, {r['fd'] / r['orvc']:.2f}x faster than fd")
+if "orvc-before" in r:
+    b = r["orvc-before"]
+    print(f"orvc-before {b:.3f}s: {r['find'] / b:.2f}x find, {r['fd'] / b:.2f}x fd")
 PY
 rss=$(/usr/bin/time -f %M $run_orvc large-files --path "$tree" --threshold 1 2>&1 >/dev/null | tail -1)
 echo "orvc peak resident memory: $((rss / 1024)) MB"
