@@ -110,8 +110,9 @@ uint64_t folder_usage(int folder_fd, bool wide) {
   }
   const int fd = dirfd(folder.get());
   uint64_t listed_bytes = 0;
-  std::vector<Entry> entries =
-      probed_call(probe_for(wide), [&] { return list_entries(folder.get(), listed_bytes); });
+  std::vector<Entry> entries = probed_listing(
+      probe_for(wide), [&] { return list_entries(folder.get(), listed_bytes); },
+      [](const std::vector<Entry>& listed) { return listed.size(); });
   if (entries.empty()) return listed_bytes;
   if (entries.size() == 1) {
     return saturating_add(listed_bytes, entry_usage(fd, entries.front(), wide, 0));

@@ -126,8 +126,9 @@ DiskNode measure_folder(int fd, std::string raw_path, unsigned depth, const Swee
     folder.unreadable = true;
     return folder;
   }
-  const Listing listing =
-      probed_call(sweep.probe_for(wide), [&] { return list_names(dir, raw_path); });
+  const Listing listing = probed_listing(
+      sweep.probe_for(wide), [&] { return list_names(dir, raw_path); },
+      [](const Listing& l) { return l.names.size(); });
   const std::vector<std::string>& names = listing.names;
   const bool keep_list = sweep.keeps_list(depth);
   const bool child_paths_needed = !raw_path.empty() && (keep_list || sweep.keeps_list(depth + 1) ||

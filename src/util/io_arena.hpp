@@ -43,10 +43,12 @@ class CacheProbe {
 
   // Adds `timed` timed calls, `slow` of which took kSlowCall or longer.
   void add(uint32_t timed, uint32_t slow) noexcept;
+
   bool cold() const noexcept { return cold_.load(std::memory_order_relaxed); }
 
  private:
   static constexpr uint64_t kWindow = 8192;
+  static constexpr uint64_t kLeastTimed = 64;
   std::atomic<uint64_t> timed_{0};
   std::atomic<uint64_t> slow_{0};
   std::atomic<bool> cold_{false};
@@ -65,6 +67,20 @@ decltype(auto) probed_call(CacheProbe* probe, F&& call) {
     }
   } report{*probe};
   return std::forward<F>(call)();
+}
+
+// Runs a folder listing and tells `probe` how long it took for what it returned: a listing of
+// n entries counts as 1 + n/64 calls, all slow when it took kSlowCall per call or longer, so a
+// large folder listed from memory does not pass for a cold one. `entries(listing)` gives n.
+template <typename List, typename Count>
+auto probed_listing(CacheProbe* probe, List&& list, Count&& entries) {
+  if (!probe) return std::forward<List>(list)();
+  const auto start = std::chrono::steady_clock::now();
+  auto listing = std::forward<List>(list)();
+  const auto calls = static_cast<uint32_t>(1 + entries(listing) / 64);
+  const bool slow = std::chrono::steady_clock::now() - start >= CacheProbe::kSlowCall * calls;
+  probe->add(calls, slow ? calls : 0);
+  return listing;
 }
 
 // Where a walk's next parallel step runs: on the calling arena while the cache looks warm, in

@@ -4,6 +4,7 @@
 #include <oneapi/tbb/parallel_for.h>
 
 #include <atomic>
+#include <vector>
 
 namespace orvc {
 namespace {
@@ -48,6 +49,23 @@ TEST(CacheProbe, AColdStretchAfterALongWarmOneIsNoticed) {
   EXPECT_TRUE(probe.cold());
 }
 
+TEST(CacheProbe, TheFirstCallsAloneDoNotDecide) {
+  CacheProbe probe;
+  probe.add(8, 8);
+  EXPECT_FALSE(probe.cold());
+  probe.add(56, 0);
+  EXPECT_TRUE(probe.cold());
+}
+
+TEST(CacheProbe, AListingCountsOneCallPerSixtyFourEntries) {
+  CacheProbe probe;
+  const auto listing = probed_listing(
+      &probe, [] { return std::vector<int>(640); },
+      [](const std::vector<int>& v) { return v.size(); });
+  EXPECT_EQ(listing.size(), 640u);
+  EXPECT_FALSE(probe.cold());
+}
+
 TEST(CacheProbe, ProbedCallReturnsTheCallsResultAndCountsIt) {
   CacheProbe probe;
   EXPECT_EQ(probed_call(&probe, [] { return 7; }), 7);
@@ -66,7 +84,7 @@ TEST(RunWideWhenCold, StaysOnTheCallersArenaWhileWarm) {
 
 TEST(RunWideWhenCold, MovesNestedWorkToTheIoArenaOnceCold) {
   CacheProbe probe;
-  probe.add(8, 8);
+  probe.add(64, 8);
   std::atomic<int> ran{0};
   const bool wide = run_wide_when_cold(probe, false, [&](bool wide_now) {
     EXPECT_EQ(tbb::this_task_arena::max_concurrency(), io_arena().max_concurrency());

@@ -1,10 +1,10 @@
-#include "scan/cache_sample.hpp"
+#include "util/cache_sample.hpp"
 
 #include <gtest/gtest.h>
 
 #include "support/temp_home.hpp"
 
-namespace orvc::scan {
+namespace orvc {
 namespace {
 
 using orvc::testing::TempDir;
@@ -25,4 +25,4 @@ TEST(CacheSample, AMissingRootSamplesNothing) {
 }
 
 }  // namespace
-}  // namespace orvc::scan
+}  // namespace orvc

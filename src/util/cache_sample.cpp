@@ -1,4 +1,4 @@
-#include "scan/cache_sample.hpp"
+#include "util/cache_sample.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -8,7 +8,7 @@
 #include <deque>
 #include <utility>
 
-namespace orvc::scan {
+namespace orvc {
 
 void sample_metadata_cost(const std::string& root, CacheProbe& probe, size_t entries) {
   constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
@@ -41,10 +41,15 @@ void sample_metadata_cost(const std::string& root, CacheProbe& probe, size_t ent
   }
 }
 
-tbb::task_arena& arena_for_walk(const std::string& root, tbb::task_arena& warm_arena) {
+bool cache_looks_cold(const std::string& root, size_t entries) {
   CacheProbe probe;
-  sample_metadata_cost(root, probe);
-  return probe.cold() ? io_arena() : warm_arena;
+  sample_metadata_cost(root, probe, entries);
+  return probe.cold();
 }
 
-}  // namespace orvc::scan
+tbb::task_arena& arena_for_walk(const std::string& root, tbb::task_arena& warm_arena,
+                                size_t entries) {
+  return cache_looks_cold(root, entries) ? io_arena() : warm_arena;
+}
+
+}  // namespace orvc
