@@ -83,12 +83,14 @@ bool measure_child(int dir_fd, const std::string& name, std::string raw_path, un
 
 struct Listing {
   std::vector<std::string> names;
-  std::vector<uint32_t> by_inode;  // positions in `names`, in the order their metadata is read
+  std::vector<uint32_t> by_inode;  // positions in `names` in inode order; empty: listing order
+  size_t position(size_t k) const { return by_inode.empty() ? k : by_inode[k]; }
 };
 
 // On a cold cache the metadata of neighbouring inode numbers shares a device block, so the
-// entries are measured in inode order; results still land at their listing positions.
-Listing list_names(DIR* dir, const std::string& raw_path) {
+// entries are measured in inode order; results still land at their listing positions. A warm
+// walk skips the sorting.
+Listing list_names(DIR* dir, const std::string& raw_path, bool inode_order) {
   Listing listing;
   std::vector<std::pair<ino_t, uint32_t>> inodes;
   const bool check_paths = !raw_path.empty() && raw_path.size() < kLongestSkipPath;
@@ -97,9 +99,10 @@ Listing list_names(DIR* dir, const std::string& raw_path) {
     if (name == "." || name == "..") continue;
     if (is_skipped_name(name)) continue;
     if (check_paths && is_skipped_path(join_path(raw_path, name))) continue;
-    inodes.emplace_back(entry->d_ino, static_cast<uint32_t>(listing.names.size()));
+    if (inode_order) inodes.emplace_back(entry->d_ino, static_cast<uint32_t>(listing.names.size()));
     listing.names.emplace_back(name);
   }
+  if (!inode_order) return listing;
   std::ranges::sort(inodes);
   listing.by_inode.reserve(inodes.size());
   for (const auto& [inode, position] : inodes) listing.by_inode.push_back(position);
@@ -127,7 +130,7 @@ DiskNode measure_folder(int fd, std::string raw_path, unsigned depth, const Swee
     return folder;
   }
   const Listing listing = probed_listing(
-      sweep.probe_for(wide), [&] { return list_names(dir, raw_path); },
+      sweep.probe_for(wide), [&] { return list_names(dir, raw_path, wide || sweep.probe.cold()); },
       [](const Listing& l) { return l.names.size(); });
   const std::vector<std::string>& names = listing.names;
   const bool keep_list = sweep.keeps_list(depth);
@@ -138,7 +141,7 @@ DiskNode measure_folder(int fd, std::string raw_path, unsigned depth, const Swee
   const int dir_fd = dirfd(dir);
   run_wide_when_cold(sweep.probe, wide, [&](bool wide_now) {
     tbb::parallel_for(size_t{0}, names.size(), [&](size_t k) {
-      const size_t i = listing.by_inode[k];
+      const size_t i = listing.position(k);
       std::string child_path = child_paths_needed ? join_path(raw_path, names[i]) : std::string();
       children[i].measured = measure_child(dir_fd, names[i], std::move(child_path), depth + 1,
                                            sweep, children[i].node, wide_now, k);

@@ -31,6 +31,23 @@ void CacheProbe::add(uint32_t timed, uint32_t slow) noexcept {
   }
 }
 
+void CacheProbe::record(bool slow) noexcept {
+  // A batch of another probe left in this thread is dropped: a few calls do not change a
+  // verdict.
+  thread_local struct {
+    const CacheProbe* probe = nullptr;
+    uint32_t timed = 0;
+    uint32_t slow = 0;
+  } batch;
+  if (batch.probe != this) batch = {this, 0, 0};
+  ++batch.timed;
+  if (slow) ++batch.slow;
+  if (batch.timed >= 32) {
+    add(batch.timed, batch.slow);
+    batch.timed = batch.slow = 0;
+  }
+}
+
 tbb::task_arena& io_arena() {
   static tbb::task_arena* const arena = [] {
     const unsigned processors = std::thread::hardware_concurrency();
