@@ -31,10 +31,10 @@ struct Sweep {
   dev_t root_device;
   mutable CacheProbe probe;
 
-  // The probe to time a call with: none once the walk is wide, and only one file in four,
+  // The probe to time a call with: none once the walk is wide, and only one entry in sixteen,
   // which is plenty to tell a cold cache and keeps the clock reads off most calls.
   CacheProbe* probe_for(bool wide, size_t sample = 0) const {
-    return wide || sample % 4 != 0 ? nullptr : &probe;
+    return wide || sample % 16 != 0 ? nullptr : &probe;
   }
 
   bool keeps_list(unsigned depth) const {
