@@ -14,7 +14,8 @@ void sample_metadata_cost(const std::string& root, CacheProbe& probe, size_t ent
   constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
   std::deque<std::string> folders{root};
   size_t seen = 0;
-  while (!folders.empty() && seen < entries) {
+  // A cold verdict needs no more calls: the sample stops there, and the walk starts at once.
+  while (!folders.empty() && seen < entries && !probe.cold()) {
     const std::string folder = std::move(folders.front());
     folders.pop_front();
     const int fd = probed_call(&probe, [&] { return open(folder.c_str(), kFolderFlags); });
@@ -23,7 +24,7 @@ void sample_metadata_cost(const std::string& root, CacheProbe& probe, size_t ent
       if (fd >= 0) close(fd);
       continue;
     }
-    while (seen < entries) {
+    while (seen < entries && !probe.cold()) {
       const dirent* entry = probed_call(&probe, [&] { return readdir(listing); });
       if (!entry) break;
       const char* name = entry->d_name;

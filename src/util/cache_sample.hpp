@@ -14,7 +14,8 @@ namespace orvc {
 
 // Times the metadata calls of the first `entries` entries below `root`, breadth first (one
 // listing per folder, one fstatat per entry, links never followed), into `probe`. The reads it
-// makes are ones the walk makes anyway, so on a cold cache they are not lost.
+// makes are ones the walk makes anyway, so on a cold cache they are not lost; it stops as soon
+// as the probe finds the cache cold.
 void sample_metadata_cost(const std::string& root, CacheProbe& probe, size_t entries = 1024);
 
 // Whether a sample of `entries` of the metadata below `root` finds the cache cold.
