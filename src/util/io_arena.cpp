@@ -18,10 +18,12 @@ unsigned io_arena_width(std::optional<unsigned> online_processors) {
 void CacheProbe::add(uint32_t timed, uint32_t slow) noexcept {
   const uint64_t all_timed = timed_.fetch_add(timed, std::memory_order_relaxed) + timed;
   const uint64_t all_slow = slow_.fetch_add(slow, std::memory_order_relaxed) + slow;
-  // Cold: at least 4 slow calls, and at least one timed call in 32 slow, once enough calls
-  // were timed that the first ones of a process (which often wait) do not decide alone. Warm runs
+  // Cold: at least 16 slow calls, and at least one timed call in 8 slow, once enough calls
+  // were timed that the first ones of a process (which often wait) do not decide alone. On a
+  // cold cache most listings and the first entry of each folder wait; on a warm one under load
+  // only the calls that lose their processor do, far fewer. Warm runs
   // on a loaded machine stay far below that share.
-  if (all_timed >= kLeastTimed && all_slow >= 4 && all_slow * 32 >= all_timed) {
+  if (all_timed >= kLeastTimed && all_slow >= 16 && all_slow * 8 >= all_timed) {
     cold_.store(true, std::memory_order_relaxed);
   } else if (all_timed >= kWindow) {
     // Judged over recent calls only, so that a cold part met after a long warm one still

@@ -34,8 +34,8 @@ decltype(auto) run_in_io_arena(F&& work) {
 
 // Tells a cold cache from a warm one by how long a walk's metadata calls take. A cached call
 // returns in a microsecond or two; one that waits on the device takes tens of microseconds or
-// more. A few slow calls can be a thread losing its processor on a busy machine, so the walk
-// counts as cold only once a steady share of the timed calls are slow. Thread-safe; callers
+// more. Slow calls can be a thread losing its processor on a busy machine, so the walk counts
+// as cold only once a large share (one in eight) of the timed calls are slow. Thread-safe; callers
 // add their counts in batches (one folder at a time) to keep the shared counters quiet.
 class CacheProbe {
  public:

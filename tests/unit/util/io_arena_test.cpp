@@ -28,15 +28,15 @@ TEST(CacheProbe, FewSlowCallsAmongManyStayWarm) {
   CacheProbe probe;
   probe.add(1000, 3);
   EXPECT_FALSE(probe.cold());
-  probe.add(1000, 20);  // 23 slow in 2000: under one in 32
+  probe.add(1000, 200);  // 203 slow in 2000: under one in 8
   EXPECT_FALSE(probe.cold());
 }
 
 TEST(CacheProbe, ASteadyShareOfSlowCallsIsCold) {
   CacheProbe probe;
-  probe.add(64, 2);
+  probe.add(64, 6);
   EXPECT_FALSE(probe.cold());
-  probe.add(64, 4);
+  probe.add(64, 14);
   EXPECT_TRUE(probe.cold());
   probe.add(100000, 0);  // once cold, the walk stays wide
   EXPECT_TRUE(probe.cold());
@@ -45,15 +45,15 @@ TEST(CacheProbe, ASteadyShareOfSlowCallsIsCold) {
 TEST(CacheProbe, AColdStretchAfterALongWarmOneIsNoticed) {
   CacheProbe probe;
   for (int i = 0; i < 100; ++i) probe.add(1000, 0);
-  for (int i = 0; i < 10 && !probe.cold(); ++i) probe.add(100, 10);
+  for (int i = 0; i < 10 && !probe.cold(); ++i) probe.add(100, 50);
   EXPECT_TRUE(probe.cold());
 }
 
 TEST(CacheProbe, TheFirstCallsAloneDoNotDecide) {
   CacheProbe probe;
-  probe.add(8, 8);
+  probe.add(16, 16);
   EXPECT_FALSE(probe.cold());
-  probe.add(56, 0);
+  probe.add(48, 0);
   EXPECT_TRUE(probe.cold());
 }
 
@@ -84,7 +84,7 @@ TEST(RunWideWhenCold, StaysOnTheCallersArenaWhileWarm) {
 
 TEST(RunWideWhenCold, MovesNestedWorkToTheIoArenaOnceCold) {
   CacheProbe probe;
-  probe.add(64, 8);
+  probe.add(64, 32);
   std::atomic<int> ran{0};
   const bool wide = run_wide_when_cold(probe, false, [&](bool wide_now) {
     EXPECT_EQ(tbb::this_task_arena::max_concurrency(), io_arena().max_concurrency());
