@@ -4,6 +4,9 @@
 #
 #   bench/dev_junk.sh                      # 300 projects, 5000-file node_modules, 20000-file targets
 #   ORVC_BENCH_QUICK=1 bench/dev_junk.sh   # 60 projects, 1000 / 4000 files
+#   bench/dev_junk.sh --cold               # the page cache dropped before every timed run (root)
+#
+# The same run times the floor: a 32-thread minimal walk of the code folders (walkbench).
 #
 # Environment: ORVC (default build/release/orvc), ORVC_BENCH_HOME (default a fresh
 # /tmp/orvc-bench-home.XXXXXX), ORVC_BENCH_KEEP=1 keeps the home for the next run,
@@ -11,6 +14,7 @@
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
+source "$repo/bench/cache_mode.sh"
 orvc=$(realpath -m "${ORVC:-$repo/build/release/orvc}")
 if [[ ${ORVC_BENCH_QUICK:-0} == 1 ]]; then
   projects=${ORVC_BENCH_PROJECTS:-60} node_files=${ORVC_BENCH_NODE_FILES:-1000}
@@ -19,7 +23,7 @@ else
   projects=${ORVC_BENCH_PROJECTS:-300} node_files=${ORVC_BENCH_NODE_FILES:-5000}
   target_files=${ORVC_BENCH_TARGET_FILES:-20000}
 fi
-runs=${ORVC_BENCH_RUNS:-10}
+runs=${ORVC_BENCH_RUNS:-$([[ $cache_mode == cold ]] && echo 5 || echo 10)}
 
 command -v hyperfine >/dev/null || { echo "hyperfine is required" >&2; exit 1; }
 [[ -x $orvc ]] || { echo "no orvc binary at $orvc (set ORVC)" >&2; exit 1; }
@@ -105,9 +109,16 @@ sed -n 's/^    [✓!] \{1,\}[0-9.]\{1,\} [KMGTP]\{0,1\}B  //p' "$work/report.txt
 count=$(tr -cd '\0' <"$work/folders" | wc -c)
 echo "orvc reports $count items; $(tail -n 2 "$work/report.txt" | head -n 1 | sed 's/^ *//')" >&2
 
-hyperfine --warmup 2 --runs "$runs" --export-json "$work/times.json" \
+# ORVC_BASELINE=BINARY races an earlier build as well ("orvc-before").
+baseline=()
+[[ -n ${ORVC_BASELINE:-} ]] &&
+  baseline=(-n orvc-before "env -i PATH=\"\$PATH\" HOME=\"$home\" XDG_DATA_HOME=\"$home/.local/share\" NO_COLOR=1 $ORVC_BASELINE dev-junk")
+floor=()
+build_floor "$work/floor" && floor=(-n floor-32 "$work/floor/walkbench -t 32 $home/Projects")
+hyperfine "${cache_args[@]}" --runs "$runs" --export-json "$work/times.json" \
   -n orvc "env -i PATH=\"\$PATH\" HOME=\"$home\" XDG_DATA_HOME=\"$home/.local/share\" NO_COLOR=1 $orvc dev-junk" \
-  -n du "du -s --files0-from=$work/folders"
+  -n du "du -s --files0-from=$work/folders" \
+  "${floor[@]}" "${baseline[@]}"
 
 python3 - "$work/times.json" <<'PY'
 import json, sys
@@ -115,4 +126,10 @@ results = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
 orvc, du = results["orvc"]["median"], results["du"]["median"]
 print(f"median  orvc dev-junk {orvc:.3f}s  du -s over the reported folders {du:.3f}s")
 print(f"orvc is {du / orvc:.2f}x faster than du -s")
+if "floor-32" in results:
+    floor = results["floor-32"]["median"]
+    print(f"floor (32-thread walk of the code folders) {floor:.3f}s; orvc / floor {orvc / floor:.2f}")
+if "orvc-before" in results:
+    before = results["orvc-before"]["median"]
+    print(f"orvc-before {before:.3f}s: {du / before:.2f}x faster than du -s")
 PY

@@ -2,10 +2,16 @@
 # Times `orvc duplicates` against rmlint, jdupes and fdupes on a generated tree (warm cache),
 # then the content-stage hashing speed against `b3sum --num-threads 1` on one 1 GiB file.
 # Trees are generated under /tmp and removed afterwards. Needs build/release/orvc (or ORVC=...).
+#   bench/duplicates.sh --cold   page cache dropped before every timed run (root); races orvc,
+#                                jdupes and the floor (dupbench: the 8-thread prototype pipeline
+#                                and -R, every byte read once) and skips the hashing part
+# DUP_TREE=DIR times an existing tree instead of generating one (it is left in place);
+# ORVC_BASELINE=BINARY adds an earlier build to the same run ("orvc-before").
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
 repo=$(pwd)
+source bench/cache_mode.sh
 orvc=${ORVC:-$repo/build/release/orvc}
 hash_bench=${HASH_BENCH:-$repo/build/bench/bench/bench_content_hash}
 [[ -x $orvc ]] || make build >/dev/null
@@ -16,6 +22,7 @@ fi
 files=${FILES:-20000}
 total_mb=${TOTAL_MB:-2048}
 runs=${RUNS:-5}
+given_tree=${DUP_TREE:-}
 
 for tool in hyperfine rmlint jdupes fdupes b3sum python3; do
   command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
@@ -23,10 +30,11 @@ done
 
 work=$(mktemp -d /tmp/orvc-bench-XXXXXX)
 trap 'rm -rf "$work"' EXIT
-tree=$work/tree
+tree=${given_tree:-$work/tree}
 home=$work/home
 mkdir -p "$home"
 
+[[ -n $given_tree ]] || {
 echo "Generating $files files, about $total_mb MB, under $tree"
 python3 - "$tree" "$files" "$total_mb" <<'PY'
 import os, random, sys
@@ -74,22 +82,50 @@ while made < count:
     made += 1
 print(f"  {made} names, {written / 1048576:.0f} MB written")
 PY
+}
 du -sh "$tree"
 # Write the new tree out first: background write-back would otherwise run during the timings.
 sync
 
-# rmlint writes its reports as files; given /dev/null it replaces the device with a regular file
-# when run as root. Its reports go to a folder of this run instead.
-peer_out=$work/peer-output
-mkdir -p "$peer_out"
-cd "$peer_out"  # rmlint would otherwise leave its scripts in the caller's folder
+cd "$work"  # rmlint would otherwise leave its scripts in the caller's folder
+run_orvc="env HOME=$home XDG_DATA_HOME=$home/.local/share NO_COLOR=1 $orvc duplicates --path $tree"
+baseline=()
+[[ -n ${ORVC_BASELINE:-} ]] &&
+  baseline=(-n orvc-before "env HOME=$home XDG_DATA_HOME=$home/.local/share NO_COLOR=1 $ORVC_BASELINE duplicates --path $tree >/dev/null 2>&1")
+if [[ $cache_mode == cold ]]; then
+  floor=()
+  if build_floor "$work/floor" && [[ -x $work/floor/dupbench ]]; then
+    floor=(-n floor-8 "$work/floor/dupbench -t 8 $tree" -n read-once "$work/floor/dupbench -R -t 8 $tree")
+  fi
+  echo
+  echo "Cold-cache runs (reports to /dev/null)"
+  hyperfine "${cache_args[@]}" --runs "$runs" --export-json "$work/cold.json" \
+    -n orvc "$run_orvc >/dev/null 2>&1" \
+    -n jdupes "jdupes -r -q $tree >/dev/null" \
+    "${floor[@]}" "${baseline[@]}"
+  python3 - "$work/cold.json" <<'PY'
+import json, sys
+r = {x["command"]: x["median"] for x in json.load(open(sys.argv[1]))["results"]}
+o = r["orvc"]
+print("cold cache, medians: " + "  ".join(f"{k} {v:.3f}s" for k, v in r.items()))
+print(f"orvc is {r['jdupes'] / o:.2f}x faster than jdupes")
+if "orvc-before" in r:
+    print(f"orvc-before is {r['jdupes'] / r['orvc-before']:.2f}x faster than jdupes")
+for k in ("floor-8", "read-once"):
+    if k in r:
+        print(f"orvc / {k}: {o / r[k]:.2f}")
+PY
+  [[ -n $given_tree ]] || rm -rf "$tree"
+  exit 0
+fi
 echo
-echo "Warm-cache runs (each tool's report discarded)"
+echo "Warm-cache runs (each tool's report to /dev/null)"
 hyperfine --warmup 2 --runs "$runs" --export-json "$work/tree.json" \
-  -n orvc "env HOME=$home XDG_DATA_HOME=$home/.local/share NO_COLOR=1 $orvc duplicates --path $tree >/dev/null 2>&1" \
+  -n orvc "$run_orvc >/dev/null 2>&1" \
   -n jdupes "jdupes -r -q $tree >/dev/null" \
   -n fdupes "fdupes -r -q $tree >/dev/null" \
-  -n rmlint "rmlint -T df -o summary:$peer_out/summary.txt -o sh:$peer_out/rmlint.sh -o json:$peer_out/rmlint.json $tree >/dev/null"
+  -n rmlint "rmlint -T df -o summary:$work/rmlint.txt -o sh:$work/rmlint.sh -o json:$work/rmlint.json $tree >/dev/null" \
+  "${baseline[@]}"
 
 python3 - "$work/tree.json" <<'PY'
 import json, sys
@@ -99,7 +135,7 @@ print(f"orvc mean {orvc:.3f}s")
 for name, mean in sorted(results.items(), key=lambda kv: kv[1]):
     print(f"  {name:7} {mean:.3f}s   orvc is {mean / orvc:.2f}x faster")
 PY
-rm -rf "$tree"
+[[ -n $given_tree ]] || rm -rf "$tree"
 
 echo
 echo "Content-stage hashing of one 1 GiB file (single thread)"

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/platform.hpp"
 #include "util/long_path.hpp"
 
 namespace orvc::duplicates {
@@ -19,6 +20,8 @@ namespace {
 // Large enough to read a whole small file for the sample stage in one call.
 constexpr size_t kBufferBytes = kWholeSampleLimit;
 constexpr size_t kBufferAlignment = 4096;
+// How much of a file the content stage announces before reading it.
+constexpr uint64_t kAnnouncedContentBytes = uint64_t{32} << 20;
 
 // Exactly `length` bytes at `offset`; false on a read error or an early end of file.
 bool read_exactly(int fd, uint8_t* into, uint64_t length, uint64_t offset) {
@@ -35,20 +38,6 @@ bool read_exactly(int fd, uint8_t* into, uint64_t length, uint64_t offset) {
   }
   return true;
 }
-
-class ScopedFd {
- public:
-  explicit ScopedFd(int fd) : fd_(fd) {}
-  ~ScopedFd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  ScopedFd(const ScopedFd&) = delete;
-  ScopedFd& operator=(const ScopedFd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 }  // namespace
 
@@ -81,24 +70,62 @@ size_t SizedDigestHash::operator()(const SizedDigest& key) const {
   return prefix ^ (key.size * 0x9E3779B97F4A7C15ull);
 }
 
-std::optional<StageDigest> FileHasher::hash_stage(const std::string& path, uint64_t expected_size,
-                                                  HashStage stage, KnownContent* known) {
+std::optional<StageFile> StageFile::open(const std::string& path, uint64_t expected_size,
+                                         HashStage stage) {
   // O_NONBLOCK: should a FIFO or device have taken the file's place, opening must not wait.
   // Crawled paths may be longer than one open(2) takes.
-  const ScopedFd file(open_long_path(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-  if (file.get() < 0) return std::nullopt;
+  const int fd = open_long_path(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  StageFile file(fd, expected_size);
   struct stat metadata {};
-  if (fstat(file.get(), &metadata) != 0 || !S_ISREG(metadata.st_mode) ||
+  if (fstat(fd, &metadata) != 0 || !S_ISREG(metadata.st_mode) ||
       static_cast<uint64_t>(metadata.st_size) != expected_size) {
     return std::nullopt;
   }
-  const uint64_t size = expected_size;
+  switch (stage) {
+    case HashStage::Prefix:
+      platform::advise_will_read(fd, 0, std::min(expected_size, kPrefixBytes));
+      break;
+    case HashStage::Sample:
+      if (expected_size > kWholeSampleLimit) {
+        platform::advise_will_read(fd, 0, kSampleWindowBytes);
+        platform::advise_will_read(fd, expected_size / 2 - kSampleWindowBytes / 2,
+                                   kSampleWindowBytes);
+        platform::advise_will_read(fd, expected_size - kSampleWindowBytes, kSampleWindowBytes);
+      } else {
+        platform::advise_will_read(fd, 0, expected_size);
+      }
+      break;
+    case HashStage::Content:
+      platform::advise_sequential(fd);
+      // Announcing a huge file whole would only push other files out of the cache before
+      // they are read; past the first stretch, the sequential read-ahead takes over.
+      platform::advise_will_read(fd, 0, std::min<uint64_t>(expected_size, kAnnouncedContentBytes));
+      break;
+  }
+  return file;
+}
+
+StageFile::~StageFile() {
+  if (fd_ >= 0) close(fd_);
+}
+
+std::optional<StageDigest> FileHasher::hash_stage(const std::string& path, uint64_t expected_size,
+                                                  HashStage stage, KnownContent* known) {
+  const auto file = StageFile::open(path, expected_size, stage);
+  if (!file) return std::nullopt;
+  return hash_stage(*file, stage, known);
+}
+
+std::optional<StageDigest> FileHasher::hash_stage(const StageFile& file, HashStage stage,
+                                                  KnownContent* known) {
+  const uint64_t size = file.size();
   uint8_t* buffer = buffer_.get();
 
   blake3_hasher hasher;
   blake3_hasher_init(&hasher);
   const auto feed = [&](uint64_t length, uint64_t offset) {
-    if (!read_exactly(file.get(), buffer, length, offset)) return false;
+    if (!read_exactly(file.fd(), buffer, length, offset)) return false;
     blake3_hasher_update(&hasher, buffer, length);
     return true;
   };

@@ -60,9 +60,34 @@ class KnownContent {
   std::unordered_map<SizedDigest, Digest, SizedDigestHash> digests_;
 };
 
+// One file opened for one stage: still a regular file of the crawled size (links are not
+// followed), with the bytes the stage reads announced to the system, which starts reading them
+// at once. Opening several before reading any keeps several reads in flight per thread.
+class StageFile {
+ public:
+  // Nothing when the path cannot be opened or no longer is a regular file of `expected_size`.
+  static std::optional<StageFile> open(const std::string& path, uint64_t expected_size,
+                                       HashStage stage);
+  StageFile(StageFile&& other) noexcept : fd_(other.fd_), size_(other.size_) { other.fd_ = -1; }
+  StageFile& operator=(StageFile&&) = delete;
+  StageFile(const StageFile&) = delete;
+  ~StageFile();
+  int fd() const { return fd_; }
+  uint64_t size() const { return size_; }
+
+ private:
+  StageFile(int fd, uint64_t size) : fd_(fd), size_(size) {}
+  int fd_;
+  uint64_t size_;
+};
+
 class FileHasher {
  public:
   FileHasher();
+
+  // The stage's digest of an opened file, or nothing when any read comes up short.
+  std::optional<StageDigest> hash_stage(const StageFile& file, HashStage stage,
+                                        KnownContent* known = nullptr);
 
   // The stage's digest, or nothing when the path is no longer a regular file of
   // `expected_size` bytes (links are not followed) or any read comes up short.

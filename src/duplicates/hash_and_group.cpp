@@ -36,7 +36,7 @@ std::vector<Bucket> hash_and_regroup(const std::vector<Bucket>& buckets, HashSta
       Entry entry{&member, bucket.size, std::nullopt};
       if (stage != HashStage::Content || !member.content) {
         entry.job = jobs.size();
-        jobs.push_back({&member.candidate->path, bucket.size});
+        jobs.push_back({&member.candidate->path, bucket.size, member.candidate->identity});
       }
       entries.push_back(entry);
     }

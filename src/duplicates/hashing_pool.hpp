@@ -9,19 +9,23 @@
 #include <vector>
 
 #include "duplicates/file_hasher.hpp"
+#include "scan/collector.hpp"
 
 namespace orvc::duplicates {
 
 struct HashJob {
   const std::string* path;
-  uint64_t size;  // the crawled size; a file of another size now yields no digest
+  uint64_t size;                  // the crawled size; a file of another size now yields no digest
+  scan::FileIdentity identity{};  // files are read in (device, inode) order, near to far
 };
 
 // 4 per online processor, clamped to 8..64; 16 when the count is unknown.
 unsigned hashing_permits(std::optional<unsigned> online_processors);
 
-// One result per job, in job order. A job that fails, or has not begun when `cancel_flag` is
-// set, yields nothing.
+// One result per job, in job order. Files are read in order of their inode numbers, which on
+// most file systems follows where their bytes lie; each thread opens a few files ahead and
+// announces their bytes, so that a cold cache sees many reads in flight. A job that fails, or has
+// not begun when `cancel_flag` is set, yields nothing.
 std::vector<std::optional<StageDigest>> hash_files(std::span<const HashJob> jobs, HashStage stage,
                                                    unsigned permits,
                                                    const std::atomic<bool>& cancel_flag);

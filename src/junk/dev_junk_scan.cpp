@@ -19,11 +19,15 @@
 #include "junk/project_roots.hpp"
 #include "junk/project_walks.hpp"
 #include "platform/home.hpp"
+#include "util/cache_sample.hpp"
 
 namespace orvc::junk {
 namespace {
 
 using Items = std::vector<JunkItem>;
+
+// Enough metadata calls to tell a cold cache, few enough to cost little when it is.
+constexpr size_t kCacheSampleEntries = 256;
 
 void probe(const std::string& location, std::string description, bool safe, Items& items) {
   if (auto item = make_junk_item(location, std::move(description), safe)) {
@@ -161,9 +165,19 @@ Result<std::vector<JunkCategory>> scan_dev_junk() {
   // The categories only read and share nothing, so their walks overlap the others' measuring.
   DockerItems docker;
   Items node, xcode, python, build_artifacts;
-  tbb::parallel_invoke([&] { docker = docker_items(home); }, [&] { node = node_items(home); },
-                       [&] { xcode = xcode_items(home); }, [&] { python = python_items(home); },
-                       [&] { build_artifacts = build_artifact_items(home); });
+  // On a cold cache the walks wait on the device: in the wide I/O arena all five categories
+  // walk at once and every measure keeps many reads in flight. A short sample of the home
+  // folder's metadata tells which cache this is.
+  const auto fill = [&] {
+    tbb::parallel_invoke([&] { docker = docker_items(home); }, [&] { node = node_items(home); },
+                         [&] { xcode = xcode_items(home); }, [&] { python = python_items(home); },
+                         [&] { build_artifacts = build_artifact_items(home); });
+  };
+  if (cache_looks_cold(home, kCacheSampleEntries)) {
+    run_in_io_arena(fill);
+  } else {
+    fill();
+  }
   const std::string_view running_note = docker_running.get() ? DOCKER_RUNNING_NOTE : "";
 
   std::vector<JunkCategory> categories;

@@ -3,6 +3,7 @@
 // platform_macos.cpp and platform_linux.cpp implement it; CMake picks one.
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <ctime>
 #include <optional>
 #include <span>
@@ -49,6 +50,32 @@ int open_folder_without_links(const std::string& path);
 // A path that names the folder open as `dir_fd` itself, whatever its path has become since
 // (/proc/self/fd/N on Linux, F_GETPATH on macOS); nothing when there is none.
 std::optional<std::string> folder_fd_path(int dir_fd);
+
+// Tells the system that `length` bytes of an open file from `offset` on are about to be read, so
+// that it starts reading them now and several reads are in flight at once (posix_fadvise
+// POSIX_FADV_WILLNEED on Linux, fcntl F_RDADVISE on macOS). Best effort, failures ignored.
+void advise_will_read(int fd, uint64_t offset, uint64_t length);
+
+// Tells the system that an open file is about to be read from start to end, so that it reads
+// ahead in large steps (POSIX_FADV_SEQUENTIAL on Linux, F_RDAHEAD on macOS). Best effort.
+void advise_sequential(int fd);
+
+// One entry of a folder listing that came with its size.
+struct SizedEntry {
+  enum class Kind { Folder, File, Other };
+  std::string name;
+  Kind kind = Kind::Other;
+  uint64_t allocated = 0;  // a regular file's allocated bytes; 0 for anything else
+  uint64_t inode = 0;
+};
+
+// Lists an open folder together with the allocated size of every regular file in it, many
+// entries per call, where the system offers that (getattrlistbulk on macOS): true, with every
+// entry but "." and ".." in `out`. False when the system has no such call (Linux) or the folder
+// cannot be read this way; the folder's read position is then back at its start, and the caller
+// lists it and asks each entry's metadata itself. Links are never followed (they are Other);
+// files whose content is not on the local disk count 0.
+bool list_with_sizes(int folder_fd, std::vector<SizedEntry>& out);
 
 // Lowers the calling thread's disk-I/O priority (best effort, failures ignored).
 void lower_thread_io_priority();

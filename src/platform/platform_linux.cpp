@@ -7,8 +7,10 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <expected>
@@ -88,6 +90,22 @@ std::optional<std::string> canonical_path(const std::string& path) {
     if (errno == ENOENT || errno == ENOTDIR || errno == EACCES) return std::nullopt;
   }
   return realpath_of(path);
+}
+
+void advise_will_read(int fd, uint64_t offset, uint64_t length) {
+  if (length == 0) return;
+  constexpr uint64_t kLargest = static_cast<uint64_t>(INT64_MAX);
+  posix_fadvise(fd, static_cast<off_t>(std::min(offset, kLargest)),
+                static_cast<off_t>(std::min(length, kLargest)), POSIX_FADV_WILLNEED);
+}
+
+void advise_sequential(int fd) {
+  posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
+bool list_with_sizes(int, std::vector<SizedEntry>&) {
+  // getdents carries no sizes; one fstatat per entry is the way here.
+  return false;
 }
 
 void lower_thread_io_priority() {

@@ -1,13 +1,18 @@
 #include <copyfile.h>
 #include <fcntl.h>
 #include <sys/param.h>
+#include <sys/attr.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/vnode.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/platform.hpp"
@@ -54,6 +59,99 @@ std::optional<std::string> folder_fd_path(int dir_fd) {
 
 std::optional<std::string> canonical_path(const std::string& path) {
   return realpath_of(path);
+}
+
+void advise_will_read(int fd, uint64_t offset, uint64_t length) {
+  // F_RDADVISE takes an int count: longer ranges are announced in int-sized pieces.
+  constexpr uint64_t kPiece = 1u << 30;
+  constexpr uint64_t kLargest = static_cast<uint64_t>(INT64_MAX);
+  while (length > 0 && offset < kLargest) {
+    const uint64_t count = std::min(length, kPiece);
+    struct radvisory advice {};
+    advice.ra_offset = static_cast<off_t>(offset);
+    advice.ra_count = static_cast<int>(count);
+    if (fcntl(fd, F_RDADVISE, &advice) != 0) return;
+    offset += count;
+    length -= count;
+  }
+}
+
+void advise_sequential(int fd) {
+  fcntl(fd, F_RDAHEAD, 1);
+}
+
+namespace {
+
+// Reads one packed attribute (4-byte aligned at best) and steps past it.
+template <typename T>
+T take(const char*& cursor) {
+  T value;
+  std::memcpy(&value, cursor, sizeof value);
+  cursor += sizeof value;
+  return value;
+}
+
+}  // namespace
+
+bool list_with_sizes(int folder_fd, std::vector<SizedEntry>& out) {
+  struct attrlist request {};
+  request.bitmapcount = ATTR_BIT_MAP_COUNT;
+  request.commonattr = ATTR_CMN_RETURNED_ATTRS | ATTR_CMN_ERROR | ATTR_CMN_NAME | ATTR_CMN_OBJTYPE |
+                       ATTR_CMN_FLAGS | ATTR_CMN_FILEID;
+  request.fileattr = ATTR_FILE_ALLOCSIZE;
+  constexpr size_t kBufferBytes = 256 * 1024;
+  std::vector<char> buffer(kBufferBytes);
+  const size_t first = out.size();
+  for (;;) {
+    const int count = getattrlistbulk(folder_fd, &request, buffer.data(), buffer.size(), 0);
+    if (count == 0) return true;
+    if (count < 0) {
+      out.resize(first);
+      lseek(folder_fd, 0, SEEK_SET);
+      return false;
+    }
+    const char* entry = buffer.data();
+    for (int i = 0; i < count; ++i) {
+      // Layout: length, returned set, then the returned attributes in the order of the
+      // request's bits (the error code first), the name's bytes where its reference points.
+      const char* cursor = entry;
+      const auto length = take<uint32_t>(cursor);
+      const auto returned = take<attribute_set_t>(cursor);
+      uint32_t error = 0;
+      if (returned.commonattr & ATTR_CMN_ERROR) error = take<uint32_t>(cursor);
+      std::string name;
+      if (returned.commonattr & ATTR_CMN_NAME) {
+        const char* reference_at = cursor;
+        const auto reference = take<attrreference_t>(cursor);
+        const char* text = reference_at + reference.attr_dataoffset;
+        name.assign(text, strnlen(text, reference.attr_length));
+      }
+      fsobj_type_t type = static_cast<fsobj_type_t>(VNON);
+      if (returned.commonattr & ATTR_CMN_OBJTYPE) type = take<fsobj_type_t>(cursor);
+      uint32_t flags = 0;
+      if (returned.commonattr & ATTR_CMN_FLAGS) flags = take<uint32_t>(cursor);
+      uint64_t inode = 0;
+      if (returned.commonattr & ATTR_CMN_FILEID) inode = take<uint64_t>(cursor);
+      off_t allocated = 0;
+      if (returned.fileattr & ATTR_FILE_ALLOCSIZE) allocated = take<off_t>(cursor);
+      entry += length;
+
+      if (error != 0 || name.empty() || name == "." || name == "..") continue;
+      SizedEntry sized;
+      sized.name = std::move(name);
+      sized.inode = inode;
+      if (type == static_cast<fsobj_type_t>(VDIR)) {
+        sized.kind = SizedEntry::Kind::Folder;
+      } else if (type == static_cast<fsobj_type_t>(VREG)) {
+        sized.kind = SizedEntry::Kind::File;
+        constexpr uint32_t kDataless = 0x40000000;  // SF_DATALESS
+        if ((flags & kDataless) == 0 && allocated > 0) {
+          sized.allocated = static_cast<uint64_t>(allocated);
+        }
+      }
+      out.push_back(std::move(sized));
+    }
+  }
 }
 
 void lower_thread_io_priority() {

@@ -11,6 +11,7 @@
 
 #include "platform/platform.hpp"
 #include "scan/skip_tables.hpp"
+#include "util/io_arena.hpp"
 #include "util/text.hpp"
 
 namespace orvc::scan {
@@ -28,6 +29,13 @@ uint64_t allocated_bytes(const struct stat& st) {
 struct Sweep {
   const SweepOptions& options;
   dev_t root_device;
+  mutable CacheProbe probe;
+
+  // The probe to time a call with: none once the walk is wide, and only one entry in sixteen,
+  // which is plenty to tell a cold cache and keeps the clock reads off most calls.
+  CacheProbe* probe_for(bool wide, size_t sample = 0) const {
+    return wide || sample % 16 != 0 ? nullptr : &probe;
+  }
 
   bool keeps_list(unsigned depth) const {
     return !options.children_depth || depth + 1 <= *options.children_depth;
@@ -40,7 +48,8 @@ struct Child {
   DiskNode node;
 };
 
-DiskNode measure_folder(int fd, std::string raw_path, unsigned depth, const Sweep& sweep);
+DiskNode measure_folder(int fd, std::string raw_path, unsigned depth, const Sweep& sweep,
+                        bool wide);
 
 DiskNode measure_leaf(const struct stat& st) {
   DiskNode node;
@@ -50,14 +59,20 @@ DiskNode measure_leaf(const struct stat& st) {
 }
 
 // Measures one listing entry relative to its folder's descriptor; false when it is left out.
+// `wide`: the walk runs in the I/O arena; `order` is the entry's place in its folder's reads.
 bool measure_child(int dir_fd, const std::string& name, std::string raw_path, unsigned depth,
-                   const Sweep& sweep, DiskNode& out) {
+                   const Sweep& sweep, DiskNode& out, bool wide, size_t order) {
   struct stat st {};
-  if (fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  if (probed_call(sweep.probe_for(wide, order),
+                  [&] { return fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW); }) != 0) {
+    return false;
+  }
   if (S_ISDIR(st.st_mode)) {
     if (sweep.options.same_device && st.st_dev != sweep.root_device) return false;
-    const int fd = openat(dir_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    out = measure_folder(fd, std::move(raw_path), depth, sweep);
+    const int fd = probed_call(sweep.probe_for(wide), [&] {
+      return openat(dir_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    });
+    out = measure_folder(fd, std::move(raw_path), depth, sweep, wide);
     return true;
   }
   if (platform::is_dataless(st)) return false;
@@ -66,17 +81,32 @@ bool measure_child(int dir_fd, const std::string& name, std::string raw_path, un
   return true;
 }
 
-std::vector<std::string> list_names(DIR* dir, const std::string& raw_path) {
+struct Listing {
   std::vector<std::string> names;
+  std::vector<uint32_t> by_inode;  // positions in `names` in inode order; empty: listing order
+  size_t position(size_t k) const { return by_inode.empty() ? k : by_inode[k]; }
+};
+
+// On a cold cache the metadata of neighbouring inode numbers shares a device block, so the
+// entries are measured in inode order; results still land at their listing positions. A warm
+// walk skips the sorting.
+Listing list_names(DIR* dir, const std::string& raw_path, bool inode_order) {
+  Listing listing;
+  std::vector<std::pair<ino_t, uint32_t>> inodes;
   const bool check_paths = !raw_path.empty() && raw_path.size() < kLongestSkipPath;
   while (const dirent* entry = readdir(dir)) {
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
     if (is_skipped_name(name)) continue;
     if (check_paths && is_skipped_path(join_path(raw_path, name))) continue;
-    names.emplace_back(name);
+    if (inode_order) inodes.emplace_back(entry->d_ino, static_cast<uint32_t>(listing.names.size()));
+    listing.names.emplace_back(name);
   }
-  return names;
+  if (!inode_order) return listing;
+  std::ranges::sort(inodes);
+  listing.by_inode.reserve(inodes.size());
+  for (const auto& [inode, position] : inodes) listing.by_inode.push_back(position);
+  return listing;
 }
 
 void sort_largest_first(std::vector<DiskNode>& nodes) {
@@ -88,7 +118,8 @@ void sort_largest_first(std::vector<DiskNode>& nodes) {
 
 // Takes ownership of `fd`. `raw_path` is the folder's path as bytes, or empty when nothing
 // below needs it (no kept lists and no skip path can match any more).
-DiskNode measure_folder(int fd, std::string raw_path, unsigned depth, const Sweep& sweep) {
+DiskNode measure_folder(int fd, std::string raw_path, unsigned depth, const Sweep& sweep,
+                        bool wide) {
   DiskNode folder;
   folder.is_dir = true;
   folder.children.emplace();
@@ -98,17 +129,23 @@ DiskNode measure_folder(int fd, std::string raw_path, unsigned depth, const Swee
     folder.unreadable = true;
     return folder;
   }
-  const std::vector<std::string> names = list_names(dir, raw_path);
+  const Listing listing = probed_listing(
+      sweep.probe_for(wide), [&] { return list_names(dir, raw_path, wide || sweep.probe.cold()); },
+      [](const Listing& l) { return l.names.size(); });
+  const std::vector<std::string>& names = listing.names;
   const bool keep_list = sweep.keeps_list(depth);
   const bool child_paths_needed = !raw_path.empty() && (keep_list || sweep.keeps_list(depth + 1) ||
                                                         raw_path.size() < kLongestSkipPath);
 
   std::vector<Child> children(names.size());
   const int dir_fd = dirfd(dir);
-  tbb::parallel_for(size_t{0}, names.size(), [&](size_t i) {
-    std::string child_path = child_paths_needed ? join_path(raw_path, names[i]) : std::string();
-    children[i].measured =
-        measure_child(dir_fd, names[i], std::move(child_path), depth + 1, sweep, children[i].node);
+  run_wide_when_cold(sweep.probe, wide, [&](bool wide_now) {
+    tbb::parallel_for(size_t{0}, names.size(), [&](size_t k) {
+      const size_t i = listing.position(k);
+      std::string child_path = child_paths_needed ? join_path(raw_path, names[i]) : std::string();
+      children[i].measured = measure_child(dir_fd, names[i], std::move(child_path), depth + 1,
+                                           sweep, children[i].node, wide_now, k);
+    });
   });
   closedir(dir);
 
@@ -140,11 +177,15 @@ Result<DiskNode> disk_sweep(const std::string& root, const SweepOptions& options
   if (lstat(root.c_str(), &st) != 0) {
     return failure("Cannot access '" + root + "': " + os_error_text(errno));
   }
-  const Sweep sweep{options, st.st_dev};
+  const Sweep sweep{options, st.st_dev, {}};
   DiskNode node;
   if (S_ISDIR(st.st_mode)) {
-    const int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    node = measure_folder(fd, root.empty() ? std::string(".") : root, 0, sweep);
+    // The walk starts on the ordinary pool and moves to the I/O arena when its metadata calls
+    // are found waiting on the device (cold cache), so that many reads are in flight.
+    const int fd = probed_call(&sweep.probe, [&] {
+      return open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    });
+    node = measure_folder(fd, root.empty() ? std::string(".") : root, 0, sweep, false);
   } else {
     node = measure_leaf(st);
   }

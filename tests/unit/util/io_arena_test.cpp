@@ -1,0 +1,99 @@
+#include "util/io_arena.hpp"
+
+#include <gtest/gtest.h>
+#include <oneapi/tbb/parallel_for.h>
+
+#include <atomic>
+#include <vector>
+
+namespace orvc {
+namespace {
+
+TEST(IoArena, WidthIsSixteenPerProcessorWithinBounds) {
+  EXPECT_EQ(io_arena_width(std::nullopt), 32u);
+  EXPECT_EQ(io_arena_width(0), 16u);
+  EXPECT_EQ(io_arena_width(1), 16u);
+  EXPECT_EQ(io_arena_width(2), 32u);
+  EXPECT_EQ(io_arena_width(4), 64u);
+  EXPECT_EQ(io_arena_width(100), 64u);
+}
+
+TEST(IoArena, RunsWorkWiderThanTheProcessorCount) {
+  const int width = run_in_io_arena([] { return tbb::this_task_arena::max_concurrency(); });
+  EXPECT_EQ(width, io_arena().max_concurrency());
+  EXPECT_GE(width, 16);
+}
+
+TEST(CacheProbe, FewSlowCallsAmongManyStayWarm) {
+  CacheProbe probe;
+  probe.add(1000, 3);
+  EXPECT_FALSE(probe.cold());
+  probe.add(1000, 200);  // 203 slow in 2000: under one in 8
+  EXPECT_FALSE(probe.cold());
+}
+
+TEST(CacheProbe, ASteadyShareOfSlowCallsIsCold) {
+  CacheProbe probe;
+  probe.add(64, 6);
+  EXPECT_FALSE(probe.cold());
+  probe.add(64, 14);
+  EXPECT_TRUE(probe.cold());
+  probe.add(100000, 0);  // once cold, the walk stays wide
+  EXPECT_TRUE(probe.cold());
+}
+
+TEST(CacheProbe, AColdStretchAfterALongWarmOneIsNoticed) {
+  CacheProbe probe;
+  for (int i = 0; i < 100; ++i) probe.add(1000, 0);
+  for (int i = 0; i < 10 && !probe.cold(); ++i) probe.add(100, 50);
+  EXPECT_TRUE(probe.cold());
+}
+
+TEST(CacheProbe, TheFirstCallsAloneDoNotDecide) {
+  CacheProbe probe;
+  probe.add(16, 16);
+  EXPECT_FALSE(probe.cold());
+  probe.add(48, 0);
+  EXPECT_TRUE(probe.cold());
+}
+
+TEST(CacheProbe, AListingCountsOneCallPerSixtyFourEntries) {
+  CacheProbe probe;
+  const auto listing = probed_listing(
+      &probe, [] { return std::vector<int>(640); },
+      [](const std::vector<int>& v) { return v.size(); });
+  EXPECT_EQ(listing.size(), 640u);
+  EXPECT_FALSE(probe.cold());
+}
+
+TEST(CacheProbe, ProbedCallReturnsTheCallsResultAndCountsIt) {
+  CacheProbe probe;
+  EXPECT_EQ(probed_call(&probe, [] { return 7; }), 7);
+  EXPECT_EQ(probed_call(nullptr, [] { return 8; }), 8);
+  EXPECT_FALSE(probe.cold());
+}
+
+TEST(RunWideWhenCold, StaysOnTheCallersArenaWhileWarm) {
+  CacheProbe probe;
+  const bool wide = run_wide_when_cold(probe, false, [](bool wide_now) {
+    EXPECT_NE(tbb::this_task_arena::max_concurrency(), io_arena().max_concurrency());
+    return wide_now;
+  });
+  EXPECT_FALSE(wide);
+}
+
+TEST(RunWideWhenCold, MovesNestedWorkToTheIoArenaOnceCold) {
+  CacheProbe probe;
+  probe.add(64, 32);
+  std::atomic<int> ran{0};
+  const bool wide = run_wide_when_cold(probe, false, [&](bool wide_now) {
+    EXPECT_EQ(tbb::this_task_arena::max_concurrency(), io_arena().max_concurrency());
+    tbb::parallel_for(0, 100, [&](int) { ++ran; });
+    return wide_now;
+  });
+  EXPECT_TRUE(wide);
+  EXPECT_EQ(ran.load(), 100);
+}
+
+}  // namespace
+}  // namespace orvc
