@@ -1,10 +1,9 @@
 #include <copyfile.h>
 #include <fcntl.h>
-#include <sys/param.h>
 #include <sys/attr.h>
+#include <sys/param.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/vnode.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +20,15 @@
 #include "util/text.hpp"
 
 namespace orvc::platform {
+namespace {
+
+// Object types as ATTR_CMN_OBJTYPE reports them: the values of enum vtype (VNON, VREG, VDIR),
+// which <sys/vnode.h> defines; they are part of the system's ABI.
+constexpr fsobj_type_t kNoType = 0;
+constexpr fsobj_type_t kRegularType = 1;
+constexpr fsobj_type_t kFolderType = 2;
+
+}  // namespace
 
 timespec modified_time(const struct stat& metadata) {
   return metadata.st_mtimespec;
@@ -126,7 +134,7 @@ bool list_with_sizes(int folder_fd, std::vector<SizedEntry>& out) {
         const char* text = reference_at + reference.attr_dataoffset;
         name.assign(text, strnlen(text, reference.attr_length));
       }
-      fsobj_type_t type = static_cast<fsobj_type_t>(VNON);
+      fsobj_type_t type = kNoType;
       if (returned.commonattr & ATTR_CMN_OBJTYPE) type = take<fsobj_type_t>(cursor);
       uint32_t flags = 0;
       if (returned.commonattr & ATTR_CMN_FLAGS) flags = take<uint32_t>(cursor);
@@ -140,9 +148,9 @@ bool list_with_sizes(int folder_fd, std::vector<SizedEntry>& out) {
       SizedEntry sized;
       sized.name = std::move(name);
       sized.inode = inode;
-      if (type == static_cast<fsobj_type_t>(VDIR)) {
+      if (type == kFolderType) {
         sized.kind = SizedEntry::Kind::Folder;
-      } else if (type == static_cast<fsobj_type_t>(VREG)) {
+      } else if (type == kRegularType) {
         sized.kind = SizedEntry::Kind::File;
         constexpr uint32_t kDataless = 0x40000000;  // SF_DATALESS
         if ((flags & kDataless) == 0 && allocated > 0) {
