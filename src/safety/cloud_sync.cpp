@@ -4,6 +4,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <mutex>
+#include <shared_mutex>
+#include <string_view>
+#include <unordered_set>
 
 #include "platform/home.hpp"
 #include "platform/small_file.hpp"
@@ -65,14 +69,42 @@ bool has_sync_marker(std::string_view folder) {
   return look_for(folder, SYNC_ROOT_MARKER_FILE, S_IFREG) == Lookup::Match;
 }
 
+// Folders this process has seen without a sync marker. A removal run asks about the same
+// ancestors for every item in them; the answer is taken once per process (one command).
+class MarkerlessFolders {
+ public:
+  bool contains(std::string_view folder) {
+    std::shared_lock hold(lock_);
+    return folders_.contains(std::string(folder));
+  }
+  void add(std::string_view folder) {
+    std::unique_lock hold(lock_);
+    folders_.emplace(folder);
+  }
+
+ private:
+  std::shared_mutex lock_;
+  std::unordered_set<std::string> folders_;
+};
+
+MarkerlessFolders& markerless_folders() {
+  static MarkerlessFolders folders;
+  return folders;
+}
+
 // The path itself and each ancestor that has a parent; the root is never examined. Ancestors are
 // prefixes of the path text, so a deep path costs no copies beyond one at a time.
 bool marker_in_path_or_ancestors(const std::string& path) {
   const std::vector<PathComponent> parts = path_components(path);
+  bool itself = true;
   for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
     if (part->kind == ComponentKind::Root) break;
     const size_t end = static_cast<size_t>(part->bytes.data() - path.data()) + part->bytes.size();
-    if (has_sync_marker(std::string_view(path).substr(0, end))) return true;
+    const std::string_view folder = std::string_view(path).substr(0, end);
+    if (!itself && markerless_folders().contains(folder)) continue;
+    if (has_sync_marker(folder)) return true;
+    if (!itself) markerless_folders().add(folder);
+    itself = false;
   }
   return false;
 }

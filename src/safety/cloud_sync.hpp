@@ -6,7 +6,8 @@
 
 namespace orvc::safety {
 
-// Reads HOME, the file system and ~/.dropbox/info.json. Thread-safe; nothing is cached.
+// Reads HOME, the file system and ~/.dropbox/info.json. Thread-safe. Folders found without a
+// sync marker are remembered for the life of the process (one command).
 bool is_in_cloud_sync_folder(const std::string& path);
 
 // The rules for one already-normalised path and home folder.
