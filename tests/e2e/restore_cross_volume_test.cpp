@@ -14,36 +14,10 @@
 #include <thread>
 
 #include "restore_support.hpp"
+#include "support/killed_run.hpp"
 
 namespace orvc::testing {
 namespace {
-
-dev_t device_of(const std::string& path) {
-  struct stat metadata {};
-  return stat(path.c_str(), &metadata) == 0 ? metadata.st_dev : 0;
-}
-
-// Starts orvc with the test's environment; output goes to the null device.
-pid_t start_orvc(const std::vector<std::string>& args, const std::string& home) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int null_fd = open("/dev/null", O_RDWR);
-    dup2(null_fd, 0);
-    dup2(null_fd, 1);
-    dup2(null_fd, 2);
-    const std::string home_var = "HOME=" + home;
-    const std::string data_var = "XDG_DATA_HOME=" + home + "/.local/share";
-    const std::string path_var = "PATH=" + home + "/no-bin";
-    std::vector<char*> argv = {const_cast<char*>(ORVC_BINARY)};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    char* envp[] = {const_cast<char*>(home_var.c_str()), const_cast<char*>(data_var.c_str()),
-                    const_cast<char*>(path_var.c_str()), nullptr};
-    execve(ORVC_BINARY, argv.data(), envp);
-    _exit(127);
-  }
-  return pid;
-}
 
 const std::string kBlockedVolumeTrash = ".Trash-" + std::to_string(getuid());
 

@@ -1,9 +1,10 @@
 #include "cli/command_table.hpp"
-#include "support/scoped_env.hpp"
 
 #include <gtest/gtest.h>
 
 #include <set>
+
+#include "support/scoped_env.hpp"
 
 namespace orvc::cli {
 namespace {
