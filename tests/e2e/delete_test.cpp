@@ -87,23 +87,5 @@ TEST_F(DeleteTest, MixedOutcomeReportsEveryFailure) {
   EXPECT_THAT(sessions[0], ::testing::Not(HasSubstr("/d/.\"")));
 }
 
-TEST_F(DeleteTest, WithoutHomeTheMoveFailsAndNothingIsCreated) {
-  write_file(home / "f.txt", "f");
-  ProcessOptions options;
-  options.env = {{"NO_COLOR", "1"}, {"PATH", home / "no-bin"}};
-  options.working_dir = home.path();
-  const auto r = run_program({ORVC_BINARY, "delete", "f.txt"}, options);
-  EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.err,
-            "[history] failed to write pending session: HOME not set\n"
-            "  Some items could not be moved: Cleaned with 1 issue(s). 1 item(s) could not be "
-            "removed: '" +
-                home.path() +
-                "/f.txt': HOME is not set (Finder fallback also failed: Error during a "
-                "`trash` operation: cannot run gio: No such file or directory (os error 2))\n");
-  EXPECT_EQ(read_file(home / "f.txt"), "f");
-  EXPECT_FALSE(exists_no_follow(home / ".local"));
-}
-
 }  // namespace
 }  // namespace orvc::testing

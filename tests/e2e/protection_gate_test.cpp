@@ -2,6 +2,7 @@
 // anything moves, the application's own folder is refused, and a relative HOME is no HOME.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -125,15 +126,19 @@ TEST_F(ApplicationFolder, ItAndEverythingInItAreRefused) {
   EXPECT_EQ(sorted_entries(trash_files()), std::vector<std::string>{"victim.txt"});
 }
 
-// A relative HOME would put the Trash and the history under the working folder.
+// Without HOME the move fails and nothing is created; a relative HOME would put the Trash and the
+// history under the working folder, so it counts as none.
 TEST(RelativeHome, CountsAsNoHome) {
   const TempDir work;
   write_file(work / "f.txt", "f");
   make_dirs(work / "no-bin");
-  for (const char* relative : {"home", "./home", "."}) {
-    SCOPED_TRACE(relative);
+  for (const std::optional<std::string>& home :
+       {std::optional<std::string>(), std::optional<std::string>("home"),
+        std::optional<std::string>("./home"), std::optional<std::string>(".")}) {
+    SCOPED_TRACE(home.value_or("(unset)"));
     ProcessOptions options;
-    options.env = {{"HOME", relative}, {"NO_COLOR", "1"}, {"PATH", work / "no-bin"}};
+    options.env = {{"NO_COLOR", "1"}, {"PATH", work / "no-bin"}};
+    if (home) options.env["HOME"] = *home;
     options.working_dir = work.path();
     const auto deleted = run_program({ORVC_BINARY, "delete", "f.txt"}, options);
     EXPECT_EQ(deleted.exit_code, 1);
