@@ -34,25 +34,27 @@ void expect_prompt(const TimedResult& run) {
   EXPECT_LT(run.elapsed, kPromptly) << seconds(run.elapsed) << " s";
 }
 
-TEST(StoredFiles, HistoryEntriesThatAreNoFilesAreLeftAloneAndTheMoveHappens) {
-  for (const Trap& trap : kTraps) {
-    SCOPED_TRACE(trap.kind);
-    const TempDir fresh;
-    const std::string history = fresh / "Library/Application Support/com.orvanta.app/history";
-    make_dirs(history);
-    trap.place(history + "/evil.json");
-    write_file(fresh / "victim.txt", "v");
-    make_dirs(fresh / "no-bin");
-    const auto run =
-        run_orvc_bounded({"delete", "victim.txt"}, fresh.path(), {{"PATH", fresh / "no-bin"}});
-    expect_prompt(run);
-    EXPECT_EQ(run.result.exit_code, 0);
-    EXPECT_EQ(run.result.out, plan({"victim.txt"}) + kDone);
-    EXPECT_EQ(run.result.err, "");
-    EXPECT_EQ(read_file(fresh / ".local/share/Trash/files/victim.txt"), "v");
-    // The stranger stays where it was, and the run's own manifest is there beside it.
-    EXPECT_TRUE(exists_no_follow(history + "/evil.json"));
-    EXPECT_EQ(sorted_entries(history).size(), 2u);
+// A stranger in the history folder or in place of the Dropbox settings neither stops nor hangs
+// a move, and is left where it is.
+TEST(StoredFiles, EntriesThatAreNoFilesDoNotStopAMove) {
+  for (const char* where :
+       {"Library/Application Support/com.orvanta.app/history/evil.json", ".dropbox/info.json"}) {
+    for (const Trap& trap : kTraps) {
+      SCOPED_TRACE(std::string(where) + ": " + trap.kind);
+      const TempDir fresh;
+      make_dirs((fresh / where).substr(0, (fresh / where).rfind('/')));
+      trap.place(fresh / where);
+      write_file(fresh / "victim.txt", "v");
+      make_dirs(fresh / "no-bin");
+      const auto run =
+          run_orvc_bounded({"delete", "victim.txt"}, fresh.path(), {{"PATH", fresh / "no-bin"}});
+      expect_prompt(run);
+      EXPECT_EQ(run.result.exit_code, 0);
+      EXPECT_EQ(run.result.out, plan({"victim.txt"}) + kDone);
+      EXPECT_EQ(run.result.err, "");
+      EXPECT_EQ(read_file(fresh / ".local/share/Trash/files/victim.txt"), "v");
+      EXPECT_TRUE(exists_no_follow(fresh / where));
+    }
   }
 }
 
@@ -90,30 +92,11 @@ TEST(StoredFiles, GitignoreThatIsNoFileIsPassedOverByDevJunk) {
     expect_prompt(run);
     EXPECT_EQ(run.result.exit_code, 0);
     // Without readable rules nothing in the repository is ignored: the output counts as Git's.
-    const std::string size = std::string("20.0 MB");
     EXPECT_EQ(run.result.out,
-              "Developer Junk\n\n  Build Artifacts (" + size + ")\n    ! " +
-                  std::string(10 - size.size(), ' ') + size + "  " + fresh / "Projects/rs/target" +
-                  "\n\n  1 items, " + size +
-                  " total (0 B safe-to-clean)\n"
+              "Developer Junk\n\n  Build Artifacts (20.0 MB)\n    !    20.0 MB  " +
+                  fresh / "Projects/rs/target" +
+                  "\n\n  1 items, 20.0 MB total (0 B safe-to-clean)\n"
                   "  DRY RUN — nothing was deleted. Re-run with --apply to clean safe items.\n");
-  }
-}
-
-TEST(StoredFiles, DropboxSettingsThatAreNoFileDoNotStopAMove) {
-  for (const Trap& trap : kTraps) {
-    SCOPED_TRACE(trap.kind);
-    const TempDir fresh;
-    trap.place(fresh / ".dropbox/info.json");
-    write_file(fresh / "victim.txt", "v");
-    make_dirs(fresh / "no-bin");
-    const auto run =
-        run_orvc_bounded({"delete", "victim.txt"}, fresh.path(), {{"PATH", fresh / "no-bin"}});
-    expect_prompt(run);
-    EXPECT_EQ(run.result.exit_code, 0);
-    EXPECT_EQ(run.result.out, plan({"victim.txt"}) + kDone);
-    EXPECT_EQ(run.result.err, "");
-    EXPECT_EQ(read_file(fresh / ".local/share/Trash/files/victim.txt"), "v");
   }
 }
 
