@@ -12,10 +12,7 @@
 namespace orvc::junk {
 namespace {
 
-using orvc::testing::make_dirs;
-using orvc::testing::make_symlink;
-using orvc::testing::TempDir;
-using orvc::testing::write_file;
+using namespace orvc::testing;
 
 struct Layout {
   const char* what;

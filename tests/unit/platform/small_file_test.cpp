@@ -16,10 +16,7 @@
 namespace orvc::platform {
 namespace {
 
-using orvc::testing::make_dirs;
-using orvc::testing::make_symlink;
-using orvc::testing::TempDir;
-using orvc::testing::write_file;
+using namespace orvc::testing;
 
 constexpr const char* kNotRegular = "not a regular file";
 constexpr const char* kTooLarge = "larger than 16 MiB";

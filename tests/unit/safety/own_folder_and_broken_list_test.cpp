@@ -14,10 +14,7 @@
 namespace orvc::safety {
 namespace {
 
-using orvc::testing::make_dirs;
-using orvc::testing::ScopedEnv;
-using orvc::testing::TempDir;
-using orvc::testing::write_file;
+using namespace orvc::testing;
 
 TEST(OwnFolder, ItEverythingInItAndEveryFolderAboveAreProtected) {
   const std::string app = "/Users/u/Library/Application Support/com.orvanta.app";
