@@ -7,7 +7,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <mutex>
+#include <string_view>
+#include <unordered_map>
 
 #include "platform/home.hpp"
 #include "removal/absolute_path.hpp"
@@ -107,8 +110,9 @@ class FolderHandles {
   std::map<std::string, int> fds_;
 };
 
-RecordedItem locate_in(const DeletedFile& file, std::span<const platform::TrashLocation> trashes,
-                       FolderHandles& folders) {
+// Where the manifest says the item went, before anything is looked up: the entry's folder and
+// name, its record folder, and its original path when the manifest's is absolute.
+RecordedItem placed(const DeletedFile& file, std::span<const platform::TrashLocation> trashes) {
   RecordedItem item;
   if (file.trash_path) {
     item.files_dir = parent_of(*file.trash_path);
@@ -122,6 +126,17 @@ RecordedItem locate_in(const DeletedFile& file, std::span<const platform::TrashL
   }
   if (item.name.empty() || item.name.find('/') != std::string::npos) return item;
   item.info_dir = info_dir_for(item.files_dir, trashes);
+  return item;
+}
+
+bool has_usable_name(const RecordedItem& item) {
+  return !item.name.empty() && item.name.find('/') == std::string::npos;
+}
+
+RecordedItem locate_in(const DeletedFile& file, std::span<const platform::TrashLocation> trashes,
+                       FolderHandles& folders) {
+  RecordedItem item = placed(file, trashes);
+  if (!has_usable_name(item)) return item;
 
   struct stat entry {};
   const int files_fd = folders.get(item.files_dir);
@@ -169,6 +184,130 @@ std::vector<std::vector<RecordedItem>> locate_sessions(
   tbb::parallel_for(size_t{0}, work.size(), [&](size_t k) {
     const auto [s, i] = work[k];
     located[s][i] = locate_in(sessions[s].deleted_files[i], trashes, folders);
+  });
+  return located;
+}
+
+namespace {
+
+// A folder listed once: its entries' names and types (DT_UNKNOWN where the file system does not
+// say), and the open folder for the few lookups the listing cannot answer.
+struct Listing {
+  DirHandle dir;
+  std::unordered_map<std::string, unsigned char> types;
+};
+
+// Nothing is listed when the folder cannot be opened or read to its end, so that every entry
+// in it counts as absent.
+void list_folder(const std::string& path, Listing& listing) {
+  listing.dir.reset(opendir(path.c_str()));
+  if (!listing.dir) return;
+  errno = 0;
+  while (const dirent* entry = readdir(listing.dir.get())) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") listing.types.emplace(name, entry->d_type);
+  }
+  if (errno != 0) {
+    listing.types.clear();
+    listing.dir.reset();
+  }
+}
+
+using Listings = std::unordered_map<std::string, Listing>;
+
+const Listing* listing_of(const Listings& listings, const std::string& folder) {
+  const auto found = listings.find(folder);
+  return found == listings.end() || !found->second.dir ? nullptr : &found->second;
+}
+
+// Whether an item not shown still counts as in the Trash: its entry is listed under its
+// recorded name; on a Trash that keeps records, a regular file NAME.trashinfo is listed beside
+// it; and an entry that is a regular file has the recorded size. The record's content is not
+// read, so an entry whose record names another path still counts; items that are shown are
+// looked up in full.
+ItemState listed_state(const DeletedFile& file, const RecordedItem& item,
+                       const Listings& listings) {
+  const Listing* files = listing_of(listings, item.files_dir);
+  if (!files) return ItemState::Gone;
+  const auto entry = files->types.find(item.name);
+  if (entry == files->types.end()) return ItemState::Gone;
+  if (item.info_dir) {
+    const Listing* info = listing_of(listings, *item.info_dir);
+    if (!info) return ItemState::Replaced;
+    const std::string record_name = item.name + std::string(kRecordSuffix);
+    const auto record = info->types.find(record_name);
+    if (record == info->types.end()) return ItemState::Replaced;
+    if (record->second != DT_REG) {
+      struct stat record_stat {};
+      if (record->second != DT_UNKNOWN ||
+          fstatat(dirfd(info->dir.get()), record_name.c_str(), &record_stat, AT_SYMLINK_NOFOLLOW) !=
+              0 ||
+          !S_ISREG(record_stat.st_mode)) {
+        return ItemState::Replaced;
+      }
+    }
+  }
+  if (entry->second == DT_REG || entry->second == DT_UNKNOWN) {
+    struct stat entry_stat {};
+    if (fstatat(dirfd(files->dir.get()), item.name.c_str(), &entry_stat, AT_SYMLINK_NOFOLLOW) !=
+        0) {
+      return ItemState::Gone;
+    }
+    if (S_ISREG(entry_stat.st_mode) && static_cast<uint64_t>(entry_stat.st_size) != file.size) {
+      return ItemState::Replaced;
+    }
+  }
+  return ItemState::InTrash;
+}
+
+// A recorded path the record must be read for even when not shown: a relative or ".." one is
+// made absolute only by the record.
+bool needs_record_for_path(const DeletedFile& file) {
+  return file.original_path.empty() || file.original_path.front() != '/' ||
+         has_parent_marker(file.original_path);
+}
+
+}  // namespace
+
+std::vector<std::vector<RecordedItem>> survey_sessions(
+    std::span<const CleanupSession> sessions, std::span<const platform::TrashLocation> trashes,
+    size_t exact_per_session) {
+  std::vector<std::vector<RecordedItem>> located(sessions.size());
+  std::vector<std::pair<size_t, size_t>> exact;
+  std::vector<std::pair<size_t, size_t>> listed;
+  for (size_t s = 0; s < sessions.size(); ++s) {
+    const auto& files = sessions[s].deleted_files;
+    located[s].resize(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+      if (i < exact_per_session || needs_record_for_path(files[i])) {
+        exact.emplace_back(s, i);
+        continue;
+      }
+      located[s][i] = placed(files[i], trashes);
+      if (has_usable_name(located[s][i])) listed.emplace_back(s, i);
+    }
+  }
+
+  Listings listings;
+  for (const auto& [s, i] : listed) {
+    const RecordedItem& item = located[s][i];
+    listings.try_emplace(item.files_dir);
+    if (item.info_dir) listings.try_emplace(*item.info_dir);
+  }
+  std::vector<std::pair<const std::string*, Listing*>> folders;
+  for (auto& [path, listing] : listings) folders.emplace_back(&path, &listing);
+  tbb::parallel_for(size_t{0}, folders.size(),
+                    [&](size_t k) { list_folder(*folders[k].first, *folders[k].second); });
+
+  tbb::parallel_for(size_t{0}, listed.size(), [&](size_t k) {
+    const auto [s, i] = listed[k];
+    RecordedItem& item = located[s][i];
+    item.state = listed_state(sessions[s].deleted_files[i], item, listings);
+  });
+  FolderHandles handles;
+  tbb::parallel_for(size_t{0}, exact.size(), [&](size_t k) {
+    const auto [s, i] = exact[k];
+    located[s][i] = locate_in(sessions[s].deleted_files[i], trashes, handles);
   });
   return located;
 }
