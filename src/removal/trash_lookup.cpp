@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <mutex>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
 
 #include "platform/home.hpp"
 #include "removal/absolute_path.hpp"
@@ -190,33 +190,96 @@ std::vector<std::vector<RecordedItem>> locate_sessions(
 
 namespace {
 
+// Names packed in one buffer and found through an open-addressed table, so that a folder of
+// half a million entries takes a few allocations.
+class NameTable {
+ public:
+  void add(std::string_view name, unsigned char type) {
+    entries_.push_back({std::hash<std::string_view>{}(name), text_.size(), name.size(), type});
+    text_.append(name);
+  }
+
+  void clear() {
+    entries_.clear();
+    text_.clear();
+    slots_.clear();
+  }
+
+  // Called once all names are added.
+  void index() {
+    size_t size = 16;
+    while (size < entries_.size() * 2) size *= 2;
+    slots_.assign(size, 0);
+    for (size_t e = 0; e < entries_.size(); ++e) {
+      size_t slot = entries_[e].hash & (size - 1);
+      while (slots_[slot] != 0) slot = (slot + 1) & (size - 1);
+      slots_[slot] = e + 1;
+    }
+  }
+
+  // The entry's type, or nothing when the name is not listed.
+  std::optional<unsigned char> find(std::string_view name) const {
+    if (slots_.empty()) return std::nullopt;
+    const size_t hash = std::hash<std::string_view>{}(name);
+    const size_t mask = slots_.size() - 1;
+    for (size_t slot = hash & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
+      const Entry& entry = entries_[slots_[slot] - 1];
+      if (entry.hash == hash &&
+          std::string_view(text_).substr(entry.offset, entry.length) == name) {
+        return entry.type;
+      }
+    }
+    return std::nullopt;
+  }
+
+ private:
+  struct Entry {
+    size_t hash;
+    size_t offset;
+    size_t length;
+    unsigned char type;
+  };
+  std::vector<Entry> entries_;
+  std::string text_;
+  std::vector<size_t> slots_;  // entry index + 1; 0 is a free slot
+};
+
 // A folder listed once: its entries' names and types (DT_UNKNOWN where the file system does not
-// say), and the open folder for the few lookups the listing cannot answer.
+// say), and the open folder for the few lookups the listing cannot answer. A record folder
+// lists NAME for each NAME.trashinfo in it.
 struct Listing {
   DirHandle dir;
-  std::unordered_map<std::string, unsigned char> types;
+  NameTable types;
 };
 
 // Nothing is listed when the folder cannot be opened or read to its end, so that every entry
 // in it counts as absent.
-void list_folder(const std::string& path, Listing& listing) {
+void list_folder(const std::string& path, bool records, Listing& listing) {
   listing.dir.reset(opendir(path.c_str()));
   if (!listing.dir) return;
   errno = 0;
   while (const dirent* entry = readdir(listing.dir.get())) {
-    const std::string_view name = entry->d_name;
-    if (name != "." && name != "..") listing.types.emplace(name, entry->d_type);
+    std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    if (records) {
+      if (name.size() <= kRecordSuffix.size() || !name.ends_with(kRecordSuffix)) continue;
+      name.remove_suffix(kRecordSuffix.size());
+    }
+    listing.types.add(name, entry->d_type);
   }
   if (errno != 0) {
     listing.types.clear();
     listing.dir.reset();
+    return;
   }
+  listing.types.index();
 }
 
-using Listings = std::unordered_map<std::string, Listing>;
+// By folder, and whether it was listed as a record folder.
+using Listings = std::map<std::pair<std::string, bool>, Listing>;
 
-const Listing* listing_of(const Listings& listings, const std::string& folder) {
-  const auto found = listings.find(folder);
+const Listing* listing_of(const Listings& listings, const std::string& folder, bool records) {
+  const auto found = listings.find({folder, records});
   return found == listings.end() || !found->second.dir ? nullptr : &found->second;
 }
 
@@ -227,19 +290,19 @@ const Listing* listing_of(const Listings& listings, const std::string& folder) {
 // looked up in full.
 ItemState listed_state(const DeletedFile& file, const RecordedItem& item,
                        const Listings& listings) {
-  const Listing* files = listing_of(listings, item.files_dir);
+  const Listing* files = listing_of(listings, item.files_dir, false);
   if (!files) return ItemState::Gone;
-  const auto entry = files->types.find(item.name);
-  if (entry == files->types.end()) return ItemState::Gone;
+  const auto entry_type = files->types.find(item.name);
+  if (!entry_type) return ItemState::Gone;
   if (item.info_dir) {
-    const Listing* info = listing_of(listings, *item.info_dir);
+    const Listing* info = listing_of(listings, *item.info_dir, true);
     if (!info) return ItemState::Replaced;
-    const std::string record_name = item.name + std::string(kRecordSuffix);
-    const auto record = info->types.find(record_name);
-    if (record == info->types.end()) return ItemState::Replaced;
-    if (record->second != DT_REG) {
+    const auto record_type = info->types.find(item.name);
+    if (!record_type) return ItemState::Replaced;
+    if (*record_type != DT_REG) {
+      const std::string record_name = item.name + std::string(kRecordSuffix);
       struct stat record_stat {};
-      if (record->second != DT_UNKNOWN ||
+      if (*record_type != DT_UNKNOWN ||
           fstatat(dirfd(info->dir.get()), record_name.c_str(), &record_stat, AT_SYMLINK_NOFOLLOW) !=
               0 ||
           !S_ISREG(record_stat.st_mode)) {
@@ -247,7 +310,7 @@ ItemState listed_state(const DeletedFile& file, const RecordedItem& item,
       }
     }
   }
-  if (entry->second == DT_REG || entry->second == DT_UNKNOWN) {
+  if (*entry_type == DT_REG || *entry_type == DT_UNKNOWN) {
     struct stat entry_stat {};
     if (fstatat(dirfd(files->dir.get()), item.name.c_str(), &entry_stat, AT_SYMLINK_NOFOLLOW) !=
         0) {
@@ -291,13 +354,14 @@ std::vector<std::vector<RecordedItem>> survey_sessions(
   Listings listings;
   for (const auto& [s, i] : listed) {
     const RecordedItem& item = located[s][i];
-    listings.try_emplace(item.files_dir);
-    if (item.info_dir) listings.try_emplace(*item.info_dir);
+    listings.try_emplace({item.files_dir, false});
+    if (item.info_dir) listings.try_emplace({*item.info_dir, true});
   }
-  std::vector<std::pair<const std::string*, Listing*>> folders;
-  for (auto& [path, listing] : listings) folders.emplace_back(&path, &listing);
-  tbb::parallel_for(size_t{0}, folders.size(),
-                    [&](size_t k) { list_folder(*folders[k].first, *folders[k].second); });
+  std::vector<std::pair<const std::pair<std::string, bool>*, Listing*>> folders;
+  for (auto& [key, listing] : listings) folders.emplace_back(&key, &listing);
+  tbb::parallel_for(size_t{0}, folders.size(), [&](size_t k) {
+    list_folder(folders[k].first->first, folders[k].first->second, *folders[k].second);
+  });
 
   tbb::parallel_for(size_t{0}, listed.size(), [&](size_t k) {
     const auto [s, i] = listed[k];
