@@ -195,6 +195,7 @@ namespace {
 class NameTable {
  public:
   void add(std::string_view name, unsigned char type) {
+    if (entries_.size() + 1 >= (uint64_t{1} << 32)) return;  // beyond: counted as absent
     entries_.push_back({std::hash<std::string_view>{}(name), text_.size(), name.size(), type});
     text_.append(name);
   }
@@ -213,7 +214,7 @@ class NameTable {
     for (size_t e = 0; e < entries_.size(); ++e) {
       size_t slot = entries_[e].hash & (size - 1);
       while (slots_[slot] != 0) slot = (slot + 1) & (size - 1);
-      slots_[slot] = e + 1;
+      slots_[slot] = (entries_[e].hash & kHashBits) | (e + 1);
     }
   }
 
@@ -223,7 +224,8 @@ class NameTable {
     const size_t hash = std::hash<std::string_view>{}(name);
     const size_t mask = slots_.size() - 1;
     for (size_t slot = hash & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
-      const Entry& entry = entries_[slots_[slot] - 1];
+      if ((slots_[slot] & kHashBits) != (hash & kHashBits)) continue;
+      const Entry& entry = entries_[(slots_[slot] & ~kHashBits) - 1];
       if (entry.hash == hash &&
           std::string_view(text_).substr(entry.offset, entry.length) == name) {
         return entry.type;
@@ -241,7 +243,10 @@ class NameTable {
   };
   std::vector<Entry> entries_;
   std::string text_;
-  std::vector<size_t> slots_;  // entry index + 1; 0 is a free slot
+  // The hash's high half beside entry index + 1, so most other names are passed over without
+  // reading their entry; 0 is a free slot.
+  static constexpr uint64_t kHashBits = 0xffff'ffff'0000'0000;
+  std::vector<uint64_t> slots_;
 };
 
 // A folder listed once: its entries' names and types (DT_UNKNOWN where the file system does not
