@@ -194,9 +194,14 @@ namespace {
 // half a million entries takes a few allocations.
 class NameTable {
  public:
-  void add(std::string_view name, unsigned char type) {
+  struct Listed {
+    unsigned char type;  // DT_UNKNOWN where the file system does not say
+    uint64_t inode;
+  };
+
+  void add(std::string_view name, Listed listed) {
     if (entries_.size() + 1 >= (uint64_t{1} << 32)) return;  // beyond: counted as absent
-    entries_.push_back({std::hash<std::string_view>{}(name), text_.size(), name.size(), type});
+    entries_.push_back({std::hash<std::string_view>{}(name), text_.size(), name.size(), listed});
     text_.append(name);
   }
 
@@ -218,8 +223,8 @@ class NameTable {
     }
   }
 
-  // The entry's type, or nothing when the name is not listed.
-  std::optional<unsigned char> find(std::string_view name) const {
+  // Nothing when the name is not listed.
+  std::optional<Listed> find(std::string_view name) const {
     if (slots_.empty()) return std::nullopt;
     const size_t hash = std::hash<std::string_view>{}(name);
     const size_t mask = slots_.size() - 1;
@@ -228,7 +233,7 @@ class NameTable {
       const Entry& entry = entries_[(slots_[slot] & ~kHashBits) - 1];
       if (entry.hash == hash &&
           std::string_view(text_).substr(entry.offset, entry.length) == name) {
-        return entry.type;
+        return entry.listed;
       }
     }
     return std::nullopt;
@@ -239,7 +244,7 @@ class NameTable {
     size_t hash;
     size_t offset;
     size_t length;
-    unsigned char type;
+    Listed listed;
   };
   std::vector<Entry> entries_;
   std::string text_;
@@ -255,6 +260,9 @@ class NameTable {
 struct Listing {
   DirHandle dir;
   NameTable types;
+  // Whether the listing's inode numbers are the entries' own: some file systems (overlays)
+  // list others.
+  bool inodes_trusted = false;
 };
 
 // Nothing is listed when the folder cannot be opened or read to its end, so that every entry
@@ -262,6 +270,8 @@ struct Listing {
 void list_folder(const std::string& path, bool records, Listing& listing) {
   listing.dir.reset(opendir(path.c_str()));
   if (!listing.dir) return;
+  std::string probe;
+  uint64_t probe_inode = 0;
   errno = 0;
   while (const dirent* entry = readdir(listing.dir.get())) {
     std::string_view name = entry->d_name;
@@ -270,7 +280,11 @@ void list_folder(const std::string& path, bool records, Listing& listing) {
       if (name.size() <= kRecordSuffix.size() || !name.ends_with(kRecordSuffix)) continue;
       name.remove_suffix(kRecordSuffix.size());
     }
-    listing.types.add(name, entry->d_type);
+    if (probe.empty()) {
+      probe = entry->d_name;
+      probe_inode = entry->d_ino;
+    }
+    listing.types.add(name, {entry->d_type, entry->d_ino});
   }
   if (errno != 0) {
     listing.types.clear();
@@ -278,36 +292,41 @@ void list_folder(const std::string& path, bool records, Listing& listing) {
     return;
   }
   listing.types.index();
+  struct stat probed {};
+  listing.inodes_trusted =
+      !probe.empty() &&
+      fstatat(dirfd(listing.dir.get()), probe.c_str(), &probed, AT_SYMLINK_NOFOLLOW) == 0 &&
+      probed.st_ino == probe_inode;
 }
 
 // By folder, and whether it was listed as a record folder.
 using Listings = std::map<std::pair<std::string, bool>, Listing>;
 
-const Listing* listing_of(const Listings& listings, const std::string& folder, bool records) {
-  const auto found = listings.find({folder, records});
-  return found == listings.end() || !found->second.dir ? nullptr : &found->second;
+// Nothing for a folder that could not be listed.
+const Listing* usable(const Listing* listing) {
+  return listing && listing->dir ? listing : nullptr;
 }
 
-// Whether an item not shown still counts as in the Trash: its entry is listed under its
-// recorded name; on a Trash that keeps records, a regular file NAME.trashinfo is listed beside
-// it; and an entry that is a regular file has the recorded size. The record's content is not
-// read, so an entry whose record names another path still counts; items that are shown are
-// looked up in full.
-ItemState listed_state(const DeletedFile& file, const RecordedItem& item,
-                       const Listings& listings) {
-  const Listing* files = listing_of(listings, item.files_dir, false);
+// Whether an item not shown still counts as in the Trash, from the folder listings alone where
+// the manifest kept the inode numbers the move made: the entry listed under its name with the
+// recorded inode, and on a Trash that keeps records, NAME.trashinfo listed with its recorded
+// inode (a record written again, by anyone, is a new file). Older manifests fall back to the
+// record's type and the entry's size. Items that are shown are looked up in full.
+ItemState listed_state(const DeletedFile& file, const RecordedItem& item, const Listing* files,
+                       const Listing* info) {
   if (!files) return ItemState::Gone;
-  const auto entry_type = files->types.find(item.name);
-  if (!entry_type) return ItemState::Gone;
+  const auto entry = files->types.find(item.name);
+  if (!entry) return ItemState::Gone;
   if (item.info_dir) {
-    const Listing* info = listing_of(listings, *item.info_dir, true);
     if (!info) return ItemState::Replaced;
-    const auto record_type = info->types.find(item.name);
-    if (!record_type) return ItemState::Replaced;
-    if (*record_type != DT_REG) {
+    const auto record = info->types.find(item.name);
+    if (!record) return ItemState::Replaced;
+    if (file.record_inode && info->inodes_trusted) {
+      if (record->inode != *file.record_inode) return ItemState::Replaced;
+    } else if (record->type != DT_REG) {
       const std::string record_name = item.name + std::string(kRecordSuffix);
       struct stat record_stat {};
-      if (*record_type != DT_UNKNOWN ||
+      if (record->type != DT_UNKNOWN ||
           fstatat(dirfd(info->dir.get()), record_name.c_str(), &record_stat, AT_SYMLINK_NOFOLLOW) !=
               0 ||
           !S_ISREG(record_stat.st_mode)) {
@@ -315,7 +334,10 @@ ItemState listed_state(const DeletedFile& file, const RecordedItem& item,
       }
     }
   }
-  if (*entry_type == DT_REG || *entry_type == DT_UNKNOWN) {
+  if (file.trash_inode && files->inodes_trusted) {
+    return entry->inode == *file.trash_inode ? ItemState::InTrash : ItemState::Replaced;
+  }
+  if (entry->type == DT_REG || entry->type == DT_UNKNOWN) {
     struct stat entry_stat {};
     if (fstatat(dirfd(files->dir.get()), item.name.c_str(), &entry_stat, AT_SYMLINK_NOFOLLOW) !=
         0) {
@@ -356,11 +378,24 @@ std::vector<std::vector<RecordedItem>> survey_sessions(
     }
   }
 
+  // Each item's folders, found once; neighbours in a run share them.
   Listings listings;
-  for (const auto& [s, i] : listed) {
-    const RecordedItem& item = located[s][i];
-    listings.try_emplace({item.files_dir, false});
-    if (item.info_dir) listings.try_emplace({*item.info_dir, true});
+  std::vector<std::pair<Listing*, Listing*>> folders_of(listed.size(), {nullptr, nullptr});
+  const std::string* previous_files = nullptr;
+  const std::string* previous_info = nullptr;
+  for (size_t k = 0; k < listed.size(); ++k) {
+    const RecordedItem& item = located[listed[k].first][listed[k].second];
+    if (k > 0 && *previous_files == item.files_dir &&
+        (item.info_dir ? previous_info && *previous_info == *item.info_dir : !previous_info)) {
+      folders_of[k] = folders_of[k - 1];
+    } else {
+      folders_of[k].first = &listings.try_emplace({item.files_dir, false}).first->second;
+      if (item.info_dir) {
+        folders_of[k].second = &listings.try_emplace({*item.info_dir, true}).first->second;
+      }
+    }
+    previous_files = &item.files_dir;
+    previous_info = item.info_dir ? &*item.info_dir : nullptr;
   }
   std::vector<std::pair<const std::pair<std::string, bool>*, Listing*>> folders;
   for (auto& [key, listing] : listings) folders.emplace_back(&key, &listing);
@@ -371,7 +406,8 @@ std::vector<std::vector<RecordedItem>> survey_sessions(
   tbb::parallel_for(size_t{0}, listed.size(), [&](size_t k) {
     const auto [s, i] = listed[k];
     RecordedItem& item = located[s][i];
-    item.state = listed_state(sessions[s].deleted_files[i], item, listings);
+    const auto [files, info] = folders_of[k];
+    item.state = listed_state(sessions[s].deleted_files[i], item, usable(files), usable(info));
   });
   FolderHandles handles;
   tbb::parallel_for(size_t{0}, exact.size(), [&](size_t k) {
