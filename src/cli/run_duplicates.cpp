@@ -6,6 +6,7 @@
 
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
+#include "cli/json_output.hpp"
 #include "duplicates/find_duplicates.hpp"
 #include "util/blocking_job.hpp"
 #include "util/text.hpp"
@@ -40,27 +41,61 @@ uint64_t total_reclaimable(const std::vector<duplicates::DuplicateGroup>& groups
   return total;
 }
 
+JsonValue file_record(const duplicates::DuplicateCandidate& file) {
+  JsonValue record = path_object(file.path);
+  record["git_tracked"] = file.git_tracked;
+  set_time(record, "modified", file.modified_secs);
+  return record;
+}
+
+// Every group, most reclaimable first, written as it goes.
+void write_json(const Duplicates& command, const std::vector<duplicates::DuplicateGroup>& groups) {
+  JsonDocument document("duplicates");
+  document.open_array("roots");
+  document.add(path_object(command.path));
+  document.close();
+  document.add("options", JsonValue::object());
+  document.open_array("groups");
+  for (const auto& group : groups) {
+    document.open_object();
+    document.add("size", group.size);
+    document.add("file_count", group.duplicates.size() + 1);
+    document.add("reclaimable_bytes", group.reclaimable_bytes);
+    document.add("hash", group.hash);
+    document.add("keep", file_record(group.keep));
+    document.open_array("duplicates");
+    for (const auto& copy : group.duplicates) document.add(file_record(copy));
+    document.close();
+    document.close();
+  }
+  document.close();
+  document.add("group_count", groups.size());
+  document.add("reclaimable_bytes", total_reclaimable(groups));
+}
+
 }  // namespace
 
 int run_duplicates(const Duplicates& command) {
-  print_line(bold("Finding duplicates under") + " " + cyan(lossy_utf8(command.path)));
+  const bool json = command.format == ReportFormat::Json;
+  if (!json) print_line(bold("Finding duplicates under") + " " + cyan(lossy_utf8(command.path)));
 
   const std::atomic<bool> cancel_flag{false};
   auto found = run_blocking([&] {
     return duplicates::find_duplicates(command.path, /*skip_dev_dirs=*/true, cancel_flag,
                                        [](std::string_view line) { print_error_line(line); });
   });
-  if (!found) {
-    print_error_line(red("Task error:") + " " + found.error());
-    return 1;
-  }
+  if (!found) return report_failure(command.format, "Task error:", found.error());
   auto& groups = *found;
+  duplicates::sort_by_reclaimable(groups);
+  if (json) {
+    write_json(command, groups);
+    return 0;
+  }
   if (groups.empty()) {
     print_line(green("  No duplicates found."));
     return 0;
   }
 
-  duplicates::sort_by_reclaimable(groups);
   for (size_t i = 0; i < std::min(groups.size(), kGroupsShown); ++i) print_group(groups[i]);
   print_line();
   print_line("  " + bold(fmt::format("{} duplicate groups, {} reclaimable", groups.size(),
