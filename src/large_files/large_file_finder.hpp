@@ -72,7 +72,8 @@ uint64_t age_in_days(std::optional<int64_t> modified_secs, int64_t now);
 // Fails when HOME is not set.
 Result<std::vector<std::string>> large_file_roots();
 
-// `path` when given, else the default roots. Fails only when HOME is needed and not set.
+// `path` when given, else the default roots. Fails only when HOME is needed and not set. Once a
+// stop is requested (util/stop_request) the crawl winds down and the list is incomplete.
 Result<std::vector<LargeFile>> find_large_files(const std::string& path, uint64_t threshold_mb,
                                                 uint64_t min_age_days);
 
