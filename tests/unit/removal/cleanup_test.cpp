@@ -7,6 +7,7 @@
 #include "removal/history_json.hpp"
 #include "removal_fixture.hpp"
 #include "safety/protection.hpp"
+#include "util/stop_request.hpp"
 
 namespace orvc::removal {
 namespace {
@@ -36,6 +37,26 @@ TEST(CleanupSummary, SortsFailuresIntoMacosProtectedAndOther) {
             "error 2)");
   EXPECT_EQ(summarise_failures({{"/b", "e1"}, {"/d", "e2"}}),
             "Cleaned with 2 issue(s). 2 item(s) could not be removed: '/b': e1; '/d': e2");
+}
+
+TEST(CleanupSummary, AnInterruptedRunCountsWhatMovedAndWhatWasLeftThenItsFailures) {
+  EXPECT_EQ(summarise_interruption(3, 7, {}),
+            "Interrupted — 3 item(s) moved to Trash (recoverable), 7 left alone.");
+  EXPECT_EQ(summarise_interruption(0, 1, {{"/b", "e1"}}),
+            "Interrupted — 0 item(s) moved to Trash (recoverable), 1 left alone. Cleaned with 1 "
+            "issue(s). 1 item(s) could not be removed: '/b': e1");
+}
+
+TEST_F(CleanupTest, AfterAStopRequestNothingIsMovedOrRecorded) {
+  write_sized_file(home("a"), 10);
+  write_sized_file(home("d/b"), 20);
+  cancel_flag().store(true);
+  const auto outcome = run_cleanup({{home("a"), home("d"), home("missing")}, "cli_delete"});
+  cancel_flag().store(false);
+  EXPECT_EQ(outcome.error(), "Interrupted — 0 item(s) moved to Trash (recoverable), 2 left alone.");
+  EXPECT_TRUE(exists_no_follow(home("a")));
+  EXPECT_TRUE(exists_no_follow(home("d/b")));
+  EXPECT_TRUE(sessions().empty());
 }
 
 TEST_F(CleanupTest, MeasuresLogicalBytesWithoutFollowingLinks) {
