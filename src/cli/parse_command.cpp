@@ -26,25 +26,29 @@ std::string default_path() {
   return home_folder().value_or(".");
 }
 
-// "--path <dir>" is the only option of scan and duplicates.
-Result<std::string> read_path_option(std::span<const std::string> rest) {
+// "--path <dir>" and the output flags are the options of scan and duplicates.
+template <typename Walk>
+Result<Command> read_path_option(std::span<const std::string> rest) {
+  Walk command;
   std::optional<std::string> path;
   for (size_t i = 0; i < rest.size(); ++i) {
+    if (read_output_flag(rest[i], command.output)) continue;
     if (rest[i] != "--path") return failure("Unknown flag: " + rest[i]);
     if (i + 1 >= rest.size()) return failure("--path requires a directory argument");
     path = expand_tilde(rest[++i]);
   }
-  return path ? *path : default_path();
+  command.path = path ? *path : default_path();
+  return command;
 }
 
 }  // namespace
 
 Result<Command> parse_scan(std::span<const std::string> rest) {
-  return Scan{ORVC_TRY(read_path_option(rest))};
+  return read_path_option<Scan>(rest);
 }
 
 Result<Command> parse_duplicates(std::span<const std::string> rest) {
-  return Duplicates{ORVC_TRY(read_path_option(rest))};
+  return read_path_option<Duplicates>(rest);
 }
 
 Result<Command> parse_large_files(std::span<const std::string> rest) {
@@ -69,7 +73,7 @@ Result<Command> parse_large_files(std::span<const std::string> rest) {
       command.apply = true;
     } else if (arg == "--dry-run") {
       command.apply = false;
-    } else {
+    } else if (!read_output_flag(arg, command.output)) {
       return failure("Unknown flag for large-files: " + arg);
     }
   }
@@ -83,7 +87,7 @@ Result<Command> parse_dev_junk(std::span<const std::string> rest) {
       command.apply = true;
     } else if (arg == "--dry-run") {
       command.apply = false;
-    } else {
+    } else if (!read_output_flag(arg, command.output)) {
       return failure("Unknown flag for dev-junk: " + arg);
     }
   }
@@ -98,10 +102,13 @@ Result<Command> parse_delete(std::span<const std::string> rest) {
 }
 
 Result<Command> parse_diff(std::span<const std::string> rest) {
+  Diff command;
   for (const std::string& arg : rest) {
-    if (arg != "--dry-run") return failure("Unknown flag for diff: " + arg);
+    if (arg != "--dry-run" && !read_output_flag(arg, command.output)) {
+      return failure("Unknown flag for diff: " + arg);
+    }
   }
-  return Diff{};
+  return command;
 }
 
 // Whatever follows "help" is ignored.
@@ -121,10 +128,33 @@ std::string expand_tilde(const std::string& argument) {
 }
 
 Result<Command> parse_command(const std::vector<std::string>& args) {
-  if (args.empty()) return Help{};
-  const CommandEntry* entry = find_command(args.front());
-  if (!entry) return failure("Unknown command: " + args.front());
-  return entry->parse(std::span<const std::string>(args).subspan(1));
+  OutputOptions leading;
+  size_t first = 0;
+  while (first < args.size() && read_output_flag(args[first], leading)) ++first;
+  if (first == args.size()) return Help{};
+  const CommandEntry* entry = find_command(args[first]);
+  if (!entry) return failure("Unknown command: " + args[first]);
+  Command command = ORVC_TRY(entry->parse(std::span<const std::string>(args).subspan(first + 1)));
+  std::visit(
+      [&](auto& alternative) {
+        if constexpr (requires { alternative.output; }) {
+          alternative.output = merged(leading, alternative.output);
+        }
+      },
+      command);
+  return command;
+}
+
+OutputOptions output_options_of(const Command& command) {
+  return std::visit(
+      [](const auto& alternative) {
+        if constexpr (requires { alternative.output; }) {
+          return alternative.output;
+        } else {
+          return OutputOptions{};
+        }
+      },
+      command);
 }
 
 }  // namespace orvc::cli

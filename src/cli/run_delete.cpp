@@ -2,6 +2,7 @@
 
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
+#include "cli/progress_line.hpp"
 #include "cli/removal_gate.hpp"
 #include "removal/cleanup.hpp"
 
@@ -13,7 +14,9 @@ int run_delete(const Delete& command) {
              dim(std::to_string(command.paths.size()) + " item(s)"));
   for (const auto& path : command.paths) print_line("  " + red("trash") + " " + path);
 
-  const auto outcome = removal::run_cleanup({command.paths, "cli_delete"});
+  const auto outcome = with_progress([&] {
+    return removal::run_cleanup({command.paths, "cli_delete"});
+  });
   if (!outcome) {
     print_error_line("  " + red("Some items could not be moved:") + " " + outcome.error());
     return 1;

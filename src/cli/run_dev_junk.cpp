@@ -3,6 +3,7 @@
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
 #include "cli/junk_scan_job.hpp"
+#include "cli/progress_line.hpp"
 #include "cli/removal_gate.hpp"
 #include "junk/dev_junk_scan.hpp"
 #include "junk/disk_usage.hpp"
@@ -47,8 +48,10 @@ int apply_safe_items(const Totals& totals) {
     print_line(yellow("  No safe-to-clean items to apply."));
     return 0;
   }
-  const auto outcome = removal::run_cleanup(
-      removal::CleanupRequest{.paths = totals.safe_paths, .cleanup_type = "cli_dev_junk"});
+  const auto outcome = with_progress([&] {
+    return removal::run_cleanup(
+        removal::CleanupRequest{.paths = totals.safe_paths, .cleanup_type = "cli_dev_junk"});
+  });
   if (!outcome) {
     print_error_line("  " + red("Some items could not be cleaned:") + " " + outcome.error());
     return 1;

@@ -7,10 +7,13 @@
 
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
+#include "cli/progress_line.hpp"
 #include "cli/removal_gate.hpp"
+#include "cli/stop_signals.hpp"
 #include "large_files/large_file_finder.hpp"
 #include "removal/cleanup.hpp"
 #include "util/blocking_job.hpp"
+#include "util/stop_request.hpp"
 #include "util/text.hpp"
 
 namespace orvc::cli {
@@ -43,15 +46,18 @@ void print_files(const std::vector<large_files::LargeFile>& files) {
 
 int run_large_files(const LargeFiles& command) {
   if (command.apply && !removal_allowed()) return 1;
+  auto job = with_progress([&] {
+    return run_blocking([&] {
+      return large_files::find_large_files(command.path, command.threshold_mb, command.age_days);
+    });
+  });
+  // An interrupted crawl is incomplete: no part of its report is shown, the heading included.
+  if (stop_requested()) return stopped_status();
   const std::string label = command.path.empty() ? "home folder" : command.path;
   print_line(bold("Finding large files (≥") + " " +
              cyan(std::to_string(command.threshold_mb) + " MB, ≥" +
                   std::to_string(command.age_days) + "d old") +
              " " + bold(") under " + label));
-
-  auto job = run_blocking([&] {
-    return large_files::find_large_files(command.path, command.threshold_mb, command.age_days);
-  });
   const auto found = job ? std::move(*job) : failure(job.error());
   if (!found) {
     print_error_line(red("Large-files scan failed:") + " " + found.error());
@@ -76,7 +82,7 @@ int run_large_files(const LargeFiles& command) {
   removal::CleanupRequest request{{}, "cli_large_files"};
   request.paths.reserve(found->size());
   for (const auto& file : *found) request.paths.push_back(file.path);
-  const auto outcome = removal::run_cleanup(request);
+  const auto outcome = with_progress([&] { return removal::run_cleanup(request); });
   if (!outcome) {
     print_error_line("  " + red("Some items could not be moved:") + " " + outcome.error());
     return 1;

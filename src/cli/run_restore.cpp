@@ -7,6 +7,7 @@
 #include "cli/command.hpp"
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
+#include "cli/progress_line.hpp"
 #include "removal/restore.hpp"
 #include "util/text.hpp"
 
@@ -47,7 +48,7 @@ Result<Command> parse_restore(std::span<const std::string> rest) {
     } else if (arg == "--to") {
       if (i + 1 >= rest.size()) return failure("--to requires a directory argument");
       command.to = expand_tilde(rest[++i]);
-    } else {
+    } else if (!read_output_flag(arg, command.output)) {
       return failure("Unknown flag for restore: " + arg);
     }
   }
@@ -60,7 +61,9 @@ Result<Command> parse_restore(std::span<const std::string> rest) {
 int run_restore(const Restore& command) {
   const removal::RestoreMode mode =
       command.dry_run ? removal::RestoreMode::DryRun : removal::RestoreMode::Apply;
-  const auto report = removal::run_restore({command.targets, command.to, mode});
+  const auto report = with_progress([&] {
+    return removal::run_restore({command.targets, command.to, mode});
+  });
   if (!report) {
     print_error_line(red("Error:") + " " + report.error());
     return 1;
@@ -83,11 +86,20 @@ int run_restore(const Restore& command) {
     print_line("  " + dim(std::to_string(report->already_out) +
                           " item(s) of the run were no longer in the Trash."));
   }
+  std::vector<std::string> summary;
+  if (report->left_alone > 0) {
+    summary.push_back(fmt::format("Interrupted — {} item(s) {}, {} left in the Trash.", done,
+                                  command.dry_run ? "would be put back" : "put back",
+                                  report->left_alone));
+  }
   if (!issues.empty()) {
+    summary.push_back(fmt::format("{} {} of {} item(s) with {} issue(s). {}",
+                                  command.dry_run ? "Would restore" : "Restored", done,
+                                  report->items.size(), issues.size(), fmt::join(issues, "; ")));
+  }
+  if (!summary.empty()) {
     print_error_line("  " + red("Some items could not be restored:") + " " +
-                     fmt::format("{} {} of {} item(s) with {} issue(s). {}",
-                                 command.dry_run ? "Would restore" : "Restored", done,
-                                 report->items.size(), issues.size(), fmt::join(issues, "; ")));
+                     fmt::format("{}", fmt::join(summary, " ")));
     return 1;
   }
   if (command.dry_run) {

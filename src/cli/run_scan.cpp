@@ -4,8 +4,11 @@
 
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
+#include "cli/progress_line.hpp"
+#include "cli/stop_signals.hpp"
 #include "scan/disk_sweep.hpp"
 #include "util/blocking_job.hpp"
+#include "util/stop_request.hpp"
 
 namespace orvc::cli {
 namespace {
@@ -30,10 +33,13 @@ void print_entries(const scan::DiskNode& root) {
 }  // namespace
 
 int run_scan(const Scan& command) {
-  print_line(bold("Scanning") + " " + cyan(command.path));
   const scan::SweepOptions options{
       .children_depth = 1, .min_child_size = 1 << 20, .same_device = true};
-  auto job = run_blocking([&] { return scan::disk_sweep(command.path, options); });
+  auto job = with_progress(
+      [&] { return run_blocking([&] { return scan::disk_sweep(command.path, options); }); });
+  // An interrupted sweep is incomplete: no part of its report is shown, the heading included.
+  if (stop_requested()) return stopped_status();
+  print_line(bold("Scanning") + " " + cyan(command.path));
   std::string error;
   if (!job) {
     error = "Scan task failed: " + job.error();

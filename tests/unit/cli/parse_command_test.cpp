@@ -82,6 +82,39 @@ TEST_F(ParseCommand, DeleteTakesEveryArgumentAsAPath) {
   EXPECT_TRUE(std::holds_alternative<Diff>(*parse_command({"diff", "--dry-run", "--dry-run"})));
 }
 
+TEST_F(ParseCommand, OutputFlagsGoBeforeTheCommandOrAmongItsFlagsAndTheLastOneWins) {
+  const auto progress_of = [](std::vector<std::string> args) {
+    const auto parsed = parse_command(args);
+    return parsed ? output_options_of(*parsed).progress : std::optional<bool>(true);
+  };
+  EXPECT_EQ(progress_of({"scan"}), std::nullopt);
+  EXPECT_EQ(progress_of({"scan", "-q"}), false);
+  EXPECT_EQ(progress_of({"--quiet", "duplicates", "--progress"}), true);
+  EXPECT_EQ(progress_of({"--progress", "large-files", "--apply", "-q"}), false);
+  EXPECT_EQ(progress_of({"-q", "restore", "--progress", "a"}), true);
+  EXPECT_EQ(progress_of({"dev-junk", "--quiet"}), false);
+  EXPECT_EQ(progress_of({"diff", "--progress"}), true);
+  EXPECT_TRUE(std::holds_alternative<Help>(*parse_command({"-q"})));
+
+  // After the command's name, delete takes everything as a path, and a flag's value stays one.
+  const auto quiet_delete = std::get<Delete>(*parse_command({"-q", "rm", "-q"}));
+  EXPECT_EQ(quiet_delete.paths, std::vector<std::string>{"-q"});
+  EXPECT_EQ(quiet_delete.output.progress, false);
+  EXPECT_EQ(std::get<Scan>(*parse_command({"scan", "--path", "-q"})).path, "-q");
+  EXPECT_EQ(error_of({"history", "-q"}), "Unknown flag for history: -q");
+  EXPECT_EQ(error_of({"-q", "Scan"}), "Unknown command: Scan");
+}
+
+TEST(OutputOptions, TheProgressLineIsForTerminalsAndMachineReadableOutputOnlyWhenAsked) {
+  const OutputOptions plain, quiet{false, false}, json{std::nullopt, true}, forced{true, true};
+  EXPECT_TRUE(wants_progress(plain, true));
+  EXPECT_FALSE(wants_progress(plain, false));
+  EXPECT_FALSE(wants_progress(quiet, true));
+  EXPECT_FALSE(wants_progress(json, true));
+  EXPECT_TRUE(wants_progress(forced, true));
+  EXPECT_FALSE(wants_progress(forced, false));
+}
+
 TEST_F(ParseCommand, WithoutAnyHomeTildeStaysLiteralAndScanUsesDot) {
   const testing::ScopedEnv no_home("HOME", std::nullopt);
   // The password database may still know a home folder; only check the literal form when not.
