@@ -5,6 +5,7 @@
 
 #include "removal/cleanup_summary.hpp"
 #include "removal/history_json.hpp"
+#include "removal/restore.hpp"
 #include "removal_fixture.hpp"
 #include "safety/protection.hpp"
 #include "util/stop_request.hpp"
@@ -57,6 +58,20 @@ TEST_F(CleanupTest, AfterAStopRequestNothingIsMovedOrRecorded) {
   EXPECT_TRUE(exists_no_follow(home("a")));
   EXPECT_TRUE(exists_no_follow(home("d/b")));
   EXPECT_TRUE(sessions().empty());
+}
+
+TEST_F(CleanupTest, AfterAStopRequestRestorePutsNothingBackAndCountsWhatItLeft) {
+  write_sized_file(home("a"), 10);
+  write_sized_file(home("b"), 20);
+  ASSERT_TRUE(run_cleanup({{home("a"), home("b")}, "cli_delete"}));
+  cancel_flag().store(true);
+  const auto report = run_restore({{sessions().front().session_id}, {}, RestoreMode::Apply});
+  cancel_flag().store(false);
+  ASSERT_TRUE(report) << report.error();
+  EXPECT_TRUE(report->items.empty());
+  EXPECT_EQ(report->left_alone, 2u);
+  EXPECT_FALSE(exists_no_follow(home("a")));
+  EXPECT_FALSE(exists_no_follow(home("b")));
 }
 
 TEST_F(CleanupTest, MeasuresLogicalBytesWithoutFollowingLinks) {
