@@ -6,6 +6,7 @@
 #include <variant>
 #include <vector>
 
+#include "cli/output_options.hpp"
 #include "util/expected.hpp"
 
 namespace orvc::cli {
@@ -16,14 +17,17 @@ enum class ReportFormat { Text, Json };
 struct DevJunk {
   bool apply = false;
   ReportFormat format = ReportFormat::Text;
+  OutputOptions output;
 };
 struct Scan {
   std::string path;
   ReportFormat format = ReportFormat::Text;
+  OutputOptions output;
 };
 struct Duplicates {
   std::string path;
   ReportFormat format = ReportFormat::Text;
+  OutputOptions output;
 };
 struct LargeFiles {
   std::string path;  // empty when no --path was given
@@ -31,10 +35,12 @@ struct LargeFiles {
   uint64_t age_days = 0;
   bool apply = false;
   ReportFormat format = ReportFormat::Text;
+  OutputOptions output;
 };
 struct Delete {
   std::vector<std::string> paths;
   ReportFormat format = ReportFormat::Text;
+  OutputOptions output;
 };
 struct History {
   std::optional<std::string> path;  // only runs with items at or under it
@@ -45,9 +51,11 @@ struct Restore {
   std::optional<std::string> to;     // every item goes into this folder instead
   bool dry_run = false;
   ReportFormat format = ReportFormat::Text;
+  OutputOptions output;
 };
 struct Diff {
   ReportFormat format = ReportFormat::Text;
+  OutputOptions output;
 };
 struct Help {};
 struct Version {};
@@ -57,6 +65,9 @@ using Command = std::variant<DevJunk, Scan, Duplicates, LargeFiles, Delete, Hist
 
 // A Command, or the one message that explains why the command line was rejected.
 Result<Command> parse_command(const std::vector<std::string>& args);
+
+// The output flags of a command; the defaults for commands without long work.
+OutputOptions output_options_of(const Command& command);
 
 std::string expand_tilde(const std::string& argument);
 

@@ -42,8 +42,14 @@ inline std::string cyan(std::string_view t) {
 // "0 B", "512 B", "1.5 KB", "1024.0 KB", "16384.0 PB".
 std::string format_size(uint64_t bytes);
 
-// Whole lines, each ending in one line feed.
+// Whole lines, each ending in one line feed; the status line, if shown, is erased first. Once
+// a stream's reader has gone (a closed pipe), further lines to it are dropped.
 void print_line(std::string_view text = {});
 void print_error_line(std::string_view text = {});
+
+// The live status line on standard error (a terminal): each call draws over the last, cut to
+// the terminal's width.
+void draw_status_line(std::string_view text);
+void clear_status_line();
 
 }  // namespace orvc::cli

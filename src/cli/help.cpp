@@ -19,6 +19,12 @@ void print_help() {
     print_line("      " + std::string(row.description));
   }
   print_line();
+  print_line(bold("OPTIONS"));
+  for (const OutputFlag& flag : output_flag_table()) {
+    print_line("  " + cyan(flag.synopsis));
+    print_line("      " + std::string(flag.description));
+  }
+  print_line();
   print_line(dim("All deletions move items to the macOS Trash (recoverable)."));
 }
 

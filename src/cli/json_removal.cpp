@@ -18,6 +18,8 @@ std::string_view outcome_name(ItemOutcome outcome) {
       return "repeated";
     case ItemOutcome::Protected:
       return "protected";
+    case ItemOutcome::NotStarted:
+      return "not_started";
     case ItemOutcome::Failed:
       break;
   }

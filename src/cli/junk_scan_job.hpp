@@ -8,7 +8,7 @@
 namespace orvc::cli {
 
 // Runs the developer-junk scan as a blocking job; on failure reports it (report_failure) and
-// returns nothing.
+// returns nothing. An interrupted scan returns nothing and reports nothing.
 std::optional<std::vector<junk::JunkCategory>> run_junk_scan_job(ReportFormat format);
 
 }  // namespace orvc::cli

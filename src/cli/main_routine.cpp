@@ -1,9 +1,14 @@
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "cli/command_table.hpp"
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
 #include "cli/json_output.hpp"
+#include "cli/progress_line.hpp"
+#include "cli/stop_signals.hpp"
+#include "util/stop_request.hpp"
 
 namespace orvc::cli {
 
@@ -20,7 +25,10 @@ int main_routine(const std::vector<std::string>& args) {
     }
     return 1;
   }
-  return entry_for(*command).run(*command);
+  enable_progress(wants_progress(output_options_of(*command), isatty(STDERR_FILENO) == 1));
+  const int status = entry_for(*command).run(*command);
+  // A run that was asked to stop says so in its status, whatever it managed to finish.
+  return stop_requested() ? stopped_status() : status;
 }
 
 }  // namespace orvc::cli

@@ -26,38 +26,39 @@ std::string default_path() {
   return home_folder().value_or(".");
 }
 
-struct PathOption {
-  std::string path;
-  ReportFormat format = ReportFormat::Text;
-};
+// --json and the output flags, which every reporting command takes.
+template <typename Reporting>
+bool read_report_flag(std::string_view arg, Reporting& command) {
+  if (arg == "--json") {
+    command.format = ReportFormat::Json;
+    return true;
+  }
+  return read_output_flag(arg, command.output);
+}
 
-// "--path <dir>" and "--json" are the options of scan and duplicates.
-Result<PathOption> read_path_option(std::span<const std::string> rest) {
+// "--path <dir>", --json and the output flags are the options of scan and duplicates.
+template <typename Walk>
+Result<Command> read_path_option(std::span<const std::string> rest) {
+  Walk command;
   std::optional<std::string> path;
-  PathOption read;
   for (size_t i = 0; i < rest.size(); ++i) {
-    if (rest[i] == "--json") {
-      read.format = ReportFormat::Json;
-      continue;
-    }
+    if (read_report_flag(rest[i], command)) continue;
     if (rest[i] != "--path") return failure("Unknown flag: " + rest[i]);
     if (i + 1 >= rest.size()) return failure("--path requires a directory argument");
     path = expand_tilde(rest[++i]);
   }
-  read.path = path ? *path : default_path();
-  return read;
+  command.path = path ? *path : default_path();
+  return command;
 }
 
 }  // namespace
 
 Result<Command> parse_scan(std::span<const std::string> rest) {
-  auto [path, format] = ORVC_TRY(read_path_option(rest));
-  return Scan{std::move(path), format};
+  return read_path_option<Scan>(rest);
 }
 
 Result<Command> parse_duplicates(std::span<const std::string> rest) {
-  auto [path, format] = ORVC_TRY(read_path_option(rest));
-  return Duplicates{std::move(path), format};
+  return read_path_option<Duplicates>(rest);
 }
 
 Result<Command> parse_large_files(std::span<const std::string> rest) {
@@ -82,9 +83,7 @@ Result<Command> parse_large_files(std::span<const std::string> rest) {
       command.apply = true;
     } else if (arg == "--dry-run") {
       command.apply = false;
-    } else if (arg == "--json") {
-      command.format = ReportFormat::Json;
-    } else {
+    } else if (!read_report_flag(arg, command)) {
       return failure("Unknown flag for large-files: " + arg);
     }
   }
@@ -98,16 +97,14 @@ Result<Command> parse_dev_junk(std::span<const std::string> rest) {
       command.apply = true;
     } else if (arg == "--dry-run") {
       command.apply = false;
-    } else if (arg == "--json") {
-      command.format = ReportFormat::Json;
-    } else {
+    } else if (!read_report_flag(arg, command)) {
       return failure("Unknown flag for dev-junk: " + arg);
     }
   }
   return command;
 }
 
-// Every argument is a path, whatever it looks like; only a first "--json" is the flag.
+// Every argument is a path, but for a leading --json.
 Result<Command> parse_delete(std::span<const std::string> rest) {
   Delete command;
   if (!rest.empty() && rest.front() == "--json") {
@@ -122,9 +119,7 @@ Result<Command> parse_delete(std::span<const std::string> rest) {
 Result<Command> parse_diff(std::span<const std::string> rest) {
   Diff command;
   for (const std::string& arg : rest) {
-    if (arg == "--json") {
-      command.format = ReportFormat::Json;
-    } else if (arg != "--dry-run") {
+    if (arg != "--dry-run" && !read_report_flag(arg, command)) {
       return failure("Unknown flag for diff: " + arg);
     }
   }
@@ -148,10 +143,34 @@ std::string expand_tilde(const std::string& argument) {
 }
 
 Result<Command> parse_command(const std::vector<std::string>& args) {
-  if (args.empty()) return Help{};
-  const CommandEntry* entry = find_command(args.front());
-  if (!entry) return failure("Unknown command: " + args.front());
-  return entry->parse(std::span<const std::string>(args).subspan(1));
+  OutputOptions leading;
+  size_t first = 0;
+  while (first < args.size() && read_output_flag(args[first], leading)) ++first;
+  if (first == args.size()) return Help{};
+  const CommandEntry* entry = find_command(args[first]);
+  if (!entry) return failure("Unknown command: " + args[first]);
+  Command command = ORVC_TRY(entry->parse(std::span<const std::string>(args).subspan(first + 1)));
+  std::visit(
+      [&](auto& alternative) {
+        if constexpr (requires { alternative.output; }) {
+          alternative.output = merged(leading, alternative.output);
+          alternative.output.json = alternative.format == ReportFormat::Json;
+        }
+      },
+      command);
+  return command;
+}
+
+OutputOptions output_options_of(const Command& command) {
+  return std::visit(
+      [](const auto& alternative) {
+        if constexpr (requires { alternative.output; }) {
+          return alternative.output;
+        } else {
+          return OutputOptions{};
+        }
+      },
+      command);
 }
 
 }  // namespace orvc::cli

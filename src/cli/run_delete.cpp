@@ -3,6 +3,7 @@
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
 #include "cli/json_removal.hpp"
+#include "cli/progress_line.hpp"
 #include "cli/removal_gate.hpp"
 #include "removal/cleanup.hpp"
 
@@ -31,7 +32,9 @@ int run_delete(const Delete& command) {
     for (const auto& path : command.paths) print_line("  " + red("trash") + " " + path);
   }
 
-  const auto report = removal::run_cleanup_report({command.paths, std::string(kCleanupType)});
+  const auto report = with_progress([&] {
+    return removal::run_cleanup_report({command.paths, std::string(kCleanupType)});
+  });
   if (!report.outcome) {
     print_error_line("  " + red("Some items could not be moved:") + " " + report.outcome.error());
   }

@@ -5,6 +5,7 @@
 #include "cli/json_junk.hpp"
 #include "cli/json_removal.hpp"
 #include "cli/junk_scan_job.hpp"
+#include "cli/progress_line.hpp"
 #include "cli/removal_gate.hpp"
 #include "junk/dev_junk_scan.hpp"
 #include "junk/disk_usage.hpp"
@@ -53,8 +54,10 @@ void report_categories(const std::vector<junk::JunkCategory>& categories) {
 }
 
 removal::CleanupReport clean_safe_items(const Totals& totals) {
-  return removal::run_cleanup_report(removal::CleanupRequest{
-      .paths = totals.safe_paths, .cleanup_type = std::string(kCleanupType)});
+  return with_progress([&] {
+    return removal::run_cleanup_report(removal::CleanupRequest{
+        .paths = totals.safe_paths, .cleanup_type = std::string(kCleanupType)});
+  });
 }
 
 int apply_safe_items(const Totals& totals) {

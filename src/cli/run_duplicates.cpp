@@ -1,14 +1,16 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <atomic>
 #include <limits>
 
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
 #include "cli/json_output.hpp"
+#include "cli/progress_line.hpp"
+#include "cli/stop_signals.hpp"
 #include "duplicates/find_duplicates.hpp"
 #include "util/blocking_job.hpp"
+#include "util/stop_request.hpp"
 #include "util/text.hpp"
 
 namespace orvc::cli {
@@ -79,11 +81,16 @@ int run_duplicates(const Duplicates& command) {
   const bool json = command.format == ReportFormat::Json;
   if (!json) print_line(bold("Finding duplicates under") + " " + cyan(lossy_utf8(command.path)));
 
-  const std::atomic<bool> cancel_flag{false};
-  auto found = run_blocking([&] {
-    return duplicates::find_duplicates(command.path, /*skip_dev_dirs=*/true, cancel_flag,
-                                       [](std::string_view line) { print_error_line(line); });
+  auto found = with_progress([&] {
+    return run_blocking([&] {
+      return duplicates::find_duplicates(command.path, /*skip_dev_dirs=*/true, cancel_flag(),
+                                         [](std::string_view line) {
+                                           // Counts of an interrupted search would mislead.
+                                           if (!stop_requested()) print_error_line(line);
+                                         });
+    });
   });
+  if (stop_requested()) return stopped_status();
   if (!found) return report_failure(command.format, "Task error:", found.error());
   auto& groups = *found;
   duplicates::sort_by_reclaimable(groups);

@@ -8,10 +8,13 @@
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
 #include "cli/json_removal.hpp"
+#include "cli/progress_line.hpp"
 #include "cli/removal_gate.hpp"
+#include "cli/stop_signals.hpp"
 #include "large_files/large_file_finder.hpp"
 #include "removal/cleanup.hpp"
 #include "util/blocking_job.hpp"
+#include "util/stop_request.hpp"
 #include "util/text.hpp"
 
 namespace orvc::cli {
@@ -50,7 +53,7 @@ removal::CleanupReport move_to_trash(const std::vector<large_files::LargeFile>& 
   removal::CleanupRequest request{{}, std::string(kCleanupType)};
   request.paths.reserve(files.size());
   for (const auto& file : files) request.paths.push_back(file.path);
-  return removal::run_cleanup_report(request);
+  return with_progress([&] { return removal::run_cleanup_report(request); });
 }
 
 // Every file, written one record at a time: a run may list very many.
@@ -84,6 +87,16 @@ void write_json(const LargeFiles& command, const Search& search,
 int run_large_files(const LargeFiles& command) {
   const bool json = command.format == ReportFormat::Json;
   if (command.apply && !removal_allowed(command.format)) return 1;
+  auto job = with_progress([&] {
+    return run_blocking([&]() -> Result<Search> {
+      auto roots = ORVC_TRY(large_files::large_file_search_roots(command.path));
+      auto files =
+          large_files::find_large_files_under(roots, command.threshold_mb, command.age_days);
+      return Search{std::move(roots), std::move(files)};
+    });
+  });
+  // An interrupted crawl is incomplete: no part of its report is shown, the heading included.
+  if (stop_requested()) return stopped_status();
   const std::string label = command.path.empty() ? "home folder" : command.path;
   if (!json) {
     print_line(bold("Finding large files (≥") + " " +
@@ -91,12 +104,6 @@ int run_large_files(const LargeFiles& command) {
                     std::to_string(command.age_days) + "d old") +
                " " + bold(") under " + label));
   }
-
-  auto job = run_blocking([&]() -> Result<Search> {
-    auto roots = ORVC_TRY(large_files::large_file_search_roots(command.path));
-    auto files = large_files::find_large_files_under(roots, command.threshold_mb, command.age_days);
-    return Search{std::move(roots), std::move(files)};
-  });
   const auto found = job ? std::move(*job) : failure(job.error());
   if (!found) return report_failure(command.format, "Large-files scan failed:", found.error());
   const std::vector<large_files::LargeFile>& files = found->files;

@@ -8,6 +8,7 @@
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
 #include "cli/json_output.hpp"
+#include "cli/progress_line.hpp"
 #include "removal/restore.hpp"
 #include "util/text.hpp"
 
@@ -91,7 +92,7 @@ Result<Command> parse_restore(std::span<const std::string> rest) {
     } else if (arg == "--to") {
       if (i + 1 >= rest.size()) return failure("--to requires a directory argument");
       command.to = expand_tilde(rest[++i]);
-    } else {
+    } else if (!read_output_flag(arg, command.output)) {
       return failure("Unknown flag for restore: " + arg);
     }
   }
@@ -104,7 +105,9 @@ Result<Command> parse_restore(std::span<const std::string> rest) {
 int run_restore(const Restore& command) {
   const removal::RestoreMode mode =
       command.dry_run ? removal::RestoreMode::DryRun : removal::RestoreMode::Apply;
-  const auto report = removal::run_restore({command.targets, command.to, mode});
+  const auto report = with_progress([&] {
+    return removal::run_restore({command.targets, command.to, mode});
+  });
   if (!report) return report_failure(command.format, "Error:", report.error());
   const bool json = command.format == ReportFormat::Json;
   if (!json) {
@@ -127,15 +130,23 @@ int run_restore(const Restore& command) {
     print_line("  " + dim(std::to_string(report->already_out) +
                           " item(s) of the run were no longer in the Trash."));
   }
-  std::string error;
+  std::vector<std::string> summary;
+  if (report->left_alone > 0) {
+    summary.push_back(fmt::format("Interrupted — {} item(s) {}, {} left in the Trash.", done,
+                                  command.dry_run ? "would be put back" : "put back",
+                                  report->left_alone));
+  }
   if (!issues.empty()) {
-    error = fmt::format("{} {} of {} item(s) with {} issue(s). {}",
-                        command.dry_run ? "Would restore" : "Restored", done, report->items.size(),
-                        issues.size(), fmt::join(issues, "; "));
+    summary.push_back(fmt::format("{} {} of {} item(s) with {} issue(s). {}",
+                                  command.dry_run ? "Would restore" : "Restored", done,
+                                  report->items.size(), issues.size(), fmt::join(issues, "; ")));
+  }
+  const std::string error = fmt::format("{}", fmt::join(summary, " "));
+  if (!summary.empty()) {
     print_error_line("  " + red("Some items could not be restored:") + " " + error);
   }
   if (json) write_json(command, *report, done, error);
-  if (json || !issues.empty()) return issues.empty() ? 0 : 1;
+  if (json || !summary.empty()) return summary.empty() ? 0 : 1;
   if (command.dry_run) {
     print_line("  " + yellow("DRY RUN — nothing was restored. Re-run without --dry-run to put " +
                              std::to_string(done) + " item(s) back."));

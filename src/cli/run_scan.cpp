@@ -5,8 +5,11 @@
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
 #include "cli/json_output.hpp"
+#include "cli/progress_line.hpp"
+#include "cli/stop_signals.hpp"
 #include "scan/disk_sweep.hpp"
 #include "util/blocking_job.hpp"
+#include "util/stop_request.hpp"
 #include "util/text.hpp"
 
 namespace orvc::cli {
@@ -64,10 +67,13 @@ void write_json(const Scan& command, const scan::DiskNode& root) {
 
 int run_scan(const Scan& command) {
   const bool json = command.format == ReportFormat::Json;
-  if (!json) print_line(bold("Scanning") + " " + cyan(command.path));
   const scan::SweepOptions options{
       .children_depth = 1, .min_child_size = json ? 0 : kSmallestFileShown, .same_device = true};
-  auto job = run_blocking([&] { return scan::disk_sweep(command.path, options); });
+  auto job = with_progress(
+      [&] { return run_blocking([&] { return scan::disk_sweep(command.path, options); }); });
+  // An interrupted sweep is incomplete: no part of its report is shown, the heading included.
+  if (stop_requested()) return stopped_status();
+  if (!json) print_line(bold("Scanning") + " " + cyan(command.path));
   std::string error;
   if (!job) {
     error = "Scan task failed: " + job.error();

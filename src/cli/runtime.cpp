@@ -13,6 +13,7 @@
 
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
+#include "cli/stop_signals.hpp"
 #include "util/diagnostics.hpp"
 
 namespace orvc::cli {
@@ -45,6 +46,7 @@ int run_program(int argc, char** argv) {
     return 1;
   }
   raise_open_file_limit();
+  install_stop_signals();
   set_diagnostic_sink([](std::string_view line) { print_error_line(line); });
   const int status = main_routine(args);
   std::fflush(stdout);

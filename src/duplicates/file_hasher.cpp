@@ -13,6 +13,7 @@
 
 #include "platform/platform.hpp"
 #include "util/long_path.hpp"
+#include "util/work_progress.hpp"
 
 namespace orvc::duplicates {
 namespace {
@@ -45,7 +46,7 @@ void FileHasher::FreeBuffer::operator()(uint8_t* p) const {
   std::free(p);
 }
 
-FileHasher::FileHasher() {
+FileHasher::FileHasher(const std::atomic<bool>* cancel_flag) : cancel_flag_(cancel_flag) {
   void* memory = std::aligned_alloc(kBufferAlignment, kBufferBytes);
   if (!memory) throw std::bad_alloc();
   buffer_.reset(static_cast<uint8_t*>(memory));
@@ -124,8 +125,11 @@ std::optional<StageDigest> FileHasher::hash_stage(const StageFile& file, HashSta
 
   blake3_hasher hasher;
   blake3_hasher_init(&hasher);
+  // A large file takes a while: a stop is looked for before every read.
   const auto feed = [&](uint64_t length, uint64_t offset) {
+    if (cancel_flag_ && cancel_flag_->load(std::memory_order_relaxed)) return false;
     if (!read_exactly(file.fd(), buffer, length, offset)) return false;
+    add_seen(0, length);
     blake3_hasher_update(&hasher, buffer, length);
     return true;
   };

@@ -1,7 +1,9 @@
 #pragma once
 // Reads one file's bytes for one hashing stage and digests them with BLAKE3. Each hashing
 // thread owns one FileHasher, so its read buffer is allocated once and reused for every file.
+// The bytes read are added to the work counters (util/work_progress) as they are read.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -83,7 +85,8 @@ class StageFile {
 
 class FileHasher {
  public:
-  FileHasher();
+  // Once `cancel_flag` is set, a file being read yields nothing at its next read.
+  explicit FileHasher(const std::atomic<bool>* cancel_flag = nullptr);
 
   // The stage's digest of an opened file, or nothing when any read comes up short.
   std::optional<StageDigest> hash_stage(const StageFile& file, HashStage stage,
@@ -106,6 +109,7 @@ class FileHasher {
     void operator()(uint8_t* p) const;
   };
   std::unique_ptr<uint8_t, FreeBuffer> buffer_;
+  const std::atomic<bool>* cancel_flag_;
 };
 
 }  // namespace orvc::duplicates

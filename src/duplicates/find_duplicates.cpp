@@ -54,6 +54,8 @@ std::vector<DuplicateGroup> find_duplicates(const std::string& root, bool skip_d
   const Stopwatch total_timer;
   const Stopwatch crawl_timer;
   auto candidates = crawl_candidates(roots, skip_dev_dirs, cancel_flag);
+  // A stopped crawl is incomplete; the hard-link check alone would take a call per file.
+  if (cancel_flag.load()) return {};
   const size_t crawled = candidates.size();
   report(crawl_line(crawled, roots, skip_dev_dirs, crawl_timer.seconds()));
 

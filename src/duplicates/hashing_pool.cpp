@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "platform/platform.hpp"
+#include "util/work_progress.hpp"
 
 namespace orvc::duplicates {
 
@@ -47,6 +48,7 @@ std::vector<std::optional<StageDigest>> hash_files(std::span<const HashJob> jobs
                                                    unsigned permits,
                                                    const std::atomic<bool>& cancel_flag) {
   std::vector<std::optional<StageDigest>> digests(jobs.size());
+  begin_phase(WorkPhase::Hashing, jobs.size());
   const std::vector<size_t> order = read_order(jobs);
   const size_t batch = files_ahead(stage);
   std::atomic<size_t> next{0};
@@ -57,7 +59,7 @@ std::vector<std::optional<StageDigest>> hash_files(std::span<const HashJob> jobs
   const auto work = [&] {
     try {
       platform::lower_thread_io_priority();
-      FileHasher hasher;
+      FileHasher hasher(&cancel_flag);
       std::vector<std::pair<size_t, std::optional<StageFile>>> opened;
       opened.reserve(batch);
       for (size_t first = next.fetch_add(batch); first < jobs.size();
@@ -73,6 +75,7 @@ std::vector<std::optional<StageDigest>> hash_files(std::span<const HashJob> jobs
             digests[i] = hasher.hash_stage(*file, stage, known);
           }
         }
+        add_done(opened.size());
         opened.clear();
       }
     } catch (const std::exception&) {

@@ -25,7 +25,7 @@ unsigned hashing_permits(std::optional<unsigned> online_processors);
 // One result per job, in job order. Files are read in order of their inode numbers, which on
 // most file systems follows where their bytes lie; each thread opens a few files ahead and
 // announces their bytes, so that a cold cache sees many reads in flight. A job that fails, or has
-// not begun when `cancel_flag` is set, yields nothing.
+// not finished when `cancel_flag` is set, yields nothing. Jobs done go to the work counters.
 std::vector<std::optional<StageDigest>> hash_files(std::span<const HashJob> jobs, HashStage stage,
                                                    unsigned permits,
                                                    const std::atomic<bool>& cancel_flag);

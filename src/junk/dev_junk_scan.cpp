@@ -20,6 +20,7 @@
 #include "junk/project_walks.hpp"
 #include "platform/home.hpp"
 #include "util/cache_sample.hpp"
+#include "util/work_progress.hpp"
 
 namespace orvc::junk {
 namespace {
@@ -159,6 +160,7 @@ Result<std::vector<JunkCategory>> scan_dev_junk() {
   const std::optional<std::string> home_value = home_env();
   if (!home_value) return failure("HOME environment variable is not set");
   const std::string& home = *home_value;
+  begin_phase(WorkPhase::Measuring);
   // pgrep mostly waits; it runs on a thread of its own while the categories are filled.
   std::future<bool> docker_running = std::async(std::launch::async, is_docker_running);
 

@@ -9,7 +9,8 @@
 namespace orvc::junk {
 
 // Non-empty categories, largest total first (ties keep catalogue order). The only failure is
-// "HOME environment variable is not set", and then nothing else is attempted.
+// "HOME environment variable is not set", and then nothing else is attempted. Once a stop is
+// requested (util/stop_request) the walks and measures wind down and the result is incomplete.
 Result<std::vector<JunkCategory>> scan_dev_junk();
 
 }  // namespace orvc::junk

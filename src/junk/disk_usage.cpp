@@ -15,6 +15,8 @@
 
 #include "platform/platform.hpp"
 #include "util/io_arena.hpp"
+#include "util/stop_request.hpp"
+#include "util/work_progress.hpp"
 
 namespace orvc::junk {
 namespace {
@@ -60,6 +62,7 @@ uint64_t subfolder_usage(int parent_fd, const char* name, bool wide) {
 }
 
 uint64_t entry_usage(int parent_fd, const Entry& entry, bool wide, size_t order) {
+  if (stop_requested()) return 0;
   if (entry.folder) return subfolder_usage(parent_fd, entry.name.c_str(), wide);
   struct stat metadata {};
   if (probed_call(probe_for(wide, order), [&] {
@@ -79,6 +82,7 @@ std::vector<Entry> list_entries(DIR* folder, uint64_t& listed_bytes) {
   std::vector<Entry> entries;
   std::vector<platform::SizedEntry> sized;
   if (platform::list_with_sizes(dirfd(folder), sized)) {
+    add_seen(sized.size());
     for (auto& entry : sized) {
       if (entry.kind == platform::SizedEntry::Kind::Folder) {
         entries.push_back({static_cast<ino_t>(entry.inode), std::move(entry.name), true});
@@ -95,6 +99,7 @@ std::vector<Entry> list_entries(DIR* folder, uint64_t& listed_bytes) {
     if (type != DT_DIR && type != DT_REG && type != DT_UNKNOWN) continue;
     entries.push_back({entry->d_ino, name, type == DT_DIR});
   }
+  add_seen(entries.size());
   return entries;
 }
 
@@ -138,11 +143,18 @@ uint64_t folder_usage(int folder_fd, bool wide) {
 
 uint64_t disk_usage(const std::string& path) {
   struct stat metadata {};
-  if (lstat(path.c_str(), &metadata) != 0) return 0;
-  if (S_ISREG(metadata.st_mode)) return allocated_bytes(metadata);
-  if (!S_ISDIR(metadata.st_mode)) return 0;
-  const int fd = probed_call(&cache_probe(), [&] { return open(path.c_str(), kOpenFolderFlags); });
-  return fd < 0 ? 0 : folder_usage(fd, false);
+  if (stop_requested() || lstat(path.c_str(), &metadata) != 0) return 0;
+  uint64_t usage = 0;
+  if (S_ISREG(metadata.st_mode)) {
+    usage = allocated_bytes(metadata);
+  } else if (S_ISDIR(metadata.st_mode)) {
+    const int fd =
+        probed_call(&cache_probe(), [&] { return open(path.c_str(), kOpenFolderFlags); });
+    usage = fd < 0 ? 0 : folder_usage(fd, false);
+  }
+  // Whole items at a time: a folder's files are summed on many threads at once.
+  add_seen(0, usage);
+  return usage;
 }
 
 }  // namespace orvc::junk

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "junk/paths.hpp"
+#include "util/stop_request.hpp"
 #include "util/text.hpp"
 
 namespace orvc::junk {
@@ -41,6 +42,10 @@ class FolderWalk {
 
  private:
   void walk_folder(int folder_fd, const std::string& folder_path, int depth) const {
+    if (stop_requested()) {
+      close(folder_fd);
+      return;
+    }
     std::unique_ptr<DIR, int (*)(DIR*)> folder(fdopendir(folder_fd), closedir);
     if (!folder) {
       close(folder_fd);

@@ -1,12 +1,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <limits>
 
 #include "large_files/large_file_finder.hpp"
 #include "scan/collector.hpp"
+#include "util/stop_request.hpp"
 
 namespace orvc::large_files {
 namespace {
@@ -51,13 +51,12 @@ std::vector<LargeFile> find_large_files_under(const std::vector<std::string>& ro
   const uint64_t min_size = threshold_bytes(threshold_mb);
   const std::vector<std::string> skip_names(LARGE_FILE_SKIP_DIRS.begin(),
                                             LARGE_FILE_SKIP_DIRS.end());
-  const std::atomic<bool> cancel_flag = false;
   // Sizes are settled while walking, so small files never take memory; ages need the clock
   // reading taken after the walk.
   const scan::FileFilter big_enough = [min_size](const struct stat& metadata) {
     return static_cast<uint64_t>(metadata.st_size) >= min_size;
   };
-  auto collected = scan::collect_files(roots, skip_names, false, cancel_flag, big_enough);
+  auto collected = scan::collect_files(roots, skip_names, false, cancel_flag(), big_enough);
 
   const int64_t now = now_seconds();
   std::vector<LargeFile> found;

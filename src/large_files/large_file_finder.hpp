@@ -78,7 +78,8 @@ Result<std::vector<std::string>> large_file_roots();
 Result<std::vector<std::string>> large_file_search_roots(const std::string& path);
 
 // Under `path` when given, else under the default roots. Fails only when HOME is needed and not
-// set.
+// set. Once a stop is requested (util/stop_request) the crawl winds down and the list is
+// incomplete.
 Result<std::vector<LargeFile>> find_large_files(const std::string& path, uint64_t threshold_mb,
                                                 uint64_t min_age_days);
 

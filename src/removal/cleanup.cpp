@@ -23,14 +23,16 @@
 #include "safety/user_protected.hpp"
 #include "util/blocking_job.hpp"
 #include "util/diagnostics.hpp"
+#include "util/stop_request.hpp"
 #include "util/text.hpp"
+#include "util/work_progress.hpp"
 
 namespace orvc::removal {
 namespace {
 
 // One requested path on its way through a run.
 struct Item {
-  enum class State : char { Missing, Repeated, Failed, Protected, Work };
+  enum class State : char { Missing, Repeated, Failed, Protected, Work, LeftAlone };
   std::string given;     // the caller's text, the outcome's key
   std::string absolute;  // joined to the working folder, nothing resolved
   State state = State::Missing;
@@ -167,31 +169,39 @@ void sort_out(std::vector<Item>& items) {
   });
 }
 
+// Items whose move was never begun, because a stop was requested first, are left alone.
 void move_work(std::vector<Item>& items) {
   std::vector<size_t> work;
-  std::vector<std::string> paths;
   for (size_t i = 0; i < items.size(); ++i) {
-    if (items[i].state != Item::State::Work) continue;
-    work.push_back(i);
-    paths.push_back(items[i].absolute);
+    if (items[i].state == Item::State::Work) work.push_back(i);
   }
   if (work.empty()) return;
+  if (stop_requested()) {
+    for (const size_t i : work) items[i].state = Item::State::LeftAlone;
+    return;
+  }
   // What a killed run left behind is tidied before this run adds to the Trash and the history.
   if (const auto home = home_env(); home && !home->empty()) {
     if (const auto trash = platform::user_trash(*home)) tidy_trash_leftovers(*trash);
   }
   finalise_stale_pending_sessions();
+  begin_phase(WorkPhase::Moving, work.size());
   // Every path of the work list has just been found unprotected.
-  auto results = run_moves(paths, [](const std::string& path) {
-    return trash_item(path, ProtectionCheck::DoneByCaller);
+  auto results = run_moves(work.size(), [&](size_t k) {
+    const Item& item = items[work[k]];
+    auto moved = trash_item(item.absolute, ProtectionCheck::DoneByCaller);
+    add_done(1, moved ? item.size : 0);
+    return moved;
   });
   for (size_t k = 0; k < work.size(); ++k) {
     Item& item = items[work[k]];
-    if (results[k]) {
-      item.trashed = std::move(*results[k]);
+    if (!results[k]) {
+      item.state = Item::State::LeftAlone;
+    } else if (*results[k]) {
+      item.trashed = std::move(*results[k]).value();
     } else {
       item.state = Item::State::Failed;
-      item.problem = std::move(results[k].error());
+      item.problem = std::move(*results[k]).error();
     }
   }
 }
@@ -200,6 +210,7 @@ CleanupOutcome outcome_of(const std::vector<Item>& items) {
   std::map<std::string, std::string> trashed;
   std::vector<MoveFailureRecord> failures;
   size_t protected_count = 0;
+  size_t left_alone = 0;
   bool attempted = false;
   for (const Item& item : items) {
     if (item.trashed) {
@@ -209,8 +220,11 @@ CleanupOutcome outcome_of(const std::vector<Item>& items) {
       failures.push_back({item.absolute.empty() ? item.given : item.absolute, item.problem});
     } else if (item.state == Item::State::Protected) {
       ++protected_count;
+    } else if (item.state == Item::State::LeftAlone) {
+      ++left_alone;
     }
   }
+  if (left_alone > 0) return failure(summarise_interruption(trashed.size(), left_alone, failures));
   if (!failures.empty()) return failure(summarise_failures(failures));
   if (!attempted && protected_count > 0) {
     return failure(safety::all_protected_summary(protected_count));
@@ -227,6 +241,8 @@ ItemOutcome item_outcome(const Item& item) {
       return ItemOutcome::Protected;
     case Item::State::Failed:
       return ItemOutcome::Failed;
+    case Item::State::LeftAlone:
+      return ItemOutcome::NotStarted;
     default:
       return ItemOutcome::Missing;
   }
@@ -256,9 +272,13 @@ CleanupReport run_cleanup_report(const CleanupRequest& request) {
   const safety::HomePin home_pin;
   std::vector<Item> items(request.paths.size());
   for (size_t i = 0; i < items.size(); ++i) items[i].given = request.paths[i];
+  begin_phase(WorkPhase::Checking, items.size());
   // The metadata queries of a run are independent, so they run in parallel; order is kept.
   auto examined = run_blocking([&] {
-    tbb::parallel_for(size_t{0}, items.size(), [&](size_t i) { examine(items[i]); });
+    tbb::parallel_for(size_t{0}, items.size(), [&](size_t i) {
+      examine(items[i]);
+      add_done(1);
+    });
     return true;
   });
   if (!examined) return {failure("Task join error: " + examined.error()), {}, std::nullopt};
@@ -268,7 +288,9 @@ CleanupReport run_cleanup_report(const CleanupRequest& request) {
     if (item.planned() && !seen.insert(item.absolute).second) item.state = Item::State::Repeated;
   }
 
-  auto pending = write_pending_record(items, request.cleanup_type);
+  // Interrupted while looking: nothing has been touched, nothing is recorded.
+  auto pending =
+      stop_requested() ? std::nullopt : write_pending_record(items, request.cleanup_type);
   sort_out(items);
   move_work(items);
   CleanupOutcome outcome = outcome_of(items);

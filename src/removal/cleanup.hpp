@@ -19,12 +19,15 @@ struct CleanupRequest {
 };
 
 // Success with each trashed path's name in the Trash, or one failure message that the flow
-// prints after its own red title.
+// prints after its own red title. A run stopped (util/stop_request) before all its moves began
+// fails with a message that says so and how many items were left alone; the history records
+// the items that were moved.
 using CleanupOutcome = Result<std::map<std::string, std::string>>;
 
 // What became of one requested path. Repeated: named again after an earlier entry of the same
 // request found the same item, which is moved once.
-enum class ItemOutcome { Moved, Missing, Repeated, Protected, Failed };
+// NotStarted: a stop was asked for before its move began.
+enum class ItemOutcome { Moved, Missing, Repeated, Protected, Failed, NotStarted };
 
 struct CleanupItem {
   std::string path;  // as given
@@ -47,7 +50,8 @@ CleanupReport run_cleanup_report(const CleanupRequest& request);
 CleanupOutcome run_cleanup(const CleanupRequest& request);
 
 // Logical bytes of an item: a file's length, a folder's entries summed (measured in parallel);
-// links, devices and whatever cannot be read count 0. Never follows a symbolic link.
+// links, devices and whatever cannot be read count 0 (and everything, once a stop is requested:
+// the run moves nothing then). Never follows a symbolic link.
 uint64_t measure_size(const std::string& path);
 
 }  // namespace orvc::removal

@@ -49,4 +49,12 @@ std::string summarise_failures(const std::vector<MoveFailureRecord>& failures) {
   return fmt::format("Cleaned with {} issue(s). {}", failures.size(), fmt::join(parts, " "));
 }
 
+std::string summarise_interruption(size_t moved, size_t left_alone,
+                                   const std::vector<MoveFailureRecord>& failures) {
+  std::string message = fmt::format(
+      "Interrupted — {} item(s) moved to Trash (recoverable), {} left alone.", moved, left_alone);
+  if (!failures.empty()) message += " " + summarise_failures(failures);
+  return message;
+}
+
 }  // namespace orvc::removal

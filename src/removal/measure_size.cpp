@@ -8,6 +8,7 @@
 #include "removal/cleanup.hpp"
 #include "removal/dir_handle.hpp"
 #include "removal/saturating.hpp"
+#include "util/stop_request.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {
@@ -27,6 +28,8 @@ std::vector<std::string> folder_entries(const std::string& folder) {
 }  // namespace
 
 uint64_t measure_size(const std::string& path) {
+  // A run asked to stop moves nothing, so the size no longer matters.
+  if (stop_requested()) return 0;
   struct stat metadata {};
   if (lstat(path.c_str(), &metadata) != 0) return 0;
   if (S_ISREG(metadata.st_mode)) return static_cast<uint64_t>(metadata.st_size);

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "platform/platform.hpp"
+#include "util/stop_request.hpp"
 
 namespace orvc::removal {
 namespace {
@@ -20,7 +21,7 @@ constexpr unsigned kMaxWorkers = 8;
 constexpr size_t kWorkerStackBytes = size_t{64} << 20;  // copies recurse once per folder level
 
 struct MoveBatch {
-  const std::vector<std::string>& paths;
+  size_t count;
   const MoveJob& move;
   std::vector<std::optional<Result<TrashedItem>>> results;
   std::atomic<size_t> next{0};
@@ -28,9 +29,12 @@ struct MoveBatch {
 
 void* work(void* argument) {
   auto& batch = *static_cast<MoveBatch*>(argument);
-  for (size_t i = batch.next++; i < batch.paths.size(); i = batch.next++) {
+  // The stop is looked at before an item is taken, never during its move.
+  while (!stop_requested()) {
+    const size_t i = batch.next++;
+    if (i >= batch.count) break;
     try {
-      batch.results[i] = batch.move(batch.paths[i]);
+      batch.results[i] = batch.move(i);
     } catch (const std::exception& e) {
       batch.results[i] = failure(std::string("Task join error: ") + e.what());
     } catch (...) {
@@ -42,9 +46,8 @@ void* work(void* argument) {
 
 }  // namespace
 
-std::vector<Result<TrashedItem>> run_moves(const std::vector<std::string>& paths,
-                                           const MoveJob& move) {
-  MoveBatch batch{paths, move, std::vector<std::optional<Result<TrashedItem>>>(paths.size()), {}};
+std::vector<std::optional<Result<TrashedItem>>> run_moves(size_t count, const MoveJob& move) {
+  MoveBatch batch{count, move, std::vector<std::optional<Result<TrashedItem>>>(count), {}};
   std::vector<pthread_t> threads;
   std::string start_error;
   pthread_attr_t attributes;
@@ -52,7 +55,7 @@ std::vector<Result<TrashedItem>> run_moves(const std::vector<std::string>& paths
   pthread_attr_setstacksize(&attributes, kWorkerStackBytes);
   const size_t workers =
       std::clamp(platform::online_processors().value_or(kMinWorkers), kMinWorkers, kMaxWorkers);
-  for (size_t i = 0; i < std::min(paths.size(), workers); ++i) {
+  for (size_t i = 0; i < std::min(count, workers); ++i) {
     pthread_t thread;
     const int rc = pthread_create(&thread, &attributes, work, &batch);
     if (rc != 0) {
@@ -64,16 +67,12 @@ std::vector<Result<TrashedItem>> run_moves(const std::vector<std::string>& paths
   pthread_attr_destroy(&attributes);
   for (const pthread_t thread : threads) pthread_join(thread, nullptr);
 
-  std::vector<Result<TrashedItem>> results;
-  results.reserve(paths.size());
-  for (auto& result : batch.results) {
-    if (result) {
-      results.push_back(std::move(*result));
-    } else {
-      results.push_back(failure("Task join error: cannot start a job thread: " + start_error));
+  if (threads.empty() && !stop_requested()) {
+    for (auto& result : batch.results) {
+      result = failure("Task join error: cannot start a job thread: " + start_error);
     }
   }
-  return results;
+  return std::move(batch.results);
 }
 
 }  // namespace orvc::removal

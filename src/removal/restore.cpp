@@ -11,7 +11,9 @@
 #include "removal/path_names.hpp"
 #include "removal/trash_lookup.hpp"
 #include "safety/resolved_home.hpp"
+#include "util/stop_request.hpp"
 #include "util/text.hpp"
+#include "util/work_progress.hpp"
 
 namespace orvc::removal {
 namespace {
@@ -42,6 +44,10 @@ class Restorer {
         continue;
       }
       if (taken_.contains(key_of(item))) continue;  // asked for twice
+      if (stop_requested()) {
+        ++report.left_alone;
+        continue;
+      }
       report.items.push_back(restore_one(item, run.deleted_files[i]));
     }
   }
@@ -50,6 +56,10 @@ class Restorer {
   // from the Trash records of other programs.
   void restore_path(const std::string& path, const std::vector<CleanupSession>& sessions,
                     const std::vector<std::vector<RecordedItem>>& located, RestoreReport& report) {
+    if (stop_requested()) {
+      ++report.left_alone;
+      return;
+    }
     const RecordedItem* replaced = nullptr;
     const DeletedFile* replaced_file = nullptr;
     for (size_t s = 0; s < sessions.size(); ++s) {
@@ -92,6 +102,7 @@ class Restorer {
   }
 
   RestoredItem restore_one(const RecordedItem& item, const std::optional<DeletedFile>& file) {
+    add_done(1);
     taken_.insert(key_of(item));
     const std::string recorded = file ? file->original_path : item.original;
     std::string destination = item.original;
@@ -180,6 +191,18 @@ Result<RestoreReport> run_restore(const RestoreRequest& request) {
       }
     }
   }
+
+  size_t planned = 0;
+  for (const Target& target : targets) {
+    if (!target.run) {
+      ++planned;
+      continue;
+    }
+    for (const RecordedItem& item : located[static_cast<size_t>(target.run - sessions.data())]) {
+      planned += item.state == ItemState::Gone ? 0 : 1;
+    }
+  }
+  begin_phase(WorkPhase::Restoring, planned);
 
   RestoreReport report;
   Restorer restorer(request, trashes);

@@ -27,6 +27,7 @@ struct RestoredItem {
 struct RestoreReport {
   std::vector<RestoredItem> items;  // in request order, a run's items in recorded order
   size_t already_out = 0;           // items of the runs asked for that are no longer in the Trash
+  size_t left_alone = 0;  // items not begun because a stop was requested (util/stop_request)
 };
 
 // Fails, with nothing moved, when a run id prefix is ambiguous or the history cannot be read.

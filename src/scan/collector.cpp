@@ -8,6 +8,7 @@
 #include "platform/platform.hpp"
 #include "scan/collector_walk.hpp"
 #include "scan/walk_pool.hpp"
+#include "util/work_progress.hpp"
 
 namespace orvc::scan {
 namespace {
@@ -46,6 +47,7 @@ std::vector<CollectedFile> collect_files(const std::vector<std::string>& roots,
                                          bool git_detection, const std::atomic<bool>& cancel_flag,
                                          const FileFilter& keep) {
   tbb::task_arena& pool = walk_pool();
+  begin_phase(WorkPhase::Collecting);
   try {
     const detail::WalkSettings settings{detail::CaseFoldedNames(skip_names), git_detection,
                                         &cancel_flag, &keep, trash_folder_identity()};

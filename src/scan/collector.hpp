@@ -2,7 +2,8 @@
 // The shared crawl of the large-file and duplicate finders: one record per regular file under
 // the roots, in a fixed order (roots in order; within a folder, listing order, depth first).
 // Never follows symbolic links, never crosses into another file system, never reads content,
-// never enters the user's Trash folder (platform::user_trash) below a root.
+// never enters the user's Trash folder (platform::user_trash) below a root. The regular files it
+// looks at are counted in the work counters (util/work_progress).
 #include <sys/stat.h>
 
 #include <atomic>

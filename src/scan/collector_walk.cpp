@@ -4,9 +4,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "gitignore/gitignore.hpp"
 #include "scan/skip_tables.hpp"
 #include "util/text.hpp"
+#include "util/work_progress.hpp"
 
 namespace orvc::scan::detail {
 namespace {
@@ -74,6 +77,13 @@ void walk_folder(const FolderJob& job, const WalkSettings& settings,
   const int folder_fd = folder->get();
   const GitContext git = settings.git_detection ? context_for_entries(job, folder_fd) : nullptr;
   FolderRecords& out = *job.out;
+  // Files seen go to the work counters in batches, not one by one.
+  uint64_t files_seen = 0;
+  uint64_t bytes_seen = 0;
+  const auto count_seen = [&] {
+    add_seen(files_seen, bytes_seen);
+    files_seen = bytes_seen = 0;
+  };
 
   while (const dirent* entry = readdir(listing.get())) {
     if (settings.cancel_flag->load(std::memory_order_relaxed)) break;
@@ -84,6 +94,8 @@ void walk_folder(const FolderJob& job, const WalkSettings& settings,
     if (fstatat(folder_fd, entry->d_name, &metadata, AT_SYMLINK_NOFOLLOW) != 0) continue;
 
     if (S_ISREG(metadata.st_mode)) {
+      bytes_seen += static_cast<uint64_t>(std::max<off_t>(metadata.st_size, 0));
+      if (++files_seen == 4096) count_seen();
       if (!is_reported_file(metadata, settings)) continue;
       out.files.push_back(make_record(metadata, join_path(job.path, name), git));
     } else if (S_ISDIR(metadata.st_mode)) {
@@ -95,6 +107,7 @@ void walk_folder(const FolderJob& job, const WalkSettings& settings,
                         job.root_device, git, false, subfolder.records.get()});
     }
   }
+  count_seen();
 }
 
 }  // namespace orvc::scan::detail

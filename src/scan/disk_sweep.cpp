@@ -12,7 +12,9 @@
 #include "platform/platform.hpp"
 #include "scan/skip_tables.hpp"
 #include "util/io_arena.hpp"
+#include "util/stop_request.hpp"
 #include "util/text.hpp"
+#include "util/work_progress.hpp"
 
 namespace orvc::scan {
 namespace {
@@ -62,6 +64,7 @@ DiskNode measure_leaf(const struct stat& st) {
 // `wide`: the walk runs in the I/O arena; `order` is the entry's place in its folder's reads.
 bool measure_child(int dir_fd, const std::string& name, std::string raw_path, unsigned depth,
                    const Sweep& sweep, DiskNode& out, bool wide, size_t order) {
+  if (stop_requested()) return false;
   struct stat st {};
   if (probed_call(sweep.probe_for(wide, order),
                   [&] { return fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW); }) != 0) {
@@ -94,7 +97,10 @@ Listing list_names(DIR* dir, const std::string& raw_path, bool inode_order) {
   Listing listing;
   std::vector<std::pair<ino_t, uint32_t>> inodes;
   const bool check_paths = !raw_path.empty() && raw_path.size() < kLongestSkipPath;
+  size_t listed = 0;
   while (const dirent* entry = readdir(dir)) {
+    // A folder of millions of entries takes a while to list.
+    if (++listed % 4096 == 0 && stop_requested()) break;
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
     if (is_skipped_name(name)) continue;
@@ -133,6 +139,7 @@ DiskNode measure_folder(int fd, std::string raw_path, unsigned depth, const Swee
       sweep.probe_for(wide), [&] { return list_names(dir, raw_path, wide || sweep.probe.cold()); },
       [](const Listing& l) { return l.names.size(); });
   const std::vector<std::string>& names = listing.names;
+  add_seen(names.size());
   const bool keep_list = sweep.keeps_list(depth);
   const bool child_paths_needed = !raw_path.empty() && (keep_list || sweep.keeps_list(depth + 1) ||
                                                         raw_path.size() < kLongestSkipPath);
@@ -149,11 +156,14 @@ DiskNode measure_folder(int fd, std::string raw_path, unsigned depth, const Swee
   });
   closedir(dir);
 
+  uint64_t file_bytes = 0;  // sub-folders count their own
   for (const Child& child : children) {
     if (!child.measured) continue;
     folder.size = saturating_add(folder.size, child.node.size);
     folder.allocated = saturating_add(folder.allocated, child.node.allocated);
+    if (!child.node.is_dir) file_bytes = saturating_add(file_bytes, child.node.size);
   }
+  add_seen(0, file_bytes);
   if (!keep_list) return folder;
 
   for (size_t i = 0; i < children.size(); ++i) {
@@ -177,6 +187,7 @@ Result<DiskNode> disk_sweep(const std::string& root, const SweepOptions& options
   if (lstat(root.c_str(), &st) != 0) {
     return failure("Cannot access '" + root + "': " + os_error_text(errno));
   }
+  begin_phase(WorkPhase::Sweeping);
   const Sweep sweep{options, st.st_dev, {}};
   DiskNode node;
   if (S_ISDIR(st.st_mode)) {

@@ -27,7 +27,9 @@ struct SweepOptions {
 };
 
 // Fails only when the root's own metadata cannot be read:
-// "Cannot access '<root>': <os error text> (os error N)".
+// "Cannot access '<root>': <os error text> (os error N)". Once a stop is requested
+// (util/stop_request) the sweep winds down and its sizes are incomplete. Progress goes to the
+// work counters (util/work_progress) as entries listed and file bytes measured.
 Result<DiskNode> disk_sweep(const std::string& root, const SweepOptions& options);
 
 }  // namespace orvc::scan

@@ -35,6 +35,12 @@ const std::string kHelp =
     "  help\n"
     "      Show this help\n"
     "\n"
+    "OPTIONS\n"
+    "  -q, --quiet\n"
+    "      Draw no live progress line\n"
+    "  --progress\n"
+    "      Draw the live progress line whenever standard error is a terminal\n"
+    "\n"
     "All deletions move items to the macOS Trash (recoverable).\n";
 
 class Cli : public ::testing::Test {

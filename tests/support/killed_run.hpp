@@ -1,6 +1,7 @@
 #pragma once
 // Starts orvc in the background (output to the null device) and kills it with SIGKILL at a chosen
-// moment, for the "killed at any moment loses nothing" checks; and the device of a path.
+// moment, for the "killed at any moment loses nothing" checks; stops a program while it is busy
+// and signals it (Linux: reads /proc); and the device of a path.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -8,10 +9,14 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/run_process.hpp"
+#include "support/temp_home.hpp"
 
 namespace orvc::testing {
 
@@ -51,6 +56,68 @@ inline void kill_when(pid_t pid, const std::function<bool()>& ready) {
   }
   kill(pid, SIGKILL);
   waitpid(pid, nullptr, 0);
+}
+
+// The state letter of /proc/<pid>/stat: R, S, D, T (stopped), Z (ended), ...
+inline char process_state(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  const size_t end = line.rfind(") ");
+  return end == std::string::npos ? 'Z' : line[end + 2];
+}
+
+inline bool has_folder_open(pid_t pid, const std::string& folder) {
+  const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+  for (const auto& name : sorted_entries(fds)) {
+    char target[4096];
+    const ssize_t n = readlink((fds + "/" + name).c_str(), target, sizeof target);
+    if (n > 0 && std::string_view(target, static_cast<size_t>(n)).starts_with(folder)) return true;
+  }
+  return false;
+}
+
+// Stops `pid` once `busy` holds; true when it still held with the program stopped, false when
+// the program ended first.
+inline bool freeze_while_busy(pid_t pid, const std::function<bool()>& busy) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!busy()) {
+    if (process_state(pid) == 'Z' || std::chrono::steady_clock::now() > deadline) return false;
+  }
+  kill(pid, SIGSTOP);
+  while (process_state(pid) != 'T') {
+    if (process_state(pid) == 'Z') return false;
+  }
+  return busy();
+}
+
+struct SignalledRun {
+  ProcessResult result;
+  bool caught_busy = false;
+  std::chrono::steady_clock::duration after_resume{};  // from letting the program go on to its end
+};
+
+// Runs a program, stops it once `busy` holds, sends it the first signal, lets it go on and sends
+// the others. Its output is read all along, so it never waits on a full pipe.
+inline SignalledRun signal_when_busy(const std::vector<std::string>& argv,
+                                     const ProcessOptions& options,
+                                     const std::function<bool(pid_t)>& busy,
+                                     const std::vector<int>& signals) {
+  const StartedProcess started = start_program(argv, options);
+  SignalledRun run;
+  std::chrono::steady_clock::time_point ended;
+  std::thread reader([&] {
+    run.result = finish_program(started);
+    ended = std::chrono::steady_clock::now();
+  });
+  run.caught_busy = freeze_while_busy(started.pid, [&] { return busy(started.pid); });
+  kill(started.pid, signals.front());
+  const auto resumed = std::chrono::steady_clock::now();
+  kill(started.pid, SIGCONT);
+  for (size_t i = 1; i < signals.size(); ++i) kill(started.pid, signals[i]);
+  reader.join();
+  run.after_resume = ended - resumed;
+  return run;
 }
 
 }  // namespace orvc::testing

@@ -75,49 +75,77 @@ int wait_for(pid_t pid) {
 
 }  // namespace
 
-ProcessResult run_program(const std::vector<std::string>& argv, const ProcessOptions& options) {
-  ProcessResult result;
+StartedProcess start_program(const std::vector<std::string>& argv, const ProcessOptions& options) {
+  StartedProcess started;
   if (options.stdout_is_terminal) {
     int master = -1;
-    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-    if (pid == 0) exec_child(argv, options);
-    // A pty reports EIO once the child has gone; that ends the read.
-    read_all({master}, {&result.out});
-    result.exit_code = wait_for(pid);
-    return result;
+    started.pid = forkpty(&master, nullptr, nullptr, nullptr);
+    if (started.pid == 0) exec_child(argv, options);
+    started.fds = {master};
+    return started;
   }
-  int out_pipe[2], err_pipe[2];
-  if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return result;
-  const pid_t pid = fork();
-  if (pid == 0) {
+  int out_pipe[2], err_pipe[2] = {-1, -1};
+  int terminal = -1, terminal_end = -1;
+  if (pipe(out_pipe) != 0) return started;
+  if (options.stderr_is_terminal ? openpty(&terminal, &terminal_end, nullptr, nullptr, nullptr) != 0
+                                 : pipe(err_pipe) != 0) {
+    return started;
+  }
+  const int err_read = options.stderr_is_terminal ? terminal : err_pipe[0];
+  const int err_write = options.stderr_is_terminal ? terminal_end : err_pipe[1];
+  started.pid = fork();
+  if (started.pid == 0) {
     const int null_fd = open("/dev/null", O_RDONLY);
     dup2(null_fd, 0);
     dup2(out_pipe[1], 1);
-    dup2(err_pipe[1], 2);
+    dup2(err_write, 2);
     close(out_pipe[0]);
-    close(err_pipe[0]);
+    close(err_read);
     exec_child(argv, options);
   }
   close(out_pipe[1]);
-  close(err_pipe[1]);
-  read_all({out_pipe[0], err_pipe[0]}, {&result.out, &result.err});
-  result.exit_code = wait_for(pid);
+  close(err_write);
+  started.fds = {out_pipe[0], err_read};
+  return started;
+}
+
+ProcessResult finish_program(const StartedProcess& started) {
+  ProcessResult result;
+  if (started.pid < 0) return result;
+  std::vector<std::string*> sinks = {&result.out, &result.err};
+  sinks.resize(started.fds.size());
+  // A pty reports EIO once the child has gone; that ends the read.
+  read_all(started.fds, sinks);
+  result.exit_code = wait_for(started.pid);
   return result;
 }
 
-ProcessResult run_orvc(const std::vector<std::string>& args, const std::string& home,
-                       std::map<std::string, std::string> extra_env) {
+ProcessResult run_program(const std::vector<std::string>& argv, const ProcessOptions& options) {
+  return finish_program(start_program(argv, options));
+}
+
+ProcessOptions orvc_options(const std::string& home,
+                            const std::map<std::string, std::string>& extra_env) {
   ProcessOptions options;
   // No programs by default: a Trash-service fallback must never reach a real desktop Trash.
   options.env = {{"HOME", home},
                  {"XDG_DATA_HOME", home + "/.local/share"},
                  {"NO_COLOR", "1"},
                  {"PATH", "/nonexistent/orvc-test-no-programs"}};
-  for (auto& [k, v] : extra_env) options.env[k] = v;
+  for (const auto& [k, v] : extra_env) options.env[k] = v;
   options.working_dir = home;
+  return options;
+}
+
+std::vector<std::string> orvc_command(const std::vector<std::string>& args) {
   std::vector<std::string> argv = {ORVC_BINARY};
   argv.insert(argv.end(), args.begin(), args.end());
-  return run_program(argv, options);
+  return argv;
+}
+
+ProcessResult run_orvc(const std::vector<std::string>& args, const std::string& home,
+                       std::map<std::string, std::string> extra_env) {
+  return run_program(orvc_command(args), orvc_options(home, extra_env));
 }
 
 }  // namespace orvc::testing

@@ -113,6 +113,38 @@ TEST_F(ParseCommand, JsonFlag) {
             std::vector<std::string>{"--json"});
 }
 
+TEST_F(ParseCommand, OutputFlagsGoBeforeTheCommandOrAmongItsFlagsAndTheLastOneWins) {
+  const std::pair<std::vector<std::string>, std::optional<bool>> cases[] = {
+      {{"scan"}, std::nullopt},
+      {{"scan", "-q"}, false},
+      {{"--quiet", "duplicates", "--progress"}, true},
+      {{"--progress", "large-files", "--apply", "-q"}, false},
+      {{"-q", "restore", "--progress", "a"}, true},
+      {{"dev-junk", "--quiet"}, false},
+      {{"diff", "--progress"}, true},
+  };
+  for (const auto& [args, progress] : cases) {
+    EXPECT_EQ(output_options_of(*parse_command(args)).progress, progress) << args.front();
+  }
+  // After the command's name, delete takes everything as a path, and a flag's value stays one.
+  const auto quiet_delete = std::get<Delete>(*parse_command({"-q", "rm", "-q"}));
+  EXPECT_EQ(quiet_delete.paths, std::vector<std::string>{"-q"});
+  EXPECT_EQ(quiet_delete.output.progress, false);
+  EXPECT_EQ(std::get<Scan>(*parse_command({"scan", "--path", "-q"})).path, "-q");
+  EXPECT_TRUE(std::holds_alternative<Help>(*parse_command({"-q"})));
+  EXPECT_EQ(error_of({"history", "-q"}), "Unknown flag for history: -q");
+}
+
+TEST(OutputOptions, TheProgressLineIsForTerminalsAndMachineReadableOutputOnlyWhenAsked) {
+  const OutputOptions plain, quiet{false, false}, json{std::nullopt, true}, forced{true, true};
+  EXPECT_TRUE(wants_progress(plain, true));
+  EXPECT_FALSE(wants_progress(plain, false));
+  EXPECT_FALSE(wants_progress(quiet, true));
+  EXPECT_FALSE(wants_progress(json, true));
+  EXPECT_TRUE(wants_progress(forced, true));
+  EXPECT_FALSE(wants_progress(forced, false));
+}
+
 TEST_F(ParseCommand, WithoutAnyHomeTildeStaysLiteralAndScanUsesDot) {
   const testing::ScopedEnv no_home("HOME", std::nullopt);
   // The password database may still know a home folder; only check the literal form when not.

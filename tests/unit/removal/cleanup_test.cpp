@@ -6,8 +6,10 @@
 
 #include "removal/cleanup_summary.hpp"
 #include "removal/history_json.hpp"
+#include "removal/restore.hpp"
 #include "removal_fixture.hpp"
 #include "safety/protection.hpp"
+#include "util/stop_request.hpp"
 
 namespace orvc::removal {
 namespace {
@@ -54,6 +56,40 @@ TEST(CleanupSummary, SortsFailuresIntoMacosProtectedAndOther) {
             "error 2)");
   EXPECT_EQ(summarise_failures({{"/b", "e1"}, {"/d", "e2"}}),
             "Cleaned with 2 issue(s). 2 item(s) could not be removed: '/b': e1; '/d': e2");
+}
+
+TEST(CleanupSummary, AnInterruptedRunCountsWhatMovedAndWhatWasLeftThenItsFailures) {
+  EXPECT_EQ(summarise_interruption(3, 7, {}),
+            "Interrupted — 3 item(s) moved to Trash (recoverable), 7 left alone.");
+  EXPECT_EQ(summarise_interruption(0, 1, {{"/b", "e1"}}),
+            "Interrupted — 0 item(s) moved to Trash (recoverable), 1 left alone. Cleaned with 1 "
+            "issue(s). 1 item(s) could not be removed: '/b': e1");
+}
+
+TEST_F(CleanupTest, AfterAStopRequestNothingIsMovedOrRecorded) {
+  write_sized_file(home("a"), 10);
+  write_sized_file(home("d/b"), 20);
+  cancel_flag().store(true);
+  const auto outcome = run_cleanup({{home("a"), home("d"), home("missing")}, "cli_delete"});
+  cancel_flag().store(false);
+  EXPECT_EQ(outcome.error(), "Interrupted — 0 item(s) moved to Trash (recoverable), 2 left alone.");
+  EXPECT_TRUE(exists_no_follow(home("a")));
+  EXPECT_TRUE(exists_no_follow(home("d/b")));
+  EXPECT_TRUE(sessions().empty());
+}
+
+TEST_F(CleanupTest, AfterAStopRequestRestorePutsNothingBackAndCountsWhatItLeft) {
+  write_sized_file(home("a"), 10);
+  write_sized_file(home("b"), 20);
+  ASSERT_TRUE(run_cleanup({{home("a"), home("b")}, "cli_delete"}));
+  cancel_flag().store(true);
+  const auto report = run_restore({{sessions().front().session_id}, {}, RestoreMode::Apply});
+  cancel_flag().store(false);
+  ASSERT_TRUE(report) << report.error();
+  EXPECT_TRUE(report->items.empty());
+  EXPECT_EQ(report->left_alone, 2u);
+  EXPECT_FALSE(exists_no_follow(home("a")));
+  EXPECT_FALSE(exists_no_follow(home("b")));
 }
 
 TEST_F(CleanupTest, MeasuresLogicalBytesWithoutFollowingLinks) {

@@ -1,0 +1,136 @@
+// The live progress line, and runs that are interrupted or lose their reader: Ctrl-C and
+// SIGTERM during a walk and during many moves, and a report piped into `head`.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include "delete_support.hpp"
+#include "support/deep_tree.hpp"
+#include "support/killed_run.hpp"
+
+namespace orvc::testing {
+namespace {
+
+using ::testing::HasSubstr;
+
+using Interruption = DeleteTest;
+
+TEST_F(Interruption, AStopSignalEndsAWalkAtOnceWithNothingPrinted) {
+  // 200 000 entries: 200 folders of 999 files each.
+  const std::unique_ptr<TempDir> fast = make_fast_temp_dir();
+  const std::string tree = *fast / "tree";
+  for (int d = 0; d < 200; ++d) {
+    const std::string folder = tree + "/d" + std::to_string(d);
+    make_dirs(folder);
+    for (int f = 0; f < 999; ++f) std::ofstream(folder + "/f" + std::to_string(f));
+  }
+  for (const auto& [signal_number, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+    bool caught_mid_walk = false;
+    for (int attempt = 0; attempt < 20 && !caught_mid_walk; ++attempt) {
+      const auto run =
+          signal_when_busy(orvc_command({"scan", "--path", tree}), orvc_options(home.path()),
+                           [&](pid_t pid) { return has_folder_open(pid, tree); }, {signal_number});
+      caught_mid_walk = run.caught_busy;
+      if (!caught_mid_walk) continue;  // the walk was over before it could be stopped
+      EXPECT_LT(run.after_resume, std::chrono::milliseconds(500)) << signal_number;
+      EXPECT_EQ(run.result.exit_code, status);
+      EXPECT_EQ(run.result.out, "");
+      EXPECT_EQ(run.result.err, "");
+    }
+    EXPECT_TRUE(caught_mid_walk) << "no run was stopped while walking";
+  }
+}
+
+TEST_F(Interruption, MovesUnderWayFinishAndTheHistoryListsExactlyTheMovedItems) {
+  constexpr int kCount = 2000;
+  std::vector<std::string> paths;
+  for (int i = 0; i < kCount; ++i) {
+    paths.push_back(home / ("items/f" + std::to_string(i)));
+    write_file(paths.back(), std::to_string(i));
+  }
+  std::vector<std::string> args = {"delete"};
+  args.insert(args.end(), paths.begin(), paths.end());
+  // A second Ctrl-C changes nothing.
+  const auto run =
+      signal_when_busy(orvc_command(args), orvc_options(home.path(), {{"PATH", home / "no-bin"}}),
+                       [&](pid_t) {
+                         const size_t moved = sorted_entries(trash_files()).size();
+                         return moved >= 20 && moved < kCount;
+                       },
+                       {SIGINT, SIGINT});
+  ASSERT_TRUE(run.caught_busy) << "the moves were over before they could be interrupted";
+  const ProcessResult& r = run.result;
+
+  int moved = 0;
+  for (int i = 0; i < kCount; ++i) {
+    const std::string name = "f" + std::to_string(i);
+    const bool in_place = exists_no_follow(paths[i]);
+    ASSERT_NE(in_place, exists_no_follow(trash_files(name))) << name;
+    EXPECT_EQ(read_file(in_place ? paths[i] : trash_files(name)), std::to_string(i));
+    moved += in_place ? 0 : 1;
+  }
+  EXPECT_LT(moved, kCount);
+  EXPECT_EQ(r.exit_code, 130);
+  EXPECT_EQ(r.out, plan(paths));
+  EXPECT_EQ(r.err, "  Some items could not be moved: Interrupted — " + std::to_string(moved) +
+                       " item(s) moved to Trash (recoverable), " + std::to_string(kCount - moved) +
+                       " left alone.\n");
+  const auto sessions = manifests();
+  ASSERT_EQ(sessions.size(), 1u);
+  EXPECT_THAT(sessions[0], HasSubstr("\"status\": \"completed\""));
+  for (int i = 0; i < kCount; ++i) {
+    const bool listed = sessions[0].find("\"" + paths[i] + "\"") != std::string::npos;
+    EXPECT_EQ(listed, !exists_no_follow(paths[i])) << paths[i];
+  }
+}
+
+TEST_F(Interruption, ProgressIsDrawnOnATerminalOnlyAndErasedBeforeTheReport) {
+  // The Docker check waits a second, so the scan outlasts the half second before a first line.
+  write_file(home / "bin/pgrep", "#!/bin/sh\n/bin/sleep 1\nexit 1\n");
+  ASSERT_EQ(chmod((home / "bin/pgrep").c_str(), 0755), 0);
+  make_dirs(home / "p/app/__pycache__");
+  write_file(home / "p/app/__pycache__/m.pyc", "x");
+  const std::map<std::string, std::string> env = {{"PATH", home / "bin"}};
+  const std::string report = run_orvc({"dev-junk", "-q"}, home.path(), env).out;
+  ASSERT_THAT(report, HasSubstr("__pycache__"));
+
+  struct Case {
+    std::vector<std::string> args;
+    bool terminal;
+    bool drawn;
+  };
+  for (const Case& c : std::vector<Case>{{{"dev-junk"}, true, true},
+                                         {{"-q", "dev-junk"}, true, false},
+                                         {{"dev-junk", "--quiet"}, true, false},
+                                         {{"dev-junk", "--progress"}, false, false}}) {
+    ProcessOptions options = orvc_options(home.path(), env);
+    options.stderr_is_terminal = c.terminal;
+    const auto r = run_program(orvc_command(c.args), options);
+    const std::string shown = ::testing::PrintToString(c.args);
+    EXPECT_EQ(r.exit_code, 0) << shown;
+    EXPECT_EQ(r.out, report) << shown;
+    if (c.drawn) {
+      EXPECT_THAT(r.err, HasSubstr("\rMeasuring: ")) << shown;
+      EXPECT_TRUE(r.err.ends_with("\r\x1b[K")) << shown;
+    } else {
+      EXPECT_EQ(r.err, "") << shown;
+    }
+  }
+}
+
+TEST_F(Interruption, AReaderThatGoesAwayEndsTheRunQuietly) {
+  // Thousands of report lines: far more than a pipe holds once `head` has stopped reading.
+  for (int i = 0; i < 3000; ++i) make_dirs(home / ("p/a" + std::to_string(i) + "/__pycache__"));
+  ProcessOptions options = orvc_options(home.path(), {{"PATH", "/usr/bin:/bin"}});
+  const auto r = run_program(
+      {"/bin/sh", "-c",
+       "{ PATH=/nonexistent \"$0\" dev-junk; echo \"status $?\" >&2; } | head -n 1", ORVC_BINARY},
+      options);
+  EXPECT_EQ(r.out, "Developer Junk\n");
+  EXPECT_EQ(r.err, "status 0\n");
+}
+
+}  // namespace
+}  // namespace orvc::testing
