@@ -12,6 +12,7 @@ namespace orvc::cli {
 
 struct DevJunk {
   bool apply = false;
+  std::optional<uint64_t> older_days;  // only items untouched for at least this many days
 };
 struct Scan {
   std::string path;
@@ -36,7 +37,9 @@ struct Restore {
   std::optional<std::string> to;     // every item goes into this folder instead
   bool dry_run = false;
 };
-struct Diff {};
+struct Diff {
+  std::optional<uint64_t> older_days;  // as for DevJunk
+};
 struct Help {};
 
 using Command =

@@ -33,7 +33,7 @@ constexpr std::array<std::string_view, 1> kDeleteAliases{"rm"};
 constexpr std::array<std::string_view, 2> kHelpAliases{"-h", "--help"};
 
 const std::array<CommandEntry, 9> kCommands = {{
-    {"dev-junk", kNoAliases, "dev-junk [--dry-run] [--apply]",
+    {"dev-junk", kNoAliases, "dev-junk [--dry-run] [--apply] [--older <days>]",
      "Scan (and optionally clean) developer junk (Docker.raw, Node/Xcode/Python)", parse_dev_junk,
      run_as<DevJunk, run_dev_junk>, kind_of<DevJunk>()},
     {"scan", kNoAliases, "scan [--path <dir>]", "Fast parallel disk-usage sweep of a directory",
@@ -54,8 +54,9 @@ const std::array<CommandEntry, 9> kCommands = {{
     {"restore", kNoAliases, "restore [--dry-run] [--to <dir>] <run-id> | <path>...",
      "Put items back from the Trash where they were (never overwrites)", parse_restore,
      run_as<Restore, run_restore>, kind_of<Restore>()},
-    {"diff", kNoAliases, "diff [--dry-run]", "Print the Git-style deletion preview to stdout",
-     parse_diff, run_as<Diff, run_diff>, kind_of<Diff>()},
+    {"diff", kNoAliases, "diff [--dry-run] [--older <days>]",
+     "Print the Git-style deletion preview to stdout", parse_diff, run_as<Diff, run_diff>,
+     kind_of<Diff>()},
     {"help", kHelpAliases, "help", "Show this help", parse_help, run_as<Help, run_help>,
      kind_of<Help>()},
 }};

@@ -1,13 +1,19 @@
 #include "cli/junk_scan_job.hpp"
 
+#include <chrono>
+
 #include "cli/console.hpp"
 #include "junk/dev_junk_scan.hpp"
+#include "junk/untouched.hpp"
 #include "util/blocking_job.hpp"
 
 namespace orvc::cli {
 
-std::optional<std::vector<junk::JunkCategory>> run_junk_scan_job() {
-  auto job = run_blocking(junk::scan_dev_junk);
+std::optional<std::vector<junk::JunkCategory>> run_junk_scan_job(
+    std::optional<uint64_t> older_days) {
+  auto job = run_blocking([&] {
+    return junk::scan_dev_junk(older_days ? junk::LastActivity::kNote : junk::LastActivity::kSkip);
+  });
   if (!job) {
     print_error_line(red("Task error:") + " " + job.error());
     return std::nullopt;
@@ -16,7 +22,10 @@ std::optional<std::vector<junk::JunkCategory>> run_junk_scan_job() {
     print_error_line(red("Developer junk scan failed:") + " " + job->error());
     return std::nullopt;
   }
-  return std::move(**job);
+  if (!older_days) return std::move(**job);
+  const auto now = std::chrono::duration_cast<std::chrono::seconds>(
+      std::chrono::system_clock::now().time_since_epoch());
+  return junk::keep_untouched(std::move(**job), *older_days, now.count());
 }
 
 }  // namespace orvc::cli

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -7,7 +8,9 @@
 namespace orvc::cli {
 
 // Runs the developer-junk scan as a blocking job; on failure prints its red title and the
-// message to standard error and returns nothing.
-std::optional<std::vector<junk::JunkCategory>> run_junk_scan_job();
+// message to standard error and returns nothing. With `older_days`, only the items untouched
+// for at least that many days are kept (junk/untouched.hpp).
+std::optional<std::vector<junk::JunkCategory>> run_junk_scan_job(
+    std::optional<uint64_t> older_days = std::nullopt);
 
 }  // namespace orvc::cli

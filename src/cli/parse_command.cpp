@@ -37,6 +37,14 @@ Result<std::string> read_path_option(std::span<const std::string> rest) {
   return path ? *path : default_path();
 }
 
+// The value of "--older" at rest[i], read as large-files reads "--age"; moves `i` onto it.
+Result<uint64_t> read_older_days(std::span<const std::string> rest, size_t& i) {
+  if (i + 1 >= rest.size()) return failure("--older requires a number of days");
+  const auto value = parse_unsigned(rest[++i]);
+  if (!value) return failure("--older must be a number (days), got: " + rest[i]);
+  return *value;
+}
+
 }  // namespace
 
 Result<Command> parse_scan(std::span<const std::string> rest) {
@@ -78,11 +86,14 @@ Result<Command> parse_large_files(std::span<const std::string> rest) {
 
 Result<Command> parse_dev_junk(std::span<const std::string> rest) {
   DevJunk command;
-  for (const std::string& arg : rest) {
+  for (size_t i = 0; i < rest.size(); ++i) {
+    const std::string& arg = rest[i];
     if (arg == "--apply") {
       command.apply = true;
     } else if (arg == "--dry-run") {
       command.apply = false;
+    } else if (arg == "--older") {
+      command.older_days = ORVC_TRY(read_older_days(rest, i));
     } else {
       return failure("Unknown flag for dev-junk: " + arg);
     }
@@ -98,10 +109,15 @@ Result<Command> parse_delete(std::span<const std::string> rest) {
 }
 
 Result<Command> parse_diff(std::span<const std::string> rest) {
-  for (const std::string& arg : rest) {
-    if (arg != "--dry-run") return failure("Unknown flag for diff: " + arg);
+  Diff command;
+  for (size_t i = 0; i < rest.size(); ++i) {
+    if (rest[i] == "--older") {
+      command.older_days = ORVC_TRY(read_older_days(rest, i));
+    } else if (rest[i] != "--dry-run") {
+      return failure("Unknown flag for diff: " + rest[i]);
+    }
   }
-  return Diff{};
+  return command;
 }
 
 // Whatever follows "help" is ignored.

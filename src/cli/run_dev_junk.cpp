@@ -68,10 +68,13 @@ int apply_safe_items(const Totals& totals) {
 
 int run_dev_junk(const DevJunk& command) {
   if (command.apply && !removal_allowed()) return 1;
-  const auto scanned = run_junk_scan_job();
+  const auto scanned = run_junk_scan_job(command.older_days);
   if (!scanned) return 1;
   const std::vector<junk::JunkCategory>& categories = *scanned;
   print_line(bold("Developer Junk"));
+  if (command.older_days) {
+    print_line(dim(fmt::format("  Only items untouched for {} days or more", *command.older_days)));
+  }
   if (categories.empty()) {
     print_line(green("  Nothing found — your dev caches are clean."));
     return 0;

@@ -10,8 +10,8 @@
 namespace orvc::cli {
 
 // A dry run by nature: prints what `dev-junk --apply` would move, never calls the executor.
-int run_diff(const Diff&) {
-  const auto scanned = run_junk_scan_job();
+int run_diff(const Diff& command) {
+  const auto scanned = run_junk_scan_job(command.older_days);
   if (!scanned) return 1;
   std::vector<const junk::JunkItem*> removed, preserved;
   for (const junk::JunkCategory& category : *scanned) {

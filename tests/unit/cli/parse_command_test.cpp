@@ -54,6 +54,10 @@ TEST_F(ParseCommand, RejectedNumbers) {
               std::string("--threshold must be a number (MB), got: ") + bad);
     EXPECT_EQ(error_of({"large-files", "--age", bad}),
               std::string("--age must be a number (days), got: ") + bad);
+    for (const char* command : {"dev-junk", "diff"}) {
+      EXPECT_EQ(error_of({command, "--older", bad}),
+                std::string("--older must be a number (days), got: ") + bad);
+    }
   }
 }
 
@@ -67,6 +71,8 @@ TEST_F(ParseCommand, RejectedCommandLines) {
       {{"large-files", "--path"}, "--path requires a directory argument"},
       {{"large-files", "-x"}, "Unknown flag for large-files: -x"},
       {{"dev-junk", "--force"}, "Unknown flag for dev-junk: --force"},
+      {{"dev-junk", "--apply", "--older"}, "--older requires a number of days"},
+      {{"diff", "--older"}, "--older requires a number of days"},
       {{"delete"}, "delete requires at least one path argument"},
       {{"diff", "--apply"}, "Unknown flag for diff: --apply"},
       {{"Scan"}, "Unknown command: Scan"},
@@ -80,6 +86,14 @@ TEST_F(ParseCommand, DeleteTakesEveryArgumentAsAPath) {
             (std::vector<std::string>{"--apply", "/Users/u/x", "--"}));
   EXPECT_TRUE(std::get<DevJunk>(*parse_command({"dev-junk", "--dry-run", "--apply"})).apply);
   EXPECT_TRUE(std::holds_alternative<Diff>(*parse_command({"diff", "--dry-run", "--dry-run"})));
+}
+
+TEST_F(ParseCommand, OlderTakesDaysOnDevJunkAndDiff) {
+  EXPECT_FALSE(std::get<DevJunk>(*parse_command({"dev-junk"})).older_days);
+  const auto older = std::get<DevJunk>(*parse_command({"dev-junk", "--older", "7", "--apply"}));
+  EXPECT_EQ(older.older_days, 7u);
+  EXPECT_TRUE(older.apply);
+  EXPECT_EQ(std::get<Diff>(*parse_command({"diff", "--older", "+0", "--dry-run"})).older_days, 0u);
 }
 
 TEST_F(ParseCommand, WithoutAnyHomeTildeStaysLiteralAndScanUsesDot) {
