@@ -55,6 +55,8 @@ TEST_F(Cli, RejectedCommandLinesPrintOneMessageThenTheHelp) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"large-files", "--threshold", "12MB"}, "--threshold must be a number (MB), got: 12MB"},
       {{"delete"}, "delete requires at least one path argument"},
+      {{"dev-junk", "--older", "-3"}, "--older must be a number (days), got: -3"},
+      {{"diff", "--older"}, "--older requires a number of days"},
       {{"Scan"}, "Unknown command: Scan"},
       {{"scan", "\xff\xfe-x"}, "Unknown flag: \xff\xfe-x"},  // quoted as its bytes
   };
