@@ -6,7 +6,8 @@
 #   ORVC_BENCH_QUICK=1 bench/dev_junk.sh   # 60 projects, 1000 / 4000 files
 #   bench/dev_junk.sh --cold               # the page cache dropped before every timed run (root)
 #
-# The same run times the floor: a 32-thread minimal walk of the code folders (walkbench).
+# The same run times the floor: a 32-thread minimal walk of the code folders (walkbench), and
+# `dev-junk --older 30`, which also reads every project's last activity.
 #
 # Environment: ORVC (default build/release/orvc), ORVC_BENCH_HOME (default a fresh
 # /tmp/orvc-bench-home.XXXXXX), ORVC_BENCH_KEEP=1 keeps the home for the next run,
@@ -117,6 +118,7 @@ floor=()
 build_floor "$work/floor" && floor=(-n floor-32 "$work/floor/walkbench -t 32 $home/Projects")
 hyperfine "${cache_args[@]}" --runs "$runs" --export-json "$work/times.json" \
   -n orvc "env -i PATH=\"\$PATH\" HOME=\"$home\" XDG_DATA_HOME=\"$home/.local/share\" NO_COLOR=1 $orvc dev-junk" \
+  -n orvc-older "env -i PATH=\"\$PATH\" HOME=\"$home\" XDG_DATA_HOME=\"$home/.local/share\" NO_COLOR=1 $orvc dev-junk --older 30" \
   -n du "du -s --files0-from=$work/folders" \
   "${floor[@]}" "${baseline[@]}"
 
@@ -126,6 +128,8 @@ results = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
 orvc, du = results["orvc"]["median"], results["du"]["median"]
 print(f"median  orvc dev-junk {orvc:.3f}s  du -s over the reported folders {du:.3f}s")
 print(f"orvc is {du / orvc:.2f}x faster than du -s")
+older = results["orvc-older"]["median"]
+print(f"orvc dev-junk --older 30 {older:.3f}s: {100 * (older / orvc - 1):+.1f}% over dev-junk")
 if "floor-32" in results:
     floor = results["floor-32"]["median"]
     print(f"floor (32-thread walk of the code folders) {floor:.3f}s; orvc / floor {orvc / floor:.2f}")

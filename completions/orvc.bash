@@ -29,7 +29,7 @@ _orvc() {
       flags="--dry-run --apply --older --json -q --quiet --progress"
       ;;
     diff)
-      flags="--dry-run --json -q --quiet --progress"
+      flags="--dry-run --older --json -q --quiet --progress"
       ;;
     delete | rm)
       flags="--json -q --quiet --progress" operands=paths

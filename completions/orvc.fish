@@ -28,6 +28,6 @@ complete -c orvc -n '__fish_seen_subcommand_from duplicates large-files dev-junk
 complete -c orvc -n '__fish_seen_subcommand_from duplicates' -l include-tracked -d 'With --apply, move copies tracked by Git too'
 complete -c orvc -n '__fish_seen_subcommand_from large-files' -l threshold -x -d 'Smallest size (MB)'
 complete -c orvc -n '__fish_seen_subcommand_from large-files' -l age -x -d 'Days since the last change'
-complete -c orvc -n '__fish_seen_subcommand_from dev-junk' -l older -x -d 'Only projects untouched for this many days'
+complete -c orvc -n '__fish_seen_subcommand_from dev-junk diff' -l older -x -d 'Only projects untouched for this many days'
 complete -c orvc -n '__fish_seen_subcommand_from restore' -l to -x -a '(__fish_complete_directories)' -d 'Put every item into this folder'
 complete -c orvc -n '__fish_seen_subcommand_from delete rm restore' -F

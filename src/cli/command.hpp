@@ -18,6 +18,7 @@ struct DevJunk {
   bool apply = false;
   ReportFormat format = ReportFormat::Text;
   OutputOptions output;
+  std::optional<uint64_t> older_days;  // only items untouched for at least this many days
 };
 struct Scan {
   std::string path;
@@ -56,6 +57,7 @@ struct Restore {
 struct Diff {
   ReportFormat format = ReportFormat::Text;
   OutputOptions output;
+  std::optional<uint64_t> older_days;  // as for DevJunk
 };
 struct Help {};
 struct Version {};

@@ -34,7 +34,7 @@ constexpr std::array<std::string_view, 2> kHelpAliases{"-h", "--help"};
 constexpr std::array<std::string_view, 1> kVersionAliases{"--version"};
 
 const std::array<CommandEntry, 10> kCommands = {{
-    {"dev-junk", kNoAliases, "dev-junk [--dry-run] [--apply] [--json]",
+    {"dev-junk", kNoAliases, "dev-junk [--dry-run] [--apply] [--older <days>] [--json]",
      "Scan (and optionally clean) developer junk (Docker.raw, Node/Xcode/Python)", parse_dev_junk,
      run_as<DevJunk, run_dev_junk>, kind_of<DevJunk>()},
     {"scan", kNoAliases, "scan [--path <dir>] [--json]",
@@ -56,7 +56,7 @@ const std::array<CommandEntry, 10> kCommands = {{
     {"restore", kNoAliases, "restore [--dry-run] [--to <dir>] [--json] <run-id> | <path>...",
      "Put items back from the Trash where they were (never overwrites)", parse_restore,
      run_as<Restore, run_restore>, kind_of<Restore>()},
-    {"diff", kNoAliases, "diff [--dry-run] [--json]",
+    {"diff", kNoAliases, "diff [--dry-run] [--older <days>] [--json]",
      "Print the Git-style deletion preview to stdout", parse_diff, run_as<Diff, run_diff>,
      kind_of<Diff>()},
     {"version", kVersionAliases, "version", "Show the version", parse_version,

@@ -11,6 +11,7 @@ JsonValue junk_item_record(const junk::JunkItem& item) {
   record["size_bytes"] = item.size_bytes;
   record["safe"] = item.safe;
   record["git_tracked"] = item.git_tracked;
+  if (item.last_activity) set_time(record, "last_activity", item.last_activity);
   return record;
 }
 

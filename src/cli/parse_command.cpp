@@ -51,6 +51,14 @@ Result<Command> read_path_option(std::span<const std::string> rest) {
   return command;
 }
 
+// The value of "--older" at rest[i], read as large-files reads "--age"; moves `i` onto it.
+Result<uint64_t> read_older_days(std::span<const std::string> rest, size_t& i) {
+  if (i + 1 >= rest.size()) return failure("--older requires a number of days");
+  const auto value = parse_unsigned(rest[++i]);
+  if (!value) return failure("--older must be a number (days), got: " + rest[i]);
+  return *value;
+}
+
 }  // namespace
 
 Result<Command> parse_scan(std::span<const std::string> rest) {
@@ -92,11 +100,14 @@ Result<Command> parse_large_files(std::span<const std::string> rest) {
 
 Result<Command> parse_dev_junk(std::span<const std::string> rest) {
   DevJunk command;
-  for (const std::string& arg : rest) {
+  for (size_t i = 0; i < rest.size(); ++i) {
+    const std::string& arg = rest[i];
     if (arg == "--apply") {
       command.apply = true;
     } else if (arg == "--dry-run") {
       command.apply = false;
+    } else if (arg == "--older") {
+      command.older_days = ORVC_TRY(read_older_days(rest, i));
     } else if (!read_report_flag(arg, command)) {
       return failure("Unknown flag for dev-junk: " + arg);
     }
@@ -118,9 +129,11 @@ Result<Command> parse_delete(std::span<const std::string> rest) {
 
 Result<Command> parse_diff(std::span<const std::string> rest) {
   Diff command;
-  for (const std::string& arg : rest) {
-    if (arg != "--dry-run" && !read_report_flag(arg, command)) {
-      return failure("Unknown flag for diff: " + arg);
+  for (size_t i = 0; i < rest.size(); ++i) {
+    if (rest[i] == "--older") {
+      command.older_days = ORVC_TRY(read_older_days(rest, i));
+    } else if (rest[i] != "--dry-run" && !read_report_flag(rest[i], command)) {
+      return failure("Unknown flag for diff: " + rest[i]);
     }
   }
   return command;

@@ -91,7 +91,9 @@ int write_json(const DevJunk& command, const std::vector<junk::JunkCategory>& ca
   }
   JsonDocument document("dev-junk");
   add_junk_roots(document);
-  document.add("options", {{"apply", command.apply}});
+  document.add("options", {{"apply", command.apply},
+                           {"older_days", command.older_days ? JsonValue(*command.older_days)
+                                                             : JsonValue(nullptr)}});
   document.open_array("categories");
   for (const junk::JunkCategory& category : categories) {
     document.open_object();
@@ -115,12 +117,15 @@ int write_json(const DevJunk& command, const std::vector<junk::JunkCategory>& ca
 
 int run_dev_junk(const DevJunk& command) {
   if (command.apply && !removal_allowed(command.format)) return 1;
-  const auto scanned = run_junk_scan_job(command.format);
+  const auto scanned = run_junk_scan_job(command.format, command.older_days);
   if (!scanned) return 1;
   const std::vector<junk::JunkCategory>& categories = *scanned;
   const Totals totals = totals_of(categories);
   if (command.format == ReportFormat::Json) return write_json(command, categories, totals);
   print_line(bold("Developer Junk"));
+  if (command.older_days) {
+    print_line(dim(fmt::format("  Only items untouched for {} days or more", *command.older_days)));
+  }
   if (categories.empty()) {
     print_line(green("  Nothing found — your dev caches are clean."));
     return 0;

@@ -19,10 +19,12 @@ uint64_t total_of(const ItemList& items) {
   return total;
 }
 
-void write_json(const ItemList& removed, const ItemList& preserved) {
+void write_json(const Diff& command, const ItemList& removed, const ItemList& preserved) {
   JsonDocument document("diff");
   add_junk_roots(document);
-  document.add("options", {{"dry_run", true}});
+  document.add("options", {{"dry_run", true},
+                           {"older_days", command.older_days ? JsonValue(*command.older_days)
+                                                             : JsonValue(nullptr)}});
   for (const auto& [key, items] : {std::pair{"removed", &removed}, {"preserved", &preserved}}) {
     document.open_array(key);
     for (const junk::JunkItem* item : *items) document.add(junk_item_record(*item));
@@ -36,7 +38,7 @@ void write_json(const ItemList& removed, const ItemList& preserved) {
 
 // A dry run by nature: prints what `dev-junk --apply` would move, never calls the executor.
 int run_diff(const Diff& command) {
-  const auto scanned = run_junk_scan_job(command.format);
+  const auto scanned = run_junk_scan_job(command.format, command.older_days);
   if (!scanned) return 1;
   ItemList removed, preserved;
   for (const junk::JunkCategory& category : *scanned) {
@@ -45,7 +47,7 @@ int run_diff(const Diff& command) {
     }
   }
   if (command.format == ReportFormat::Json) {
-    write_json(removed, preserved);
+    write_json(command, removed, preserved);
     return 0;
   }
   print_line(bold("--- a/disk (current)"));

@@ -34,7 +34,9 @@ std::optional<JunkItem> evaluate_build_artifact(const BuildArtifactCandidate& ca
       .description = std::move(description),
       .size_bytes = size,
       .safe = safe,
-      .git_tracked = git_tracked};
+      .git_tracked = git_tracked,
+      .in_project = true,
+      .last_activity = std::nullopt};
 }
 
 std::optional<JunkItem> evaluate_node_modules(const std::string& path) {
@@ -52,11 +54,15 @@ std::optional<JunkItem> evaluate_node_modules(const std::string& path) {
       orphaned
           ? fmt::format("Orphaned node_modules (no package.json beside \"{}\")", parent_name)
           : fmt::format("node_modules in \"{}\" — reinstallable with npm install", parent_name);
-  return make_measured_junk_item(path, std::move(description), false, size);
+  auto item = make_measured_junk_item(path, std::move(description), false, size);
+  if (item) item->in_project = true;
+  return item;
 }
 
 std::optional<JunkItem> evaluate_pycache(const std::string& path) {
-  return make_junk_item(path, std::string(PYCACHE_DESCRIPTION), true);
+  auto item = make_junk_item(path, std::string(PYCACHE_DESCRIPTION), true);
+  if (item) item->in_project = true;
+  return item;
 }
 
 }  // namespace orvc::junk

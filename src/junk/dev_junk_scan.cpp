@@ -15,6 +15,7 @@
 #include "junk/catalogue.hpp"
 #include "junk/disk_usage.hpp"
 #include "junk/docker.hpp"
+#include "junk/last_activity.hpp"
 #include "junk/paths.hpp"
 #include "junk/project_roots.hpp"
 #include "junk/project_walks.hpp"
@@ -156,7 +157,7 @@ JunkCategory make_category(CategoryId id, Items items) {
 
 }  // namespace
 
-Result<std::vector<JunkCategory>> scan_dev_junk() {
+Result<std::vector<JunkCategory>> scan_dev_junk(LastActivity last_activity) {
   const std::optional<std::string> home_value = home_env();
   if (!home_value) return failure("HOME environment variable is not set");
   const std::string& home = *home_value;
@@ -167,13 +168,24 @@ Result<std::vector<JunkCategory>> scan_dev_junk() {
   // The categories only read and share nothing, so their walks overlap the others' measuring.
   DockerItems docker;
   Items node, xcode, python, build_artifacts;
+  // Each category notes its items' activity as soon as it has them, beside the others' walks.
+  const auto noted = [&](Items items) {
+    if (last_activity == LastActivity::kNote) note_last_activity(items, home);
+    return items;
+  };
   // On a cold cache the walks wait on the device: in the wide I/O arena all five categories
   // walk at once and every measure keeps many reads in flight. A short sample of the home
   // folder's metadata tells which cache this is.
   const auto fill = [&] {
-    tbb::parallel_invoke([&] { docker = docker_items(home); }, [&] { node = node_items(home); },
-                         [&] { xcode = xcode_items(home); }, [&] { python = python_items(home); },
-                         [&] { build_artifacts = build_artifact_items(home); });
+    tbb::parallel_invoke(
+        [&] {
+          docker = docker_items(home);
+          docker.virtual_disks = noted(std::move(docker.virtual_disks));
+          docker.others = noted(std::move(docker.others));
+        },
+        [&] { node = noted(node_items(home)); }, [&] { xcode = noted(xcode_items(home)); },
+        [&] { python = noted(python_items(home)); },
+        [&] { build_artifacts = noted(build_artifact_items(home)); });
   };
   if (cache_looks_cold(home, kCacheSampleEntries)) {
     run_in_io_arena(fill);

@@ -14,7 +14,9 @@ JunkItem item_of(const std::string& path, std::string description, bool safe, ui
                   .name = last_component_text(path).value_or(lossy_utf8(path)),
                   .description = std::move(description),
                   .size_bytes = size,
-                  .safe = safe};
+                  .safe = safe,
+                  .in_project = false,
+                  .last_activity = std::nullopt};
 }
 
 }  // namespace

@@ -14,6 +14,12 @@ struct JunkItem {
   uint64_t size_bytes = 0;
   bool safe = false;         // true: handed to the cleanup executor by --apply
   bool git_tracked = false;  // build output holding files Git keeps, hence not safe
+  // Build output, node_modules and __pycache__ belong to a project, whose files tell when the
+  // item was last worked on; other items tell it by their own times.
+  bool in_project = false;
+  // Newest modification time that counts (seconds since the epoch), when it was asked for and
+  // could be told for sure.
+  std::optional<int64_t> last_activity;
 };
 
 struct JunkCategory {

@@ -14,7 +14,7 @@ const std::string kHelp =
     "  orvc <command> [options]\n"
     "\n"
     "COMMANDS\n"
-    "  dev-junk [--dry-run] [--apply] [--json]\n"
+    "  dev-junk [--dry-run] [--apply] [--older <days>] [--json]\n"
     "      Scan (and optionally clean) developer junk (Docker.raw, Node/Xcode/Python)\n"
     "  scan [--path <dir>] [--json]\n"
     "      Fast parallel disk-usage sweep of a directory\n"
@@ -28,7 +28,7 @@ const std::string kHelp =
     "      List the recorded removals and which of their items are still in the Trash\n"
     "  restore [--dry-run] [--to <dir>] [--json] <run-id> | <path>...\n"
     "      Put items back from the Trash where they were (never overwrites)\n"
-    "  diff [--dry-run] [--json]\n"
+    "  diff [--dry-run] [--older <days>] [--json]\n"
     "      Print the Git-style deletion preview to stdout\n"
     "  version\n"
     "      Show the version\n"
@@ -72,6 +72,8 @@ TEST_F(Cli, RejectedCommandLinesPrintOneMessageThenTheHelp) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"large-files", "--threshold", "12MB"}, "--threshold must be a number (MB), got: 12MB"},
       {{"delete"}, "delete requires at least one path argument"},
+      {{"dev-junk", "--older", "-3"}, "--older must be a number (days), got: -3"},
+      {{"diff", "--older"}, "--older requires a number of days"},
       {{"Scan"}, "Unknown command: Scan"},
       {{"scan", "\xff\xfe-x"}, "Unknown flag: \xff\xfe-x"},  // quoted as its bytes
   };

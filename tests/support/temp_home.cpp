@@ -109,6 +109,11 @@ int remove_entry(const char* path, const struct stat*, int type, struct FTW*) {
   (type == FTW_DP || type == FTW_DNR) ? rmdir(path) : unlink(path);
   return 0;
 }
+thread_local int64_t tree_mtime = 0;
+int stamp_entry(const char* path, const struct stat*, int, struct FTW*) {
+  const struct timespec times[2] = {{tree_mtime, 0}, {tree_mtime, 0}};
+  return utimensat(AT_FDCWD, path, times, AT_SYMLINK_NOFOLLOW);
+}
 int unlock_entry(const char* path, const struct stat*, int type, struct FTW*) {
   if (type == FTW_D || type == FTW_DNR) chmod(path, 0700);
   return 0;
@@ -128,6 +133,11 @@ void set_mtime(const std::string& path, int64_t seconds_since_epoch) {
   times[1] = times[0];
   ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0)
       << std::strerror(errno);
+}
+
+void set_tree_mtime(const std::string& root, int64_t seconds_since_epoch) {
+  tree_mtime = seconds_since_epoch;
+  ASSERT_EQ(nftw(root.c_str(), stamp_entry, 64, FTW_PHYS), 0) << root;
 }
 
 std::vector<std::string> listing_order(const std::string& folder) {

@@ -36,6 +36,8 @@ bool exists_no_follow(const std::string& path);
 // Allocated bytes (st_blocks * 512) of one entry, or of a whole tree when it is a folder.
 uint64_t allocated_bytes(const std::string& path);
 void set_mtime(const std::string& path, int64_t seconds_since_epoch);
+// The same for every entry of a tree, `root` included; links themselves, never their targets.
+void set_tree_mtime(const std::string& root, int64_t seconds_since_epoch);
 // Names in a folder (without "." and ".."), sorted; empty when it cannot be listed.
 std::vector<std::string> sorted_entries(const std::string& folder);
 // The same names in the order the system lists them, which is the order of every crawl.

@@ -54,6 +54,10 @@ TEST_F(ParseCommand, RejectedNumbers) {
               std::string("--threshold must be a number (MB), got: ") + bad);
     EXPECT_EQ(error_of({"large-files", "--age", bad}),
               std::string("--age must be a number (days), got: ") + bad);
+    for (const char* command : {"dev-junk", "diff"}) {
+      EXPECT_EQ(error_of({command, "--older", bad}),
+                std::string("--older must be a number (days), got: ") + bad);
+    }
   }
 }
 
@@ -67,6 +71,7 @@ TEST_F(ParseCommand, RejectedCommandLines) {
       {{"large-files", "--path"}, "--path requires a directory argument"},
       {{"large-files", "-x"}, "Unknown flag for large-files: -x"},
       {{"dev-junk", "--force"}, "Unknown flag for dev-junk: --force"},
+      {{"dev-junk", "--apply", "--older"}, "--older requires a number of days"},
       {{"delete"}, "delete requires at least one path argument"},
       {{"diff", "--apply"}, "Unknown flag for diff: --apply"},
       {{"Scan"}, "Unknown command: Scan"},
@@ -143,6 +148,12 @@ TEST(OutputOptions, TheProgressLineIsForTerminalsAndMachineReadableOutputOnlyWhe
   EXPECT_FALSE(wants_progress(json, true));
   EXPECT_TRUE(wants_progress(forced, true));
   EXPECT_FALSE(wants_progress(forced, false));
+}
+
+TEST_F(ParseCommand, OlderTakesDaysOnDevJunkAndDiff) {
+  EXPECT_FALSE(std::get<DevJunk>(*parse_command({"dev-junk", "--apply"})).older_days);
+  EXPECT_EQ(std::get<DevJunk>(*parse_command({"dev-junk", "--older", "7"})).older_days, 7u);
+  EXPECT_EQ(std::get<Diff>(*parse_command({"diff", "--older", "+0", "--dry-run"})).older_days, 0u);
 }
 
 TEST_F(ParseCommand, WithoutAnyHomeTildeStaysLiteralAndScanUsesDot) {
