@@ -8,6 +8,7 @@
 #include "platform/platform.hpp"
 #include "scan/collector_walk.hpp"
 #include "scan/walk_pool.hpp"
+#include "util/cache_sample.hpp"
 #include "util/work_progress.hpp"
 
 namespace orvc::scan {
@@ -46,7 +47,10 @@ std::vector<CollectedFile> collect_files(const std::vector<std::string>& roots,
                                          const std::vector<std::string>& skip_names,
                                          bool git_detection, const std::atomic<bool>& cancel_flag,
                                          const FileFilter& keep) {
-  tbb::task_arena& pool = walk_pool();
+  // A cold cache keeps many metadata reads in flight in the I/O arena; a warm one stays on the
+  // walk pool, where more threads would only cost.
+  tbb::task_arena& pool =
+      roots.empty() ? walk_pool() : arena_for_walk(roots.front(), walk_pool());
   begin_phase(WorkPhase::Collecting);
   try {
     const detail::WalkSettings settings{detail::CaseFoldedNames(skip_names), git_detection,
