@@ -30,7 +30,7 @@ namespace {
 
 // One requested path on its way through a run.
 struct Item {
-  enum class State : char { Missing, Failed, Protected, Work };
+  enum class State : char { Missing, Failed, Protected, Work, Declined };
   std::string given;     // the caller's text, the outcome's key
   std::string absolute;  // joined to the working folder, nothing resolved
   State state = State::Missing;
@@ -152,7 +152,7 @@ void sort_out(std::vector<Item>& items) {
   });
 }
 
-void move_work(std::vector<Item>& items) {
+void move_work(std::vector<Item>& items, const ConfirmMove& confirm) {
   std::vector<size_t> work;
   std::vector<std::string> paths;
   for (size_t i = 0; i < items.size(); ++i) {
@@ -166,13 +166,24 @@ void move_work(std::vector<Item>& items) {
     if (const auto trash = platform::user_trash(*home)) tidy_trash_leftovers(*trash);
   }
   finalise_stale_pending_sessions();
+  std::vector<char> declined(work.size(), 0);
   // Every path of the work list has just been found unprotected.
-  auto results = run_moves(paths, [](const std::string& path) {
-    return trash_item(path, ProtectionCheck::DoneByCaller);
+  auto results = run_moves(paths, [&](size_t k, const std::string& path) -> Result<TrashedItem> {
+    std::optional<ItemIdentity> expected;
+    if (confirm) {
+      expected = confirm(work[k]);
+      if (!expected) {
+        declined[k] = 1;
+        return failure("declined");
+      }
+    }
+    return trash_item(path, ProtectionCheck::DoneByCaller, expected);
   });
   for (size_t k = 0; k < work.size(); ++k) {
     Item& item = items[work[k]];
-    if (results[k]) {
+    if (declined[k]) {
+      item.state = Item::State::Declined;
+    } else if (results[k]) {
       item.trashed = std::move(*results[k]);
     } else {
       item.state = Item::State::Failed;
@@ -189,6 +200,8 @@ CleanupOutcome outcome_of(const std::vector<Item>& items) {
   for (const Item& item : items) {
     if (item.trashed) {
       trashed.insert_or_assign(item.given, item.trashed->name);
+      attempted = true;
+    } else if (item.state == Item::State::Declined) {
       attempted = true;
     } else if (item.state == Item::State::Failed) {
       failures.push_back({item.absolute.empty() ? item.given : item.absolute, item.problem});
@@ -225,7 +238,7 @@ CleanupOutcome run_cleanup(const CleanupRequest& request) {
 
   auto pending = write_pending_record(items, request.cleanup_type);
   sort_out(items);
-  move_work(items);
+  move_work(items, request.confirm);
   const CleanupOutcome outcome = outcome_of(items);
   finalise_record(std::move(pending), items, request.cleanup_type);
   return outcome;

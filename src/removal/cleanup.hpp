@@ -2,17 +2,27 @@
 // The only way into removal: a list of paths and a cleanup type, moved to the user's Trash
 // after the safety rules, recorded as a history manifest.
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "removal/trash.hpp"
 #include "util/expected.hpp"
 
 namespace orvc::removal {
 
+// Asked in an item's own move job just before the move, with the item's index in the request's
+// paths: the identity the item must still have when it is renamed, or nothing to leave it in
+// place without counting it as a failure (the caller says why). Called from several threads.
+using ConfirmMove = std::function<std::optional<ItemIdentity>(size_t index)>;
+
 struct CleanupRequest {
   std::vector<std::string> paths;
-  std::string cleanup_type;  // "cli_delete", "cli_large_files" or "cli_dev_junk"
+  // "cli_delete", "cli_large_files", "cli_dev_junk" or "cli_duplicates"
+  std::string cleanup_type;
+  ConfirmMove confirm = {};  // none: every item that passes the safety rules is moved
 };
 
 // Success with each trashed path's name in the Trash, or one failure message that the flow

@@ -30,7 +30,7 @@ void* work(void* argument) {
   auto& batch = *static_cast<MoveBatch*>(argument);
   for (size_t i = batch.next++; i < batch.paths.size(); i = batch.next++) {
     try {
-      batch.results[i] = batch.move(batch.paths[i]);
+      batch.results[i] = batch.move(i, batch.paths[i]);
     } catch (const std::exception& e) {
       batch.results[i] = failure(std::string("Task join error: ") + e.what());
     } catch (...) {

@@ -10,7 +10,8 @@
 
 namespace orvc::removal {
 
-using MoveJob = std::function<Result<TrashedItem>(const std::string& path)>;
+// `index` is the path's position in the list.
+using MoveJob = std::function<Result<TrashedItem>(size_t index, const std::string& path)>;
 
 std::vector<Result<TrashedItem>> run_moves(const std::vector<std::string>& paths,
                                            const MoveJob& move);

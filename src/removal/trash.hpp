@@ -6,7 +6,9 @@
 // entry already in the Trash is never replaced. When the direct move fails before touching the
 // item, the desktop's Trash service (Finder, or `gio trash`) is asked to trash exactly the
 // checked path. Blocking; safe to call from many threads at once.
+#include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "util/expected.hpp"
@@ -17,15 +19,24 @@ namespace orvc::removal {
 // move need not ask again before resolving it.
 enum class ProtectionCheck { NotDone, DoneByCaller };
 
+// Which file an item must still be when it is moved.
+struct ItemIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+};
+
 struct TrashedItem {
   std::string name;           // the item's name in the Trash (lossy text)
   std::string trash_path;     // where it now is; empty when the Trash service moved it
   std::string original_path;  // where it was: its folder resolved, then its name
 };
 
-// `path` must be absolute; nothing in it is resolved before the item's folder is.
+// `path` must be absolute; nothing in it is resolved before the item's folder is. With an
+// `expected` identity the item is moved only while its name in the pinned folder still gives
+// that file, checked under trash_lock just before the rename (and before any Trash service).
 Result<TrashedItem> trash_item(const std::string& path,
-                               ProtectionCheck check = ProtectionCheck::NotDone);
+                               ProtectionCheck check = ProtectionCheck::NotDone,
+                               std::optional<ItemIdentity> expected = std::nullopt);
 
 // The direct move alone (no Trash-service fallback).
 Result<TrashedItem> move_into_user_trash(const std::string& path);
