@@ -18,6 +18,8 @@ struct Scan {
 };
 struct Duplicates {
   std::string path;
+  bool apply = false;
+  bool include_tracked = false;  // with apply, copies in Git working trees go too
 };
 struct LargeFiles {
   std::string path;  // empty when no --path was given

@@ -26,7 +26,7 @@ std::string default_path() {
   return home_folder().value_or(".");
 }
 
-// "--path <dir>" is the only option of scan and duplicates.
+// "--path <dir>" is the only option of scan.
 Result<std::string> read_path_option(std::span<const std::string> rest) {
   std::optional<std::string> path;
   for (size_t i = 0; i < rest.size(); ++i) {
@@ -44,7 +44,25 @@ Result<Command> parse_scan(std::span<const std::string> rest) {
 }
 
 Result<Command> parse_duplicates(std::span<const std::string> rest) {
-  return Duplicates{ORVC_TRY(read_path_option(rest))};
+  Duplicates command;
+  std::optional<std::string> path;
+  for (size_t i = 0; i < rest.size(); ++i) {
+    const std::string& arg = rest[i];
+    if (arg == "--path") {
+      if (i + 1 >= rest.size()) return failure("--path requires a directory argument");
+      path = expand_tilde(rest[++i]);
+    } else if (arg == "--apply") {
+      command.apply = true;
+    } else if (arg == "--dry-run") {
+      command.apply = false;
+    } else if (arg == "--include-tracked") {
+      command.include_tracked = true;
+    } else {
+      return failure("Unknown flag: " + arg);
+    }
+  }
+  command.path = path ? *path : default_path();
+  return command;
 }
 
 Result<Command> parse_large_files(std::span<const std::string> rest) {
