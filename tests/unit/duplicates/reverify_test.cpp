@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <thread>
 
 #include "duplicates/find_duplicates.hpp"
 #include "support/temp_home.hpp"
@@ -66,6 +67,22 @@ TEST(Reverifier, OnlyUntouchedCopiesOfUntouchedKeptCopiesAreTheSame) {
           << changes[c].first << ", " << size;
     }
   }
+}
+
+TEST(Reverifier, CopiesOfOneGroupCheckedFromManyThreadsAtOnce) {
+  const TempDir dir;
+  for (int i = 0; i < 9; ++i) testing::write_sized_file(dir / std::to_string(i), 70000);
+  const std::atomic<bool> cancel{false};
+  const auto groups = find_duplicates(dir.path(), true, cancel);
+  ASSERT_EQ(groups.size(), 1u);
+  Reverifier reverifier(groups);
+  std::vector<Recheck> verdicts(8, Recheck::CopyChanged);
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < verdicts.size(); ++i) {
+    threads.emplace_back([&, i] { verdicts[i] = reverifier.recheck(0, i); });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(verdicts, std::vector<Recheck>(8, Recheck::Same));
 }
 
 }  // namespace
