@@ -40,8 +40,11 @@ for m in range(manifests):
             f.write("x")
         with open(os.path.join(info, name + ".trashinfo"), "w") as f:
             f.write(f"[Trash Info]\nPath={original}\nDeletionDate=2026-01-01T00:00:00\n")
-        deleted.append({"trash_path": os.path.join(files, name), "original_path": original,
-                        "size": 1, "category": "cli_delete", "trashed_name": name})
+        deleted.append({"trash_path": os.path.join(files, name),
+                        "trash_inode": os.lstat(os.path.join(files, name)).st_ino,
+                        "record_inode": os.lstat(os.path.join(info, name + ".trashinfo")).st_ino,
+                        "original_path": original, "size": 1, "category": "cli_delete",
+                        "trashed_name": name})
     session_doc = {"session_id": session, "timestamp": "2026-01-01T00:00:00+00:00",
                    "unix_timestamp": now - m, "cleanup_type": "cli_delete",
                    "deleted_files": deleted, "total_bytes_freed": items, "status": "completed"}

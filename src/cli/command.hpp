@@ -40,9 +40,10 @@ struct Restore {
 };
 struct Diff {};
 struct Help {};
+struct Version {};
 
-using Command =
-    std::variant<DevJunk, Scan, Duplicates, LargeFiles, Delete, History, Restore, Diff, Help>;
+using Command = std::variant<DevJunk, Scan, Duplicates, LargeFiles, Delete, History, Restore, Diff,
+                             Help, Version>;
 
 // A Command, or the one message that explains why the command line was rejected.
 Result<Command> parse_command(const std::vector<std::string>& args);

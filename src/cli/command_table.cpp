@@ -31,8 +31,9 @@ int run_as(const Command& command) {
 constexpr std::array<std::string_view, 0> kNoAliases{};
 constexpr std::array<std::string_view, 1> kDeleteAliases{"rm"};
 constexpr std::array<std::string_view, 2> kHelpAliases{"-h", "--help"};
+constexpr std::array<std::string_view, 1> kVersionAliases{"--version"};
 
-const std::array<CommandEntry, 9> kCommands = {{
+const std::array<CommandEntry, 10> kCommands = {{
     {"dev-junk", kNoAliases, "dev-junk [--dry-run] [--apply]",
      "Scan (and optionally clean) developer junk (Docker.raw, Node/Xcode/Python)", parse_dev_junk,
      run_as<DevJunk, run_dev_junk>, kind_of<DevJunk>()},
@@ -57,6 +58,8 @@ const std::array<CommandEntry, 9> kCommands = {{
      run_as<Restore, run_restore>, kind_of<Restore>()},
     {"diff", kNoAliases, "diff [--dry-run]", "Print the Git-style deletion preview to stdout",
      parse_diff, run_as<Diff, run_diff>, kind_of<Diff>()},
+    {"version", kVersionAliases, "version", "Show the version", parse_version,
+     run_as<Version, run_version>, kind_of<Version>()},
     {"help", kHelpAliases, "help", "Show this help", parse_help, run_as<Help, run_help>,
      kind_of<Help>()},
 }};

@@ -21,6 +21,7 @@ Result<Command> parse_history(std::span<const std::string> rest);
 Result<Command> parse_restore(std::span<const std::string> rest);
 Result<Command> parse_diff(std::span<const std::string> rest);
 Result<Command> parse_help(std::span<const std::string> rest);
+Result<Command> parse_version(std::span<const std::string> rest);
 
 int run_scan(const Scan& command);
 int run_duplicates(const Duplicates& command);
@@ -31,6 +32,7 @@ int run_delete(const Delete& command);
 int run_history(const History& command);
 int run_restore(const Restore& command);
 int run_help(const Help& command);
+int run_version(const Version& command);
 
 // The main routine: parses the arguments (without the program name) and runs one flow.
 int main_routine(const std::vector<std::string>& args);

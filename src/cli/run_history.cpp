@@ -105,7 +105,8 @@ int run_history(const History& command) {
     print_error_line("[history] skipped unreadable manifest " + problem);
   }
   const auto& sessions = loaded->sessions;
-  const auto located = removal::locate_sessions(sessions, removal::trash_search_list());
+  const auto located =
+      removal::survey_sessions(sessions, removal::trash_search_list(), kShownItems);
   std::optional<std::string> base;
   if (command.path) base = removal::absolute_normalised(*command.path);
 

@@ -114,8 +114,13 @@ void finalise_record(std::optional<CleanupSession> pending, const std::vector<It
     if (item.trashed) {
       std::optional<std::string> trash_path;
       if (!item.trashed->trash_path.empty()) trash_path = item.trashed->trash_path;
+      const auto known = [](uint64_t inode) -> std::optional<uint64_t> {
+        if (inode == 0) return std::nullopt;
+        return inode;
+      };
       removed.push_back({item.trashed->original_path, item.size, cleanup_type, item.trashed->name,
-                         std::move(trash_path)});
+                         std::move(trash_path), known(item.trashed->entry_inode),
+                         known(item.trashed->record_inode)});
     } else {
       removed.push_back(
           {item.absolute, item.size, cleanup_type, last_component_text(item.absolute)});

@@ -18,6 +18,10 @@ struct DeletedFile {
   std::optional<std::string> trashed_name;
   // The item's absolute path inside the Trash it went to; absent in older manifests.
   std::optional<std::string> trash_path = std::nullopt;
+  // Inode numbers of the Trash entry and its record when the move made them; absent in older
+  // manifests.
+  std::optional<uint64_t> trash_inode = std::nullopt;
+  std::optional<uint64_t> record_inode = std::nullopt;
 
   bool operator==(const DeletedFile&) const = default;
 };

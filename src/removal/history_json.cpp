@@ -71,6 +71,13 @@ Result<DeletedFile> parse_file(const json& object) {
     ORVC_TRY(expect(path->is_string(), *path, "a string or null"));
     file.trash_path = path->get<std::string>();
   }
+  for (const auto& [name, inode] : {std::pair{"trash_inode", &file.trash_inode},
+                                    std::pair{"record_inode", &file.record_inode}}) {
+    const auto found = object.find(name);
+    if (found == object.end() || found->is_null()) continue;
+    ORVC_TRY(expect(found->is_number_unsigned(), *found, "u64"));
+    *inode = found->get<uint64_t>();
+  }
   return file;
 }
 
@@ -113,6 +120,11 @@ Result<std::string> session_to_json(const CleanupSession& session) {
         out += "\"trash_path\": ";
         append_json_string(out, *file.trash_path);
         out += ",\n      ";
+      }
+      if (file.trash_inode)
+        out += "\"trash_inode\": " + std::to_string(*file.trash_inode) + ",\n      ";
+      if (file.record_inode) {
+        out += "\"record_inode\": " + std::to_string(*file.record_inode) + ",\n      ";
       }
       out += "\"original_path\": ";
       append_json_string(out, file.original_path);

@@ -74,6 +74,14 @@ std::optional<DeletedFile> read_file(Cursor& in) {
     file.trash_path = in.string();
     if (!file.trash_path || !in.literal(",\n      ")) return std::nullopt;
   }
+  if (in.literal("\"trash_inode\": ")) {
+    file.trash_inode = in.unsigned_number();
+    if (!file.trash_inode || !in.literal(",\n      ")) return std::nullopt;
+  }
+  if (in.literal("\"record_inode\": ")) {
+    file.record_inode = in.unsigned_number();
+    if (!file.record_inode || !in.literal(",\n      ")) return std::nullopt;
+  }
   if (!in.literal("\"original_path\": ")) return std::nullopt;
   auto original = in.string();
   if (!original || !in.literal(",\n      \"size\": ")) return std::nullopt;

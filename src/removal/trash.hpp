@@ -29,6 +29,10 @@ struct TrashedItem {
   std::string name;           // the item's name in the Trash (lossy text)
   std::string trash_path;     // where it now is; empty when the Trash service moved it
   std::string original_path;  // where it was: its folder resolved, then its name
+  // Inode numbers of the Trash entry and of its record, so that a later listing can tell the
+  // entry is still this item without opening it; 0 when not known.
+  uint64_t entry_inode = 0;
+  uint64_t record_inode = 0;
 };
 
 // `path` must be absolute; nothing in it is resolved before the item's folder is. With an

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <fmt/format.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -44,19 +45,22 @@ std::string trash_info_text(std::string_view absolute_path, std::time_t deletion
                      local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
 }
 
-Result<bool> create_trash_info(const std::string& info_path, std::string_view text) {
+Result<std::optional<uint64_t>> create_trash_info(const std::string& info_path,
+                                                  std::string_view text) {
   const int fd = open(info_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) {
-    if (errno == EEXIST) return false;
+    if (errno == EEXIST) return std::nullopt;
     return failure(os_error_text(errno));
   }
   auto written = write_all(fd, text);
+  struct stat metadata {};
+  const int stat_error = fstat(fd, &metadata) == 0 ? 0 : errno;
   close(fd);
-  if (!written) {
+  if (!written || stat_error != 0) {
     unlink(info_path.c_str());
-    return failure(written.error());
+    return failure(written ? os_error_text(stat_error) : written.error());
   }
-  return true;
+  return static_cast<uint64_t>(metadata.st_ino);
 }
 
 }  // namespace orvc::removal

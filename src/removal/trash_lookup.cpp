@@ -7,7 +7,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <mutex>
+#include <string_view>
+#include <utility>
 
 #include "platform/home.hpp"
 #include "removal/absolute_path.hpp"
@@ -107,8 +110,9 @@ class FolderHandles {
   std::map<std::string, int> fds_;
 };
 
-RecordedItem locate_in(const DeletedFile& file, std::span<const platform::TrashLocation> trashes,
-                       FolderHandles& folders) {
+// Where the manifest says the item went, before anything is looked up: the entry's folder and
+// name, its record folder, and its original path when the manifest's is absolute.
+RecordedItem placed(const DeletedFile& file, std::span<const platform::TrashLocation> trashes) {
   RecordedItem item;
   if (file.trash_path) {
     item.files_dir = parent_of(*file.trash_path);
@@ -122,6 +126,17 @@ RecordedItem locate_in(const DeletedFile& file, std::span<const platform::TrashL
   }
   if (item.name.empty() || item.name.find('/') != std::string::npos) return item;
   item.info_dir = info_dir_for(item.files_dir, trashes);
+  return item;
+}
+
+bool has_usable_name(const RecordedItem& item) {
+  return !item.name.empty() && item.name.find('/') == std::string::npos;
+}
+
+RecordedItem locate_in(const DeletedFile& file, std::span<const platform::TrashLocation> trashes,
+                       FolderHandles& folders) {
+  RecordedItem item = placed(file, trashes);
+  if (!has_usable_name(item)) return item;
 
   struct stat entry {};
   const int files_fd = folders.get(item.files_dir);
@@ -169,6 +184,235 @@ std::vector<std::vector<RecordedItem>> locate_sessions(
   tbb::parallel_for(size_t{0}, work.size(), [&](size_t k) {
     const auto [s, i] = work[k];
     located[s][i] = locate_in(sessions[s].deleted_files[i], trashes, folders);
+  });
+  return located;
+}
+
+namespace {
+
+// Names packed in one buffer and found through an open-addressed table, so that a folder of
+// half a million entries takes a few allocations.
+class NameTable {
+ public:
+  struct Listed {
+    unsigned char type;  // DT_UNKNOWN where the file system does not say
+    uint64_t inode;
+  };
+
+  void add(std::string_view name, Listed listed) {
+    if (entries_.size() + 1 >= (uint64_t{1} << 32)) return;  // beyond: counted as absent
+    entries_.push_back({std::hash<std::string_view>{}(name), text_.size(), name.size(), listed});
+    text_.append(name);
+  }
+
+  void clear() {
+    entries_.clear();
+    text_.clear();
+    slots_.clear();
+  }
+
+  // Called once all names are added.
+  void index() {
+    size_t size = 16;
+    while (size < entries_.size() * 2) size *= 2;
+    slots_.assign(size, 0);
+    for (size_t e = 0; e < entries_.size(); ++e) {
+      size_t slot = entries_[e].hash & (size - 1);
+      while (slots_[slot] != 0) slot = (slot + 1) & (size - 1);
+      slots_[slot] = (entries_[e].hash & kHashBits) | (e + 1);
+    }
+  }
+
+  // Nothing when the name is not listed.
+  std::optional<Listed> find(std::string_view name) const {
+    if (slots_.empty()) return std::nullopt;
+    const size_t hash = std::hash<std::string_view>{}(name);
+    const size_t mask = slots_.size() - 1;
+    for (size_t slot = hash & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
+      if ((slots_[slot] & kHashBits) != (hash & kHashBits)) continue;
+      const Entry& entry = entries_[(slots_[slot] & ~kHashBits) - 1];
+      if (entry.hash == hash &&
+          std::string_view(text_).substr(entry.offset, entry.length) == name) {
+        return entry.listed;
+      }
+    }
+    return std::nullopt;
+  }
+
+ private:
+  struct Entry {
+    size_t hash;
+    size_t offset;
+    size_t length;
+    Listed listed;
+  };
+  std::vector<Entry> entries_;
+  std::string text_;
+  // The hash's high half beside entry index + 1, so most other names are passed over without
+  // reading their entry; 0 is a free slot.
+  static constexpr uint64_t kHashBits = 0xffff'ffff'0000'0000;
+  std::vector<uint64_t> slots_;
+};
+
+// A folder listed once: its entries' names and types (DT_UNKNOWN where the file system does not
+// say), and the open folder for the few lookups the listing cannot answer. A record folder
+// lists NAME for each NAME.trashinfo in it.
+struct Listing {
+  DirHandle dir;
+  NameTable types;
+  // Whether the listing's inode numbers are the entries' own: some file systems (overlays)
+  // list others.
+  bool inodes_trusted = false;
+};
+
+// Nothing is listed when the folder cannot be opened or read to its end, so that every entry
+// in it counts as absent.
+void list_folder(const std::string& path, bool records, Listing& listing) {
+  listing.dir.reset(opendir(path.c_str()));
+  if (!listing.dir) return;
+  std::string probe;
+  uint64_t probe_inode = 0;
+  errno = 0;
+  while (const dirent* entry = readdir(listing.dir.get())) {
+    std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    if (records) {
+      if (name.size() <= kRecordSuffix.size() || !name.ends_with(kRecordSuffix)) continue;
+      name.remove_suffix(kRecordSuffix.size());
+    }
+    if (probe.empty()) {
+      probe = entry->d_name;
+      probe_inode = entry->d_ino;
+    }
+    listing.types.add(name, {entry->d_type, entry->d_ino});
+  }
+  if (errno != 0) {
+    listing.types.clear();
+    listing.dir.reset();
+    return;
+  }
+  listing.types.index();
+  struct stat probed {};
+  listing.inodes_trusted =
+      !probe.empty() &&
+      fstatat(dirfd(listing.dir.get()), probe.c_str(), &probed, AT_SYMLINK_NOFOLLOW) == 0 &&
+      probed.st_ino == probe_inode;
+}
+
+// By folder, and whether it was listed as a record folder.
+using Listings = std::map<std::pair<std::string, bool>, Listing>;
+
+// Nothing for a folder that could not be listed.
+const Listing* usable(const Listing* listing) {
+  return listing && listing->dir ? listing : nullptr;
+}
+
+// Whether an item not shown still counts as in the Trash, from the folder listings alone where
+// the manifest kept the inode numbers the move made: the entry listed under its name with the
+// recorded inode, and on a Trash that keeps records, NAME.trashinfo listed with its recorded
+// inode (a record written again, by anyone, is a new file). Older manifests fall back to the
+// record's type and the entry's size. Items that are shown are looked up in full.
+ItemState listed_state(const DeletedFile& file, const RecordedItem& item, const Listing* files,
+                       const Listing* info) {
+  if (!files) return ItemState::Gone;
+  const auto entry = files->types.find(item.name);
+  if (!entry) return ItemState::Gone;
+  if (item.info_dir) {
+    if (!info) return ItemState::Replaced;
+    const auto record = info->types.find(item.name);
+    if (!record) return ItemState::Replaced;
+    if (file.record_inode && info->inodes_trusted) {
+      if (record->inode != *file.record_inode) return ItemState::Replaced;
+    } else if (record->type != DT_REG) {
+      const std::string record_name = item.name + std::string(kRecordSuffix);
+      struct stat record_stat {};
+      if (record->type != DT_UNKNOWN ||
+          fstatat(dirfd(info->dir.get()), record_name.c_str(), &record_stat, AT_SYMLINK_NOFOLLOW) !=
+              0 ||
+          !S_ISREG(record_stat.st_mode)) {
+        return ItemState::Replaced;
+      }
+    }
+  }
+  if (file.trash_inode && files->inodes_trusted) {
+    return entry->inode == *file.trash_inode ? ItemState::InTrash : ItemState::Replaced;
+  }
+  if (entry->type == DT_REG || entry->type == DT_UNKNOWN) {
+    struct stat entry_stat {};
+    if (fstatat(dirfd(files->dir.get()), item.name.c_str(), &entry_stat, AT_SYMLINK_NOFOLLOW) !=
+        0) {
+      return ItemState::Gone;
+    }
+    if (S_ISREG(entry_stat.st_mode) && static_cast<uint64_t>(entry_stat.st_size) != file.size) {
+      return ItemState::Replaced;
+    }
+  }
+  return ItemState::InTrash;
+}
+
+// A recorded path the record must be read for even when not shown: a relative or ".." one is
+// made absolute only by the record.
+bool needs_record_for_path(const DeletedFile& file) {
+  return file.original_path.empty() || file.original_path.front() != '/' ||
+         has_parent_marker(file.original_path);
+}
+
+}  // namespace
+
+std::vector<std::vector<RecordedItem>> survey_sessions(
+    std::span<const CleanupSession> sessions, std::span<const platform::TrashLocation> trashes,
+    size_t exact_per_session) {
+  std::vector<std::vector<RecordedItem>> located(sessions.size());
+  std::vector<std::pair<size_t, size_t>> exact;
+  std::vector<std::pair<size_t, size_t>> listed;
+  for (size_t s = 0; s < sessions.size(); ++s) {
+    const auto& files = sessions[s].deleted_files;
+    located[s].resize(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+      if (i < exact_per_session || needs_record_for_path(files[i])) {
+        exact.emplace_back(s, i);
+        continue;
+      }
+      located[s][i] = placed(files[i], trashes);
+      if (has_usable_name(located[s][i])) listed.emplace_back(s, i);
+    }
+  }
+
+  // Each item's folders, found once; neighbours in a run share them.
+  Listings listings;
+  std::vector<std::pair<Listing*, Listing*>> folders_of(listed.size(), {nullptr, nullptr});
+  const std::string* previous_files = nullptr;
+  const std::string* previous_info = nullptr;
+  for (size_t k = 0; k < listed.size(); ++k) {
+    const RecordedItem& item = located[listed[k].first][listed[k].second];
+    if (k > 0 && *previous_files == item.files_dir &&
+        (item.info_dir ? previous_info && *previous_info == *item.info_dir : !previous_info)) {
+      folders_of[k] = folders_of[k - 1];
+    } else {
+      folders_of[k].first = &listings.try_emplace({item.files_dir, false}).first->second;
+      if (item.info_dir) {
+        folders_of[k].second = &listings.try_emplace({*item.info_dir, true}).first->second;
+      }
+    }
+    previous_files = &item.files_dir;
+    previous_info = item.info_dir ? &*item.info_dir : nullptr;
+  }
+  std::vector<std::pair<const std::pair<std::string, bool>*, Listing*>> folders;
+  for (auto& [key, listing] : listings) folders.emplace_back(&key, &listing);
+  tbb::parallel_for(size_t{0}, folders.size(), [&](size_t k) {
+    list_folder(folders[k].first->first, folders[k].first->second, *folders[k].second);
+  });
+
+  tbb::parallel_for(size_t{0}, listed.size(), [&](size_t k) {
+    const auto [s, i] = listed[k];
+    RecordedItem& item = located[s][i];
+    const auto [files, info] = folders_of[k];
+    item.state = listed_state(sessions[s].deleted_files[i], item, usable(files), usable(info));
+  });
+  FolderHandles handles;
+  tbb::parallel_for(size_t{0}, exact.size(), [&](size_t k) {
+    const auto [s, i] = exact[k];
+    located[s][i] = locate_in(sessions[s].deleted_files[i], trashes, handles);
   });
   return located;
 }

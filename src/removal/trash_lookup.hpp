@@ -40,6 +40,16 @@ RecordedItem locate_recorded(const DeletedFile& file,
 std::vector<std::vector<RecordedItem>> locate_sessions(
     std::span<const CleanupSession> sessions, std::span<const platform::TrashLocation> trashes);
 
+// The same for a listing of runs: the first `exact_per_session` items of each session (and any
+// whose recorded path is not absolute) are looked up as above; the others are judged from one
+// listing of each Trash folder. Such an item is InTrash when its entry is there under its
+// recorded name, a record file for it is there too (on a Trash that keeps records) and a
+// regular file has its recorded size; its record is not read, so it is not told apart from an
+// entry of another item that took the same name, and no deletion date is known.
+std::vector<std::vector<RecordedItem>> survey_sessions(
+    std::span<const CleanupSession> sessions, std::span<const platform::TrashLocation> trashes,
+    size_t exact_per_session);
+
 // The entries of Trashes that keep records, by the original path their record names, newest
 // deletion first. Records whose entry is gone are left out.
 using RecordIndex = std::map<std::string, std::vector<RecordedItem>>;

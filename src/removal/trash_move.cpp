@@ -262,15 +262,21 @@ std::expected<TrashedItem, MoveFailure> move_pinned(const std::string& path, con
       slot.reset();
       continue;
     }
+    uint64_t entry_inode = metadata.st_ino;  // a rename keeps it
     if (error == EXDEV) {
       if (auto copied = copy_across_volumes(item, trash, trash_folder.get(), *slot); !copied) {
         if (!entry_exists(slot->destination)) release_trash_slot(*slot);
         return std::unexpected(MoveFailure{true, "move to ~/.Trash failed: " + copied.error()});
       }
+      struct stat copy {};
+      const bool known =
+          fstatat(trash_folder.get(), slot->name.c_str(), &copy, AT_SYMLINK_NOFOLLOW) == 0;
+      entry_inode = known ? copy.st_ino : 0;
     } else if (error != 0) {
       return give_up(failed("move to ~/.Trash failed: " + os_error_text(error)));
     }
-    return TrashedItem{lossy_utf8(slot->name), slot->destination, item.resolved};
+    return TrashedItem{lossy_utf8(slot->name), slot->destination, item.resolved, entry_inode,
+                       slot->info_inode};
   }
   return give_up(
       failed("move to ~/.Trash failed: no free name left for '" + lossy_utf8(path) + "'"));

@@ -35,9 +35,10 @@ Result<TrashSlot> reserve_trash_slot(const platform::TrashLocation& trash,
     if (entry_exists(slot.destination)) continue;
     if (trash.info) {
       const std::string info_path = info_path_of(trash, slot.name);
-      const bool created = ORVC_TRY(create_trash_info(info_path, info_text));
+      const auto created = ORVC_TRY(create_trash_info(info_path, info_text));
       if (!created) continue;
       slot.info_path = info_path;
+      slot.info_inode = *created;
     }
     return slot;
   }

@@ -4,6 +4,7 @@
 // followed). Where the platform keeps records, the record is created here, exclusively, which
 // reserves the name against this process's other moves and other programs alike; without
 // records, the caller holds trash_lock.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@ struct TrashSlot {
   std::string name;
   std::string destination;
   std::optional<std::string> info_path;  // the record created for this slot
+  uint64_t info_inode = 0;
 };
 
 std::string candidate_name(std::string_view file_name, unsigned number);

@@ -31,6 +31,8 @@ const std::string kHelp =
     "      Put items back from the Trash where they were (never overwrites)\n"
     "  diff [--dry-run]\n"
     "      Print the Git-style deletion preview to stdout\n"
+    "  version\n"
+    "      Show the version\n"
     "  help\n"
     "      Show this help\n"
     "\n"
@@ -47,6 +49,15 @@ TEST_F(Cli, HelpFormsPrintTheHelpAndSucceed) {
     const auto r = run_orvc(args, home.path());
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.out, kHelp);
+    EXPECT_EQ(r.err, "");
+  }
+}
+
+TEST_F(Cli, VersionFormsPrintTheProjectVersion) {
+  for (const std::string form : {"version", "--version"}) {
+    const auto r = run_orvc({form}, home.path());
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, "orvc " ORVC_PROJECT_VERSION "\n");
     EXPECT_EQ(r.err, "");
   }
 }

@@ -101,9 +101,18 @@ TEST_F(HistoryCommand, AReplacedEntryAndALongRun) {
   ASSERT_EQ(delete_paths(paths).exit_code, 0);
   const RecordedRun run = newest_run(before);
   write_file(trash_files("f00"), "not the same");
+  // Beyond the ten shown, where only the listings are read: an entry swapped for another of the
+  // same size, and a record written anew. Renamed over, so the old inodes are not reused.
+  const auto swap_in = [](const std::string& path, const std::string& text) {
+    write_file(path + ".new", text);
+    ASSERT_EQ(rename((path + ".new").c_str(), path.c_str()), 0);
+  };
+  swap_in(trash_files("f10"), "y");
+  swap_in(trash_info("f11"),
+          "[Trash Info]\nPath=" + paths[11] + "\nDeletionDate=2026-01-01T00:00:00\n");
 
   const auto r = orvc({"history"});
-  std::string expected = "Cleanup history: 1 run(s)\n" + heading(run, "delete", 11, "12 B") +
+  std::string expected = "Cleanup history: 1 run(s)\n" + heading(run, "delete", 9, "12 B") +
                          "    replaced  " + paths[0] + "\n";
   for (int i = 1; i < 10; ++i) expected += "    in Trash  " + paths[i] + "\n";
   expected += "    … and 2 more\n";

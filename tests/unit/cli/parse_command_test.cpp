@@ -72,6 +72,8 @@ TEST_F(ParseCommand, RejectedCommandLines) {
       {{"diff", "--apply"}, "Unknown flag for diff: --apply"},
       {{"Scan"}, "Unknown command: Scan"},
       {{"scan", "-a", "-b"}, "Unknown flag: -a"},  // parsing stops at the first fault
+      {{"--version", "x"}, "Unknown flag for version: x"},
+      {{"-V"}, "Unknown command: -V"},
   };
   for (const auto& [args, message] : cases) EXPECT_EQ(error_of(args), message);
 }

@@ -30,7 +30,9 @@ TEST(HistoryLayout, ReadsWhatTheWriterWritesAsTheJsonParserWould) {
       sample({}),
       negative,
       extremes,
-      sample({{"/home/u/ü b", 5, "cli_delete", "ü b", "/home/u/.local/share/Trash/files/ü b"},
+      sample({{"/home/u/ü b", 5, "cli_delete", "ü b", "/home/u/.local/share/Trash/files/ü b", 42,
+               std::numeric_limits<uint64_t>::max()},
+              {"/z", 1, "cli_delete", "z", "/t/files/z", 7, std::nullopt},
               {"rel/x", 0, "cli_dev_junk", std::nullopt, std::nullopt},
               {"/y", 7, "cli_large_files", "y 2", std::nullopt}}),
   };
