@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# orvc large-files against find and fd pruning the same 38 folder names, on one generated tree,
-# plus peak RSS. Usage: bench/large_files.sh [--cold]
+# orvc large-files (text and --json) against find and fd pruning the same 38 folder names, on one
+# generated tree, plus peak RSS. Usage: bench/large_files.sh [--cold]
 #   (ORVC_BENCH_FILES=50000 for a quick run; default 1000000; ORVC_BENCH_TREE=DIR times an
 #   existing tree; --cold drops the page cache before every timed run, root only)
 # The tree goes under /tmp and is kept for later runs (ORVC_BENCH_CLEAN=1 removes it).
@@ -71,6 +71,7 @@ runs=${ORVC_BENCH_RUNS:-$([[ $cache_mode == cold ]] && echo 5 || echo 10)}
 results=$(mktemp)
 hyperfine "${cache_args[@]}" --runs "$runs" --export-json "$results" \
   -n orvc "$run_orvc large-files --path $tree --threshold 1" \
+  -n orvc-json "$run_orvc large-files --path $tree --threshold 1 --json" \
   -n find "find $tree -type d \\( $prune \\) -prune -o -type f -size +1M -print" \
   -n fd "fdfind -u --ignore-case -t f -S +1M $excludes . $tree" \
   "${baseline[@]}"
@@ -80,12 +81,15 @@ import json, sys
 r = {x["command"]: x["median"] for x in json.load(open(sys.argv[1]))["results"]}
 print(f"median  orvc {r['orvc']:.3f}s  find {r['find']:.3f}s  fd {r['fd']:.3f}s")
 print(f"orvc is {r['find'] / r['orvc']:.2f}x faster than find, {r['fd'] / r['orvc']:.2f}x faster than fd")
+print(f"--json {r['orvc-json']:.3f}s: {(r['orvc-json'] / r['orvc'] - 1) * 100:+.1f}% against the text report")
 if "orvc-before" in r:
     b = r["orvc-before"]
     print(f"orvc-before {b:.3f}s: {r['find'] / b:.2f}x find, {r['fd'] / b:.2f}x fd")
 PY
 rss=$(/usr/bin/time -f %M $run_orvc large-files --path "$tree" --threshold 1 2>&1 >/dev/null | tail -1)
 echo "orvc peak resident memory: $((rss / 1024)) MB"
+rss=$(/usr/bin/time -f %M $run_orvc large-files --path "$tree" --threshold 1 --json 2>&1 >/dev/null | tail -1)
+echo "orvc --json peak resident memory: $((rss / 1024)) MB"
 rm -f "$results"
 [[ ${ORVC_BENCH_CLEAN:-0} == 1 ]] && rm -rf "$tree"
 exit 0

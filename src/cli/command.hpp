@@ -10,14 +10,20 @@
 
 namespace orvc::cli {
 
+// --json: one JSON document on standard output instead of the text report.
+enum class ReportFormat { Text, Json };
+
 struct DevJunk {
   bool apply = false;
+  ReportFormat format = ReportFormat::Text;
 };
 struct Scan {
   std::string path;
+  ReportFormat format = ReportFormat::Text;
 };
 struct Duplicates {
   std::string path;
+  ReportFormat format = ReportFormat::Text;
   bool apply = false;
   bool include_tracked = false;  // with apply, copies in Git working trees go too
 };
@@ -26,19 +32,25 @@ struct LargeFiles {
   uint64_t threshold_mb = 100;
   uint64_t age_days = 0;
   bool apply = false;
+  ReportFormat format = ReportFormat::Text;
 };
 struct Delete {
   std::vector<std::string> paths;
+  ReportFormat format = ReportFormat::Text;
 };
 struct History {
   std::optional<std::string> path;  // only runs with items at or under it
+  ReportFormat format = ReportFormat::Text;
 };
 struct Restore {
   std::vector<std::string> targets;  // run ids or paths
   std::optional<std::string> to;     // every item goes into this folder instead
   bool dry_run = false;
+  ReportFormat format = ReportFormat::Text;
 };
-struct Diff {};
+struct Diff {
+  ReportFormat format = ReportFormat::Text;
+};
 struct Help {};
 struct Version {};
 

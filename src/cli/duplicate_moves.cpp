@@ -34,7 +34,7 @@ DuplicateMoves move_duplicate_copies(const std::vector<DuplicateGroup>& groups,
   duplicates::Reverifier reverifier(groups);
   // Each move job writes only its own verdict; all are read once the run is over.
   std::vector<Recheck> verdicts(plan.copies.size(), Recheck::Same);
-  removal::CleanupRequest request{{}, "cli_duplicates"};
+  removal::CleanupRequest request{{}, std::string(kDuplicatesCleanupType)};
   request.paths.reserve(plan.copies.size());
   for (const auto& c : plan.copies) request.paths.push_back(copy_of(c).path);
   request.confirm = [&](size_t i) -> std::optional<removal::ItemIdentity> {
@@ -44,12 +44,13 @@ DuplicateMoves move_duplicate_copies(const std::vector<DuplicateGroup>& groups,
     return removal::ItemIdentity{copy_of(c).identity.device, copy_of(c).identity.inode};
   };
 
-  DuplicateMoves result{removal::run_cleanup(request), {}, {}, 0};
+  DuplicateMoves result{removal::run_cleanup_report(request), {}, {}, 0};
+  const auto& outcome = result.report.outcome;
   for (size_t i = 0; i < plan.copies.size(); ++i) {
     const DuplicateCopy& c = plan.copies[i];
     if (verdicts[i] != Recheck::Same) {
       result.left_in_place.push_back({c, verdicts[i]});
-    } else if (result.outcome && result.outcome->contains(copy_of(c).path)) {
+    } else if (outcome && outcome->contains(copy_of(c).path)) {
       result.moved.push_back(c);
       const uint64_t freed = duplicates::bytes_freed(copy_of(c), groups[c.group].size);
       if (__builtin_add_overflow(result.bytes_freed, freed, &result.bytes_freed)) {

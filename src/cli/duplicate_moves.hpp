@@ -3,6 +3,7 @@
 // before its move, through the cleanup executor. Prints nothing; run_duplicates reports.
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "duplicates/duplicate_group.hpp"
@@ -10,6 +11,8 @@
 #include "removal/cleanup.hpp"
 
 namespace orvc::cli {
+
+inline constexpr std::string_view kDuplicatesCleanupType = "cli_duplicates";
 
 enum class TrackedCopies { LeftAlone, Moved };
 
@@ -36,13 +39,13 @@ struct LeftInPlace {
 };
 
 struct DuplicateMoves {
-  removal::CleanupOutcome outcome;
+  removal::CleanupReport report;           // item by item, in plan order
   std::vector<DuplicateCopy> moved;        // in plan order; empty when the outcome failed
   std::vector<LeftInPlace> left_in_place;  // in plan order
   uint64_t bytes_freed = 0;                // by the moved copies
 };
 
-// Moves the plan's copies to the Trash as one "cli_duplicates" run. Just before each move the
+// Moves the plan's copies to the Trash as one kDuplicatesCleanupType run. Just before each move the
 // copy and its group's kept copy must still be as the scan saw them; a copy that is not, or
 // whose kept copy is not, stays where it is. `groups` are those the plan was made from.
 DuplicateMoves move_duplicate_copies(const std::vector<duplicates::DuplicateGroup>& groups,

@@ -2,12 +2,13 @@
 #include <optional>
 #include <vector>
 
+#include "cli/command.hpp"
 #include "junk/junk_item.hpp"
 
 namespace orvc::cli {
 
-// Runs the developer-junk scan as a blocking job; on failure prints its red title and the
-// message to standard error and returns nothing.
-std::optional<std::vector<junk::JunkCategory>> run_junk_scan_job();
+// Runs the developer-junk scan as a blocking job; on failure reports it (report_failure) and
+// returns nothing.
+std::optional<std::vector<junk::JunkCategory>> run_junk_scan_job(ReportFormat format);
 
 }  // namespace orvc::cli

@@ -26,21 +26,33 @@ std::string default_path() {
   return home_folder().value_or(".");
 }
 
-// "--path <dir>" is the only option of scan.
-Result<std::string> read_path_option(std::span<const std::string> rest) {
+struct PathOption {
+  std::string path;
+  ReportFormat format = ReportFormat::Text;
+};
+
+// "--path <dir>" and "--json" are the options of scan.
+Result<PathOption> read_path_option(std::span<const std::string> rest) {
   std::optional<std::string> path;
+  PathOption read;
   for (size_t i = 0; i < rest.size(); ++i) {
+    if (rest[i] == "--json") {
+      read.format = ReportFormat::Json;
+      continue;
+    }
     if (rest[i] != "--path") return failure("Unknown flag: " + rest[i]);
     if (i + 1 >= rest.size()) return failure("--path requires a directory argument");
     path = expand_tilde(rest[++i]);
   }
-  return path ? *path : default_path();
+  read.path = path ? *path : default_path();
+  return read;
 }
 
 }  // namespace
 
 Result<Command> parse_scan(std::span<const std::string> rest) {
-  return Scan{ORVC_TRY(read_path_option(rest))};
+  auto [path, format] = ORVC_TRY(read_path_option(rest));
+  return Scan{std::move(path), format};
 }
 
 Result<Command> parse_duplicates(std::span<const std::string> rest) {
@@ -57,6 +69,8 @@ Result<Command> parse_duplicates(std::span<const std::string> rest) {
       command.apply = false;
     } else if (arg == "--include-tracked") {
       command.include_tracked = true;
+    } else if (arg == "--json") {
+      command.format = ReportFormat::Json;
     } else {
       return failure("Unknown flag: " + arg);
     }
@@ -87,6 +101,8 @@ Result<Command> parse_large_files(std::span<const std::string> rest) {
       command.apply = true;
     } else if (arg == "--dry-run") {
       command.apply = false;
+    } else if (arg == "--json") {
+      command.format = ReportFormat::Json;
     } else {
       return failure("Unknown flag for large-files: " + arg);
     }
@@ -101,6 +117,8 @@ Result<Command> parse_dev_junk(std::span<const std::string> rest) {
       command.apply = true;
     } else if (arg == "--dry-run") {
       command.apply = false;
+    } else if (arg == "--json") {
+      command.format = ReportFormat::Json;
     } else {
       return failure("Unknown flag for dev-junk: " + arg);
     }
@@ -108,18 +126,28 @@ Result<Command> parse_dev_junk(std::span<const std::string> rest) {
   return command;
 }
 
+// Every argument is a path, whatever it looks like; only a first "--json" is the flag.
 Result<Command> parse_delete(std::span<const std::string> rest) {
-  if (rest.empty()) return failure("delete requires at least one path argument");
   Delete command;
+  if (!rest.empty() && rest.front() == "--json") {
+    command.format = ReportFormat::Json;
+    rest = rest.subspan(1);
+  }
+  if (rest.empty()) return failure("delete requires at least one path argument");
   for (const std::string& arg : rest) command.paths.push_back(expand_tilde(arg));
   return command;
 }
 
 Result<Command> parse_diff(std::span<const std::string> rest) {
+  Diff command;
   for (const std::string& arg : rest) {
-    if (arg != "--dry-run") return failure("Unknown flag for diff: " + arg);
+    if (arg == "--json") {
+      command.format = ReportFormat::Json;
+    } else if (arg != "--dry-run") {
+      return failure("Unknown flag for diff: " + arg);
+    }
   }
-  return Diff{};
+  return command;
 }
 
 // Whatever follows "help" is ignored.

@@ -2,6 +2,8 @@
 
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
+#include "cli/json_junk.hpp"
+#include "cli/json_removal.hpp"
 #include "cli/junk_scan_job.hpp"
 #include "cli/removal_gate.hpp"
 #include "junk/dev_junk_scan.hpp"
@@ -12,6 +14,8 @@
 namespace orvc::cli {
 namespace {
 
+constexpr std::string_view kCleanupType = "cli_dev_junk";
+
 struct Totals {
   size_t item_count = 0;
   uint64_t total = 0;
@@ -20,8 +24,22 @@ struct Totals {
   std::vector<uint64_t> safe_sizes;     // beside safe_paths
 };
 
-Totals report_categories(const std::vector<junk::JunkCategory>& categories) {
+Totals totals_of(const std::vector<junk::JunkCategory>& categories) {
   Totals totals;
+  for (const junk::JunkCategory& category : categories) {
+    for (const junk::JunkItem& item : category.items) {
+      if (!item.safe) continue;
+      totals.safe_total = junk::saturating_add(totals.safe_total, item.size_bytes);
+      totals.safe_paths.push_back(item.path);
+      totals.safe_sizes.push_back(item.size_bytes);
+    }
+    totals.item_count += category.items.size();
+    totals.total = junk::saturating_add(totals.total, category.total_bytes);
+  }
+  return totals;
+}
+
+void report_categories(const std::vector<junk::JunkCategory>& categories) {
   for (const junk::JunkCategory& category : categories) {
     print_line();
     print_line("  " + cyan(bold(category.name)) + " " +
@@ -30,16 +48,13 @@ Totals report_categories(const std::vector<junk::JunkCategory>& categories) {
       const std::string mark = item.safe ? green("✓") : yellow("!");
       print_line(fmt::format("    {} {:>10}  {}", mark, format_size(item.size_bytes),
                              lossy_utf8(item.path)));
-      if (item.safe) {
-        totals.safe_total = junk::saturating_add(totals.safe_total, item.size_bytes);
-        totals.safe_paths.push_back(item.path);
-        totals.safe_sizes.push_back(item.size_bytes);
-      }
     }
-    totals.item_count += category.items.size();
-    totals.total = junk::saturating_add(totals.total, category.total_bytes);
   }
-  return totals;
+}
+
+removal::CleanupReport clean_safe_items(const Totals& totals) {
+  return removal::run_cleanup_report(removal::CleanupRequest{
+      .paths = totals.safe_paths, .cleanup_type = std::string(kCleanupType)});
 }
 
 int apply_safe_items(const Totals& totals) {
@@ -47,8 +62,7 @@ int apply_safe_items(const Totals& totals) {
     print_line(yellow("  No safe-to-clean items to apply."));
     return 0;
   }
-  const auto outcome = removal::run_cleanup(
-      removal::CleanupRequest{.paths = totals.safe_paths, .cleanup_type = "cli_dev_junk"});
+  const auto outcome = clean_safe_items(totals).outcome;
   if (!outcome) {
     print_error_line("  " + red("Some items could not be cleaned:") + " " + outcome.error());
     return 1;
@@ -64,19 +78,51 @@ int apply_safe_items(const Totals& totals) {
   return 0;
 }
 
+int write_json(const DevJunk& command, const std::vector<junk::JunkCategory>& categories,
+               const Totals& totals) {
+  std::optional<removal::CleanupReport> removal;
+  if (command.apply && !totals.safe_paths.empty()) removal = clean_safe_items(totals);
+  if (removal && !removal->outcome) {
+    print_error_line("  " + red("Some items could not be cleaned:") + " " +
+                     removal->outcome.error());
+  }
+  JsonDocument document("dev-junk");
+  add_junk_roots(document);
+  document.add("options", {{"apply", command.apply}});
+  document.open_array("categories");
+  for (const junk::JunkCategory& category : categories) {
+    document.open_object();
+    document.add("name", category.name);
+    document.add("description", category.description);
+    document.add("total_bytes", category.total_bytes);
+    document.open_array("items");
+    for (const junk::JunkItem& item : category.items) document.add(junk_item_record(item));
+    document.close();
+    document.close();
+  }
+  document.close();
+  document.add("item_count", totals.item_count);
+  document.add("total_bytes", totals.total);
+  document.add("safe_bytes", totals.safe_total);
+  if (removal) add_removal(document, kCleanupType, *removal);
+  return removal && !removal->outcome ? 1 : 0;
+}
+
 }  // namespace
 
 int run_dev_junk(const DevJunk& command) {
-  if (command.apply && !removal_allowed()) return 1;
-  const auto scanned = run_junk_scan_job();
+  if (command.apply && !removal_allowed(command.format)) return 1;
+  const auto scanned = run_junk_scan_job(command.format);
   if (!scanned) return 1;
   const std::vector<junk::JunkCategory>& categories = *scanned;
+  const Totals totals = totals_of(categories);
+  if (command.format == ReportFormat::Json) return write_json(command, categories, totals);
   print_line(bold("Developer Junk"));
   if (categories.empty()) {
     print_line(green("  Nothing found — your dev caches are clean."));
     return 0;
   }
-  const Totals totals = report_categories(categories);
+  report_categories(categories);
   print_line();
   print_line("  " + bold(fmt::format("{} items, {} total ({} safe-to-clean)", totals.item_count,
                                      format_size(totals.total), format_size(totals.safe_total))));

@@ -2,30 +2,57 @@
 
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
+#include "cli/json_junk.hpp"
 #include "cli/junk_scan_job.hpp"
 #include "junk/dev_junk_scan.hpp"
 #include "junk/disk_usage.hpp"
 #include "util/text.hpp"
 
 namespace orvc::cli {
+namespace {
+
+using ItemList = std::vector<const junk::JunkItem*>;
+
+uint64_t total_of(const ItemList& items) {
+  uint64_t total = 0;
+  for (const junk::JunkItem* item : items) total = junk::saturating_add(total, item->size_bytes);
+  return total;
+}
+
+void write_json(const ItemList& removed, const ItemList& preserved) {
+  JsonDocument document("diff");
+  add_junk_roots(document);
+  document.add("options", {{"dry_run", true}});
+  for (const auto& [key, items] : {std::pair{"removed", &removed}, {"preserved", &preserved}}) {
+    document.open_array(key);
+    for (const junk::JunkItem* item : *items) document.add(junk_item_record(*item));
+    document.close();
+  }
+  document.add("removed_count", removed.size());
+  document.add("removed_bytes", total_of(removed));
+}
+
+}  // namespace
 
 // A dry run by nature: prints what `dev-junk --apply` would move, never calls the executor.
-int run_diff(const Diff&) {
-  const auto scanned = run_junk_scan_job();
+int run_diff(const Diff& command) {
+  const auto scanned = run_junk_scan_job(command.format);
   if (!scanned) return 1;
-  std::vector<const junk::JunkItem*> removed, preserved;
+  ItemList removed, preserved;
   for (const junk::JunkCategory& category : *scanned) {
     for (const junk::JunkItem& item : category.items) {
       (item.safe ? removed : preserved).push_back(&item);
     }
   }
+  if (command.format == ReportFormat::Json) {
+    write_json(removed, preserved);
+    return 0;
+  }
   print_line(bold("--- a/disk (current)"));
   print_line(bold("+++ b/disk (after cleanup, DRY RUN)"));
-  uint64_t removed_total = 0;
   for (const junk::JunkItem* item : removed) {
     print_line(
         red(fmt::format("- {} [{}]", lossy_utf8(item->path), format_size(item->size_bytes))));
-    removed_total = junk::saturating_add(removed_total, item->size_bytes);
   }
   for (const junk::JunkItem* item : preserved) {
     print_line(dim(fmt::format("  {} [{}] (preserved — risky, not auto-selected)",
@@ -33,7 +60,7 @@ int run_diff(const Diff&) {
   }
   print_line();
   print_line(bold(fmt::format("{} files changed, -{} space reclaimed (DRY RUN)", removed.size(),
-                              format_size(removed_total))));
+                              format_size(total_of(removed)))));
   return 0;
 }
 

@@ -8,6 +8,8 @@
 #include "cli/console.hpp"
 #include "cli/duplicate_moves.hpp"
 #include "cli/flows.hpp"
+#include "cli/json_output.hpp"
+#include "cli/json_removal.hpp"
 #include "cli/removal_gate.hpp"
 #include "duplicates/find_duplicates.hpp"
 #include "util/blocking_job.hpp"
@@ -54,10 +56,50 @@ uint64_t total_reclaimable(const std::vector<duplicates::DuplicateGroup>& groups
   return total;
 }
 
+JsonValue file_record(const duplicates::DuplicateCandidate& file) {
+  JsonValue record = path_object(file.path);
+  record["git_tracked"] = file.git_tracked;
+  set_time(record, "modified", file.modified_secs);
+  record["private_bytes"] = file.private_bytes.value_or(file.size);
+  return record;
+}
+
+// Every group, most reclaimable first, written as it goes.
+void write_json(const Duplicates& command, const std::vector<duplicates::DuplicateGroup>& groups,
+                const std::optional<removal::CleanupReport>& removal) {
+  JsonDocument document("duplicates");
+  document.open_array("roots");
+  document.add(path_object(command.path));
+  document.close();
+  document.add("options", {{"apply", command.apply}, {"include_tracked", command.include_tracked}});
+  document.open_array("groups");
+  for (const auto& group : groups) {
+    document.open_object();
+    document.add("size", group.size);
+    document.add("file_count", group.duplicates.size() + 1);
+    document.add("reclaimable_bytes", group.reclaimable_bytes);
+    document.add("hash", group.hash);
+    document.add("keep", file_record(group.keep));
+    document.open_array("duplicates");
+    for (const auto& copy : group.duplicates) document.add(file_record(copy));
+    document.close();
+    document.close();
+  }
+  document.close();
+  document.add("group_count", groups.size());
+  document.add("reclaimable_bytes", total_reclaimable(groups));
+  if (removal) add_removal(document, kDuplicatesCleanupType, *removal);
+}
+
+DuplicateMovePlan plan_for(const std::vector<duplicates::DuplicateGroup>& groups,
+                           const Duplicates& command) {
+  return plan_duplicate_moves(
+      groups, command.include_tracked ? TrackedCopies::Moved : TrackedCopies::LeftAlone);
+}
+
 int apply_to_copies(const std::vector<duplicates::DuplicateGroup>& groups,
                     const Duplicates& command) {
-  const auto plan = plan_duplicate_moves(
-      groups, command.include_tracked ? TrackedCopies::Moved : TrackedCopies::LeftAlone);
+  const auto plan = plan_for(groups, command);
   const auto done = move_duplicate_copies(groups, plan);
   for (const auto& left : done.left_in_place) {
     const auto& copy = groups[left.copy.group].duplicates[left.copy.duplicate];
@@ -66,8 +108,9 @@ int apply_to_copies(const std::vector<duplicates::DuplicateGroup>& groups,
                           ? "its kept copy changed since the scan; left in place"
                           : "changed since the scan; left in place"));
   }
-  if (!done.outcome) {
-    print_error_line("  " + red("Some items could not be moved:") + " " + done.outcome.error());
+  if (!done.report.outcome) {
+    print_error_line("  " + red("Some items could not be moved:") + " " +
+                     done.report.outcome.error());
     return 1;
   }
   // Refused by the safety rules, or gone before the move.
@@ -93,25 +136,35 @@ int apply_to_copies(const std::vector<duplicates::DuplicateGroup>& groups,
 }  // namespace
 
 int run_duplicates(const Duplicates& command) {
-  if (command.apply && !removal_allowed()) return 1;
-  print_line(bold("Finding duplicates under") + " " + cyan(lossy_utf8(command.path)));
+  const bool json = command.format == ReportFormat::Json;
+  if (command.apply && !removal_allowed(command.format)) return 1;
+  if (!json) print_line(bold("Finding duplicates under") + " " + cyan(lossy_utf8(command.path)));
 
   const std::atomic<bool> cancel_flag{false};
   auto found = run_blocking([&] {
     return duplicates::find_duplicates(command.path, /*skip_dev_dirs=*/true, cancel_flag,
                                        [](std::string_view line) { print_error_line(line); });
   });
-  if (!found) {
-    print_error_line(red("Task error:") + " " + found.error());
-    return 1;
-  }
+  if (!found) return report_failure(command.format, "Task error:", found.error());
   auto& groups = *found;
+  duplicates::sort_by_reclaimable(groups);
+  if (json) {
+    std::optional<removal::CleanupReport> removal;
+    if (command.apply && !groups.empty()) {
+      removal = move_duplicate_copies(groups, plan_for(groups, command)).report;
+      if (!removal->outcome) {
+        print_error_line("  " + red("Some items could not be moved:") + " " +
+                         removal->outcome.error());
+      }
+    }
+    write_json(command, groups, removal);
+    return removal && !removal->outcome ? 1 : 0;
+  }
   if (groups.empty()) {
     print_line(green("  No duplicates found."));
     return 0;
   }
 
-  duplicates::sort_by_reclaimable(groups);
   for (size_t i = 0; i < std::min(groups.size(), kGroupsShown); ++i) print_group(groups[i]);
   print_line();
   print_line("  " + bold(fmt::format("{} duplicate groups, {} reclaimable", groups.size(),

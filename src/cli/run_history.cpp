@@ -7,6 +7,7 @@
 #include "cli/command.hpp"
 #include "cli/console.hpp"
 #include "cli/flows.hpp"
+#include "cli/json_output.hpp"
 #include "removal/history.hpp"
 #include "removal/trash_lookup.hpp"
 #include "safety/path_rules.hpp"
@@ -17,13 +18,18 @@ namespace {
 
 constexpr size_t kShownItems = 10;
 
-// The command a run came from.
-std::string kind_of_run(const removal::CleanupSession& session) {
+// The command a run came from: "cli_large_files" is large-files.
+std::string command_of(const removal::CleanupSession& session) {
   std::string kind = session.cleanup_type;
   if (kind.starts_with("cli_")) kind.erase(0, 4);
   for (char& c : kind) {
     if (c == '_') c = '-';
   }
+  return kind;
+}
+
+std::string kind_of_run(const removal::CleanupSession& session) {
+  std::string kind = command_of(session);
   if (session.status == "pending") kind += " (interrupted)";
   return kind;
 }
@@ -83,11 +89,82 @@ void print_run(const removal::CleanupSession& session,
   }
 }
 
+std::string_view state_name(removal::ItemState state) {
+  switch (state) {
+    case removal::ItemState::InTrash:
+      return "in_trash";
+    case removal::ItemState::Replaced:
+      return "replaced";
+    case removal::ItemState::Gone:
+      break;
+  }
+  return "gone";
+}
+
+JsonValue item_record(const removal::DeletedFile& file, const removal::RecordedItem& item) {
+  JsonValue record = path_object(item.original.empty() ? file.original_path : item.original);
+  record["size"] = file.size;
+  record["category"] = lossy_utf8(file.category);
+  record["trashed_name"] =
+      file.trashed_name ? JsonValue(lossy_utf8(*file.trashed_name)) : JsonValue(nullptr);
+  if (item.files_dir.empty()) {
+    record["trash_path"] = nullptr;
+  } else {
+    set_path(record, "trash_path", join_path(item.files_dir, item.name));
+  }
+  record["state"] = state_name(item.state);
+  if (item.state == removal::ItemState::Replaced) {
+    record["replaced_because"] = lossy_utf8(item.replaced_because);
+  }
+  if (!item.deletion_date.empty()) record["deletion_date"] = lossy_utf8(item.deletion_date);
+  return record;
+}
+
+void write_json(const History& command, const removal::LoadedHistory& history,
+                const std::vector<std::vector<removal::RecordedItem>>& located,
+                const std::vector<size_t>& runs) {
+  JsonDocument document("history");
+  JsonValue options = {{"path", nullptr}};
+  if (command.path) set_path(options, "path", *command.path);
+  document.add("options", options);
+  document.open_array("runs");
+  for (const size_t s : runs) {
+    const removal::CleanupSession& session = history.sessions[s];
+    document.open_object();
+    document.add("session_id", session.session_id);
+    document.add("timestamp", session.timestamp);
+    document.add("unix_timestamp", session.unix_timestamp);
+    document.add("cleanup_type", lossy_utf8(session.cleanup_type));
+    document.add("command", lossy_utf8(command_of(session)));
+    document.add("status", lossy_utf8(session.status));
+    document.add("total_bytes_freed", session.total_bytes_freed);
+    size_t in_trash = 0;
+    document.open_array("items");
+    for (size_t i = 0; i < located[s].size(); ++i) {
+      in_trash += located[s][i].state == removal::ItemState::InTrash;
+      document.add(item_record(session.deleted_files[i], located[s][i]));
+    }
+    document.close();
+    document.add("item_count", located[s].size());
+    document.add("in_trash_count", in_trash);
+    document.close();
+  }
+  document.close();
+  document.add("run_count", runs.size());
+  JsonValue problems = JsonValue::array();
+  for (const auto& problem : history.problems) problems.push_back(lossy_utf8(problem));
+  document.add("unreadable_manifests", problems);
+}
+
 }  // namespace
 
 Result<Command> parse_history(std::span<const std::string> rest) {
   History command;
   for (size_t i = 0; i < rest.size(); ++i) {
+    if (rest[i] == "--json") {
+      command.format = ReportFormat::Json;
+      continue;
+    }
     if (rest[i] != "--path") return failure("Unknown flag for history: " + rest[i]);
     if (i + 1 >= rest.size()) return failure("--path requires a directory argument");
     command.path = expand_tilde(rest[++i]);
@@ -97,10 +174,7 @@ Result<Command> parse_history(std::span<const std::string> rest) {
 
 int run_history(const History& command) {
   const auto loaded = removal::load_history();
-  if (!loaded) {
-    print_error_line(red("Error:") + " " + loaded.error());
-    return 1;
-  }
+  if (!loaded) return report_failure(command.format, "Error:", loaded.error());
   for (const auto& problem : loaded->problems) {
     print_error_line("[history] skipped unreadable manifest " + problem);
   }
@@ -113,6 +187,10 @@ int run_history(const History& command) {
   std::vector<size_t> runs;
   for (size_t s = 0; s < sessions.size(); ++s) {
     if (!base || has_item_under(sessions[s], located[s], *base)) runs.push_back(s);
+  }
+  if (command.format == ReportFormat::Json) {
+    write_json(command, *loaded, located, runs);
+    return 0;
   }
   const std::string under = base ? " under " + lossy_utf8(*base) : "";
   if (runs.empty()) {

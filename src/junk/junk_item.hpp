@@ -12,7 +12,8 @@ struct JunkItem {
   std::string name;  // display text (invalid UTF-8 replaced)
   std::string description;
   uint64_t size_bytes = 0;
-  bool safe = false;  // true: handed to the cleanup executor by --apply
+  bool safe = false;         // true: handed to the cleanup executor by --apply
+  bool git_tracked = false;  // build output holding files Git keeps, hence not safe
 };
 
 struct JunkCategory {

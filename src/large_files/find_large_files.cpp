@@ -35,11 +35,20 @@ uint64_t age_in_days(std::optional<int64_t> modified_secs, int64_t now) {
   return static_cast<uint64_t>((now - *modified_secs) / kSecondsPerDay);
 }
 
+Result<std::vector<std::string>> large_file_search_roots(const std::string& path) {
+  if (path.empty()) return large_file_roots();
+  return std::vector<std::string>{path};
+}
+
 Result<std::vector<LargeFile>> find_large_files(const std::string& path, uint64_t threshold_mb,
                                                 uint64_t min_age_days) {
+  const std::vector<std::string> roots = ORVC_TRY(large_file_search_roots(path));
+  return find_large_files_under(roots, threshold_mb, min_age_days);
+}
+
+std::vector<LargeFile> find_large_files_under(const std::vector<std::string>& roots,
+                                              uint64_t threshold_mb, uint64_t min_age_days) {
   const uint64_t min_size = threshold_bytes(threshold_mb);
-  const std::vector<std::string> roots =
-      path.empty() ? ORVC_TRY(large_file_roots()) : std::vector<std::string>{path};
   const std::vector<std::string> skip_names(LARGE_FILE_SKIP_DIRS.begin(),
                                             LARGE_FILE_SKIP_DIRS.end());
   const std::atomic<bool> cancel_flag = false;
@@ -55,7 +64,8 @@ Result<std::vector<LargeFile>> find_large_files(const std::string& path, uint64_
   for (auto& file : collected) {
     const uint64_t age = age_in_days(file.modified_secs, now);
     if (file.size < min_size || age < min_age_days) continue;
-    found.push_back(LargeFile{std::move(file.path), file.size, age});
+    found.push_back(
+        LargeFile{std::move(file.path), file.size, age, file.allocated, file.modified_secs});
   }
   std::ranges::stable_sort(found, std::ranges::greater{}, &LargeFile::size);
   return found;

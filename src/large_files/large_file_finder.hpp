@@ -15,7 +15,9 @@ namespace orvc::large_files {
 struct LargeFile {
   std::string path;
   uint64_t size = 0;
-  uint64_t age_days = 0;  // whole days since the last modification
+  uint64_t age_days = 0;                 // whole days since the last modification
+  uint64_t allocated = 0;                // 512 × allocated blocks
+  std::optional<int64_t> modified_secs;  // absent when the file system gave no usable time
 };
 
 // Folder names the crawl never enters (compared under ASCII case folding).
@@ -72,8 +74,16 @@ uint64_t age_in_days(std::optional<int64_t> modified_secs, int64_t now);
 // Fails when HOME is not set.
 Result<std::vector<std::string>> large_file_roots();
 
-// `path` when given, else the default roots. Fails only when HOME is needed and not set.
+// `path` when given, else the default roots (large_file_roots).
+Result<std::vector<std::string>> large_file_search_roots(const std::string& path);
+
+// Under `path` when given, else under the default roots. Fails only when HOME is needed and not
+// set.
 Result<std::vector<LargeFile>> find_large_files(const std::string& path, uint64_t threshold_mb,
                                                 uint64_t min_age_days);
+
+// The same search under the given roots.
+std::vector<LargeFile> find_large_files_under(const std::vector<std::string>& roots,
+                                              uint64_t threshold_mb, uint64_t min_age_days);
 
 }  // namespace orvc::large_files

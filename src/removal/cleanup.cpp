@@ -30,13 +30,14 @@ namespace {
 
 // One requested path on its way through a run.
 struct Item {
-  enum class State : char { Missing, Failed, Protected, Work, Declined };
+  enum class State : char { Missing, Repeated, Failed, Protected, Work, Declined };
   std::string given;     // the caller's text, the outcome's key
   std::string absolute;  // joined to the working folder, nothing resolved
   State state = State::Missing;
   std::string problem;  // why it failed
   uint64_t size = 0;
   std::optional<TrashedItem> trashed;
+  std::optional<safety::ProtectionReason> protection;
 
   // Found with a name, so it is planned and recorded as pending.
   bool planned() const { return state == State::Protected || state == State::Work; }
@@ -100,8 +101,10 @@ std::optional<CleanupSession> write_pending_record(const std::vector<Item>& item
 }
 
 // Records what really disappeared, under the path it was moved from and the name it got.
-void finalise_record(std::optional<CleanupSession> pending, const std::vector<Item>& items,
-                     const std::string& cleanup_type) {
+// Returns the id of the manifest that records it.
+std::optional<std::string> finalise_record(std::optional<CleanupSession> pending,
+                                           const std::vector<Item>& items,
+                                           const std::string& cleanup_type) {
   std::vector<char> disappeared(items.size(), 0);
   tbb::parallel_for(size_t{0}, items.size(), [&](size_t i) {
     disappeared[i] = items[i].planned() && gone(items[i].absolute) ? 1 : 0;
@@ -132,27 +135,34 @@ void finalise_record(std::optional<CleanupSession> pending, const std::vector<It
       if (auto deleted = delete_session(pending->session_id); !deleted) {
         report_diagnostic("[history] failed to remove empty pending session: " + deleted.error());
       }
-      return;
+      return std::nullopt;
     }
     pending->deleted_files = std::move(removed);
     pending->total_bytes_freed = total;
     pending->status = "completed";
+    // A failed rewrite leaves the pending manifest, which still names this run.
     if (auto written = write_session(*pending); !written) {
       report_diagnostic("[history] failed to finalize cleanup session: " + written.error());
     }
-  } else if (!removed.empty()) {
-    if (auto written = write_session(new_session(cleanup_type, std::move(removed))); !written) {
-      report_diagnostic("[history] failed to record cleanup session: " + written.error());
-    }
+    return pending->session_id;
   }
+  if (removed.empty()) return std::nullopt;
+  auto written = write_session(new_session(cleanup_type, std::move(removed)));
+  if (!written) {
+    report_diagnostic("[history] failed to record cleanup session: " + written.error());
+    return std::nullopt;
+  }
+  return *written;
 }
 
 // Protected items are set aside. The checks run in parallel (they are most of a move's cost).
 void sort_out(std::vector<Item>& items) {
   tbb::parallel_for(size_t{0}, items.size(), [&](size_t i) {
     Item& item = items[i];
-    if (item.state == Item::State::Work && safety::is_protected_path(item.absolute)) {
+    if (item.state != Item::State::Work) return;
+    if (auto reason = safety::is_protected_path(item.absolute)) {
       item.state = Item::State::Protected;
+      item.protection = std::move(reason);
     }
   });
 }
@@ -221,11 +231,43 @@ CleanupOutcome outcome_of(const std::vector<Item>& items) {
   return trashed;
 }
 
+ItemOutcome item_outcome(const Item& item) {
+  if (item.trashed) return ItemOutcome::Moved;
+  switch (item.state) {
+    case Item::State::Repeated:
+      return ItemOutcome::Repeated;
+    case Item::State::Protected:
+      return ItemOutcome::Protected;
+    case Item::State::Failed:
+      return ItemOutcome::Failed;
+    case Item::State::Declined:
+      return ItemOutcome::Declined;
+    default:
+      return ItemOutcome::Missing;
+  }
+}
+
+std::vector<CleanupItem> report_items(std::vector<Item>& items) {
+  std::vector<CleanupItem> report;
+  report.reserve(items.size());
+  for (Item& item : items) {
+    report.push_back({std::move(item.given), item_outcome(item), item.size, std::move(item.trashed),
+                      std::move(item.protection), std::move(item.problem)});
+  }
+  return report;
+}
+
 }  // namespace
 
 CleanupOutcome run_cleanup(const CleanupRequest& request) {
+  return run_cleanup_report(request).outcome;
+}
+
+CleanupReport run_cleanup_report(const CleanupRequest& request) {
   // A broken protected list could hide what the user asked to keep: nothing is moved at all.
-  if (auto allowed = safety::user_protection_status(); !allowed) return failure(allowed.error());
+  if (auto allowed = safety::user_protection_status(); !allowed) {
+    return {failure(allowed.error()), {}, std::nullopt};
+  }
   const safety::HomePin home_pin;
   std::vector<Item> items(request.paths.size());
   for (size_t i = 0; i < items.size(); ++i) items[i].given = request.paths[i];
@@ -234,19 +276,19 @@ CleanupOutcome run_cleanup(const CleanupRequest& request) {
     tbb::parallel_for(size_t{0}, items.size(), [&](size_t i) { examine(items[i]); });
     return true;
   });
-  if (!examined) return failure("Task join error: " + examined.error());
+  if (!examined) return {failure("Task join error: " + examined.error()), {}, std::nullopt};
   // The same item named twice is moved once.
   std::unordered_set<std::string> seen;
   for (Item& item : items) {
-    if (item.planned() && !seen.insert(item.absolute).second) item.state = Item::State::Missing;
+    if (item.planned() && !seen.insert(item.absolute).second) item.state = Item::State::Repeated;
   }
 
   auto pending = write_pending_record(items, request.cleanup_type);
   sort_out(items);
   move_work(items, request.confirm);
-  const CleanupOutcome outcome = outcome_of(items);
-  finalise_record(std::move(pending), items, request.cleanup_type);
-  return outcome;
+  CleanupOutcome outcome = outcome_of(items);
+  auto session_id = finalise_record(std::move(pending), items, request.cleanup_type);
+  return {std::move(outcome), report_items(items), std::move(session_id)};
 }
 
 }  // namespace orvc::removal

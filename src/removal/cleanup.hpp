@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "removal/trash.hpp"
+#include "safety/protection.hpp"
 #include "util/expected.hpp"
 
 namespace orvc::removal {
@@ -28,6 +29,29 @@ struct CleanupRequest {
 // Success with each trashed path's name in the Trash, or one failure message that the flow
 // prints after its own red title.
 using CleanupOutcome = Result<std::map<std::string, std::string>>;
+
+// What became of one requested path. Repeated: named again after an earlier entry of the same
+// request found the same item, which is moved once. Declined: left in place by the request's
+// confirmation.
+enum class ItemOutcome { Moved, Missing, Repeated, Protected, Failed, Declined };
+
+struct CleanupItem {
+  std::string path;  // as given
+  ItemOutcome outcome = ItemOutcome::Missing;
+  uint64_t size = 0;                                   // measured before the move
+  std::optional<TrashedItem> trashed;                  // when Moved
+  std::optional<safety::ProtectionReason> protection;  // when Protected
+  std::string problem;                                 // when Failed
+};
+
+// A run item by item, for reports that show each one.
+struct CleanupReport {
+  CleanupOutcome outcome;
+  std::vector<CleanupItem> items;         // in request order
+  std::optional<std::string> session_id;  // the manifest that records the run, when one does
+};
+
+CleanupReport run_cleanup_report(const CleanupRequest& request);
 
 CleanupOutcome run_cleanup(const CleanupRequest& request);
 

@@ -27,6 +27,7 @@ struct CollectedFile {
   std::optional<int64_t> modified_secs;
   std::string path;
   uint64_t size = 0;
+  uint64_t allocated = 0;  // 512 × allocated blocks
   GitState git = GitState::OutsideRepository;
   FileIdentity identity;
 };

@@ -163,7 +163,7 @@ DiskNode measure_folder(int fd, std::string raw_path, unsigned depth, const Swee
         child.node.size < sweep.options.min_child_size) {
       continue;
     }
-    child.node.path = lossy_utf8(join_path(raw_path, names[i]));
+    child.node.path = join_path(raw_path, names[i]);
     folder.children->push_back(std::move(child.node));
   }
   sort_largest_first(*folder.children);

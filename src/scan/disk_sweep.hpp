@@ -12,7 +12,7 @@
 namespace orvc::scan {
 
 struct DiskNode {
-  std::string path;        // display text (invalid UTF-8 replaced); the root as given
+  std::string path;        // the OS path's bytes; the root as given
   uint64_t size = 0;       // logical bytes; for a folder, the sum of everything counted below it
   uint64_t allocated = 0;  // 512 × allocated blocks; summed likewise
   bool is_dir = false;

@@ -1,5 +1,5 @@
 // Moves into a Trash on another file system (copy, then remove the source), and what is left
-// when `orvc delete` is killed in the middle of its moves.
+// when `orvc delete` is killed in the middle of many moves.
 #include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -22,15 +22,6 @@ using ::testing::HasSubstr;
 
 constexpr const char* kSecondFileSystem = "/dev/shm";
 
-bool has_pattern(const std::string& path, uint64_t size, unsigned seed) {
-  const std::string bytes = read_file(path);
-  if (bytes.size() != size) return false;
-  for (uint64_t i = 0; i < size; i += 4093) {
-    if (static_cast<unsigned char>(bytes[i]) != ((i * 31 + seed) & 0xff)) return false;
-  }
-  return static_cast<unsigned char>(bytes.back()) == (((size - 1) * 31 + seed) & 0xff);
-}
-
 // A HOME on the second file system, so that items under the usual temporary folder must be
 // copied into its Trash.
 class DeleteAcrossVolumes : public DeleteTest {
@@ -52,10 +43,6 @@ class DeleteAcrossVolumes : public DeleteTest {
   std::string far_trash(const std::string& name = "") const {
     return trash_files_of(far_home, name);
   }
-  std::string far_manifest() const {
-    const auto names = sorted_entries(history_of(far_home));
-    return names.empty() ? std::string() : read_file(history_of(far_home, names.front()));
-  }
 
   std::string far_home;
 };
@@ -65,6 +52,7 @@ TEST_F(DeleteAcrossVolumes, CopiesTheItemAndRemovesTheSource) {
   const std::string item = home / "work/cache";
   write_file(item + "/a.txt", "a");
   write_sized_file(item + "/deep/b.bin", 100000, 3);
+  const std::string bytes = read_file(item + "/deep/b.bin");
   make_symlink("/nonexistent/target", item + "/dangling");
   write_file(far_trash("cache"), "already here");
 
@@ -73,7 +61,7 @@ TEST_F(DeleteAcrossVolumes, CopiesTheItemAndRemovesTheSource) {
   EXPECT_EQ(r.out, plan({item}) + kDone);
   EXPECT_FALSE(exists_no_follow(item));
   EXPECT_EQ(read_file(far_trash("cache 2/a.txt")), "a");
-  EXPECT_TRUE(has_pattern(far_trash("cache 2/deep/b.bin"), 100000, 3));
+  EXPECT_EQ(read_file(far_trash("cache 2/deep/b.bin")), bytes);
   EXPECT_TRUE(exists_no_follow(far_trash("cache 2/dangling")));
   EXPECT_EQ(read_file(far_trash("cache")), "already here");
 }
@@ -92,21 +80,6 @@ TEST_F(DeleteAcrossVolumes, AFailedCopyLeavesTheItemAndAnEmptyTrash) {
   EXPECT_EQ(read_file(item + "/log.txt"), "log");
   EXPECT_EQ(sorted_entries(far_trash()), std::vector<std::string>{});
   EXPECT_EQ(sorted_entries(far_home + "/.local/share/Trash/info"), std::vector<std::string>{});
-}
-
-TEST_F(DeleteAcrossVolumes, KilledDuringACopyLosesNothing) {
-  constexpr uint64_t kSize = uint64_t{64} << 20;
-  write_sized_file(home / "big.bin", kSize, 7);
-  const pid_t pid = start_orvc({"delete", home / "big.bin"}, far_home);
-  kill_when(pid, [&] { return exists_no_follow(far_trash("big.bin")); });
-
-  const bool whole_in_place = has_pattern(home / "big.bin", kSize, 7);
-  const bool whole_in_trash = has_pattern(far_trash("big.bin"), kSize, 7);
-  EXPECT_TRUE(whole_in_place || whole_in_trash);
-  const std::string manifest = far_manifest();
-  EXPECT_THAT(manifest, HasSubstr("\"original_path\": \"" + home.path() + "/big.bin\""));
-  EXPECT_THAT(manifest, ::testing::AnyOf(HasSubstr("\"status\": \"pending\""),
-                                         HasSubstr("\"status\": \"completed\"")));
 }
 
 TEST_F(DeleteTest, KilledAmidManyMovesLosesNothing) {

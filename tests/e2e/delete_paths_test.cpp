@@ -8,32 +8,13 @@
 #include <vector>
 
 #include "delete_support.hpp"
-#include "support/run_process.hpp"
-#include "support/temp_home.hpp"
 
 namespace orvc::testing {
 namespace {
 
 using ::testing::HasSubstr;
 
-const std::string kSkipped =
-    "  Some items could not be moved: 1 item(s) were skipped: protected macOS system items "
-    "that no app may remove (system-managed — safe to leave).\n";
-
-class DeletePathsTest : public DeleteTest {
- protected:
-  ProcessResult delete_from(const std::string& folder, const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {ORVC_BINARY};
-    argv.insert(argv.end(), args.begin(), args.end());
-    ProcessOptions options;
-    options.env = {{"HOME", home.path()},
-                   {"XDG_DATA_HOME", home / ".local/share"},
-                   {"NO_COLOR", "1"},
-                   {"PATH", home / "no-bin"}};
-    options.working_dir = folder;
-    return run_program(argv, options);
-  }
-};
+using DeletePathsTest = DeleteTest;
 
 // Relative texts are made absolute before any rule sees them, so they meet the same refusals
 // as the absolute forms.
@@ -55,7 +36,7 @@ TEST_F(DeletePathsTest, RelativeNamesMeetTheRulesOfTheirAbsoluteForms) {
                                          {home / ".ssh", "."},
                                          {home_parent, home_name},
                                          {home.path(), "Work"}}) {
-    const auto r = delete_from(c.folder, {"delete", c.path});
+    const auto r = orvc({"delete", c.path}, c.folder);
     EXPECT_EQ(r.exit_code, 1) << c.path << "\n" << r.out << r.err;
     EXPECT_EQ(r.out, plan({c.path})) << c.path;
   }
@@ -67,7 +48,7 @@ TEST_F(DeletePathsTest, RelativeNamesMeetTheRulesOfTheirAbsoluteForms) {
 
 TEST_F(DeletePathsTest, RelativeNameInsideACloudFolderIsRefused) {
   write_file(home / "Dropbox/f.txt", "synced");
-  const auto r = delete_from(home / "Dropbox", {"delete", "f.txt"});
+  const auto r = orvc({"delete", "f.txt"}, home / "Dropbox");
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_THAT(r.err, HasSubstr("Refusing to remove '" + home.path() +
                                "/Dropbox/f.txt': it is inside a cloud sync folder"));
@@ -76,10 +57,12 @@ TEST_F(DeletePathsTest, RelativeNameInsideACloudFolderIsRefused) {
 
 TEST_F(DeletePathsTest, LargeFilesApplyFromInsideAProtectedFolderMovesNothing) {
   write_sized_file(home / ".ssh/big_key", 2 << 20);
-  const auto r = delete_from(
-      home / ".ssh", {"large-files", "--path", ".", "--threshold", "1", "--age", "0", "--apply"});
+  const auto r = orvc({"large-files", "--path", ".", "--threshold", "1", "--age", "0", "--apply"},
+                      home / ".ssh");
   EXPECT_EQ(r.exit_code, 1) << r.out << r.err;
-  EXPECT_EQ(r.err, kSkipped);
+  EXPECT_EQ(r.err,
+            "  Some items could not be moved: 1 item(s) were skipped: protected macOS system items "
+            "that no app may remove (system-managed — safe to leave).\n");
   EXPECT_TRUE(exists_no_follow(home / ".ssh/big_key"));
   EXPECT_TRUE(sorted_entries(trash_files()).empty());
 }
@@ -90,7 +73,7 @@ TEST_F(DeletePathsTest, PathsEndingInDotsNameNoItem) {
   make_dirs(home / "plain/sub");
   for (const auto& [folder, path] : std::vector<std::pair<std::string, std::string>>{
            {home / ".ssh", ".."}, {home / "plain/sub", ".."}, {home / "plain", "sub/."}}) {
-    const auto r = delete_from(folder, {"delete", path});
+    const auto r = orvc({"delete", path}, folder);
     EXPECT_EQ(r.exit_code, 1) << path;
     EXPECT_EQ(r.err,
               "  Some items could not be moved: Cleaned with 1 issue(s). 1 item(s) could "
@@ -172,8 +155,7 @@ TEST_F(DeletePathsTest, TotalsAfterApplyCountOnlyWhatMoved) {
   write_file(home / "Library/Application Support/com.orvanta.app/protected_paths.json",
              "{\"paths\": [\"" + home.path() + "/big/kept.bin\"]}");
   const auto r =
-      run_orvc({"large-files", "--path", home / "big", "--threshold", "1", "--age", "0", "--apply"},
-               home.path(), {{"PATH", home / "no-bin"}});
+      orvc({"large-files", "--path", home / "big", "--threshold", "1", "--age", "0", "--apply"});
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_THAT(r.out, HasSubstr("2 files, 5.0 MB total\n"));
   EXPECT_THAT(r.out, HasSubstr("  Moved 2.0 MB to Trash (recoverable).\n"));

@@ -24,10 +24,24 @@ class DeleteTest : public ::testing::Test {
  protected:
   DeleteTest() { make_dirs(home / "no-bin"); }
 
+  // orvc working in `cwd` (the home when empty), in UTC.
+  ProcessResult orvc(const std::vector<std::string>& args, const std::string& cwd = "") {
+    ProcessOptions options;
+    options.env = {{"HOME", home.path()},
+                   {"XDG_DATA_HOME", home / ".local/share"},
+                   {"NO_COLOR", "1"},
+                   {"TZ", "UTC"},
+                   {"PATH", home / "no-bin"}};
+    options.working_dir = cwd.empty() ? home.path() : cwd;
+    std::vector<std::string> argv = {ORVC_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return run_program(argv, options);
+  }
+
   ProcessResult delete_paths(const std::vector<std::string>& paths) {
     std::vector<std::string> args = {"delete"};
     args.insert(args.end(), paths.begin(), paths.end());
-    return run_orvc(args, home.path(), {{"PATH", home / "no-bin"}});
+    return orvc(args);
   }
 
   // trash-cli run through a shell with the same HOME and XDG_DATA_HOME.
@@ -43,11 +57,11 @@ class DeleteTest : public ::testing::Test {
     return trash_files_of(home.path(), name);
   }
   std::string trash_info(const std::string& name) const { return trash_info_of(home.path(), name); }
-  // The text of every manifest, in file-name order.
   std::string history_folder() const {
     const std::string folder = history_of(home.path());
     return folder.substr(0, folder.size() - 1);
   }
+  // The text of every manifest, in file-name order.
   std::vector<std::string> manifests() const {
     std::vector<std::string> texts;
     for (const auto& name : sorted_entries(history_of(home.path()))) {

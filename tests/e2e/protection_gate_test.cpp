@@ -1,11 +1,16 @@
-// What guards every removal run: a protected list that exists but is not valid stops it before
-// anything moves, the application's own folder is refused, and a relative HOME is no HOME.
+// What guards every removal run: a protected list that exists but is not valid (or is no file)
+// stops it before anything moves, the application's own folder is refused, and a relative HOME is
+// no HOME.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "e2e/bounded_run.hpp"
 #include "e2e/delete_support.hpp"
 #include "support/run_process.hpp"
 #include "support/temp_home.hpp"
@@ -13,29 +18,37 @@
 namespace orvc::testing {
 namespace {
 
+void place_text(const std::string& path, const std::string& text) {
+  write_file(path, text);
+}
+
 struct BrokenList {
   const char* cause;
-  std::string text;
+  std::function<void(const std::string&)> place;
   const char* reason;
 };
 
+// What the list says is checked in the unit tests; here, that each way of being broken stops
+// every removal run at once.
 const BrokenList kBrokenLists[] = {
-    {"trailing comma", R"({"paths": ["/keep",]})",
-     "parse error at line 1, column 20: syntax error while parsing value - unexpected ']'; "
-     "expected '[', '{', or a literal"},
-    {"number among the strings", R"({"paths": ["/keep", 1]})", "invalid type: expected a string"},
-    {"larger than 16 MiB", R"({"paths": [)" + std::string(16 << 20, ' ') + "]}",
+    {"number among the strings",
+     [](const std::string& path) { place_text(path, R"({"paths": ["/keep", 1]})"); },
+     "invalid type: expected a string"},
+    {"larger than 16 MiB",
+     [](const std::string& path) {
+       place_text(path, R"({"paths": [)" + std::string(16 << 20, ' ') + "]}");
+     },
      "larger than 16 MiB"},
+    {"FIFO", [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0644), 0); },
+     "not a regular file"},
+    {"link to /dev/zero", [](const std::string& path) { make_symlink("/dev/zero", path); },
+     "not a regular file"},
 };
 
 class BrokenProtectedList : public DeleteTest {
  protected:
   std::string app_folder() const { return home / "Library/Application Support/com.orvanta.app"; }
   std::string list_file() const { return app_folder() + "/protected_paths.json"; }
-
-  ProcessResult run(const std::vector<std::string>& args) {
-    return run_orvc(args, home.path(), {{"PATH", home / "no-bin"}});
-  }
 
   // Something every removal command would move: a file, a large file and a safe junk item.
   void make_fixture() {
@@ -56,9 +69,11 @@ class BrokenProtectedList : public DeleteTest {
 
 TEST_F(BrokenProtectedList, EveryRemovalRunStopsWithOneLineAndMovesNothing) {
   make_fixture();
+  make_dirs(app_folder());
   for (const BrokenList& broken : kBrokenLists) {
     SCOPED_TRACE(broken.cause);
-    write_file(list_file(), broken.text);
+    unlink(list_file().c_str());
+    broken.place(list_file());
     const std::string refusal = "Refusing to move anything: the protected paths file '" +
                                 list_file() + "' is not valid: " + broken.reason + "\n";
     for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
@@ -67,10 +82,11 @@ TEST_F(BrokenProtectedList, EveryRemovalRunStopsWithOneLineAndMovesNothing) {
              {"large-files", "--path", home / "big", "--threshold", "1", "--apply"},
              {"dev-junk", "--apply"}}) {
       SCOPED_TRACE(command[0]);
-      const auto r = run(command);
-      EXPECT_EQ(r.exit_code, 1);
-      EXPECT_EQ(r.out, "");
-      EXPECT_EQ(r.err, refusal);
+      const auto run = run_orvc_bounded(command, home.path(), {{"PATH", home / "no-bin"}});
+      EXPECT_LT(run.elapsed, kPromptly) << seconds(run.elapsed) << " s";
+      EXPECT_EQ(run.result.exit_code, 1);
+      EXPECT_EQ(run.result.out, "");
+      EXPECT_EQ(run.result.err, refusal);
       expect_nothing_moved();
     }
   }
@@ -78,7 +94,7 @@ TEST_F(BrokenProtectedList, EveryRemovalRunStopsWithOneLineAndMovesNothing) {
 
 TEST_F(BrokenProtectedList, ReportsWithoutRemovalStillRun) {
   make_fixture();
-  write_file(list_file(), kBrokenLists[0].text);
+  kBrokenLists[0].place(list_file());
   for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
            {"scan", "--path", home / "big"},
            {"duplicates", "--path", home / "big"},
@@ -86,7 +102,7 @@ TEST_F(BrokenProtectedList, ReportsWithoutRemovalStillRun) {
            {"dev-junk"},
            {"diff"}}) {
     SCOPED_TRACE(command[0]);
-    const auto r = run(command);
+    const auto r = orvc(command);
     EXPECT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.err.find("Refusing"), std::string::npos) << r.err;
     EXPECT_NE(r.out, "");
@@ -97,7 +113,7 @@ TEST_F(BrokenProtectedList, ReportsWithoutRemovalStillRun) {
 TEST_F(BrokenProtectedList, MissingListStillMeansNoUserEntries) {
   make_dirs(app_folder());
   write_file(home / "victim.txt", "v");
-  const auto r = run({"delete", "victim.txt"});
+  const auto r = orvc({"delete", "victim.txt"});
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.out, plan({"victim.txt"}) + kDone);
   EXPECT_EQ(read_file(trash_files("victim.txt")), "v");

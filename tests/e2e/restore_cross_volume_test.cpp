@@ -1,17 +1,12 @@
 // Restores across file systems: the original folder is a tmpfs mounted in a private mount
 // namespace of this test process (the orvc it starts inherits it), the Trash is not.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
-#include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "restore_support.hpp"
 #include "support/killed_run.hpp"
@@ -94,24 +89,13 @@ TEST_F(RestoreAcrossFileSystems, KilledDuringTheCopyTheItemIsWholeInOnePlace) {
   const std::string id = delete_run({file});
   const std::string partial = far + "/.big.bin.orvc-partial";
 
-  const pid_t pid = start_orvc({"restore", id}, home.path());
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!exists_no_follow(partial) && std::chrono::steady_clock::now() < deadline) {
-    if (waitpid(pid, nullptr, WNOHANG) == pid) break;
-    std::this_thread::sleep_for(std::chrono::microseconds(100));
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
+  kill_when(start_orvc({"restore", id}, home.path()), [&] { return exists_no_follow(partial); });
 
   const bool in_trash = exists_no_follow(trash_files("big.bin"));
   const bool in_place = exists_no_follow(file);
   ASSERT_TRUE(in_trash || in_place);
-  if (in_trash) {
-    EXPECT_EQ(read_file(trash_files("big.bin")), bytes);
-  }
-  if (in_place) {
-    EXPECT_EQ(read_file(file), bytes);
-  }
+  EXPECT_EQ(in_trash ? read_file(trash_files("big.bin")) : bytes, bytes);
+  EXPECT_EQ(in_place ? read_file(file) : bytes, bytes);
 
   // Killed between the rename into place and emptying the Trash entry: both are whole, and the
   // taken path keeps the Trash copy. Otherwise the next restore finishes the job and tidies the

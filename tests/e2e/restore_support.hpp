@@ -1,6 +1,6 @@
 #pragma once
-// Shared fixture of the restore and history end-to-end tests: a temporary home with no Trash
-// service on PATH and UTC as the local time zone.
+// Shared fixture of the restore and history end-to-end tests: the delete fixture, with the
+// facts of every entry for "nothing changed" checks.
 #include <sys/stat.h>
 
 #include <string>
@@ -38,19 +38,6 @@ inline EntryFacts facts_of(const std::string& path) {
 
 class RestoreTest : public DeleteTest {
  protected:
-  ProcessResult orvc(const std::vector<std::string>& args, const std::string& cwd = "") {
-    ProcessOptions options;
-    options.env = {{"HOME", home.path()},
-                   {"XDG_DATA_HOME", home / ".local/share"},
-                   {"NO_COLOR", "1"},
-                   {"TZ", "UTC"},
-                   {"PATH", home / "no-bin"}};
-    options.working_dir = cwd.empty() ? home.path() : cwd;
-    std::vector<std::string> argv = {ORVC_BINARY};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return run_program(argv, options);
-  }
-
   // Deletes `paths` in one run and returns the run's full session id.
   std::string delete_run(const std::vector<std::string>& paths) {
     const auto before = sorted_entries(history_folder());
@@ -90,6 +77,14 @@ inline std::string restored_report(const std::vector<std::string>& paths) {
   std::string out = "Restoring from Trash: " + std::to_string(paths.size()) + " item(s)\n";
   for (const auto& path : paths) out += "  restored " + path + "\n";
   return out + "  Done — " + std::to_string(paths.size()) + " item(s) put back.\n";
+}
+
+inline std::string would_restore(const std::vector<std::string>& paths) {
+  const std::string count = std::to_string(paths.size()) + " item(s)";
+  std::string out = "Restoring from Trash: " + count + "\n";
+  for (const auto& path : paths) out += "  would restore " + path + "\n";
+  return out + "  DRY RUN — nothing was restored. Re-run without --dry-run to put " + count +
+         " back.\n";
 }
 
 }  // namespace orvc::testing

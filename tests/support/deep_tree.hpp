@@ -20,7 +20,8 @@ void make_deep_tree(const std::string& root, int depth, const std::string& file,
 std::optional<std::string> read_deep_file(const std::string& root, int depth,
                                           const std::string& file);
 
-// Removes `root` and everything below it, whatever its depth. Nothing when it is missing.
+// Removes `root` (in a test's temporary folder) and everything below it, whatever its depth.
+// Nothing when it is missing.
 void remove_deep_tree(const std::string& root);
 
 // A fresh temporary folder on a memory file system when one is at hand (deep chains make

@@ -63,7 +63,7 @@ TEST_F(DuplicateMovesTest, MovesOnlyCopiesStillAsScannedAndRecordsThem) {
   ASSERT_EQ(unlink((root + "/b/kept").c_str()), 0);
 
   const auto done = move_duplicate_copies(groups, plan);
-  ASSERT_TRUE(done.outcome) << done.outcome.error();
+  ASSERT_TRUE(done.report.outcome) << done.report.outcome.error();
   ASSERT_EQ(done.moved.size(), 1u);
   EXPECT_EQ(path_of(groups, done.moved[0]), root + "/a/copy");
   EXPECT_EQ(done.bytes_freed, 20000u);

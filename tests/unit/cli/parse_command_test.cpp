@@ -89,6 +89,35 @@ TEST_F(ParseCommand, DeleteTakesEveryArgumentAsAPath) {
   EXPECT_TRUE(std::holds_alternative<Diff>(*parse_command({"diff", "--dry-run", "--dry-run"})));
 }
 
+// --json anywhere among a command's flags; for delete only before the first path.
+TEST_F(ParseCommand, JsonFlag) {
+  const std::vector<std::string> asks[] = {
+      {"scan", "--json", "--path", "x"},    {"duplicates", "--path", "x", "--json"},
+      {"large-files", "--apply", "--json"}, {"dev-junk", "--json", "--dry-run"},
+      {"diff", "--dry-run", "--json"},      {"history", "--json"},
+      {"restore", "abc", "--json"},         {"delete", "--json", "x"},
+  };
+  const auto format = [](const Command& command) {
+    return std::visit(
+        [](const auto& c) {
+          if constexpr (requires { c.format; }) return c.format;
+          return ReportFormat::Text;
+        },
+        command);
+  };
+  for (const auto& args : asks) {
+    EXPECT_EQ(format(parse_command(args).value()), ReportFormat::Json) << args.front();
+    std::vector<std::string> without = args;
+    std::erase(without, "--json");
+    EXPECT_EQ(format(parse_command(without).value()), ReportFormat::Text) << args.front();
+  }
+  EXPECT_EQ(std::get<Delete>(*parse_command({"rm", "x", "--json"})).paths,
+            (std::vector<std::string>{"x", "--json"}));
+  EXPECT_EQ(error_of({"delete", "--json"}), "delete requires at least one path argument");
+  EXPECT_EQ(std::get<Restore>(*parse_command({"restore", "--", "--json"})).targets,
+            std::vector<std::string>{"--json"});
+}
+
 TEST_F(ParseCommand, WithoutAnyHomeTildeStaysLiteralAndScanUsesDot) {
   const testing::ScopedEnv no_home("HOME", std::nullopt);
   // The password database may still know a home folder; only check the literal form when not.

@@ -2,6 +2,7 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "removal/cleanup_summary.hpp"
 #include "removal/history_json.hpp"
@@ -17,6 +18,23 @@ using ::testing::Pair;
 
 class CleanupTest : public testing::RemovalTest {
  protected:
+  static uint64_t inode_of(const std::string& path) {
+    struct stat metadata {};
+    EXPECT_EQ(lstat(path.c_str(), &metadata), 0) << path;
+    return metadata.st_ino;
+  }
+  // What a run records for an item that arrived in the Trash as `name`.
+  DeletedFile moved(const std::string& path, uint64_t size, const std::string& type,
+                    const std::string& name) const {
+    return {path,
+            size,
+            type,
+            name,
+            trash_files(name),
+            inode_of(trash_files(name)),
+            inode_of(trash_info(name))};
+  }
+
   std::vector<CleanupSession> sessions() const {
     std::vector<CleanupSession> out;
     for (const auto& name : sorted_entries(history())) {
@@ -60,8 +78,7 @@ TEST_F(CleanupTest, RecordsACompletedRun) {
   ASSERT_EQ(recorded.size(), 1u);
   EXPECT_EQ(recorded[0].status, "completed");
   EXPECT_EQ(recorded[0].total_bytes_freed, 60u);
-  EXPECT_EQ(recorded[0].deleted_files.at(2),
-            (DeletedFile{home("c"), 30, "cli_large_files", std::string("c"), trash_files("c")}));
+  EXPECT_EQ(recorded[0].deleted_files.at(2), moved(home("c"), 30, "cli_large_files", "c"));
 }
 
 TEST_F(CleanupTest, MissingAndProtectedPathsAreSortedOut) {
@@ -91,8 +108,7 @@ TEST_F(CleanupTest, RecordsOnlyWhatDisappeared) {
   ASSERT_EQ(recorded.size(), 1u);
   // The record names the entry the Trash really holds, though another item of the run failed.
   EXPECT_EQ(recorded[0].deleted_files,
-            std::vector<DeletedFile>(
-                {{home("one/x"), 1, "cli_delete", std::string("x 2"), trash_files("x 2")}}));
+            std::vector<DeletedFile>({moved(home("one/x"), 1, "cli_delete", "x 2")}));
 }
 
 TEST_F(CleanupTest, ConfirmedItemsMoveOnlyWhileStillTheNamedFile) {

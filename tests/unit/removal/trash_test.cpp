@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "removal/trash_info.hpp"
+#include "removal/trash_record.hpp"
 #include "removal_fixture.hpp"
 #include "safety/protection.hpp"
 
@@ -20,6 +21,37 @@ TEST(TrashRecord, EncodesThePathAndDatesInLocalTime) {
   EXPECT_THAT(trash_info_text("/h/a b", 0),
               MatchesRegex("\\[Trash Info\\]\nPath=/h/a%20b\nDeletionDate=19[67][0-9]-[0-9][0-9]-"
                            "[0-9][0-9]T[0-9][0-9]:[0-9][0-9]:[0-9][0-9]\n"));
+}
+
+TEST(TrashRecord, PercentDecodingUndoesTheEncoding) {
+  for (const std::string path : {"/home/u/a b.txt", "/x/%25/ü/\xff\x01", "/plain/path-_.~"}) {
+    EXPECT_EQ(percent_decode(percent_encode_path(path)), path);
+  }
+  EXPECT_EQ(percent_decode("%2f%2F"), "//");
+  for (const char* bad : {"%", "%2", "%zz", "a%g1"}) EXPECT_EQ(percent_decode(bad), std::nullopt);
+}
+
+TEST(TrashRecord, ParsesWhatTheMoverWritesAndRejectsTheRest) {
+  const auto record = parse_trash_record(trash_info_text("/home/u/my file", 0));
+  ASSERT_TRUE(record) << record.error();
+  EXPECT_EQ(record->original_path, "/home/u/my file");
+  EXPECT_EQ(record->deletion_date.size(), 19u);
+
+  const auto crlf = parse_trash_record("[Trash Info]\r\nPath=/a%20b\r\nDeletionDate=x\r\n");
+  ASSERT_TRUE(crlf);
+  EXPECT_EQ(crlf->original_path, "/a b");
+
+  const std::vector<std::pair<std::string, std::string>> rejected = {
+      {"", "no Path in the record"},
+      {"[Other]\nPath=/a\n", "no Path in the record"},
+      {"[Trash Info]\nPath=a/../../etc\n", "the relative Path leaves its volume"},
+      {"[Trash Info]\nPath=/a%zz\n", "malformed Path"},
+  };
+  for (const auto& [text, message] : rejected) {
+    const auto parsed = parse_trash_record(text);
+    ASSERT_FALSE(parsed) << text;
+    EXPECT_EQ(parsed.error(), message);
+  }
 }
 
 class TrashMoveTest : public testing::RemovalTest {};
@@ -94,16 +126,6 @@ TEST_F(TrashMoveTest, RefusesTheTrashAndEveryFolderHoldingIt) {
   }
   EXPECT_EQ(read_file(trash_files("old")), "old");
   EXPECT_TRUE(trash_item(home(".local/state")));
-}
-
-TEST_F(TrashMoveTest, ANameThatCannotBeTrashedLeavesTheTrashUntouched) {
-  make_dirs(home("d/e"));
-  write_file(home("d/f"), "f");
-  // A path that names no item is refused outright: the service is never asked.
-  EXPECT_EQ(trash_item(home("d/e/..")).error(), "target has no file name");
-  EXPECT_EQ(trash_item(home("d/.")).error(), "target has no file name");
-  EXPECT_TRUE(exists_no_follow(home("d/e")));
-  EXPECT_EQ(testing::sorted_entries(trash_files()), std::vector<std::string>{});
 }
 
 }  // namespace

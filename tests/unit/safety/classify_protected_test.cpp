@@ -33,6 +33,7 @@ const std::string WHATSAPP_MEDIA = GROUP + "group.net.whatsapp.WhatsApp.shared/M
 const std::string TELEGRAM_POSTBOX =
     GROUP + "6N38VWS5BX.ru.keepcoder.Telegram/appstore/account-1234/postbox";
 const std::string CACHES = "/Users/u/Library/Caches/";
+const std::string APP = "/Users/u/Library/Application Support/com.orvanta.app";
 
 TEST(ClassifyProtected, WithHomeAtUsersU) {
   expect_cases(
@@ -78,6 +79,11 @@ TEST(ClassifyProtected, WithHomeAtUsersU) {
           {CACHES + "com.apple.safariX", std::nullopt},
           {CACHES + "com.apple.sirix", std::nullopt},
           {"/opt/cloudkit/x", Kind::SystemDaemonCache, "cloudkit"},
+          // The application's own folder and everything in it.
+          {APP, Kind::SensitivePath},
+          {APP + "/history/x.json", Kind::SensitivePath},
+          {"/Users/u/library/application support/COM.ORVANTA.APP/history", Kind::SensitivePath},
+          {APP + "lication", std::nullopt},
       });
 }
 
@@ -86,6 +92,7 @@ TEST(ClassifyProtected, OtherHomesAndNoHome) {
   // A home folder under /usr: its files are judged by the home rules only.
   expect_cases("/usr/home/u", {{"/usr/home/u/file.txt", std::nullopt},
                                {"/usr/bin/ls", Kind::SensitivePath, "/usr"}});
+  expect_cases("/Users/other", {{APP, std::nullopt}});
   expect_cases(std::nullopt, {{"/Users/u/.ssh", std::nullopt},
                               {"/usr", Kind::SensitivePath},
                               {"/Applications", Kind::SystemRoot}});
@@ -103,6 +110,25 @@ TEST(ClassifyProtected, LinuxSystemPlacesAddedByThePlatform) {
                                {"/mnt/disk/backup", std::nullopt},
                            });
   expect_cases("/var/lib/u", {{"/var/lib/u/file", std::nullopt}});
+}
+
+TEST(SafetyMessages, ShowInvalidBytesAsReplacementCharacters) {
+  EXPECT_EQ(refusal_inside_move("/a/\xff"),
+            "Refusing to move '/a/\xEF\xBF\xBD' to ~/.Trash: protected macOS system item.");
+}
+
+TEST(SystemItem, OperatingSystemManagedEntries) {
+  EXPECT_TRUE(is_system_item("/Users/u/x/.DS_Store", ".DS_Store"));
+  EXPECT_TRUE(is_system_item("/Users/u/Icon\r", "Icon\r"));
+  EXPECT_FALSE(is_system_item("/Users/u/Icon", "Icon"));
+  EXPECT_TRUE(is_system_item("/Applications/A.app/Contents/MacOS/a", "a"));
+  EXPECT_TRUE(is_system_item("/Users/u/Library/Caches/x/y", "y"));
+  EXPECT_TRUE(is_system_item("/usr/bin/env", "env"));
+  EXPECT_FALSE(is_system_item("/usr/local/bin/tool", "tool"));
+  EXPECT_FALSE(is_system_item("/Users/u/library/caches/y", "y"));
+  // A path that is not UTF-8 is judged by its name alone.
+  EXPECT_FALSE(is_system_item("/System/\xff/x", "x"));
+  EXPECT_TRUE(is_system_item("/a/\xff/.localized", ".localized"));
 }
 
 }  // namespace

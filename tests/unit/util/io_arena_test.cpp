@@ -4,7 +4,11 @@
 #include <oneapi/tbb/parallel_for.h>
 
 #include <atomic>
+#include <utility>
 #include <vector>
+
+#include "support/temp_home.hpp"
+#include "util/cache_sample.hpp"
 
 namespace orvc {
 namespace {
@@ -24,36 +28,31 @@ TEST(IoArena, RunsWorkWiderThanTheProcessorCount) {
   EXPECT_GE(width, 16);
 }
 
-TEST(CacheProbe, FewSlowCallsAmongManyStayWarm) {
-  CacheProbe probe;
-  probe.add(1000, 3);
-  EXPECT_FALSE(probe.cold());
-  probe.add(1000, 200);  // 203 slow in 2000: under one in 8
-  EXPECT_FALSE(probe.cold());
-}
-
-TEST(CacheProbe, ASteadyShareOfSlowCallsIsCold) {
-  CacheProbe probe;
-  probe.add(64, 6);
-  EXPECT_FALSE(probe.cold());
-  probe.add(64, 14);
-  EXPECT_TRUE(probe.cold());
-  probe.add(100000, 0);  // once cold, the walk stays wide
-  EXPECT_TRUE(probe.cold());
-}
-
-TEST(CacheProbe, AColdStretchAfterALongWarmOneIsNoticed) {
+TEST(CacheProbe, ColdOnceASteadyShareOfCallsIsSlow) {
+  struct Step {
+    uint64_t calls;
+    uint64_t slow;
+    bool cold_after;
+  };
+  const std::vector<std::pair<const char*, std::vector<Step>>> runs = {
+      // 203 slow in 2000: under one in 8.
+      {"few slow among many", {{1000, 3, false}, {1000, 200, false}}},
+      {"a steady share, and once cold the walk stays wide",
+       {{64, 6, false}, {64, 14, true}, {100000, 0, true}}},
+      {"the first calls alone do not decide", {{16, 16, false}, {48, 0, true}}},
+  };
+  for (const auto& [what, steps] : runs) {
+    SCOPED_TRACE(what);
+    CacheProbe probe;
+    for (const Step& step : steps) {
+      probe.add(step.calls, step.slow);
+      EXPECT_EQ(probe.cold(), step.cold_after) << step.calls << " calls, " << step.slow << " slow";
+    }
+  }
+  // A cold stretch after a long warm one is noticed.
   CacheProbe probe;
   for (int i = 0; i < 100; ++i) probe.add(1000, 0);
   for (int i = 0; i < 10 && !probe.cold(); ++i) probe.add(100, 50);
-  EXPECT_TRUE(probe.cold());
-}
-
-TEST(CacheProbe, TheFirstCallsAloneDoNotDecide) {
-  CacheProbe probe;
-  probe.add(16, 16);
-  EXPECT_FALSE(probe.cold());
-  probe.add(48, 0);
   EXPECT_TRUE(probe.cold());
 }
 
@@ -93,6 +92,21 @@ TEST(RunWideWhenCold, MovesNestedWorkToTheIoArenaOnceCold) {
   });
   EXPECT_TRUE(wide);
   EXPECT_EQ(ran.load(), 100);
+}
+
+TEST(CacheSample, AFreshlyWrittenTreeIsWarmAndKeepsTheGivenArena) {
+  testing::TempDir dir;
+  for (int i = 0; i < 40; ++i) {
+    testing::write_sized_file(dir / ("sub" + std::to_string(i % 4) + "/" + std::to_string(i)), 10);
+  }
+  tbb::task_arena warm(2);
+  EXPECT_EQ(&arena_for_walk(dir.path(), warm), &warm);
+}
+
+TEST(CacheSample, AMissingRootSamplesNothing) {
+  CacheProbe probe;
+  sample_metadata_cost("/nonexistent/orvc-cache-sample", probe);
+  EXPECT_FALSE(probe.cold());
 }
 
 }  // namespace

@@ -1,0 +1,242 @@
+// --json end to end: every command's document validated against docs/schema (python3-jsonschema),
+// agreeing with the text report, with a non-UTF-8 name, failures, empty results and a removal
+// with every outcome followed through history and restore.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <nlohmann/json.hpp>
+
+#include "support/run_process.hpp"
+#include "support/temp_home.hpp"
+#include "support/trash_home.hpp"
+
+namespace orvc::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using Json = nlohmann::json;
+
+constexpr uint64_t kMiB = 1 << 20;
+
+// `r.out` as one document: a single line of UTF-8 that validates against the command's schema.
+Json checked_document(const ProcessResult& r, const std::string& schema) {
+  EXPECT_EQ(r.out.find('\n'), r.out.size() - 1) << r.out;
+  TempDir scratch;
+  write_file(scratch / "document.json", r.out);
+  ProcessOptions python;
+  python.env = {{"PATH", "/usr/bin:/bin"}};  // Debian's python3, which has python3-jsonschema
+  const auto check =
+      run_program({"python3", ORVC_SOURCE_DIR "/tests/support/validate_json.py",
+                   ORVC_SOURCE_DIR "/docs/schema", schema, scratch / "document.json"},
+                  python);
+  EXPECT_EQ(check.exit_code, 0) << schema << ":\n" << check.out << check.err << r.out;
+  return Json::parse(r.out, nullptr, false);
+}
+
+class JsonReports : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    write_sized_file(home / "tree/big.bin", 2 * kMiB, 1);
+    set_mtime(home / "tree/big.bin", 1700000000);
+    for (const char* name : {"copy.bin", "repo/copy.bin", "bad\xff.bin"}) {
+      write_sized_file(home / "tree" + "/" + name, kMiB, 2);
+    }
+    set_mtime(home / "tree/copy.bin", 1600000000);  // the oldest copy is the one kept
+    make_dirs(home / "tree/repo/.git");
+    write_file(home / "tree/small.txt", "hi");
+    allocate_file(home / ".yarn/cache/pkg.zip", 2 * kMiB);   // safe junk
+    allocate_file(home / ".conda/envs/e/lib.so", 1 * kMiB);  // risky junk
+  }
+
+  ProcessResult orvc(std::vector<std::string> args) { return run_orvc(args, home.path()); }
+
+  TempDir home;
+};
+
+struct Agreement {
+  std::vector<std::string> args;  // without --json
+  std::string summary;            // a line of the text report
+  std::function<void(const Json&)> check;
+};
+
+// Paths under "tree" are given relative to the home folder, where orvc runs.
+TEST_F(JsonReports, EveryReportValidatesAndAgreesWithItsText) {
+  const Agreement cases[] = {
+      {{"scan", "--path", "tree"},
+       "  5.0 MB  total",
+       [&](const Json& d) {
+         EXPECT_EQ(d["total"]["size"], 5 * kMiB + 2);
+         EXPECT_EQ(d["entry_count"], 5);  // the text leaves out small.txt
+         EXPECT_EQ(d["entries"].back()["path"], "tree/small.txt");
+       }},
+      {{"duplicates", "--path", "tree"},
+       "  1 duplicate groups, 2.0 MB reclaimable",
+       [&](const Json& d) {
+         EXPECT_EQ(d["reclaimable_bytes"], 2 * kMiB);
+         const Json& group = d["groups"][0];
+         EXPECT_EQ(group["keep"]["path"], "tree/copy.bin");
+         EXPECT_EQ(group["keep"]["modified"], "2020-09-13T12:26:40+00:00");
+         std::map<std::string, Json> copies;
+         for (const Json& copy : group["duplicates"]) copies[copy["path"]] = copy;
+         EXPECT_EQ(copies["tree/repo/copy.bin"]["git_tracked"], true);
+         EXPECT_EQ(copies["tree/bad\uFFFD.bin"]["path_bytes"], "dHJlZS9iYWT/LmJpbg==");
+       }},
+      {{"large-files", "--path", "tree", "--threshold", "1"},
+       "  4 files, 5.0 MB total",
+       [&](const Json& d) {
+         EXPECT_EQ(d["total_bytes"], 5 * kMiB);
+         const Json& big = d["files"][0];
+         EXPECT_EQ(big["path"], "tree/big.bin");
+         EXPECT_EQ(big["modified"], "2023-11-14T22:13:20+00:00");
+         EXPECT_EQ(big["modified_unix"], 1700000000);
+         EXPECT_GE(big["allocated"].get<uint64_t>(), 2 * kMiB);
+         EXPECT_EQ(d["options"]["threshold_bytes"], kMiB);
+       }},
+      {{"dev-junk"},
+       "  2 items, 3.0 MB total (2.0 MB safe-to-clean)",
+       [&](const Json& d) {
+         EXPECT_EQ(d["item_count"], 2);
+         EXPECT_EQ(d["safe_bytes"], 2 * kMiB);
+         EXPECT_EQ(d["categories"][0]["items"][0]["path"], home / ".yarn/cache");
+         EXPECT_EQ(d["categories"][0]["items"][0]["safe"], true);
+       }},
+      {{"diff"},
+       "1 files changed, -2.0 MB space reclaimed (DRY RUN)",
+       [&](const Json& d) {
+         EXPECT_EQ(d["removed_count"], 1);
+         EXPECT_EQ(d["removed_bytes"], 2 * kMiB);
+         EXPECT_EQ(d["preserved"][0]["path"], home / ".conda/envs");
+       }},
+  };
+  for (const auto& [args, summary, check] : cases) {
+    SCOPED_TRACE(args.front());
+    const auto text = orvc(args);
+    EXPECT_THAT(text.out, HasSubstr("\n" + summary + "\n"));
+    std::vector<std::string> json_args = args;
+    json_args.push_back("--json");
+    const auto json = orvc(json_args);
+    EXPECT_EQ(json.exit_code, 0);
+    check(checked_document(json, args.front()));
+  }
+}
+
+TEST_F(JsonReports, RemovalShowsEveryOutcomeAndHistoryAndRestoreFollowIt) {
+  write_file(home / "ok.txt", "12345");
+  write_file(home / ".ssh/id_rsa", "secret");
+  make_dirs(home / "d");
+  const auto r = orvc({"delete", "--json", "ok.txt", "ok.txt", "gone.txt", ".ssh/id_rsa", "d/."});
+  EXPECT_EQ(r.exit_code, 1);
+  const std::string message = "Cleaned with 1 issue(s). 1 item(s) could not be removed: '" +
+                              home.path() + "/d/.': target has no file name";
+  EXPECT_EQ(r.err, "  Some items could not be moved: " + message + "\n");
+  const Json document = checked_document(r, "delete");
+  EXPECT_EQ(document["error"], message);
+  const Json& removal = document["removal"];
+  std::vector<std::string> outcomes;
+  for (const Json& item : removal["items"]) outcomes.push_back(item["outcome"]);
+  EXPECT_EQ(outcomes,
+            (std::vector<std::string>{"moved", "repeated", "missing", "protected", "failed"}));
+  const Json& moved = removal["items"][0];
+  EXPECT_EQ(moved["size"], 5);
+  EXPECT_EQ(moved["original_path"], home / "ok.txt");
+  EXPECT_EQ(read_file(moved["trash_path"]), "12345");
+  EXPECT_EQ(removal["items"][3]["rule"]["kind"], "sensitive_path");
+  EXPECT_EQ(removal["items"][4]["reason"], "target has no file name");
+  EXPECT_EQ(removal["moved_bytes"], 5);
+  const std::string id = removal["session_id"];
+  EXPECT_EQ(sorted_entries(history_of(home.path())), std::vector<std::string>{id + ".json"});
+
+  const Json history = checked_document(orvc({"history", "--json"}), "history");
+  ASSERT_EQ(history["run_count"], 1);
+  const Json& run = history["runs"][0];
+  EXPECT_EQ(run["session_id"], id);
+  EXPECT_EQ(run["items"][0]["path"], home / "ok.txt");
+  EXPECT_EQ(run["items"][0]["state"], "in_trash");
+  EXPECT_EQ(run["items"][0]["trash_path"], moved["trash_path"]);
+
+  const Json dry =
+      checked_document(orvc({"restore", "--dry-run", "--json", id.substr(0, 8)}), "restore");
+  EXPECT_EQ(dry["items"][0]["outcome"], "would_restore");
+  const Json back = checked_document(orvc({"restore", "--json", id}), "restore");
+  EXPECT_EQ(back["items"][0]["outcome"], "restored");
+  EXPECT_EQ(back["restored_count"], 1);
+  EXPECT_EQ(read_file(home / "ok.txt"), "12345");
+}
+
+// What --apply adds to a report: the executor's outcome for every item handed to it.
+TEST_F(JsonReports, ApplyFormsCarryTheRemoval) {
+  const auto junk = orvc({"dev-junk", "--apply", "--json"});
+  EXPECT_EQ(junk.exit_code, 0) << junk.err;
+  const Json cleaned = checked_document(junk, "dev-junk")["removal"];
+  ASSERT_EQ(cleaned["items"].size(), 1u);  // the risky item is never handed over
+  EXPECT_EQ(cleaned["items"][0]["path"], home / ".yarn/cache");
+  EXPECT_EQ(cleaned["moved_count"], 1);
+  EXPECT_FALSE(exists_no_follow(home / ".yarn/cache"));
+
+  const auto large =
+      orvc({"large-files", "--path", home / "tree", "--threshold", "2", "--apply", "--json"});
+  const Json moved = checked_document(large, "large-files")["removal"];
+  EXPECT_EQ(moved["moved_bytes"], 2 * kMiB);
+  EXPECT_FALSE(exists_no_follow(home / "tree/big.bin"));
+
+  const auto copies = orvc({"duplicates", "--path", home / "tree", "--apply", "--json"});
+  const Json deduplicated = checked_document(copies, "duplicates")["removal"];
+  ASSERT_EQ(deduplicated["items"].size(), 1u);  // the tracked copy stays
+  EXPECT_EQ(deduplicated["moved_bytes"], kMiB);
+  EXPECT_TRUE(exists_no_follow(home / "tree/repo/copy.bin"));
+}
+
+// Failing runs keep their exit status and standard-error line; standard output still gets one
+// document, never the help text.
+TEST_F(JsonReports, FailuresPrintTheFailureDocument) {
+  const struct {
+    std::vector<std::string> args;
+    std::map<std::string, std::string> env;
+    std::string error;
+  } cases[] = {
+      {{"scan", "--path", "none", "--json"},
+       {},
+       "Scan failed: Cannot access 'none': No such file or directory (os error 2)"},
+      {{"large-files", "--json"},
+       {{"HOME", ""}},
+       "Large-files scan failed: HOME environment variable is not set"},
+      {{"dev-junk", "--json"},
+       {{"HOME", ""}},
+       "Developer junk scan failed: HOME environment variable is not set"},
+      {{"duplicates", "--json", "--bogus"}, {}, "Error: Unknown flag: --bogus"},
+      {{"restore", "--json", "--dry-run"},
+       {},
+       "Error: restore requires a run id or at least one path argument"},
+  };
+  for (const auto& [args, env, error] : cases) {
+    SCOPED_TRACE(error);
+    const auto r = run_orvc(args, home.path(), env);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.out, "{\"schema\":\"orvc/1\",\"error\":" + Json(error).dump() + "}\n");
+    EXPECT_THAT(r.err, HasSubstr(error.substr(error.find(':') + 2)));
+    checked_document(r, args.front());
+  }
+}
+
+TEST_F(JsonReports, EmptyResults) {
+  TempDir empty;
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"scan", "--path", empty.path()}, "entry_count"},
+      {{"duplicates", "--path", empty.path()}, "group_count"},
+      {{"large-files", "--path", empty.path()}, "file_count"},
+      {{"dev-junk"}, "item_count"},
+      {{"diff"}, "removed_count"},
+      {{"history"}, "run_count"},
+  };
+  for (auto [args, count] : cases) {
+    SCOPED_TRACE(args.front());
+    args.push_back("--json");
+    const auto r = run_orvc(args, empty.path());
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(checked_document(r, args.front())[count], 0);
+  }
+}
+
+}  // namespace
+}  // namespace orvc::testing

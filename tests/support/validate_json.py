@@ -1,0 +1,28 @@
+#!/usr/bin/env python3
+"""Validates one orvc --json document against its command's schema in docs/schema.
+
+Usage: validate_json.py SCHEMA_DIR COMMAND DOCUMENT_FILE
+Prints every problem and exits 1 when there is one; exits 0 when the document is valid.
+"""
+import json
+import pathlib
+import sys
+import warnings
+
+import jsonschema
+
+# RefResolver is deprecated in newer releases but is what Debian 12's 4.10 offers.
+warnings.simplefilter("ignore", DeprecationWarning)
+
+schema_path = pathlib.Path(sys.argv[1]).resolve() / f"{sys.argv[2]}.json"
+schema = json.loads(schema_path.read_text())
+jsonschema.Draft202012Validator.check_schema(schema)
+resolver = jsonschema.RefResolver(base_uri=schema_path.as_uri(), referrer=schema)
+validator = jsonschema.Draft202012Validator(schema, resolver=resolver)
+document = json.loads(pathlib.Path(sys.argv[3]).read_text(encoding="utf-8"))
+errors = list(validator.iter_errors(document))
+for error in errors:
+    # Under anyOf the causes say more than the summary, which repeats the whole document.
+    for cause in sorted(error.context, key=lambda e: len(e.path)) or [error]:
+        print(f"{list(cause.absolute_path)}: {cause.message[:300]}")
+sys.exit(1 if errors else 0)
