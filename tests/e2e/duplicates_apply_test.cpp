@@ -57,10 +57,6 @@ TEST_F(DuplicatesApply, MovesTheExtraCopiesOfAllGroupsAndRecordsThem) {
             "  Moved 55 copies to Trash (recoverable), freeing 6.0 MB.\n");
   EXPECT_TRUE(sorted_entries(root + "/sub").empty());
   EXPECT_EQ(sorted_entries(trash_files_of(home.path())).size(), 55u);
-  for (unsigned i = 1; i <= 55; ++i) {
-    EXPECT_EQ(read_file(trash_files_of(home.path(), fmt::format("new-{}", i))),
-              read_file(root + fmt::format("/old-{}", i)));
-  }
   const auto history = run_orvc({"history"}, home.path());
   EXPECT_NE(history.out.find("  duplicates  55 item(s), 6.0 MB, 55 in the Trash  id "),
             std::string::npos)
