@@ -5,6 +5,8 @@
 #   bench/duplicates.sh --cold   page cache dropped before every timed run (root); races orvc,
 #                                jdupes and the floor (dupbench: the 8-thread prototype pipeline
 #                                and -R, every byte read once) and skips the hashing part
+#   bench/duplicates.sh --apply  times `duplicates --apply` against `duplicates` alone, each run
+#                                on a fresh copy of the tree with an empty home (its Trash)
 # DUP_TREE=DIR times an existing tree instead of generating one (it is left in place);
 # ORVC_BASELINE=BINARY adds an earlier build to the same run ("orvc-before").
 set -euo pipefail
@@ -12,10 +14,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
 source bench/cache_mode.sh
+apply_mode=false
+for arg in "${other_args[@]}"; do [[ $arg == --apply ]] && apply_mode=true; done
 orvc=${ORVC:-$repo/build/release/orvc}
 hash_bench=${HASH_BENCH:-$repo/build/bench/bench/bench_content_hash}
 [[ -x $orvc ]] || make build >/dev/null
-if [[ ! -x $hash_bench ]]; then
+if ! $apply_mode && [[ ! -x $hash_bench ]]; then
   cmake --preset bench >/dev/null
   cmake --build --preset bench --target bench_content_hash >/dev/null
 fi
@@ -86,6 +90,27 @@ PY
 du -sh "$tree"
 # Write the new tree out first: background write-back would otherwise run during the timings.
 sync
+
+if $apply_mode; then
+  # --apply moves what it finds: every timed run, of either command, starts from a fresh copy.
+  live=$work/live
+  scan_live="env HOME=$home XDG_DATA_HOME=$home/.local/share NO_COLOR=1 $orvc duplicates --path $live"
+  fresh="rm -rf $live $home && mkdir -p $home && cp -a $tree $live && sync"
+  echo
+  echo "duplicates and duplicates --apply, each on a fresh copy (warm cache)"
+  hyperfine --runs "$runs" --prepare "$fresh" --export-json "$work/apply.json" \
+    -n duplicates "$scan_live >/dev/null 2>&1" \
+    -n apply "$scan_live --apply >/dev/null 2>&1"
+  bash -c "$fresh" && $scan_live --apply 2>/dev/null | tail -n 2
+  python3 - "$work/apply.json" <<'PY'
+import json, sys
+r = {x["command"]: x["mean"] for x in json.load(open(sys.argv[1]))["results"]}
+print(f"duplicates {r['duplicates']:.3f}s, --apply {r['apply']:.3f}s:"
+      f" ratio {r['apply'] / r['duplicates']:.2f} (target <= 2.50)")
+PY
+  [[ -n $given_tree ]] || rm -rf "$tree"
+  exit 0
+fi
 
 cd "$work"  # rmlint would otherwise leave its scripts in the caller's folder
 run_orvc="env HOME=$home XDG_DATA_HOME=$home/.local/share NO_COLOR=1 $orvc duplicates --path $tree"

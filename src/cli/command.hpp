@@ -29,6 +29,8 @@ struct Duplicates {
   std::string path;
   ReportFormat format = ReportFormat::Text;
   OutputOptions output;
+  bool apply = false;
+  bool include_tracked = false;  // with apply, copies in Git working trees go too
 };
 struct LargeFiles {
   std::string path;  // empty when no --path was given

@@ -20,6 +20,8 @@ std::string_view outcome_name(ItemOutcome outcome) {
       return "protected";
     case ItemOutcome::NotStarted:
       return "not_started";
+    case ItemOutcome::Declined:
+      return "changed";
     case ItemOutcome::Failed:
       break;
   }

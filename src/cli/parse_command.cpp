@@ -36,7 +36,7 @@ bool read_report_flag(std::string_view arg, Reporting& command) {
   return read_output_flag(arg, command.output);
 }
 
-// "--path <dir>", --json and the output flags are the options of scan and duplicates.
+// "--path <dir>", --json and the output flags are the options of scan.
 template <typename Walk>
 Result<Command> read_path_option(std::span<const std::string> rest) {
   Walk command;
@@ -66,7 +66,25 @@ Result<Command> parse_scan(std::span<const std::string> rest) {
 }
 
 Result<Command> parse_duplicates(std::span<const std::string> rest) {
-  return read_path_option<Duplicates>(rest);
+  Duplicates command;
+  std::optional<std::string> path;
+  for (size_t i = 0; i < rest.size(); ++i) {
+    const std::string& arg = rest[i];
+    if (arg == "--path") {
+      if (i + 1 >= rest.size()) return failure("--path requires a directory argument");
+      path = expand_tilde(rest[++i]);
+    } else if (arg == "--apply") {
+      command.apply = true;
+    } else if (arg == "--dry-run") {
+      command.apply = false;
+    } else if (arg == "--include-tracked") {
+      command.include_tracked = true;
+    } else if (!read_report_flag(arg, command)) {
+      return failure("Unknown flag: " + arg);
+    }
+  }
+  command.path = path ? *path : default_path();
+  return command;
 }
 
 Result<Command> parse_large_files(std::span<const std::string> rest) {

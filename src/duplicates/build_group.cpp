@@ -26,12 +26,23 @@ DuplicateGroup build_group(std::string hash, uint64_t size,
   members.erase(members.begin() + static_cast<std::ptrdiff_t>(keep_index));
   group.duplicates = std::move(members);
 
-  const uint64_t copies = group.duplicates.size();
-  uint64_t product = 0;
-  group.reclaimable_bytes = __builtin_mul_overflow(size, copies, &product)
-                                ? std::numeric_limits<uint64_t>::max()
-                                : product;
+  for (const auto& copy : group.duplicates) {
+    if (__builtin_add_overflow(group.reclaimable_bytes, bytes_freed(copy, size),
+                               &group.reclaimable_bytes)) {
+      group.reclaimable_bytes = std::numeric_limits<uint64_t>::max();
+      break;
+    }
+  }
   return group;
+}
+
+bool hard_linked_elsewhere(const DuplicateCandidate& copy) {
+  return copy.identity.links > 1;
+}
+
+uint64_t bytes_freed(const DuplicateCandidate& copy, uint64_t size) {
+  if (hard_linked_elsewhere(copy)) return 0;
+  return std::min(copy.private_bytes.value_or(size), size);
 }
 
 void sort_by_reclaimable(std::vector<DuplicateGroup>& groups) {

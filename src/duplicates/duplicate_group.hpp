@@ -18,6 +18,9 @@ struct DuplicateCandidate {
   uint64_t size = 0;
   bool git_tracked = false;
   scan::FileIdentity identity;  // from the crawl; tells hard links apart without a second query
+  // Bytes not shared with another file through a copy-on-write clone; nothing until measured
+  // (members of groups only), or where the system cannot tell.
+  std::optional<uint64_t> private_bytes = std::nullopt;
 };
 
 // Two or more files found identical; `keep` is the copy proposed for keeping.
@@ -26,7 +29,7 @@ struct DuplicateGroup {
   std::string hash;  // 64 lower-case hex digits of the last stage the group passed
   std::vector<DuplicateCandidate> duplicates;
   uint64_t size = 0;
-  uint64_t reclaimable_bytes = 0;
+  uint64_t reclaimable_bytes = 0;  // bytes_freed summed over `duplicates`
 };
 
 // Candidates of one exact size, in discovery order.
@@ -35,6 +38,13 @@ struct SizeGroup {
   std::vector<DuplicateCandidate> members;
 };
 using SizeGroups = std::vector<SizeGroup>;
+
+// Whether the file has another name than this one: moving this name keeps its blocks in use.
+bool hard_linked_elsewhere(const DuplicateCandidate& copy);
+
+// What moving one copy of a group of `size`-byte files to the Trash frees: nothing while the
+// file has another name, else the bytes it does not share with a clone (all when unmeasured).
+uint64_t bytes_freed(const DuplicateCandidate& copy, uint64_t size);
 
 // Keeps the oldest member (no time counts as newest); ties go to the earliest listed.
 DuplicateGroup build_group(std::string hash, uint64_t size,

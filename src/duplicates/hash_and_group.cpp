@@ -65,11 +65,29 @@ std::vector<Bucket> hash_and_regroup(const std::vector<Bucket>& buckets, HashSta
   return regrouped;
 }
 
-DuplicateGroup group_of(const Bucket& bucket) {
-  std::vector<DuplicateCandidate> members;
-  members.reserve(bucket.members.size());
-  for (const auto& member : bucket.members) members.push_back(*member.candidate);
-  return build_group(to_hex(bucket.digest), bucket.size, std::move(members));
+// One group per final bucket, each member with the bytes no clone shares, measured only now
+// that it is known to have a copy.
+std::vector<DuplicateGroup> groups_of(const std::vector<Bucket>& buckets, unsigned permits,
+                                      const std::atomic<bool>& cancel_flag) {
+  std::vector<HashJob> jobs;
+  for (const auto& bucket : buckets) {
+    for (const auto& member : bucket.members) {
+      jobs.push_back({&member.candidate->path, bucket.size, member.candidate->identity});
+    }
+  }
+  const auto private_bytes = measure_private_bytes(jobs, permits, cancel_flag);
+  std::vector<DuplicateGroup> groups;
+  size_t next = 0;
+  for (const auto& bucket : buckets) {
+    std::vector<DuplicateCandidate> members;
+    members.reserve(bucket.members.size());
+    for (const auto& member : bucket.members) {
+      members.push_back(*member.candidate);
+      members.back().private_bytes = private_bytes[next++];
+    }
+    groups.push_back(build_group(to_hex(bucket.digest), bucket.size, std::move(members)));
+  }
+  return groups;
 }
 
 }  // namespace
@@ -93,19 +111,17 @@ std::vector<DuplicateGroup> hash_and_group(const SizeGroups& size_groups,
   if (unhashed.empty()) return result;
 
   // A prefix of a file of at most 4096 bytes is the whole file: such groups are final.
+  std::vector<Bucket> identical;
   std::vector<Bucket> to_sample;
   for (auto& bucket : hash_and_regroup(unhashed, HashStage::Prefix, permits, cancel_flag)) {
-    if (bucket.size <= kPrefixBytes) {
-      result.push_back(group_of(bucket));
-    } else {
-      to_sample.push_back(std::move(bucket));
-    }
+    (bucket.size <= kPrefixBytes ? identical : to_sample).push_back(std::move(bucket));
   }
   const auto sampled = hash_and_regroup(to_sample, HashStage::Sample, permits, cancel_flag);
-  for (const auto& bucket : hash_and_regroup(sampled, HashStage::Content, permits, cancel_flag)) {
-    result.push_back(group_of(bucket));
+  for (auto& bucket : hash_and_regroup(sampled, HashStage::Content, permits, cancel_flag)) {
+    identical.push_back(std::move(bucket));
   }
 
+  result = groups_of(identical, permits, cancel_flag);
   sort_by_reclaimable(result);
   return result;
 }

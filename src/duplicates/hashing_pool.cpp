@@ -1,10 +1,16 @@
 #include "duplicates/hashing_pool.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <thread>
 
 #include "platform/platform.hpp"
+#include "util/long_path.hpp"
+#include "util/unique_fd.hpp"
 #include "util/work_progress.hpp"
 
 namespace orvc::duplicates {
@@ -16,6 +22,8 @@ unsigned hashing_permits(std::optional<unsigned> online_processors) {
 }
 
 namespace {
+
+constexpr unsigned kMeasuringThreads = 4;
 
 // Files a thread opens, and announces, before it reads the first of them. Small reads gain
 // most from company; whole files are announced in large stretches already.
@@ -40,6 +48,22 @@ std::vector<size_t> read_order(std::span<const HashJob> jobs) {
     return x.device != y.device ? x.device < y.device : x.inode < y.inode;
   });
   return order;
+}
+
+// Runs `work` on `thread_count` threads and waits for them; on the calling thread when none
+// can start.
+void run_workers(size_t thread_count, const std::function<void()>& work) {
+  std::vector<std::thread> workers;
+  workers.reserve(thread_count);
+  for (size_t t = 0; t < thread_count; ++t) {
+    try {
+      workers.emplace_back(work);
+    } catch (const std::exception&) {
+      break;
+    }
+  }
+  if (workers.empty() && thread_count > 0) work();
+  for (auto& worker : workers) worker.join();
 }
 
 }  // namespace
@@ -83,19 +107,34 @@ std::vector<std::optional<StageDigest>> hash_files(std::span<const HashJob> jobs
     }
   };
 
-  const size_t thread_count = std::min<size_t>(std::max(permits, 1u), jobs.size());
-  std::vector<std::thread> workers;
-  workers.reserve(thread_count);
-  for (size_t t = 0; t < thread_count; ++t) {
-    try {
-      workers.emplace_back(work);
-    } catch (const std::exception&) {
-      break;
-    }
-  }
-  if (workers.empty() && !jobs.empty()) work();
-  for (auto& worker : workers) worker.join();
+  run_workers(std::min<size_t>(std::max(permits, 1u), jobs.size()), work);
   return digests;
+}
+
+std::vector<std::optional<uint64_t>> measure_private_bytes(std::span<const HashJob> jobs,
+                                                           unsigned permits,
+                                                           const std::atomic<bool>& cancel_flag) {
+  std::vector<std::optional<uint64_t>> measured(jobs.size());
+  std::atomic<size_t> next{0};
+  const auto work = [&] {
+    for (size_t i = next++; i < jobs.size(); i = next++) {
+      if (cancel_flag.load(std::memory_order_relaxed)) continue;
+      const HashJob& job = jobs[i];
+      const UniqueFd fd(open_long_path(*job.path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+      struct stat metadata {};
+      if (!fd || fstat(fd.get(), &metadata) != 0 || !S_ISREG(metadata.st_mode) ||
+          static_cast<uint64_t>(metadata.st_size) != job.size ||
+          (job.identity.links != 0 &&
+           (static_cast<uint64_t>(metadata.st_dev) != job.identity.device ||
+            static_cast<uint64_t>(metadata.st_ino) != job.identity.inode))) {
+        continue;
+      }
+      measured[i] = platform::private_bytes(fd.get(), job.size);
+    }
+  };
+  // Mostly one metadata call per file: a few threads are plenty.
+  run_workers(std::min<size_t>(std::clamp(permits, 1u, kMeasuringThreads), jobs.size()), work);
+  return measured;
 }
 
 }  // namespace orvc::duplicates

@@ -30,4 +30,11 @@ std::vector<std::optional<StageDigest>> hash_files(std::span<const HashJob> jobs
                                                    unsigned permits,
                                                    const std::atomic<bool>& cancel_flag);
 
+// The bytes of each job's file that no clone shares (platform::private_bytes), one result per
+// job in job order: nothing for a file that is no longer a regular file of the crawled size, or
+// whose system cannot tell.
+std::vector<std::optional<uint64_t>> measure_private_bytes(std::span<const HashJob> jobs,
+                                                           unsigned permits,
+                                                           const std::atomic<bool>& cancel_flag);
+
 }  // namespace orvc::duplicates

@@ -77,6 +77,12 @@ struct SizedEntry {
 // files whose content is not on the local disk count 0.
 bool list_with_sizes(int folder_fd, std::vector<SizedEntry>& out);
 
+// How many of the first `size` bytes of an open regular file are its own rather than shared
+// with another file through a copy-on-write clone: Linux counts the extents FIEMAP does not mark
+// FIEMAP_EXTENT_SHARED (holes count as the file's own), macOS asks ATTR_CMNEXT_PRIVATESIZE.
+// Nothing when the system cannot tell; every byte then counts as the file's own.
+std::optional<uint64_t> private_bytes(int fd, uint64_t size);
+
 // Lowers the calling thread's disk-I/O priority (best effort, failures ignored).
 void lower_thread_io_priority();
 

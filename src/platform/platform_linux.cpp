@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <linux/fiemap.h>
 #include <linux/fs.h>
 #include <linux/openat2.h>
 #include <sys/ioctl.h>
@@ -106,6 +107,35 @@ void advise_sequential(int fd) {
 bool list_with_sizes(int, std::vector<SizedEntry>&) {
   // getdents carries no sizes; one fstatat per entry is the way here.
   return false;
+}
+
+std::optional<uint64_t> private_bytes(int fd, uint64_t size) {
+  constexpr uint32_t kExtentsPerCall = 64;
+  // A fiemap header followed by its extents, in 8-byte words for alignment.
+  constexpr size_t kWords =
+      (sizeof(struct fiemap) + kExtentsPerCall * sizeof(struct fiemap_extent)) / sizeof(uint64_t);
+  std::array<uint64_t, kWords> buffer{};
+  auto* map = reinterpret_cast<struct fiemap*>(buffer.data());
+  uint64_t shared = 0;
+  for (uint64_t start = 0; start < size;) {
+    buffer.fill(0);
+    map->fm_start = start;
+    map->fm_length = size - start;
+    map->fm_extent_count = kExtentsPerCall;
+    if (ioctl(fd, FS_IOC_FIEMAP, map) != 0) return std::nullopt;
+    if (map->fm_mapped_extents == 0) break;
+    const struct fiemap_extent* extents = map->fm_extents;
+    for (uint32_t i = 0; i < map->fm_mapped_extents; ++i) {
+      const auto& extent = extents[i];
+      if ((extent.fe_flags & FIEMAP_EXTENT_SHARED) == 0 || extent.fe_logical >= size) continue;
+      shared += std::min(extent.fe_length, size - extent.fe_logical);
+    }
+    const auto& last = extents[map->fm_mapped_extents - 1];
+    const uint64_t next = last.fe_logical + last.fe_length;
+    if ((last.fe_flags & FIEMAP_EXTENT_LAST) != 0 || next <= start) break;
+    start = next;
+  }
+  return size - std::min(shared, size);
 }
 
 void lower_thread_io_priority() {

@@ -162,6 +162,31 @@ bool list_with_sizes(int folder_fd, std::vector<SizedEntry>& out) {
   }
 }
 
+std::optional<uint64_t> private_bytes(int fd, uint64_t size) {
+  // Extended common attributes travel in the fork bitmap under FSOPT_ATTR_CMN_EXTENDED.
+  constexpr attrgroup_t kPrivateSize = 0x00000008;  // ATTR_CMNEXT_PRIVATESIZE, macOS 10.15 on
+  struct attrlist request {};
+  request.bitmapcount = ATTR_BIT_MAP_COUNT;
+  request.commonattr = ATTR_CMN_RETURNED_ATTRS;
+  request.forkattr = kPrivateSize;
+  std::array<char, sizeof(uint32_t) + sizeof(attribute_set_t) + sizeof(off_t)> reply{};
+  if (fgetattrlist(fd, &request, reply.data(), reply.size(), FSOPT_ATTR_CMN_EXTENDED) != 0) {
+    return std::nullopt;
+  }
+  const char* cursor = reply.data();
+  take<uint32_t>(cursor);
+  const auto returned = take<attribute_set_t>(cursor);
+  if ((returned.forkattr & kPrivateSize) == 0) return std::nullopt;
+  const auto own = take<off_t>(cursor);
+  struct stat metadata {};
+  if (own < 0 || fstat(fd, &metadata) != 0) return std::nullopt;
+  // The private size counts allocated blocks: all of them private means nothing is shared, even
+  // where compression or holes make the allocation smaller than the length.
+  const auto allocated = static_cast<uint64_t>(metadata.st_blocks) * 512;
+  if (static_cast<uint64_t>(own) >= allocated) return size;
+  return std::min(static_cast<uint64_t>(own), size);
+}
+
 void lower_thread_io_priority() {
   setiopolicy_np(IOPOL_TYPE_DISK, IOPOL_SCOPE_THREAD, IOPOL_UTILITY);
 }

@@ -32,7 +32,7 @@ namespace {
 
 // One requested path on its way through a run.
 struct Item {
-  enum class State : char { Missing, Repeated, Failed, Protected, Work, LeftAlone };
+  enum class State : char { Missing, Repeated, Failed, Protected, Work, LeftAlone, Declined };
   std::string given;     // the caller's text, the outcome's key
   std::string absolute;  // joined to the working folder, nothing resolved
   State state = State::Missing;
@@ -170,7 +170,7 @@ void sort_out(std::vector<Item>& items) {
 }
 
 // Items whose move was never begun, because a stop was requested first, are left alone.
-void move_work(std::vector<Item>& items) {
+void move_work(std::vector<Item>& items, const ConfirmMove& confirm) {
   std::vector<size_t> work;
   for (size_t i = 0; i < items.size(); ++i) {
     if (items[i].state == Item::State::Work) work.push_back(i);
@@ -186,10 +186,20 @@ void move_work(std::vector<Item>& items) {
   }
   finalise_stale_pending_sessions();
   begin_phase(WorkPhase::Moving, work.size());
+  std::vector<char> declined(work.size(), 0);
   // Every path of the work list has just been found unprotected.
-  auto results = run_moves(work.size(), [&](size_t k) {
+  auto results = run_moves(work.size(), [&](size_t k) -> Result<TrashedItem> {
     const Item& item = items[work[k]];
-    auto moved = trash_item(item.absolute, ProtectionCheck::DoneByCaller);
+    std::optional<ItemIdentity> expected;
+    if (confirm) {
+      expected = confirm(work[k]);
+      if (!expected) {
+        declined[k] = 1;
+        add_done(1, 0);
+        return failure("declined");
+      }
+    }
+    auto moved = trash_item(item.absolute, ProtectionCheck::DoneByCaller, expected);
     add_done(1, moved ? item.size : 0);
     return moved;
   });
@@ -197,6 +207,8 @@ void move_work(std::vector<Item>& items) {
     Item& item = items[work[k]];
     if (!results[k]) {
       item.state = Item::State::LeftAlone;
+    } else if (declined[k]) {
+      item.state = Item::State::Declined;
     } else if (*results[k]) {
       item.trashed = std::move(*results[k]).value();
     } else {
@@ -215,6 +227,8 @@ CleanupOutcome outcome_of(const std::vector<Item>& items) {
   for (const Item& item : items) {
     if (item.trashed) {
       trashed.insert_or_assign(item.given, item.trashed->name);
+      attempted = true;
+    } else if (item.state == Item::State::Declined) {
       attempted = true;
     } else if (item.state == Item::State::Failed) {
       failures.push_back({item.absolute.empty() ? item.given : item.absolute, item.problem});
@@ -243,6 +257,8 @@ ItemOutcome item_outcome(const Item& item) {
       return ItemOutcome::Failed;
     case Item::State::LeftAlone:
       return ItemOutcome::NotStarted;
+    case Item::State::Declined:
+      return ItemOutcome::Declined;
     default:
       return ItemOutcome::Missing;
   }
@@ -292,7 +308,7 @@ CleanupReport run_cleanup_report(const CleanupRequest& request) {
   auto pending =
       stop_requested() ? std::nullopt : write_pending_record(items, request.cleanup_type);
   sort_out(items);
-  move_work(items);
+  move_work(items, request.confirm);
   CleanupOutcome outcome = outcome_of(items);
   auto session_id = finalise_record(std::move(pending), items, request.cleanup_type);
   return {std::move(outcome), report_items(items), std::move(session_id)};

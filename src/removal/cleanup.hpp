@@ -2,6 +2,7 @@
 // The only way into removal: a list of paths and a cleanup type, moved to the user's Trash
 // after the safety rules, recorded as a history manifest.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -13,9 +14,16 @@
 
 namespace orvc::removal {
 
+// Asked in an item's own move job just before the move, with the item's index in the request's
+// paths: the identity the item must still have when it is renamed, or nothing to leave it in
+// place without counting it as a failure (the caller says why). Called from several threads.
+using ConfirmMove = std::function<std::optional<ItemIdentity>(size_t index)>;
+
 struct CleanupRequest {
   std::vector<std::string> paths;
-  std::string cleanup_type;  // "cli_delete", "cli_large_files" or "cli_dev_junk"
+  // "cli_delete", "cli_large_files", "cli_dev_junk" or "cli_duplicates"
+  std::string cleanup_type;
+  ConfirmMove confirm = {};  // none: every item that passes the safety rules is moved
 };
 
 // Success with each trashed path's name in the Trash, or one failure message that the flow
@@ -25,9 +33,9 @@ struct CleanupRequest {
 using CleanupOutcome = Result<std::map<std::string, std::string>>;
 
 // What became of one requested path. Repeated: named again after an earlier entry of the same
-// request found the same item, which is moved once.
-// NotStarted: a stop was asked for before its move began.
-enum class ItemOutcome { Moved, Missing, Repeated, Protected, Failed, NotStarted };
+// request found the same item, which is moved once. Declined: left in place by the request's
+// confirmation. NotStarted: a stop was asked for before its move began.
+enum class ItemOutcome { Moved, Missing, Repeated, Protected, Failed, Declined, NotStarted };
 
 struct CleanupItem {
   std::string path;  // as given

@@ -8,6 +8,7 @@
 // checked path. Blocking; safe to call from many threads at once.
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "util/expected.hpp"
@@ -17,6 +18,12 @@ namespace orvc::removal {
 // Whether the caller has just asked is_protected_path about the path (and it said no), so the
 // move need not ask again before resolving it.
 enum class ProtectionCheck { NotDone, DoneByCaller };
+
+// Which file an item must still be when it is moved.
+struct ItemIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+};
 
 struct TrashedItem {
   std::string name;           // the item's name in the Trash (lossy text)
@@ -28,9 +35,12 @@ struct TrashedItem {
   uint64_t record_inode = 0;
 };
 
-// `path` must be absolute; nothing in it is resolved before the item's folder is.
+// `path` must be absolute; nothing in it is resolved before the item's folder is. With an
+// `expected` identity the item is moved only while its name in the pinned folder still gives
+// that file, checked under trash_lock just before the rename (and before any Trash service).
 Result<TrashedItem> trash_item(const std::string& path,
-                               ProtectionCheck check = ProtectionCheck::NotDone);
+                               ProtectionCheck check = ProtectionCheck::NotDone,
+                               std::optional<ItemIdentity> expected = std::nullopt);
 
 // The direct move alone (no Trash-service fallback).
 Result<TrashedItem> move_into_user_trash(const std::string& path);

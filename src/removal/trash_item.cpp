@@ -7,7 +7,8 @@
 
 namespace orvc::removal {
 
-Result<TrashedItem> trash_item(const std::string& path, ProtectionCheck check) {
+Result<TrashedItem> trash_item(const std::string& path, ProtectionCheck check,
+                               std::optional<ItemIdentity> expected) {
   if (check == ProtectionCheck::NotDone && safety::is_protected_path(path)) {
     return failure(safety::refusal_before_move(path));
   }
@@ -25,9 +26,12 @@ Result<TrashedItem> trash_item(const std::string& path, ProtectionCheck check) {
   }
 
   // The move's own opening checks would repeat the ones above word for word.
-  auto moved = move_pinned(path, *pinned, SafetyChecks::DoneByCaller);
+  auto moved = move_pinned(path, *pinned, SafetyChecks::DoneByCaller, expected);
   if (moved) return std::move(*moved);
   if (moved.error().final) return failure(std::move(moved.error().message));
+  if (expected && !pinned_item_is(*pinned, *expected)) {
+    return failure(changed_item_refusal(path));
+  }
 
   // The service is handed exactly the item that was checked, never the text again.
   if (auto fallback = platform::trash_service_delete(pinned->resolved); !fallback) {

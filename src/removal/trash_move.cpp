@@ -161,8 +161,20 @@ std::expected<PinnedItem, MoveFailure> pin_item(const std::string& absolute_path
   return item;
 }
 
+bool pinned_item_is(const PinnedItem& item, const ItemIdentity& expected) {
+  struct stat metadata {};
+  return fstatat(item.folder.get(), item.name.c_str(), &metadata, AT_SYMLINK_NOFOLLOW) == 0 &&
+         static_cast<uint64_t>(metadata.st_dev) == expected.device &&
+         static_cast<uint64_t>(metadata.st_ino) == expected.inode;
+}
+
+std::string changed_item_refusal(const std::string& path) {
+  return "'" + lossy_utf8(path) + "' changed since it was checked; left in place";
+}
+
 std::expected<TrashedItem, MoveFailure> move_pinned(const std::string& path, const PinnedItem& item,
-                                                    SafetyChecks checks) {
+                                                    SafetyChecks checks,
+                                                    std::optional<ItemIdentity> expected) {
   if (checks == SafetyChecks::Run) {
     const bool resolved_differs = item.resolved != path;
     if (safety::is_protected_path(path) ||
@@ -225,6 +237,9 @@ std::expected<TrashedItem, MoveFailure> move_pinned(const std::string& path, con
   }
   if (safety::is_protected_path(item.resolved)) {
     return give_up(refused(safety::refusal_inside_move(path)));
+  }
+  if (expected && !pinned_item_is(item, *expected)) {
+    return give_up(refused(changed_item_refusal(path)));
   }
   for (int attempt = 0; attempt < 64; ++attempt) {
     if (!slot) {

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <expected>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,8 +40,16 @@ std::expected<PinnedItem, MoveFailure> pin_item(const std::string& absolute_path
 enum class SafetyChecks { Run, DoneByCaller };
 
 // With DoneByCaller the opening protection and cloud-sync checks are skipped; the re-check
-// under trash_lock always runs. `path` is the text the messages show.
+// under trash_lock always runs, and so does the `expected` identity's. `path` is the text the
+// messages show.
 std::expected<TrashedItem, MoveFailure> move_pinned(const std::string& path, const PinnedItem& item,
-                                                    SafetyChecks checks);
+                                                    SafetyChecks checks,
+                                                    std::optional<ItemIdentity> expected = {});
+
+// Whether the item's name in its pinned folder, not followed, gives the `expected` file.
+bool pinned_item_is(const PinnedItem& item, const ItemIdentity& expected);
+
+// The refusal of an item that is no longer the file the caller checked.
+std::string changed_item_refusal(const std::string& path);
 
 }  // namespace orvc::removal

@@ -33,6 +33,9 @@ struct CollectedFile {
   FileIdentity identity;
 };
 
+// A file's modification time in whole seconds, as records carry it; nothing when unusable.
+std::optional<int64_t> modified_seconds(const struct stat& metadata);
+
 // Optional early filter on a regular file's metadata: files it rejects are never recorded,
 // which keeps memory small on large trees. The order of the kept records is unchanged.
 using FileFilter = std::function<bool(const struct stat&)>;

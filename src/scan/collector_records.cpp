@@ -5,8 +5,7 @@
 #include "scan/collector_walk.hpp"
 #include "util/text.hpp"
 
-namespace orvc::scan::detail {
-namespace {
+namespace orvc::scan {
 
 std::optional<int64_t> modified_seconds(const struct stat& metadata) {
   const timespec time = platform::modified_time(metadata);
@@ -14,7 +13,9 @@ std::optional<int64_t> modified_seconds(const struct stat& metadata) {
   return static_cast<int64_t>(time.tv_sec);
 }
 
-}  // namespace
+}  // namespace orvc::scan
+
+namespace orvc::scan::detail {
 
 CaseFoldedNames::CaseFoldedNames(const std::vector<std::string>& names) {
   for (const auto& name : names) {

@@ -84,7 +84,9 @@ std::vector<std::vector<std::string>> orvc_groups(const std::string& report) {
   std::istringstream lines(report);
   for (std::string line; std::getline(lines, line);) {
     if (line.starts_with("    keep ")) groups.push_back({line.substr(9)});
-    if (line.starts_with("    dup   ")) groups.back().push_back(line.substr(10));
+    // A copy that frees less than its size has a mark after its path (these paths have no " (").
+    if (line.starts_with("    dup   "))
+      groups.back().push_back(line.substr(10, line.find(" (") - 10));
   }
   return groups;
 }

@@ -179,6 +179,12 @@ TEST_F(JsonReports, ApplyFormsCarryTheRemoval) {
   const Json moved = checked_document(large, "large-files")["removal"];
   EXPECT_EQ(moved["moved_bytes"], 2 * kMiB);
   EXPECT_FALSE(exists_no_follow(home / "tree/big.bin"));
+
+  const auto copies = orvc({"duplicates", "--path", home / "tree", "--apply", "--json"});
+  const Json deduplicated = checked_document(copies, "duplicates")["removal"];
+  ASSERT_EQ(deduplicated["items"].size(), 1u);  // the tracked copy stays
+  EXPECT_EQ(deduplicated["moved_bytes"], kMiB);
+  EXPECT_TRUE(exists_no_follow(home / "tree/repo/copy.bin"));
 }
 
 // Failing runs keep their exit status and standard-error line; standard output still gets one

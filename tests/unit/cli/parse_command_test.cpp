@@ -65,7 +65,8 @@ TEST_F(ParseCommand, RejectedCommandLines) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"scan", "--path"}, "--path requires a directory argument"},
       {{"scan", "-p"}, "Unknown flag: -p"},
-      {{"duplicates", "--apply"}, "Unknown flag: --apply"},
+      {{"duplicates", "--apply", "--force"}, "Unknown flag: --force"},
+      {{"duplicates", "--path"}, "--path requires a directory argument"},
       {{"large-files", "--threshold"}, "--threshold requires a size in MB"},
       {{"large-files", "--age"}, "--age requires a number of days"},
       {{"large-files", "--path"}, "--path requires a directory argument"},
@@ -86,6 +87,10 @@ TEST_F(ParseCommand, DeleteTakesEveryArgumentAsAPath) {
   EXPECT_EQ(std::get<Delete>(*parse_command({"rm", "--apply", "~/x", "--"})).paths,
             (std::vector<std::string>{"--apply", "/Users/u/x", "--"}));
   EXPECT_TRUE(std::get<DevJunk>(*parse_command({"dev-junk", "--dry-run", "--apply"})).apply);
+  const auto dups = std::get<Duplicates>(
+      *parse_command({"duplicates", "--apply", "--include-tracked", "--dry-run"}));
+  EXPECT_FALSE(dups.apply);
+  EXPECT_TRUE(dups.include_tracked);
   EXPECT_TRUE(std::holds_alternative<Diff>(*parse_command({"diff", "--dry-run", "--dry-run"})));
 }
 

@@ -147,6 +147,40 @@ TEST_F(CleanupTest, RecordsOnlyWhatDisappeared) {
             std::vector<DeletedFile>({moved(home("one/x"), 1, "cli_delete", "x 2")}));
 }
 
+TEST_F(CleanupTest, ConfirmedItemsMoveOnlyWhileStillTheNamedFile) {
+  for (const char* name : {"moved", "declined", "replaced"}) write_file(home(name), name);
+  const auto identity_of = [](const std::string& path) {
+    struct stat metadata {};
+    EXPECT_EQ(lstat(path.c_str(), &metadata), 0);
+    return ItemIdentity{metadata.st_dev, metadata.st_ino};
+  };
+  const ItemIdentity moved = identity_of(home("moved"));
+  const ItemIdentity replaced = identity_of(home("replaced"));
+  // Replaced after its check: another file now has the name.
+  write_file(home("replacement"), "other");
+  ASSERT_EQ(rename(home("replacement").c_str(), home("replaced").c_str()), 0);
+
+  CleanupRequest request{{home("moved"), home("declined"), home("replaced")}, "cli_duplicates"};
+  request.confirm = [&](size_t index) -> std::optional<ItemIdentity> {
+    const std::optional<ItemIdentity> answers[] = {moved, std::nullopt, replaced};
+    return answers[index];
+  };
+  const auto outcome = run_cleanup(request);
+  ASSERT_FALSE(outcome);
+  EXPECT_EQ(outcome.error(), "Cleaned with 1 issue(s). 1 item(s) could not be removed: '" +
+                                 home("replaced") + "': '" + home("replaced") +
+                                 "' changed since it was checked; left in place");
+  EXPECT_EQ(sorted_entries(trash_files()), std::vector<std::string>{"moved"});
+  EXPECT_EQ(read_file(home("declined")), "declined");
+  EXPECT_EQ(read_file(home("replaced")), "other");
+  ASSERT_EQ(sessions().size(), 1u);
+  EXPECT_EQ(sessions()[0].deleted_files.size(), 1u);
+
+  // Nothing but declined items: a run that moved nothing and failed at nothing.
+  request = {{home("declined")}, "cli_duplicates", [](size_t) { return std::nullopt; }};
+  EXPECT_EQ(run_cleanup(request), CleanupOutcome({}));
+}
+
 TEST_F(CleanupTest, TenThousandItemsInOneCall) {
   std::vector<std::string> paths;
   for (int i = 0; i < 10000; ++i) {

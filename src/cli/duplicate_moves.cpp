@@ -1,0 +1,67 @@
+#include "cli/duplicate_moves.hpp"
+
+#include <limits>
+
+#include "cli/progress_line.hpp"
+
+namespace orvc::cli {
+
+using duplicates::DuplicateGroup;
+using duplicates::Recheck;
+
+DuplicateMovePlan plan_duplicate_moves(const std::vector<DuplicateGroup>& groups,
+                                       TrackedCopies tracked) {
+  DuplicateMovePlan plan;
+  for (size_t g = 0; g < groups.size(); ++g) {
+    const DuplicateGroup& group = groups[g];
+    for (size_t d = 0; d < group.duplicates.size(); ++d) {
+      const auto& copy = group.duplicates[d];
+      if (duplicates::bytes_freed(copy, group.size) == 0) {
+        ++plan.freeing_nothing;
+      } else if (copy.git_tracked && tracked == TrackedCopies::LeftAlone) {
+        ++plan.tracked_left;
+      } else {
+        plan.copies.push_back({g, d});
+      }
+    }
+  }
+  return plan;
+}
+
+DuplicateMoves move_duplicate_copies(const std::vector<DuplicateGroup>& groups,
+                                     const DuplicateMovePlan& plan) {
+  const auto copy_of = [&](const DuplicateCopy& c) -> const duplicates::DuplicateCandidate& {
+    return groups[c.group].duplicates[c.duplicate];
+  };
+  duplicates::Reverifier reverifier(groups);
+  // Each move job writes only its own verdict; all are read once the run is over.
+  std::vector<Recheck> verdicts(plan.copies.size(), Recheck::Same);
+  removal::CleanupRequest request{{}, std::string(kDuplicatesCleanupType)};
+  request.paths.reserve(plan.copies.size());
+  for (const auto& c : plan.copies) request.paths.push_back(copy_of(c).path);
+  request.confirm = [&](size_t i) -> std::optional<removal::ItemIdentity> {
+    const DuplicateCopy& c = plan.copies[i];
+    verdicts[i] = reverifier.recheck(c.group, c.duplicate);
+    if (verdicts[i] != Recheck::Same) return std::nullopt;
+    return removal::ItemIdentity{copy_of(c).identity.device, copy_of(c).identity.inode};
+  };
+
+  DuplicateMoves result{
+      with_progress([&] { return removal::run_cleanup_report(request); }), {}, {}, 0};
+  const auto& outcome = result.report.outcome;
+  for (size_t i = 0; i < plan.copies.size(); ++i) {
+    const DuplicateCopy& c = plan.copies[i];
+    if (verdicts[i] != Recheck::Same) {
+      result.left_in_place.push_back({c, verdicts[i]});
+    } else if (outcome && outcome->contains(copy_of(c).path)) {
+      result.moved.push_back(c);
+      const uint64_t freed = duplicates::bytes_freed(copy_of(c), groups[c.group].size);
+      if (__builtin_add_overflow(result.bytes_freed, freed, &result.bytes_freed)) {
+        result.bytes_freed = std::numeric_limits<uint64_t>::max();
+      }
+    }
+  }
+  return result;
+}
+
+}  // namespace orvc::cli

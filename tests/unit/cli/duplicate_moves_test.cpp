@@ -1,0 +1,83 @@
+// What `duplicates --apply` does after its report: the groups are found, then the tree is
+// changed as a user might change it while the report is read, then the copies are moved.
+#include "cli/duplicate_moves.hpp"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "duplicates/find_duplicates.hpp"
+#include "removal/history.hpp"
+#include "unit/removal/removal_fixture.hpp"
+
+namespace orvc::cli {
+namespace {
+
+using duplicates::Recheck;
+
+class DuplicateMovesTest : public testing::RemovalTest {
+ protected:
+  // `names` in `folder` with identical content of `size` bytes; the first is the oldest.
+  void copies(const std::string& folder, std::initializer_list<const char*> names, uint64_t size) {
+    int64_t time = 1000;
+    for (const char* name : names) {
+      testing::write_sized_file(root + "/" + folder + "/" + name, size,
+                                static_cast<unsigned>(size));
+      testing::set_mtime(root + "/" + folder + "/" + name, time++);
+    }
+  }
+
+  std::vector<duplicates::DuplicateGroup> scan() {
+    const std::atomic<bool> cancel{false};
+    return duplicates::find_duplicates(root, true, cancel);
+  }
+
+  std::string path_of(const std::vector<duplicates::DuplicateGroup>& groups,
+                      const DuplicateCopy& c) {
+    return groups[c.group].duplicates[c.duplicate].path;
+  }
+
+  const std::string root = home("tree");
+};
+
+TEST_F(DuplicateMovesTest, MovesOnlyCopiesStillAsScannedAndRecordsThem) {
+  copies("a", {"kept", "copy", "changed"}, 40000);
+  copies("b", {"kept", "copy"}, 30000);
+  const auto groups = scan();
+  ASSERT_EQ(groups.size(), 2u);
+  const auto plan = plan_duplicate_moves(groups, TrackedCopies::LeftAlone);
+  ASSERT_EQ(plan.copies.size(), 3u);
+
+  // After the report: one byte of a copy changes, and a kept copy goes.
+  std::string content = testing::read_file(root + "/a/changed");
+  content[12345] ^= 0x20;
+  testing::write_file(root + "/a/changed", content);
+  testing::set_mtime(root + "/a/changed", 1002);
+  ASSERT_EQ(unlink((root + "/b/kept").c_str()), 0);
+
+  const auto done = move_duplicate_copies(groups, plan);
+  ASSERT_TRUE(done.report.outcome) << done.report.outcome.error();
+  ASSERT_EQ(done.moved.size(), 1u);
+  EXPECT_EQ(path_of(groups, done.moved[0]), root + "/a/copy");
+  EXPECT_EQ(done.bytes_freed, 40000u);
+  std::vector<std::pair<std::string, Recheck>> left;
+  for (const auto& l : done.left_in_place) left.emplace_back(path_of(groups, l.copy), l.why);
+  EXPECT_EQ(left, (std::vector<std::pair<std::string, Recheck>>{
+                      {root + "/a/changed", Recheck::CopyChanged},
+                      {root + "/b/copy", Recheck::KeptChanged}}));
+
+  EXPECT_FALSE(testing::exists_no_follow(root + "/a/copy"));
+  EXPECT_EQ(testing::read_file(trash_files("copy")).size(), 40000u);
+  for (const char* stays : {"a/kept", "a/changed", "b/copy"}) {
+    EXPECT_TRUE(testing::exists_no_follow(root + "/" + stays)) << stays;
+  }
+  const auto history = removal::load_history();
+  ASSERT_TRUE(history && history->sessions.size() == 1u);
+  const auto& session = history->sessions[0];
+  EXPECT_EQ(session.cleanup_type, "cli_duplicates");
+  EXPECT_EQ(session.status, "completed");
+  ASSERT_EQ(session.deleted_files.size(), 1u);
+  EXPECT_EQ(session.deleted_files[0].original_path, root + "/a/copy");
+}
+
+}  // namespace
+}  // namespace orvc::cli
