@@ -33,7 +33,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   if (const auto* remove = std::get_if<Delete>(&*command)) {
-    ORVC_FUZZ_CHECK(remove->paths.size() + 1 == args.size());
+    // Every argument after the command's name is a path, but for one leading --json; output
+    // flags may stand before the name.
+    size_t name = 0;
+    OutputOptions leading;
+    while (name < args.size() && read_output_flag(args[name], leading)) ++name;
+    const size_t json = remove->format == ReportFormat::Json ? 1 : 0;
+    ORVC_FUZZ_CHECK(remove->paths.size() + name + 1 + json == args.size());
   }
   if (args.empty()) ORVC_FUZZ_CHECK(std::holds_alternative<Help>(*command));
   return 0;
