@@ -49,8 +49,7 @@ std::vector<CollectedFile> collect_files(const std::vector<std::string>& roots,
                                          const FileFilter& keep) {
   // A cold cache keeps many metadata reads in flight in the I/O arena; a warm one stays on the
   // walk pool, where more threads would only cost.
-  tbb::task_arena& pool =
-      roots.empty() ? walk_pool() : arena_for_walk(roots.front(), walk_pool());
+  tbb::task_arena& pool = roots.empty() ? walk_pool() : arena_for_walk(roots.front(), walk_pool());
   begin_phase(WorkPhase::Collecting);
   try {
     const detail::WalkSettings settings{detail::CaseFoldedNames(skip_names), git_detection,
