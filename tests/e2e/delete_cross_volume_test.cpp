@@ -84,11 +84,7 @@ TEST_F(DeleteAcrossVolumes, AFailedCopyLeavesTheItemAndAnEmptyTrash) {
 
 TEST_F(DeleteTest, KilledAmidManyMovesLosesNothing) {
   constexpr int kCount = 1500;
-  std::vector<std::string> paths;
-  for (int i = 0; i < kCount; ++i) {
-    paths.push_back(home / ("items/f" + std::to_string(i)));
-    write_file(paths.back(), std::to_string(i));
-  }
+  const std::vector<std::string> paths = numbered_items(kCount);
   std::vector<std::string> args = {"delete"};
   args.insert(args.end(), paths.begin(), paths.end());
   const pid_t pid = start_orvc(args, home.path());

@@ -61,6 +61,16 @@ class DeleteTest : public ::testing::Test {
     const std::string folder = history_of(home.path());
     return folder.substr(0, folder.size() - 1);
   }
+  // `count` small files home/items/f0, f1, …, each holding its number.
+  std::vector<std::string> numbered_items(int count) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < count; ++i) {
+      paths.push_back(home / ("items/f" + std::to_string(i)));
+      write_file(paths.back(), std::to_string(i));
+    }
+    return paths;
+  }
+
   // The text of every manifest, in file-name order.
   std::vector<std::string> manifests() const {
     std::vector<std::string> texts;

@@ -45,11 +45,7 @@ TEST_F(Interruption, AStopSignalEndsAWalkAtOnceWithNothingPrinted) {
 
 TEST_F(Interruption, MovesUnderWayFinishAndTheHistoryListsExactlyTheMovedItems) {
   constexpr int kCount = 2000;
-  std::vector<std::string> paths;
-  for (int i = 0; i < kCount; ++i) {
-    paths.push_back(home / ("items/f" + std::to_string(i)));
-    write_file(paths.back(), std::to_string(i));
-  }
+  const std::vector<std::string> paths = numbered_items(kCount);
   std::vector<std::string> args = {"delete"};
   args.insert(args.end(), paths.begin(), paths.end());
   // A second Ctrl-C changes nothing.
