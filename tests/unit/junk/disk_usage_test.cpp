@@ -7,11 +7,10 @@
 #include <atomic>
 #include <filesystem>
 #include <thread>
-#include <vector>
 
 #include "junk/junk_item.hpp"
 #include "junk/paths.hpp"
-#include "support/temp_home.hpp"
+#include "unit/fixture_tree.hpp"
 
 namespace orvc::junk {
 namespace {
@@ -24,10 +23,8 @@ TEST(DiskUsage, CountsAllocatedBlocksNotLength) {
   const int fd = open(sparse.c_str(), O_WRONLY | O_CREAT, 0644);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(ftruncate(fd, off_t{1} << 34), 0);  // 16 GiB logical
-  const std::vector<char> block(65536, 'x');
-  ASSERT_EQ(pwrite(fd, block.data(), block.size(), off_t{1} << 30), 65536);
+  ASSERT_EQ(pwrite(fd, std::string(65536, 'x').data(), 65536, off_t{1} << 30), 65536);
   close(fd);
-
   EXPECT_EQ(disk_usage(sparse), allocated_bytes(sparse));
   EXPECT_LT(disk_usage(sparse), uint64_t{1} << 20);
 }
@@ -41,14 +38,11 @@ TEST(DiskUsage, SumsFilesOfATreeButNotFoldersOrLinks) {
     allocate_file(file, 5000 + i);
     expected += allocated_bytes(file);
   }
-  write_file(tree + "/top", "x");
+  allocate_file(dir / "outside/big", 8 << 20);
+  make_tree(tree, {"top=x", "link-to-file->../outside/big", "d0/link-to-folder->../../outside",
+                   "dangling->nowhere"});
   ASSERT_EQ(link((tree + "/top").c_str(), (tree + "/hard-link").c_str()), 0);
   expected += 2 * allocated_bytes(tree + "/top");  // a hard link counts at both names
-  allocate_file(dir / "outside/big", 8 << 20);
-  make_symlink(dir / "outside/big", tree + "/link-to-file");
-  make_symlink(dir / "outside", tree + "/d0/link-to-folder");
-  make_symlink(dir / "nowhere", tree + "/dangling");
-
   EXPECT_EQ(disk_usage(tree), expected);
   EXPECT_EQ(disk_usage(tree + "/link-to-file"), 0u);
   EXPECT_EQ(disk_usage(dir / "empty-parent/missing"), 0u);
@@ -75,21 +69,15 @@ TEST(DiskUsage, FoldersVanishingMidMeasureAreSkipped) {
 TEST(MakeJunkItem, ExistenceFollowsLinksButTheMeasureDoesNot) {
   TempDir dir;
   allocate_file(dir / "real/cache/blob", 1 << 20);
-  make_symlink(dir / "real/cache", dir / "linked-cache");
-  make_symlink(dir / "nowhere", dir / "dangling");
-  make_dirs(dir / "empty");
-
+  make_tree(dir.path(), {"linked-cache->real/cache", "dangling->nowhere"});
   const auto linked = make_junk_item(dir / "linked-cache", "text", true);
   ASSERT_TRUE(linked);
   EXPECT_EQ(linked->name, "linked-cache");
   EXPECT_EQ(linked->size_bytes, 0u);
   EXPECT_EQ(linked->description, "text");
   EXPECT_TRUE(linked->safe);
-
-  const auto real = make_junk_item(dir / "real/cache", "text", false);
-  ASSERT_TRUE(real);
-  EXPECT_EQ(real->size_bytes, allocated_bytes(dir / "real/cache/blob"));
-
+  EXPECT_EQ(make_junk_item(dir / "real/cache", "text", false)->size_bytes,
+            allocated_bytes(dir / "real/cache/blob"));
   EXPECT_FALSE(make_junk_item(dir / "dangling", "text", true));
   EXPECT_FALSE(make_junk_item(dir / "missing", "text", true));
 }

@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "junk/untouched.hpp"
-#include "support/temp_home.hpp"
+#include "unit/fixture_tree.hpp"
 
 namespace orvc::junk {
 namespace {
@@ -22,11 +22,8 @@ class LastActivity : public ::testing::Test {
 
 TEST_F(LastActivity, ProjectFolderAndTimeLeaveJunkOutAndFollowNoLink) {
   const std::string app = home_ / "Projects/app";
-  for (const char* file : {"Cargo.toml", ".git/HEAD", "target/debug/app", "node_modules/x/i.js",
-                           "pkg/__pycache__/m.pyc"}) {
-    write_file(app + "/" + file, "");
-  }
-  make_symlink(app + "/target/debug/app", app + "/latest");
+  make_tree(app, {"Cargo.toml", ".git/HEAD", "target/debug/app", "node_modules/x/i.js",
+                  "pkg/__pycache__/m.pyc", "latest->target/debug/app"});
   set_tree_mtime(app, kOld);
   for (const char* junk :
        {"target/debug/app", "target", "node_modules/x/i.js", "pkg/__pycache__"}) {

@@ -5,7 +5,7 @@
 
 #include "junk/project_roots.hpp"
 #include "junk/project_walks.hpp"
-#include "support/temp_home.hpp"
+#include "unit/fixture_tree.hpp"
 
 namespace orvc::junk {
 namespace {
@@ -19,22 +19,14 @@ std::vector<std::string> relative(const TempDir& home, std::vector<std::string> 
 
 TEST(ProjectRoots, NamedFoldersFirstThenHomeEntriesHoldingProjects) {
   TempDir home;
-  make_dirs(home / "Projects");
-  make_dirs(home / "Developer");  // a root even when empty
-  write_file(home / "Code", "a file, not a folder");
-  write_file(home / "tool/package.json", "{}");
-  write_file(home / "misc/app/Cargo.toml", "");
-  make_dirs(home / "stash/node_modules");
-  write_file(home / "notes/todo.txt", "");
-  write_file(home / "Library/app/Cargo.toml", "");
-  write_file(home / ".config/app/Cargo.toml", "");
-  write_file(home / "hiddeninside/.app/Cargo.toml", "");
-  write_file(home / "elsewhere/real/Cargo.toml", "");
-  make_symlink(home / "elsewhere", home / "linked");
-
+  make_tree(home.path(),
+            {"Projects/", "Developer/", "Code=a file, not a folder", "tool/package.json",
+             "misc/app/Cargo.toml", "stash/node_modules/", "notes/todo.txt",
+             "Library/app/Cargo.toml", ".config/app/Cargo.toml", "hiddeninside/.app/Cargo.toml",
+             "elsewhere/real/Cargo.toml", "linked->elsewhere"});
   std::vector<std::string> roots = relative(home, find_project_roots(home.path()));
   ASSERT_GE(roots.size(), 2u);
-  EXPECT_EQ(roots[0], "Developer");
+  EXPECT_EQ(roots[0], "Developer");  // a root even when empty
   EXPECT_EQ(roots[1], "Projects");
   std::vector<std::string> others(roots.begin() + 2, roots.end());
   std::ranges::sort(others);
@@ -52,24 +44,18 @@ TEST(ProjectRoots, LooksAtTwoHundredEntriesOfAFolder) {
   // Make the 201st (late) and 200th (edge) listed entry a project.
   write_file(home / ("late/" + listing_order(home / "late")[200] + "/Cargo.toml"), "");
   write_file(home / ("edge/" + listing_order(home / "edge")[199] + "/Cargo.toml"), "");
-
   EXPECT_EQ(relative(home, find_project_roots(home.path())), std::vector<std::string>{"edge"});
 }
 
 TEST(ProjectWalks, DepthLimits) {
   TempDir home;
-  make_dirs(home / "r/1/2/3/4/5/node_modules");
-  make_dirs(home / "r/a/b/c/d/e/f/node_modules");
+  make_tree(home.path(),
+            {"r/1/2/3/4/5/node_modules/", "r/a/b/c/d/e/f/node_modules/", "a/b/c/d/__pycache__/",
+             "a/b/c/d/e/__pycache__/", "Library/x/__pycache__/", ".hidden/__pycache__/",
+             "web/node_modules/pkg/__pycache__/", "a/__pycache__/inner/__pycache__/"});
   std::vector<std::string> found;
   find_node_modules(home / "r", NODE_MODULES_WALK_DEPTH, found);
   EXPECT_EQ(relative(home, found), std::vector<std::string>{"r/1/2/3/4/5/node_modules"});
-
-  make_dirs(home / "a/b/c/d/__pycache__");
-  make_dirs(home / "a/b/c/d/e/__pycache__");
-  make_dirs(home / "Library/x/__pycache__");
-  make_dirs(home / ".hidden/__pycache__");
-  make_dirs(home / "web/node_modules/pkg/__pycache__");
-  make_dirs(home / "a/__pycache__/inner/__pycache__");
   found.clear();
   find_pycache_dirs(home.path(), PYCACHE_WALK_DEPTH, found);
   std::vector<std::string> pycaches = relative(home, found);
@@ -81,21 +67,18 @@ TEST(ProjectWalks, DepthLimits) {
 TEST(ProjectWalks, BuildOutputWalkEntersOnlyWhatItShould) {
   TempDir home;
   const std::string root = home / "Projects";
-  write_file(root + "/web/package.json", "{}");
-  make_dirs(root + "/web/.next");                  // hidden but matched
-  make_dirs(root + "/web/node_modules/lib/dist");  // never entered
-  write_file(root + "/web/node_modules/lib/package.json", "{}");
-  write_file(root + "/rs/Cargo.toml", "");
-  make_dirs(root + "/rs/target/debug/build");  // matched folders are not entered
-  write_file(root + "/rs/target/debug/package.json", "{}");
-  write_file(root + "/.claude/wt/Cargo.toml", "");  // walked hidden folder
-  make_dirs(root + "/.claude/wt/target");
-  write_file(root + "/.git/x/Cargo.toml", "");  // other hidden folders are not
-  make_dirs(root + "/.git/x/target");
-  write_file(root + "/dist/inner/Cargo.toml", "");  // unmatched "dist" is searched
-  make_dirs(root + "/dist/inner/target");
-  make_symlink(root + "/rs", root + "/rs-link");  // links are not followed
-
+  make_tree(root,
+            {
+                "web/package.json", "web/.next/",  // hidden but matched
+                "web/node_modules/lib/dist/",      // never entered
+                "web/node_modules/lib/package.json", "rs/Cargo.toml",
+                "rs/target/debug/build/",  // matched folders are not entered
+                "rs/target/debug/package.json", ".claude/wt/Cargo.toml",
+                ".claude/wt/target/",                           // a hidden folder walked
+                ".git/x/Cargo.toml", ".git/x/target/",          // other hidden ones are not
+                "dist/inner/Cargo.toml", "dist/inner/target/",  // unmatched "dist" is searched
+                "rs-link->rs",                                  // links are not followed
+            });
   std::vector<BuildArtifactCandidate> found;
   find_build_artifacts(root, BUILD_WALK_DEPTH, found);
   find_build_artifacts(root, BUILD_WALK_DEPTH, found);  // the same root twice
