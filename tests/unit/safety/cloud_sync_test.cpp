@@ -3,14 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "support/scoped_env.hpp"
-#include "support/temp_home.hpp"
+#include "unit/fixture_tree.hpp"
 
 namespace orvc::safety {
 namespace {
 
 using namespace orvc::testing;
-
-const char* MARKER_FILE = ".849C9593-D756-4E56-8D6E-42412F2A707B";
 
 TEST(CloudSyncPath, KnownLocations) {
   const std::string home = "/Users/u";
@@ -32,13 +30,10 @@ TEST(CloudSyncPath, KnownLocations) {
 
 TEST(CloudSyncPath, MarkersInTheFolderOrAbove) {
   const TempDir dir;
-  make_dirs(dir / "synced/.dropbox.cache");
-  make_dirs(dir / "other");
-  write_file(dir / "drive" + "/" + MARKER_FILE, "");
-  make_dirs(dir / "fake" + "/" + MARKER_FILE);
-  make_dirs(dir / "linked");
-  make_symlink(dir / "synced/.dropbox.cache", dir / "linked/.dropbox.cache");
-
+  const std::string marker = ".849C9593-D756-4E56-8D6E-42412F2A707B";
+  make_tree(dir.path(),
+            {"synced/.dropbox.cache/", "other/", "drive/" + marker, "fake/" + marker + "/",
+             "linked/.dropbox.cache->../synced/.dropbox.cache"});
   EXPECT_TRUE(is_cloud_sync_path(dir / "synced", std::nullopt));
   EXPECT_TRUE(is_cloud_sync_path(dir / "synced/deep/missing/file", std::nullopt));
   EXPECT_TRUE(is_cloud_sync_path(dir / "drive/file", std::nullopt));
@@ -49,22 +44,13 @@ TEST(CloudSyncPath, MarkersInTheFolderOrAbove) {
 
 TEST(DropboxRoots, OnlyAbsoluteExistingFolders) {
   const TempDir dir;
-  make_dirs(dir / "Work Dropbox");
-  make_symlink(dir / "Work Dropbox", dir / "link");
-  const std::string text = R"({
-    "personal": {"path": ")" +
-                           dir / "Work Dropbox" + R"("},
-    "relative": {"path": "Dropbox"},
-    "dotdot": {"path": ")" +
-                           dir / "x/../Work Dropbox" + R"("},
-    "missing": {"path": ")" +
-                           dir / "gone" + R"("},
-    "link": {"path": ")" + dir / "link" +
-                           R"("},
-    "empty": {"path": ""},
-    "number": {"path": 3},
-    "flat": "not an object"})";
-  EXPECT_EQ(dropbox_roots(text), std::vector<std::string>{dir / "Work Dropbox"});
+  make_tree(dir.path(), {"Work Dropbox/", "link->Work Dropbox"});
+  EXPECT_EQ(dropbox_roots(at_root(R"({"personal": {"path": "@/Work Dropbox"},
+      "relative": {"path": "Dropbox"}, "dotdot": {"path": "@/x/../Work Dropbox"},
+      "missing": {"path": "@/gone"}, "link": {"path": "@/link"}, "empty": {"path": ""},
+      "number": {"path": 3}, "flat": "not an object"})",
+                                  dir.path())),
+            std::vector<std::string>{dir / "Work Dropbox"});
   EXPECT_TRUE(dropbox_roots("[1]").empty());
 }
 
@@ -75,16 +61,16 @@ class InCloudSyncFolder : public ::testing::Test {
 };
 
 TEST_F(InCloudSyncFolder, DropboxConfigurationNamesRootsCaseInsensitively) {
-  make_dirs(home_ / "Work Dropbox");
-  write_file(home_ / ".dropbox/info.json",
-             R"({"business": {"path": ")" + home_ / "Work Dropbox" + R"(", "host": 1}})");
+  make_tree(home_.path(),
+            {"Work Dropbox/",
+             at_root(R"(.dropbox/info.json={"business": {"path": "@/Work Dropbox", "host": 1}})",
+                     home_.path())});
   EXPECT_TRUE(is_in_cloud_sync_folder(home_ / "work dropbox/x"));
   EXPECT_FALSE(is_in_cloud_sync_folder(home_ / "work/x"));
 }
 
 TEST_F(InCloudSyncFolder, LinkIntoASyncFolderIsInsideThroughItsResolvedPath) {
-  make_dirs(home_ / "Dropbox/proj");
-  make_symlink(home_ / "Dropbox/proj", home_ / "proj");
+  make_tree(home_.path(), {"Dropbox/proj/", "proj->Dropbox/proj"});
   EXPECT_TRUE(is_in_cloud_sync_folder(home_ / "proj/file.txt"));
   EXPECT_FALSE(is_in_cloud_sync_folder(home_ / "proj"));
 }

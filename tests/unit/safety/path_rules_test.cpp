@@ -6,20 +6,15 @@
 #include <optional>
 #include <string>
 
-#include "support/temp_home.hpp"
+#include "unit/fixture_tree.hpp"
 
 namespace orvc::safety {
 namespace {
 
 using namespace orvc::testing;
 
-struct Pair {
-  std::string input;
-  std::string expected;
-};
-
 TEST(PathRules, NormalizesLexically) {
-  const Pair cases[] = {
+  const std::pair<std::string, std::string> cases[] = {
       {"/a/./b/../c", "/a/c"},
       {"/..", "/.."},
       {"../x", "../x"},
@@ -33,7 +28,8 @@ TEST(PathRules, NormalizesLexically) {
       {"/a/\xff/..", "/a"},
       {"..", ".."},
   };
-  for (const Pair& c : cases) EXPECT_EQ(normalize_lexically(c.input), c.expected) << c.input;
+  for (const auto& [input, expected] : cases)
+    EXPECT_EQ(normalize_lexically(input), expected) << input;
 }
 
 TEST(PathRules, PrefixTestIsComponentWiseAndAsciiCaseInsensitive) {
@@ -76,39 +72,21 @@ std::optional<std::string> libc_realpath(const std::string& path) {
 
 TEST(PathRules, CanonicalisesAsRealpathDoes) {
   const TempDir dir;
-  make_dirs(dir / "real/sub");
-  write_file(dir / "real/file", "x");
-  make_symlink(dir / "real", dir / "alias");
-  make_symlink(dir / "real/file", dir / "file-link");
-  make_symlink(dir / "missing", dir / "dangling");
-  make_symlink(dir / "loop", dir / "loop");
-  const std::string cases[] = {
-      dir / "real/sub",
-      dir / "alias/sub",
-      dir / "real/file",
-      dir / "file-link",
-      dir / "dangling",
-      dir / "loop",
-      dir / "missing",
-      dir / "real/file/x",
-      dir / "real//sub",
-      dir / "real/./sub",
-      dir / "real/sub/..",
-      dir / "alias/sub/../sub",
-      dir / "real/sub/",
-      "/",
-      "/..",
-      "relative-no-such",
-  };
-  for (const std::string& path : cases) {
+  make_tree(dir.path(), {"real/sub/", "real/file=x", "alias->real", "file-link->real/file",
+                         "dangling->missing", "loop->loop"});
+  for (const std::string relative :
+       {"real/sub", "alias/sub", "real/file", "file-link", "dangling", "loop", "missing",
+        "real/file/x", "real//sub", "real/./sub", "real/sub/..", "alias/sub/../sub", "real/sub/"}) {
+    EXPECT_EQ(canonicalize(dir / relative), libc_realpath(dir / relative)) << relative;
+  }
+  for (const std::string path : {"/", "/..", "relative-no-such"}) {
     EXPECT_EQ(canonicalize(path), libc_realpath(path)) << path;
   }
 }
 
 TEST(PathRules, ResolvesTheExistingPrefixButNeverTheLastComponent) {
   const TempDir dir;
-  make_dirs(dir / "real/sub");
-  make_symlink(dir / "real", dir / "alias");
+  make_tree(dir.path(), {"real/sub/", "alias->real"});
   EXPECT_EQ(resolve_existing_prefix(dir / "alias/sub/missing/deeper/file.txt"),
             dir / "real/sub/missing/deeper/file.txt");
   EXPECT_EQ(resolve_existing_prefix(dir / "alias"), dir / "alias");

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/platform.hpp"
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+#include "safety/protection.hpp"
 #include "support/scoped_env.hpp"
 #include "support/temp_home.hpp"
 
@@ -11,6 +15,10 @@ namespace {
 
 using namespace orvc::testing;
 using Entries = std::vector<std::string>;
+
+std::string list_file(const TempDir& home) {
+  return home / "Library/Application Support/com.orvanta.app/protected_paths.json";
+}
 
 TEST(ProtectedPathsFile, AcceptsTheRecordAndItsArrayForm) {
   EXPECT_EQ(parse_protected_paths(R"({"paths": ["/a", "/b"]})"), Entries({"/a", "/b"}));
@@ -23,32 +31,23 @@ TEST(ProtectedPathsFile, AcceptsTheRecordAndItsArrayForm) {
 
 TEST(ProtectedPathsFile, RejectsEverythingElse) {
   // Only what the text means is checked here; malformed JSON is the parser's business.
-  const char* broken[] = {
-      R"({"paths": ["/a"], "paths": ["/b"]})",
-      R"({"other": []})",
-      R"({"paths": "/a"})",
-      R"({"paths": ["/a", 1]})",
-      R"({"paths": null})",
-      R"([])",
-      R"([["/a"], ["/b"]])",
-      R"("paths")",
-      "{\"paths\": [\"/\xff\"]}",
-  };
-  for (const char* text : broken) EXPECT_FALSE(parse_protected_paths(text)) << text;
+  for (const char* text :
+       {R"({"paths": ["/a"], "paths": ["/b"]})", R"({"other": []})", R"({"paths": "/a"})",
+        R"({"paths": ["/a", 1]})", R"({"paths": null})", R"([])", R"([["/a"], ["/b"]])",
+        R"("paths")", "{\"paths\": [\"/\xff\"]}"}) {
+    EXPECT_FALSE(parse_protected_paths(text)) << text;
+  }
 }
 
-TEST(UserProtectedMatching, WholeComponentsInsideOrAbove) {
+TEST(UserProtectedMatching, WholeComponentsInsideOrAboveTakenLiterally) {
   const Entries list = {unicode_lower("/Users/U/Work")};
-  EXPECT_TRUE(matches_protected_list(list, "/Users/u/work"));
-  EXPECT_TRUE(matches_protected_list(list, "/users/u/WORK/a.txt"));
-  EXPECT_TRUE(matches_protected_list(list, "/Users/u"));
-  EXPECT_TRUE(matches_protected_list(list, "/Users/u/other/../Work/x"));
-  EXPECT_FALSE(matches_protected_list(list, "/Users/u/Workshop"));
-  EXPECT_FALSE(matches_protected_list(list, "/Users/u/Wo"));
-  EXPECT_FALSE(matches_protected_list(list, "/Users/u/Work/../Workshop"));
-}
-
-TEST(UserProtectedMatching, EntriesAreTakenLiterally) {
+  for (const char* path :
+       {"/Users/u/work", "/users/u/WORK/a.txt", "/Users/u", "/Users/u/other/../Work/x"}) {
+    EXPECT_TRUE(matches_protected_list(list, path)) << path;
+  }
+  for (const char* path : {"/Users/u/Workshop", "/Users/u/Wo", "/Users/u/Work/../Workshop"}) {
+    EXPECT_FALSE(matches_protected_list(list, path)) << path;
+  }
   EXPECT_FALSE(matches_protected_list({"~/work"}, "/Users/u/work/x"));
   EXPECT_FALSE(matches_protected_list({""}, "/Users/u/x"));
   EXPECT_FALSE(matches_protected_list({}, "/Users/u/x"));
@@ -58,52 +57,92 @@ TEST(UserProtectedMatching, EntriesAreTakenLiterally) {
   EXPECT_FALSE(matches_protected_list(non_ascii, "/users/unal/arzte"));
 }
 
-TEST(UserProtectedMatching, FullUnicodeLowerCasing) {
-  EXPECT_EQ(unicode_lower("/ÄÖÜ/ABC"), "/äöü/abc");
-  EXPECT_EQ(unicode_lower("İ"), "i\xCC\x87");
-  EXPECT_EQ(unicode_lower("ΟΔΟΣ/Σ"), "οδος/σ");
-  EXPECT_EQ(unicode_lower("\xff"), "\xEF\xBF\xBD");
-}
-
 class LoadProtectedPaths : public ::testing::Test {
  protected:
-  std::string file() const {
-    return home_ / "Library/Application Support/com.orvanta.app/protected_paths.json";
-  }
-
   TempDir home_;
   ScopedEnv home_env_{"HOME", home_.path()};
 };
 
-TEST_F(LoadProtectedPaths, DataFolderFollowsHome) {
-  EXPECT_EQ(app_data_dir(), home_ / "Library/Application Support/com.orvanta.app");
-  const ScopedEnv empty_home("HOME", "");
-  const auto fallback = platform::password_database_home();
-  if (fallback) {
-    EXPECT_EQ(app_data_dir(), *fallback + "/Library/Application Support/com.orvanta.app");
-  } else {
-    EXPECT_EQ(app_data_dir().error(), "Could not resolve application data directory");
-  }
-}
-
-TEST_F(LoadProtectedPaths, MissingFileMeansAnEmptyList) {
+TEST_F(LoadProtectedPaths, AMissingFileIsAnEmptyListAndEntriesAreLowerCased) {
   EXPECT_EQ(load_protected_paths(), Entries{});
-}
-
-TEST_F(LoadProtectedPaths, EntriesAreLowerCased) {
-  write_file(file(), R"({"paths": ["/Users/Ünal/Ärzte", "~/Work", ""]})");
+  write_file(list_file(home_), R"({"paths": ["/Users/Ünal/Ärzte", "~/Work", ""]})");
   EXPECT_EQ(load_protected_paths(), Entries({"/users/ünal/ärzte", "~/work", ""}));
 }
 
 TEST_F(LoadProtectedPaths, BrokenFilesFailWithTheirReason) {
-  write_file(file(), R"({"path": []})");
+  write_file(list_file(home_), R"({"path": []})");
   EXPECT_TRUE(load_protected_paths().error().starts_with("Could not parse protected paths: "));
-  write_file(file(), "{\"paths\": []}\xff");
+  write_file(list_file(home_), "{\"paths\": []}\xff");
   EXPECT_TRUE(load_protected_paths().error().starts_with("Could not read protected paths: "));
-  std::remove(file().c_str());
-  make_dirs(file());
+  std::remove(list_file(home_).c_str());
+  make_dirs(list_file(home_));
   EXPECT_EQ(load_protected_paths().error(),
             "Could not read protected paths: Is a directory (os error 21)");
+}
+
+// The list is loaded once per process, so each of these runs in a child process of its own whose
+// exit status is 0 when every check held, else the number of the first that failed.
+class UserProtectedOnce : public ::testing::Test {
+ protected:
+  void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+};
+
+// A list that exists but is not valid refuses the whole run with its reason and protects
+// nothing; repairing it during the run changes neither.
+int broken_list_refuses_the_run(const std::string& content, const std::string& reason) {
+  const TempDir home;
+  const ScopedEnv home_env("HOME", home.path());
+  write_file(list_file(home), content);
+  const Status status = user_protection_status();
+  if (status) return 1;
+  if (status.error() != "Refusing to move anything: the protected paths file '" + list_file(home) +
+                            "' is not valid: " + reason) {
+    return 2;
+  }
+  if (is_user_protected("/a/x") || is_protected_path("/a/x")) return 3;
+  write_file(list_file(home), R"({"paths": ["/a"]})");
+  if (user_protection_status() != status) return 4;
+  return is_user_protected("/a/x") ? 5 : 0;
+}
+
+TEST_F(UserProtectedOnce, ABrokenListRefusesTheRunWithItsReason) {
+  const std::pair<const char*, const char*> lists[] = {
+      {R"({"paths": ["/a", 1]})", "invalid type: expected a string"},
+      {R"({"path": []})", "missing field `paths`"},
+      {"{\"paths\": [\"/a\"]}\xff", "stream did not contain valid UTF-8"},
+  };
+  for (const auto& [content, reason] : lists) {
+    EXPECT_EXIT(std::exit(broken_list_refuses_the_run(content, reason)),
+                ::testing::ExitedWithCode(0), "")
+        << reason;
+  }
+}
+
+// Many removal workers asking at once while the list is loaded by whichever comes first; once
+// loaded, the list ignores later edits.
+int concurrent_first_use_then_edits() {
+  const TempDir home;
+  const ScopedEnv home_env("HOME", home.path());
+  write_file(list_file(home), R"({"paths": [")" + home / "Keep" + "\"]}");
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> workers;
+  for (int t = 0; t < 8; ++t) {
+    workers.emplace_back([&, t] {
+      for (int i = 0; i < 20; ++i) {
+        const auto kept = is_protected_path(home / ("keep/" + std::to_string(t)));
+        const auto free = is_protected_path(home / ("keeper/" + std::to_string(i)));
+        if (!kept || kept->kind != ProtectionKind::UserProtected || free) ++wrong;
+      }
+    });
+  }
+  for (auto& worker : workers) worker.join();
+  if (wrong.load() != 0) return 1;
+  write_file(list_file(home), R"({"paths": []})");
+  return is_user_protected(home / "KEEP") ? 0 : 2;
+}
+
+TEST_F(UserProtectedOnce, ConcurrentCallersShareOneLoadThatLaterEditsDoNotChange) {
+  EXPECT_EXIT(std::exit(concurrent_first_use_then_edits()), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
