@@ -9,15 +9,18 @@
 namespace orvc::scan {
 namespace {
 
-using orvc::testing::TempDir;
+using namespace orvc::testing;
 
 const SweepOptions kKeepEverything{
     .children_depth = std::nullopt, .min_child_size = 0, .same_device = true};
 
-std::vector<std::string> names_of(const DiskNode& node) {
+// "name size" of each listed child, in order.
+std::vector<std::string> children_of(const DiskNode& node) {
   std::vector<std::string> names;
-  for (const auto& child : *node.children)
-    names.push_back(child.path.substr(child.path.rfind('/') + 1));
+  for (const auto& child : *node.children) {
+    names.push_back(child.path.substr(child.path.rfind('/') + 1) + " " +
+                    std::to_string(child.size));
+  }
   return names;
 }
 
@@ -26,91 +29,75 @@ class DiskSweep : public ::testing::Test {
   TempDir dir;
 };
 
-TEST_F(DiskSweep, SumsAllocatedAndLogicalSizesAndSortsLargestFirst) {
-  testing::write_sized_file(dir / "small", 100);
-  testing::write_sized_file(dir / "sub/a", 50000);
-  testing::write_sized_file(dir / "big", 200000);
-  auto root = disk_sweep(dir.path(), kKeepEverything);
+TEST_F(DiskSweep, SumsAllocatedAndLogicalSizesLargestFirstWithoutSkippedNamesOrHoles) {
+  for (const auto& [name, size] :
+       std::vector<std::pair<std::string, uint64_t>>{{"small", 100},
+                                                     {"sub/a", 50000},
+                                                     {"big", 200000},
+                                                     {".DS_Store", 5000},
+                                                     {".Trashes/x", 5000}}) {
+    write_sized_file(dir / name, size);
+  }
+  write_file(dir / "sparse", "");
+  ASSERT_EQ(truncate((dir / "sparse").c_str(), 5 << 20), 0);
+  const auto root = disk_sweep(dir.path(), kKeepEverything);
   ASSERT_TRUE(root);
   EXPECT_TRUE(root->is_dir);
-  EXPECT_EQ(root->size, 250100u);
-  // Folders' own blocks are not counted, only what lies below them.
-  EXPECT_EQ(root->allocated, testing::allocated_bytes(dir / "small") +
-                                 testing::allocated_bytes(dir / "sub/a") +
-                                 testing::allocated_bytes(dir / "big"));
-  EXPECT_EQ(names_of(*root), (std::vector<std::string>{"big", "sub", "small"}));
-  EXPECT_EQ((*root->children)[1].size, 50000u);
+  // Folders' own blocks are not counted, only what lies below them; a file without blocks is
+  // left out where the file system allocates none on truncate.
+  EXPECT_EQ(root->allocated, allocated_bytes(dir / "small") + allocated_bytes(dir / "sub/a") +
+                                 allocated_bytes(dir / "big") + allocated_bytes(dir / "sparse"));
+  std::vector<std::string> listed = {"big 200000", "sub 50000", "small 100"};
+  if (allocated_bytes(dir / "sparse") == 0) {
+    EXPECT_EQ(root->size, 250100u);
+  } else {
+    EXPECT_EQ(root->size, 250100u + (5 << 20));
+    listed.insert(listed.begin(), "sparse 5242880");
+  }
+  EXPECT_EQ(children_of(*root), listed);
 }
 
 TEST_F(DiskSweep, ChildrenDepthAndMinimumSizeTrimListsButNotSums) {
-  testing::write_sized_file(dir / "tiny", 10);
-  testing::write_sized_file(dir / "large", 4096);
-  testing::write_sized_file(dir / "sub/deep", 7);
-  testing::make_dirs(dir / "empty");
+  write_sized_file(dir / "tiny", 10);
+  write_sized_file(dir / "large", 4096);
+  write_sized_file(dir / "sub/deep", 7);
+  make_dirs(dir / "empty");
   const SweepOptions options{.children_depth = 1, .min_child_size = 100, .same_device = true};
-  auto root = disk_sweep(dir.path(), options);
+  const auto root = disk_sweep(dir.path(), options);
   ASSERT_TRUE(root);
   EXPECT_EQ(root->size, 4113u);
-  // The tiny file is dropped from the list; folders stay whatever their size.
-  EXPECT_EQ(names_of(*root).size(), 3u);
+  // The tiny file is dropped from the list; folders stay whatever their size, without children.
+  ASSERT_EQ(root->children->size(), 3u);
   for (const auto& child : *root->children) {
     EXPECT_NE(child.path, dir / "tiny");
-    if (child.is_dir) {
-      ASSERT_TRUE(child.children);
-      EXPECT_TRUE(child.children->empty());
-    }
+    EXPECT_TRUE(!child.is_dir || (child.children && child.children->empty())) << child.path;
   }
 }
 
 TEST_F(DiskSweep, HardLinksCountOncePerLinkAndLinksAreNotFollowed) {
-  testing::write_sized_file(dir / "a", 8192);
+  write_sized_file(dir / "a", 8192);
   ASSERT_EQ(link((dir / "a").c_str(), (dir / "b").c_str()), 0);
-  testing::make_symlink("/", dir / "to_root");
-  auto root = disk_sweep(dir.path(), kKeepEverything);
-  ASSERT_TRUE(root);
-  EXPECT_EQ(root->size, 8192u * 2 + 1);
-}
-
-TEST_F(DiskSweep, RegularFileRoot) {
-  testing::write_sized_file(dir / "f", 1234);
-  auto file = disk_sweep(dir / "f", kKeepEverything);
+  make_symlink("/", dir / "to_root");
+  EXPECT_EQ(disk_sweep(dir.path(), kKeepEverything)->size, 8192u * 2 + 1);
+  const auto file = disk_sweep(dir / "a", kKeepEverything);  // a regular file as the root
   ASSERT_TRUE(file);
   EXPECT_FALSE(file->is_dir);
   EXPECT_FALSE(file->children);
-  EXPECT_EQ(file->size, 1234u);
-}
-
-TEST_F(DiskSweep, SkipTablesAndSparseFilesAreLeftOut) {
-  testing::write_sized_file(dir / ".DS_Store", 5000);
-  testing::write_sized_file(dir / ".Trashes/x", 5000);
-  testing::write_sized_file(dir / "kept", 5000);
-  {
-    const std::string sparse = dir / "sparse";
-    testing::write_file(sparse, "");
-    ASSERT_EQ(truncate(sparse.c_str(), 5 << 20), 0);
-  }
-  auto root = disk_sweep(dir.path(), kKeepEverything);
-  ASSERT_TRUE(root);
-  if (testing::allocated_bytes(dir / "sparse") == 0) {
-    EXPECT_EQ(root->size, 5000u);
-    EXPECT_EQ(names_of(*root), (std::vector<std::string>{"kept"}));
-  } else {
-    EXPECT_EQ(root->size, 5000u + (5 << 20));
-  }
+  EXPECT_EQ(file->size, 8192u);
 }
 
 TEST_F(DiskSweep, OtherFileSystemsAreNotEntered) {
-  testing::make_dirs(dir / "mnt");
-  testing::write_sized_file(dir / "local", 3000);
+  make_dirs(dir / "mnt");
+  write_sized_file(dir / "local", 3000);
   if (geteuid() != 0 || mount("tmpfs", (dir / "mnt").c_str(), "tmpfs", 0, "size=4m") != 0) {
     GTEST_SKIP() << "cannot mount a tmpfs here (needs root in a namespace that allows it)";
   }
-  testing::write_sized_file(dir / "mnt/remote", 100000);
-  auto root = disk_sweep(dir.path(), kKeepEverything);
+  write_sized_file(dir / "mnt/remote", 100000);
+  const auto root = disk_sweep(dir.path(), kKeepEverything);
   umount((dir / "mnt").c_str());
   ASSERT_TRUE(root);
   EXPECT_EQ(root->size, 3000u);
-  EXPECT_EQ(names_of(*root), (std::vector<std::string>{"local"}));
+  EXPECT_EQ(children_of(*root), std::vector<std::string>{"local 3000"});
 }
 
 }  // namespace
