@@ -19,48 +19,40 @@
 namespace orvc::gitignore {
 namespace {
 
-using testing::TempDir;
-
-const std::vector<std::string> kSegments = {"a", "b",    "ab",    "tmp",    "*",  "a*",   "*.txt",
-                                            "?", "[ab]", "[!a]*", "[a-c]*", "*b", "x.log"};
-const std::vector<std::string> kFolders = {"a", "b", "ab", "tmp", "c"};
-const std::vector<std::string> kFiles = {"a", "b.txt", "ab", "x.log", "tmp", "c.txt"};
-
-std::string random_pattern(std::mt19937& random) {
-  auto pick = [&](const std::vector<std::string>& from) {
-    return from[std::uniform_int_distribution<size_t>(0, from.size() - 1)(random)];
-  };
-  auto chance = [&](int percent) {
-    return std::uniform_int_distribution<int>(0, 99)(random) < percent;
-  };
-  std::string pattern = chance(20) ? "!" : "";
-  if (chance(20)) pattern += "/";
-  const int segments = std::uniform_int_distribution<int>(1, 3)(random);
-  bool last_was_double_star = false;
-  for (int i = 0; i < segments; ++i) {
-    if (i > 0) pattern += "/";
-    if (!last_was_double_star && chance(15)) {
-      pattern += "**";
-      last_was_double_star = true;
-    } else {
-      pattern += pick(kSegments);
-      last_was_double_star = false;
+class Generator {
+ public:
+  std::string pattern() {
+    std::string pattern = chance(20) ? "!" : "";
+    if (chance(20)) pattern += "/";
+    const int segments = number(1, 3);
+    bool last_was_double_star = false;
+    for (int i = 0; i < segments; ++i) {
+      if (i > 0) pattern += "/";
+      last_was_double_star = !last_was_double_star && chance(15);
+      pattern += last_was_double_star ? "**"
+                                      : pick({"a", "b", "ab", "tmp", "*", "a*", "*.txt", "?",
+                                              "[ab]", "[!a]*", "[a-c]*", "*b", "x.log"});
     }
+    return chance(10) ? pattern + " " : pattern;
   }
-  if (chance(10)) pattern += " ";
-  return pattern;
-}
-
-std::string random_path(std::mt19937& random) {
-  std::string path;
-  const int depth = std::uniform_int_distribution<int>(0, 3)(random);
-  for (int i = 0; i < depth; ++i) {
-    path += kFolders[std::uniform_int_distribution<size_t>(0, kFolders.size() - 1)(random)] + "/";
+  std::string path() {
+    std::string path;
+    for (int depth = number(0, 3); depth > 0; --depth)
+      path += pick({"a", "b", "ab", "tmp", "c"}) + "/";
+    return path + pick({"a", "b.txt", "ab", "x.log", "tmp", "c.txt"});
   }
-  return path + kFiles[std::uniform_int_distribution<size_t>(0, kFiles.size() - 1)(random)];
-}
+  int number(int from, int to) { return std::uniform_int_distribution<int>(from, to)(random_); }
 
-// Git's verdicts, one per path, from `git check-ignore --no-index -v -n`.
+ private:
+  bool chance(int percent) { return number(0, 99) < percent; }
+  std::string pick(const std::vector<std::string>& from) {
+    return from[number(0, static_cast<int>(from.size()) - 1)];
+  }
+  std::mt19937 random_{20240611};
+};
+
+// Git's verdicts, one per path, from `git check-ignore --no-index -v -n`: lines
+// "<source>:<line>:<pattern>\t<path>", or "::\t<path>" when nothing matched.
 std::vector<bool> git_verdicts(const std::string& repo, const std::vector<std::string>& paths) {
   std::vector<std::string> argv = {"git", "check-ignore", "--no-index", "-v", "-n"};
   argv.insert(argv.end(), paths.begin(), paths.end());
@@ -71,12 +63,8 @@ std::vector<bool> git_verdicts(const std::string& repo, const std::vector<std::s
   std::vector<bool> verdicts;
   std::istringstream lines(result.out);
   for (std::string line; std::getline(lines, line);) {
-    // "<source>:<line>:<pattern>\t<path>", or "::\t<path>" when nothing matched.
-    const auto first_colon = line.find(':');
-    const auto second_colon = line.find(':', first_colon + 1);
-    const bool matched = first_colon > 0;
-    const bool negated = matched && line[second_colon + 1] == '!';
-    verdicts.push_back(matched && !negated);
+    const auto second_colon = line.find(':', line.find(':') + 1);
+    verdicts.push_back(line.front() != ':' && line[second_colon + 1] != '!');
   }
   EXPECT_EQ(verdicts.size(), paths.size()) << result.err;
   return verdicts;
@@ -95,29 +83,23 @@ bool rule_matches_folder_above(std::vector<IgnoreFile> files, const std::string&
 }
 
 TEST(GitCrossCheck, GeneratedPatternsAgreeWithGitCheckIgnore) {
-  TempDir dir;
+  testing::TempDir dir;
   const std::string repo = dir / "repo";
   testing::ProcessOptions git_env;
   git_env.env = {{"HOME", dir.path()}, {"GIT_CONFIG_NOSYSTEM", "1"}};
   const auto init = testing::run_program({"git", "init", "-q", repo}, git_env);
   ASSERT_EQ(init.exit_code, 0) << init.err;
-  std::mt19937 random(20240611);
+  Generator generate;
   int compared = 0;
   for (int round = 0; round < 60; ++round) {
     std::string text;
-    bool has_negation = false;
-    const int rule_count = std::uniform_int_distribution<int>(1, 4)(random);
-    for (int i = 0; i < rule_count; ++i) {
-      const std::string pattern = random_pattern(random);
-      has_negation = has_negation || pattern.front() == '!';
-      text += pattern + "\n";
-    }
+    for (int i = generate.number(1, 4); i > 0; --i) text += generate.pattern() + "\n";
+    const bool has_negation = text.front() == '!' || text.find("\n!") != std::string::npos;
     testing::write_file(repo + "/.gitignore", text);
     auto context = load_gitignore_context(repo);
     ASSERT_TRUE(context);
-
     std::vector<std::string> paths;
-    for (int i = 0; i < 60; ++i) paths.push_back(random_path(random));
+    for (int i = 0; i < 60; ++i) paths.push_back(generate.path());
     const auto verdicts = git_verdicts(repo, paths);
     ASSERT_EQ(verdicts.size(), paths.size());
     for (size_t i = 0; i < paths.size(); ++i) {

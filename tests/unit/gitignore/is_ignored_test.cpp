@@ -124,12 +124,5 @@ TEST(GlobMatch, HostilePatternAnswersInPolynomialSteps) {
   EXPECT_FALSE(ignored("*a*a*a*a*a*a*a*a*b", std::string(200, 'a')));
 }
 
-TEST(GlobMatch, StartsAtTheGivenPositions) {
-  const auto tokens = tokenize_pattern(U"x*.md");
-  EXPECT_TRUE(glob_match(tokens, 1, U"docs/a.md", 5));
-  EXPECT_FALSE(glob_match(tokens, 0, U"docs/a.md", 5));
-  EXPECT_TRUE(glob_match(tokens, 5, U"", 0));
-}
-
 }  // namespace
 }  // namespace orvc::gitignore

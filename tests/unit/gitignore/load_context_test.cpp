@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "gitignore/gitignore.hpp"
-#include "support/temp_home.hpp"
+#include "unit/fixture_tree.hpp"
 
 namespace orvc::gitignore {
 namespace {
@@ -11,9 +11,9 @@ using namespace orvc::testing;
 class LoadContext : public ::testing::Test {
  protected:
   bool ignored_from(const std::string& start, const std::string& path) {
-    auto context = load_gitignore_context(start);
+    auto context = load_gitignore_context(dir / start);
     EXPECT_TRUE(context.has_value()) << start;
-    return context && is_ignored(context->files, path);
+    return context && is_ignored(context->files, dir / path);
   }
   TempDir dir;
 };
@@ -26,11 +26,10 @@ TEST_F(LoadContext, NothingOutsideAWorkingTree) {
 }
 
 TEST_F(LoadContext, FindsTheRootAboveTheStartAndReadsEveryFileDownToIt) {
-  make_dirs(dir / "repo/.git");
-  write_file(dir / "repo/.gitignore", "*.log\n");
-  write_file(dir / "repo/src/.gitignore", "# nothing but comments\n");
-  write_file(dir / "repo/src/app/.gitignore", "*.tmp\n");
-  write_file(dir / "repo/src/app/deeper/.gitignore", "*.txt\n");
+  make_tree(
+      dir.path(),
+      {"repo/.git/", "repo/.gitignore=*.log\n", "repo/src/.gitignore=# nothing but comments\n",
+       "repo/src/app/.gitignore=*.tmp\n", "repo/src/app/deeper/.gitignore=*.txt\n"});
   auto context = load_gitignore_context(dir / "repo/src/app");
   ASSERT_TRUE(context);
   EXPECT_EQ(context->repo_root, dir / "repo");
@@ -43,27 +42,21 @@ TEST_F(LoadContext, FindsTheRootAboveTheStartAndReadsEveryFileDownToIt) {
   EXPECT_FALSE(is_ignored(context->files, dir / "repo/src/app/deeper/x.txt"));
 }
 
-TEST_F(LoadContext, GitFileAndRelativeSubFolderRulesAnchorToTheirOwnFolder) {
-  write_file(dir / "repo/.git", "gitdir: elsewhere\n");
-  write_file(dir / "repo/web/.gitignore", "/dist\n");
-  EXPECT_TRUE(ignored_from(dir / "repo/web", dir / "repo/web/dist/app.js"));
-  EXPECT_FALSE(ignored_from(dir / "repo/web", dir / "repo/web/x/dist/app.js"));
-}
-
-TEST_F(LoadContext, NestedRepositoryReplacesTheOuterRules) {
-  make_dirs(dir / "outer/.git");
-  write_file(dir / "outer/.gitignore", "*.bin\n");
-  make_dirs(dir / "outer/inner/.git");
-  write_file(dir / "outer/inner/.gitignore", "*.o\n");
-  EXPECT_TRUE(ignored_from(dir / "outer", dir / "outer/inner/a.bin"));
-  EXPECT_FALSE(ignored_from(dir / "outer/inner", dir / "outer/inner/a.bin"));
-  EXPECT_TRUE(ignored_from(dir / "outer/inner", dir / "outer/inner/a.o"));
+TEST_F(LoadContext, GitFileNestedRepositoriesAndRulesAnchoredToTheirOwnFolder) {
+  make_tree(dir.path(),
+            {"repo/.git=gitdir: elsewhere\n", "repo/web/.gitignore=/dist\n", "outer/.git/",
+             "outer/.gitignore=*.bin\n", "outer/inner/.git/", "outer/inner/.gitignore=*.o\n"});
+  EXPECT_TRUE(ignored_from("repo/web", "repo/web/dist/app.js"));
+  EXPECT_FALSE(ignored_from("repo/web", "repo/web/x/dist/app.js"));
+  // A nested repository replaces the outer rules.
+  EXPECT_TRUE(ignored_from("outer", "outer/inner/a.bin"));
+  EXPECT_FALSE(ignored_from("outer/inner", "outer/inner/a.bin"));
+  EXPECT_TRUE(ignored_from("outer/inner", "outer/inner/a.o"));
 }
 
 TEST_F(LoadContext, UnreadableOrNonUtf8IgnoreFilesArePassedOver) {
-  make_dirs(dir / "repo/.git");
-  write_file(dir / "repo/.gitignore", "*.log\n\xff\n");
-  make_dirs(dir / "repo/sub/.gitignore");  // a folder, not a readable file
+  // The second ignore file is a folder, not a readable file.
+  make_tree(dir.path(), {"repo/.git/", "repo/.gitignore=*.log\n\xff\n", "repo/sub/.gitignore/"});
   auto context = load_gitignore_context(dir / "repo/sub");
   ASSERT_TRUE(context);
   EXPECT_TRUE(context->files.empty());
