@@ -1,0 +1,95 @@
+// How identical files become groups: by size first, one name per file, then the kept copy.
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "duplicates/duplicate_group.hpp"
+#include "duplicates/size_grouping.hpp"
+
+namespace orvc::duplicates {
+namespace {
+
+DuplicateCandidate seen(std::string path, uint64_t size, scan::FileIdentity identity = {}) {
+  return {0, std::move(path), "", size, false, identity};
+}
+
+std::vector<std::string> paths_of(const SizeGroup& group) {
+  std::vector<std::string> paths;
+  for (const auto& m : group.members) paths.push_back(m.path);
+  return paths;
+}
+
+TEST(GroupBySize, KeepsSharedSizesOfAtLeast4096InFirstSeenOrder) {
+  const auto groups =
+      group_by_size({seen("a", 5000), seen("tiny1", 4095), seen("b", 4096), seen("tiny2", 4095),
+                     seen("c", 5000), seen("lone", 7000), seen("d", 4096), seen("e", 5000)});
+  ASSERT_EQ(groups.size(), 2u);
+  EXPECT_EQ(groups[0].size, 5000u);
+  EXPECT_EQ(paths_of(groups[0]), (std::vector<std::string>{"a", "c", "e"}));
+  EXPECT_EQ(groups[1].size, 4096u);
+  EXPECT_EQ(paths_of(groups[1]), (std::vector<std::string>{"b", "d"}));
+  EXPECT_EQ(count_members(groups), 5u);
+}
+
+// One (device, inode) is one file, whatever its link count says: a folder mounted twice shows
+// each of its files under two names with one link each.
+TEST(RemoveHardLinkAliases, OneNamePerFileWhateverTheLinkCount) {
+  SizeGroups groups = {
+      {8192,
+       {seen("/t/real/a", 8192, {1, 10, 1}), seen("/t/view/a", 8192, {1, 10, 1}),
+        seen("/t/real/b", 8192, {1, 11, 3}), seen("/t/unknown", 8192),
+        seen("/t/link-of-b", 8192, {1, 11, 3}), seen("/t/other-device/a", 8192, {2, 10, 1}),
+        seen("/t/unknown-too", 8192)}},
+      {9000, {seen("/t/c", 9000, {1, 12, 2}), seen("/t/link-of-c", 9000, {1, 12, 2})}},
+  };
+  EXPECT_EQ(remove_hard_link_aliases(groups), 3u);
+  ASSERT_EQ(groups.size(), 1u);  // the 9000-byte pair was one file
+  // The same inode on another device is another file; members without an identity stay.
+  EXPECT_EQ(paths_of(groups[0]), (std::vector<std::string>{"/t/real/a", "/t/real/b", "/t/unknown",
+                                                           "/t/other-device/a", "/t/unknown-too"}));
+}
+
+// Copies named "a", "b", ... with the given modification times.
+std::vector<DuplicateCandidate> copies(std::vector<std::optional<int64_t>> times) {
+  std::vector<DuplicateCandidate> made;
+  for (const auto time : times)
+    made.push_back(
+        {time, std::string(1, static_cast<char>('a' + made.size())), "", 100, false, {}});
+  return made;
+}
+
+TEST(BuildGroup, KeepsTheOldestCopyAndTheOthersInOrder) {
+  const auto group = build_group("h", 100, copies({30, 10, 20}));
+  EXPECT_EQ(group.keep.path, "b");
+  ASSERT_EQ(group.duplicates.size(), 2u);
+  EXPECT_EQ(group.duplicates[0].path, "a");
+  EXPECT_EQ(group.duplicates[1].path, "c");
+  EXPECT_EQ(group.hash, "h");
+  EXPECT_EQ(group.size, 100u);
+  EXPECT_EQ(group.reclaimable_bytes, 200u);
+}
+
+TEST(BuildGroup, TiesGoToTheFirstListedAndAMissingTimeCountsAsNewest) {
+  const std::optional<int64_t> none, latest = std::numeric_limits<int64_t>::max();
+  const std::pair<std::vector<std::optional<int64_t>>, const char*> cases[] = {
+      {{5, 5}, "a"}, {{none, 5}, "b"}, {{none, none}, "a"}, {{none, latest}, "a"}};
+  for (const auto& [times, kept] : cases)
+    EXPECT_EQ(build_group("h", 1, copies(times)).keep.path, kept);
+}
+
+TEST(BuildGroup, ReclaimableBytesSaturate) {
+  const uint64_t huge = std::numeric_limits<uint64_t>::max() / 2 + 1;
+  EXPECT_EQ(build_group("h", huge, copies({1, 1, 1})).reclaimable_bytes,
+            std::numeric_limits<uint64_t>::max());
+}
+
+TEST(FileNameOf, TakesTheLastNormalComponent) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"/home/u/photo.jpg", "photo.jpg"}, {"/home/u/dir/", "dir"}, {"/home/u/dir/.", "dir"},
+      {"relative", "relative"},           {"/home/..", ""},        {"/", ""},
+      {"a/bad\xff", "bad\xEF\xBF\xBD"}};
+  for (const auto& [path, name] : cases) EXPECT_EQ(file_name_of(path), name) << path;
+}
+
+}  // namespace
+}  // namespace orvc::duplicates
