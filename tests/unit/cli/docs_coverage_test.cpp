@@ -1,5 +1,5 @@
-// The help, the manual page and the shell completions name every command, alias and flag of the
-// command table, each flag where its own command is described.
+// The manual page and the shell completions name every command, alias and flag of the command
+// table, each flag where its own command is described. (The help prints the table itself.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +11,6 @@
 
 #include "cli/command_table.hpp"
 #include "support/run_process.hpp"
-#include "support/scoped_env.hpp"
 
 namespace orvc::cli {
 namespace {
@@ -19,16 +18,12 @@ namespace {
 using Lines = std::vector<std::string>;
 constexpr auto npos = std::string::npos;
 
-Lines lines_of(std::istream&& in) {
-  Lines lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 Lines source(const std::string& relative) {
   std::ifstream in(ORVC_SOURCE_DIR "/" + relative);
   EXPECT_TRUE(in) << relative;
-  return lines_of(std::move(in));
+  Lines lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
 }
 
 // `word` with no letter, digit or dash right before or after it.
@@ -45,33 +40,11 @@ bool has_word(const std::string& text, const std::string& word) {
   return false;
 }
 
-// The flags of a synopsis such as "restore [--dry-run] [--to <dir>] <run-id> | <path>...".
-std::vector<std::string> flags_of(std::string_view synopsis) {
-  std::string text(synopsis);
-  std::ranges::replace_if(
-      text, [](char c) { return c == '[' || c == ']' || c == '|'; }, ' ');
-  std::vector<std::string> flags;
-  std::istringstream words{text};
-  for (std::string word; words >> word;) {
-    if (word.starts_with("-")) flags.push_back(word);
-  }
-  return flags;
-}
-
-// Where a document describes one command (its flags must be there) and where it offers the
-// command's name and aliases.
+// Where a document offers a command's name and aliases, and where it gives the command's flags.
 struct Places {
-  std::string flags;
   std::string names;
+  std::string flags;
 };
-
-Places help_places(const Lines& lines, const std::string& command) {
-  Places places;
-  for (const auto& line : lines) {
-    if ((line + " ").starts_with("  " + command + " ")) places.flags = places.names = line;
-  }
-  return places;
-}
 
 Places man_places(const Lines& lines, const std::string& command) {
   Places places;
@@ -121,6 +94,18 @@ Places fish_places(const Lines& lines, const std::string& command) {
   return places;
 }
 
+// The flags of a synopsis such as "restore [--dry-run] [--to <dir>] <run-id> | <path>...".
+std::vector<std::string> flags_of(std::string synopsis) {
+  std::ranges::replace_if(
+      synopsis, [](char c) { return c == '[' || c == ']' || c == '|'; }, ' ');
+  std::vector<std::string> flags;
+  std::istringstream words{synopsis};
+  for (std::string word; words >> word;) {
+    if (word.starts_with("-")) flags.push_back(word);
+  }
+  return flags;
+}
+
 std::string as_written(const std::string& word) {
   return word;
 }
@@ -134,43 +119,30 @@ std::string in_fish(const std::string& word) {
   return word.starts_with("-") ? "-s " + word.substr(1) : "-a " + word;
 }
 
-struct Document {
-  std::string name;
-  Lines lines;
-  Places (*places)(const Lines&, const std::string& command);
-  std::string (*spelled)(const std::string& word);
-  bool offers_aliases;
-};
-
-std::vector<Document> documents() {
-  const testing::ScopedEnv no_color("NO_COLOR", "1");
-  ::testing::internal::CaptureStdout();
-  print_help();
-  return {
-      {"orvc help", lines_of(std::istringstream(::testing::internal::GetCapturedStdout())),
-       help_places, as_written, false},
-      {"docs/orvc.1", source("docs/orvc.1"), man_places, in_mdoc, true},
-      {"completions/orvc.bash", source("completions/orvc.bash"), shell_places, as_written, true},
-      {"completions/_orvc", source("completions/_orvc"), shell_places, as_written, true},
-      {"completions/orvc.fish", source("completions/orvc.fish"), fish_places, in_fish, true},
-  };
-}
-
 TEST(DocsCoverage, EveryCommandAliasAndFlagOfTheTableIsDocumented) {
-  for (const Document& document : documents()) {
+  struct Document {
+    const char* file;
+    Places (*places)(const Lines&, const std::string& command);
+    std::string (*spelled)(const std::string& word);
+  };
+  const Document documents[] = {{"docs/orvc.1", man_places, in_mdoc},
+                                {"completions/orvc.bash", shell_places, as_written},
+                                {"completions/_orvc", shell_places, as_written},
+                                {"completions/orvc.fish", fish_places, in_fish}};
+  for (const Document& document : documents) {
+    const Lines lines = source(document.file);
     for (const CommandEntry& row : command_table()) {
       const std::string command(row.name);
-      const Places places = document.places(document.lines, command);
+      const Places places = document.places(lines, command);
       std::vector<std::string> names{command};
-      if (document.offers_aliases)
-        names.insert(names.end(), row.aliases.begin(), row.aliases.end());
+      names.insert(names.end(), row.aliases.begin(), row.aliases.end());
       for (const std::string& name : names) {
         EXPECT_TRUE(has_word(places.names, document.spelled(name)))
-            << document.name << " does not offer " << name;
+            << document.file << " does not offer " << name;
       }
-      for (const std::string& flag : flags_of(row.synopsis)) {
+      for (const std::string& flag : flags_of(std::string(row.synopsis))) {
         EXPECT_TRUE(has_word(places.flags, document.spelled(flag)))
-            << document.name << " does not give " << command << " the flag " << flag;
+            << document.file << " does not give " << command << " the flag " << flag;
       }
     }
   }
