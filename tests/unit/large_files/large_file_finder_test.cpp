@@ -34,8 +34,8 @@ TEST(AgeInDays, WholeDaysAndZeroForFutureOrUnknownTimes) {
 class FindLargeFiles : public ::testing::Test {
  protected:
   TempDir home;
-  testing::ScopedEnv home_env{"HOME", home.path()};
-  testing::ScopedEnv data_env{"XDG_DATA_HOME", home / ".local/share"};
+  ScopedEnv home_env{"HOME", home.path()};
+  ScopedEnv data_env{"XDG_DATA_HOME", home / ".local/share"};
 };
 
 TEST_F(FindLargeFiles, DefaultRootsAreTheHomeEntriesExceptLibrary) {
@@ -46,24 +46,28 @@ TEST_F(FindLargeFiles, DefaultRootsAreTheHomeEntriesExceptLibrary) {
   ASSERT_TRUE(roots);
   std::ranges::sort(*roots);
   EXPECT_EQ(*roots, (std::vector<std::string>{home / "library", home / "loose.bin"}));
-}
-
-TEST_F(FindLargeFiles, UnlistableHomeIsItsOwnRootAndAGivenPathNeedsNoHome) {
-  {
-    const testing::ScopedEnv missing("HOME", home / "missing");
-    EXPECT_EQ(large_file_roots().value(), std::vector<std::string>{home / "missing"});
-  }
-  const testing::ScopedEnv no_home("HOME", std::nullopt);
+  // An unlistable home is its own root; a given path needs no home.
+  const ScopedEnv missing("HOME", home / "missing");
+  EXPECT_EQ(large_file_roots().value(), std::vector<std::string>{home / "missing"});
+  const ScopedEnv no_home("HOME", std::nullopt);
   EXPECT_TRUE(find_large_files(home.path(), 100, 0).has_value());
 }
 
-TEST_F(FindLargeFiles, TheThresholdIsInclusive) {
-  testing::write_sized_file(home / "tree/exact", 1 << 20);
-  testing::write_sized_file(home / "tree/below", (1 << 20) - 1);
-  const auto found = find_large_files(home / "tree", 1, 0);
+TEST_F(FindLargeFiles, SizeAndAgeMustBothHoldAndBothAreInclusive) {
+  const int64_t now = std::time(nullptr);
+  for (const auto& [name, size, mtime] : std::vector<std::tuple<std::string, uint64_t, int64_t>>{
+           {"old", 1 << 20, now - 3 * 86400 - 60},
+           {"old-below", (1 << 20) - 1, now - 3 * 86400 - 60},
+           {"new", 1 << 20, now},
+           {"future", 1 << 20, now + 3 * 86400}}) {
+    write_sized_file(home / ("tree/" + name), size);
+    set_mtime(home / ("tree/" + name), mtime);
+  }
+  const auto found = find_large_files(home / "tree", 1, 3);
   ASSERT_TRUE(found);
   ASSERT_EQ(found->size(), 1u);
-  EXPECT_EQ(found->at(0).path, home / "tree/exact");
+  EXPECT_EQ(found->at(0).path, home / "tree/old");
+  EXPECT_EQ(found->at(0).age_days, 3u);
 }
 
 TEST_F(FindLargeFiles, ZeroThresholdListsEveryFileBiggestFirstKeepingTiesInOrder) {
@@ -71,33 +75,17 @@ TEST_F(FindLargeFiles, ZeroThresholdListsEveryFileBiggestFirstKeepingTiesInOrder
   write_file(home / "tree/a/two", "xx");
   write_file(home / "tree/b/two", "yy");
   write_file(home / "tree/three", "xyz");
-  auto found = find_large_files(home / "tree", 0, 0);
-  ASSERT_TRUE(found);
-  ASSERT_EQ(found->size(), 4u);
-  EXPECT_EQ(found->at(0).path, home / "tree/three");
-  EXPECT_EQ(found->at(3).path, home / "tree/empty");
-  // The two equal sizes keep the collector's order.
   const std::atomic<bool> cancel_flag = false;
-  std::vector<std::string> collected_twos;
+  std::vector<std::string> expected = {home / "tree/three"};
   for (const auto& file : scan::collect_files({home / "tree"}, {}, false, cancel_flag)) {
-    if (file.size == 2) collected_twos.push_back(file.path);
+    if (file.size == 2) expected.push_back(file.path);  // equal sizes in the crawl's order
   }
-  EXPECT_EQ(collected_twos, (std::vector<std::string>{found->at(1).path, found->at(2).path}));
-}
-
-TEST_F(FindLargeFiles, AgeAndSizeMustBothHold) {
-  write_file(home / "tree/old_big", std::string(2048, 'x'));
-  write_file(home / "tree/new_big", std::string(2048, 'x'));
-  write_file(home / "tree/future", std::string(2048, 'x'));
-  const int64_t now = std::time(nullptr);
-  testing::set_mtime(home / "tree/old_big", now - 3 * 86400 - 60);
-  testing::set_mtime(home / "tree/future", now + 3 * 86400);
-  auto found = find_large_files(home / "tree", 0, 3);
+  expected.push_back(home / "tree/empty");
+  const auto found = find_large_files(home / "tree", 0, 0);
   ASSERT_TRUE(found);
-  ASSERT_EQ(found->size(), 1u);
-  EXPECT_EQ(found->at(0).path, home / "tree/old_big");
-  EXPECT_EQ(found->at(0).age_days, 3u);
-  EXPECT_TRUE(find_large_files(home / "tree", 1, 0)->empty());
+  std::vector<std::string> listed;
+  for (const auto& file : *found) listed.push_back(file.path);
+  EXPECT_EQ(listed, expected);
 }
 
 }  // namespace

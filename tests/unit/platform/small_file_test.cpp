@@ -2,9 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -30,17 +28,6 @@ struct Case {
   Result<std::string> following_links;
 };
 
-void bind_socket(const std::string& path) {
-  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-  ASSERT_GE(fd, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  ASSERT_LT(path.size(), sizeof address.sun_path);
-  path.copy(address.sun_path, path.size());
-  ASSERT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0) << path;
-  close(fd);
-}
-
 TEST(ReadSmallFile, EveryKindOfEntryUnderBothLinkRules) {
   const TempDir dir;
   write_file(dir / "target.json", "{}");
@@ -54,7 +41,6 @@ TEST(ReadSmallFile, EveryKindOfEntryUnderBothLinkRules) {
        failure(kTooLarge), failure(kTooLarge)},
       {"FIFO", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); },
        failure(kNotRegular), failure(kNotRegular)},
-      {"socket", bind_socket, failure(kNotRegular), failure(kNotRegular)},
       {"folder", [](const std::string& p) { make_dirs(p); },
        failure("Is a directory (os error 21)"), failure("Is a directory (os error 21)")},
       {"missing", [](const std::string&) {}, failure("No such file or directory (os error 2)"),
