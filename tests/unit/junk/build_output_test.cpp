@@ -1,0 +1,94 @@
+// Build output: which folders match a rule by the markers beside them, and which of those hold
+// files Git keeps (a file in a working tree that is not ignored; the search stops there and never
+// follows a link).
+#include <gtest/gtest.h>
+
+#include "junk/build_rules.hpp"
+#include "junk/git_tracked.hpp"
+#include "unit/fixture_tree.hpp"
+
+namespace orvc::junk {
+namespace {
+
+using namespace orvc::testing;
+
+struct RuleCase {
+  std::string folder;                // the build folder's name
+  std::vector<std::string> markers;  // files (or, with a trailing "/", folders) beside it
+  std::string label;                 // the rule that must match, or "none"
+};
+
+// Earlier rows of the rule list win; extension markers ignore ASCII case; the folder name is exact.
+const RuleCase kRuleCases[] = {
+    {"target", {"Cargo.toml", "pom.xml"}, "Rust/Cargo"},
+    {"target", {"pom.xml"}, "Maven"},
+    {"build", {"package.json", "build.gradle"}, "JS/TS"},
+    {"build", {"settings.gradle.kts"}, "Gradle"},
+    {"build", {"CMakeLists.txt", "pubspec.yaml"}, "CMake"},
+    {"build", {"pubspec.yaml"}, "Flutter/Dart"},
+    {".docusaurus", {"docusaurus.config.ts"}, "Docusaurus cache"},
+    {"bin", {"go.mod", "App.csproj"}, "Go build output"},
+    {"bin", {"APP.CSPROJ"}, ".NET build"},
+    {"obj", {"Lib.FsProj"}, ".NET intermediate"},
+    {"bin", {".sln"}, "none"},  // a name whose only dot leads it has no extension
+    {"obj", {"x.txt"}, "none"},
+    {"dist", {}, "none"},
+    {"Target", {"Cargo.toml"}, "none"},
+    {"target", {"Cargo.toml/"}, "Rust/Cargo"},  // a marker may be a folder
+    {".venv", {"requirements.txt"}, "none"},    // a virtualenv needs its pyvenv.cfg
+    {".venv", {"requirements.txt", ".venv/pyvenv.cfg"}, "Python virtualenv"},
+};
+
+TEST(MatchBuildRule, MarkersBesideTheFolderPickTheRule) {
+  const TempDir dir;
+  int n = 0;
+  for (const RuleCase& c : kRuleCases) {
+    const std::string project = dir / ("p" + std::to_string(n++));
+    make_dirs(project + "/" + c.folder);
+    make_tree(project, c.markers);
+    const BuildArtifactRule* rule = match_build_rule(c.folder, project + "/" + c.folder);
+    EXPECT_EQ(rule ? std::string(rule->label) : "none", c.label) << c.folder << " in " << project;
+  }
+}
+
+TEST(HiddenDirs, OnlyTheListedOnesAreWalked) {
+  EXPECT_FALSE(is_skipped_hidden_dir(".claude"));
+  EXPECT_FALSE(is_skipped_hidden_dir("src"));
+  EXPECT_TRUE(is_skipped_hidden_dir(".Claude"));
+  EXPECT_TRUE(is_skipped_hidden_dir(".git"));
+}
+
+TEST(HoldsGitTrackedFiles, LayoutsInsideAndOutsideRepositories) {
+  const std::string out_of_reach = "repo/out/linked->../../elsewhere";
+  const std::pair<std::vector<std::string>, bool> layouts[] = {
+      {{"repo/out/a.o"}, false},  // outside any repository
+      {{"repo/.git/", "repo/out/sub/a.o"}, true},
+      {{"repo/.git/", "repo/.gitignore=out\n", "repo/out/a.o"}, false},
+      {{"repo/.git/", "repo/.gitignore=out/\n", "repo/out/a.o"}, false},
+      {{"repo/.git/", "repo/.gitignore=*.o\ncache/\n", "repo/out/a.o", "repo/out/cache/index"},
+       false},
+      {{"repo/.git/", "repo/.gitignore=*.o\n", "repo/out/a.o", "repo/out/deep/README"}, true},
+      {{"repo/.git/", "repo/out/zero->/dev/zero"}, true},  // a committed link
+      {{"repo/.git/", "repo/out/"}, false},
+      // A nested repository that the outer one ignores.
+      {{"repo/.git/", "repo/.gitignore=*.o\nvendor/\n", "repo/out/a.o", "repo/out/vendor/.git/",
+        "repo/out/vendor/lib.c"},
+       true},
+      // A repository of its own whose only unignored files are its Git data.
+      {{"repo/out/.git/HEAD", "repo/out/.gitignore=*.o\n.gitignore\n", "repo/out/a.o"}, false},
+      // A link is an entry Git keeps; what it points to is never searched.
+      {{"repo/.git/", "repo/.gitignore=*.o\n", "repo/out/a.o", "elsewhere/README", out_of_reach},
+       true},
+      {{"repo/.git/", "repo/.gitignore=*.o\nlinked\n", "repo/out/a.o", "elsewhere/README",
+        out_of_reach},
+       false},
+  };
+  for (size_t row = 0; row < std::size(layouts); ++row) {
+    const TempDir dir;
+    make_tree(dir.path(), layouts[row].first);
+    EXPECT_EQ(holds_git_tracked_files(dir / "repo/out"), layouts[row].second) << "layout " << row;
+  }
+}
+
+}  // namespace
+}  // namespace orvc::junk
