@@ -106,24 +106,21 @@ std::vector<std::string> flags_of(std::string synopsis) {
   return flags;
 }
 
-std::string as_written(const std::string& word) {
-  return word;
-}
-
-std::string in_mdoc(const std::string& word) {
-  return word.starts_with("-") ? "Fl " + word.substr(1) : "Cm " + word;
-}
-
-std::string in_fish(const std::string& word) {
-  if (word.starts_with("--")) return "-l " + word.substr(2);
-  return word.starts_with("-") ? "-s " + word.substr(1) : "-a " + word;
-}
-
 TEST(DocsCoverage, EveryCommandAliasAndFlagOfTheTableIsDocumented) {
   struct Document {
     const char* file;
     Places (*places)(const Lines&, const std::string& command);
     std::string (*spelled)(const std::string& word);
+  };
+  const auto as_written = [](const std::string& word) { return word; };
+  const auto in_mdoc = [](const std::string& word) {
+    return word.starts_with("-") ? "Fl " + word.substr(1) : "Cm " + word;
+  };
+  const auto in_fish = [](const std::string& word) {
+    return (word.starts_with("--")  ? "-l "
+            : word.starts_with("-") ? "-s "
+                                    : "-a ") +
+           word.substr(word.find_first_not_of('-'));
   };
   const Document documents[] = {{"docs/orvc.1", man_places, in_mdoc},
                                 {"completions/orvc.bash", shell_places, as_written},

@@ -81,11 +81,7 @@ class ParseCommand : public ::testing::Test {
 
 TEST_F(ParseCommand, AcceptedCommandLines) {
   const std::pair<const char*, const char*> cases[] = {
-      {"", "help"},
-      {"help", "help"},
-      {"-h x", "help"},
-      {"--help", "help"},
-      {"-q", "help"},
+      {"-q", "help"},  // the help forms themselves are run end to end
       // --path expands a leading "~/" and the last one wins; a flag's value stays one.
       {"scan --path ~/a --path ~/b", "scan path=/Users/u/b"},
       {"scan --path ~user/x", "scan path=~user/x"},
