@@ -18,13 +18,6 @@ class LoadContext : public ::testing::Test {
   TempDir dir;
 };
 
-TEST_F(LoadContext, NothingOutsideAWorkingTree) {
-  make_dirs(dir / "plain/sub");
-  // The temporary folder itself is not inside a repository on a normal machine.
-  if (load_gitignore_context(dir.path())) GTEST_SKIP() << "temporary folder is inside a repository";
-  EXPECT_FALSE(load_gitignore_context(dir / "plain/sub"));
-}
-
 TEST_F(LoadContext, FindsTheRootAboveTheStartAndReadsEveryFileDownToIt) {
   make_tree(
       dir.path(),
