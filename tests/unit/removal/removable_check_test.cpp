@@ -36,14 +36,17 @@ std::string outcome(const Status& status) {
   return status ? "ok" : status.error();
 }
 
-// Runs `body` in a child process and returns what it reports.
-std::string in_child(const std::function<std::string()>& body) {
+// Runs `body` in a child process, as the user nobody when asked, and returns what it reports.
+std::string in_child(const std::function<std::string()>& body, bool as_nobody = false) {
   int pipe_fds[2];
   if (pipe(pipe_fds) != 0) return "no pipe";
   const pid_t pid = fork();
   if (pid == 0) {
     close(pipe_fds[0]);
-    const std::string report = body();
+    const bool became =
+        !as_nobody || (setgroups(0, nullptr) == 0 && setresgid(kNobody, kNobody, kNobody) == 0 &&
+                       setresuid(kNobody, kNobody, kNobody) == 0);
+    const std::string report = became ? body() : "cannot become nobody";
     const ssize_t ignored = write(pipe_fds[1], report.data(), report.size());
     (void)ignored;  // the parent sees a short report
     _exit(0);
@@ -54,15 +57,6 @@ std::string in_child(const std::function<std::string()>& body) {
   close(pipe_fds[0]);
   waitpid(pid, nullptr, 0);
   return std::string(buffer, static_cast<size_t>(std::max<ssize_t>(n, 0)));
-}
-
-// The same, as the user nobody.
-std::string as_nobody(const std::function<std::string()>& body) {
-  return in_child([&] {
-    const bool became = setgroups(0, nullptr) == 0 && setresgid(kNobody, kNobody, kNobody) == 0 &&
-                        setresuid(kNobody, kNobody, kNobody) == 0;
-    return became ? body() : std::string("cannot become nobody");
-  });
 }
 
 void chown_tree(const std::string& path, uid_t user) {
@@ -115,14 +109,15 @@ TEST_F(RemovableCheck, AnOrdinaryUserIsRefusedBeforeAnythingIsCopied) {
     make_dirs(home("trash"));
     for (const char* folder : {"work", "trash"}) chown_tree(home(folder), kNobody);
     arrange();
-    EXPECT_EQ(as_nobody([&] { return outcome(check_removable_tree(home("work/item"))); }),
+    EXPECT_EQ(in_child([&] { return outcome(check_removable_tree(home("work/item"))); }, true),
               expected);
     // The copy runs the same check first, so nothing lands in the Trash.
-    const std::string copy_report = as_nobody([&] {
-      const auto copied = copy_tree(home("work/item"), home("trash/item"));
-      if (!copied) return copied.error();
-      return outcome(remove_copied(home("work/item"), *copied));
-    });
+    const std::string copy_report = in_child(
+        [&] {
+          const auto copied = copy_tree(home("work/item"), home("trash/item"));
+          return copied ? outcome(remove_copied(home("work/item"), *copied)) : copied.error();
+        },
+        true);
     EXPECT_EQ(copy_report, expected);
     EXPECT_EQ(exists_no_follow(home("trash/item")), expected == "ok");
     EXPECT_EQ(exists_no_follow(home("work/item")), expected != "ok");
@@ -195,7 +190,7 @@ TEST_F(RemovableCheck, RemovingAPartialCopyOpensUpItsReadOnlyFolders) {
   for (const char* folder : {"trash/partial/ro/inner", "trash/partial/ro", "trash/partial"}) {
     ASSERT_EQ(chmod(home(folder).c_str(), 0555), 0);
   }
-  EXPECT_EQ(as_nobody([&] { return outcome(remove_tree(home("trash/partial"))); }), "ok");
+  EXPECT_EQ(in_child([&] { return outcome(remove_tree(home("trash/partial"))); }, true), "ok");
   EXPECT_FALSE(exists_no_follow(home("trash/partial")));
 }
 
