@@ -56,60 +56,49 @@ class AcrossFileSystems : public RestoreTest {
   bool mounted = false;
 };
 
-TEST_F(AcrossFileSystems, DeleteCopiesWhatItCanAndLeavesWhatItCannotWhole) {
-  const std::string item = vol + "/work/cache";
-  write_file(item + "/a.txt", "a");
-  write_sized_file(item + "/deep/b.bin", 100000, 3);
-  ASSERT_EQ(link((item + "/a.txt").c_str(), (item + "/deep/a-link").c_str()), 0);
-  make_symlink("/nonexistent/target", item + "/dangling");
-  const std::string bytes = read_file(item + "/deep/b.bin");
-  write_file(trash_files("cache"), "already here");
-  const std::string refused = vol + "/work/run";
+// Delete copies items into the home Trash and restore copies them back as they were; an item
+// that cannot be copied stays whole, and a path taken again keeps the Trash copy.
+TEST_F(AcrossFileSystems, ItemsAreCopiedIntoTheTrashAndBackAsTheyWere) {
+  const std::string file = vol + "/data/f.bin";
+  const std::string folder = vol + "/data/tree";
+  const std::string taken = vol + "/g.txt";
+  const std::string refused = vol + "/run";
+  write_sized_file(file, 200000, 9);
+  write_file(folder + "/a.txt", "a");
+  write_file(folder + "/deep/b.txt", "b");
+  ASSERT_EQ(link((folder + "/a.txt").c_str(), (folder + "/deep/a-link").c_str()), 0);
+  make_symlink("a.txt", folder + "/to-a");
+  make_symlink("/nonexistent/target", folder + "/dangling");
+  chmod(file.c_str(), 0604);
+  chmod((folder + "/a.txt").c_str(), 0640);
+  write_file(taken, "old");
   write_file(refused + "/log.txt", "log");
   ASSERT_EQ(mkfifo((refused + "/control").c_str(), 0600), 0);
+  write_file(trash_files("tree"), "already here");
+  const std::string bytes = read_file(file);
+  const std::string before = snapshot(vol + "/data");
+  const std::string info = home / ".local/share/Trash/info";
 
-  const auto r = delete_paths({item, refused});
-  EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(r.out, plan({item, refused}));
-  EXPECT_EQ(r.err,
+  const auto deleted = delete_paths({file, folder, taken, refused});
+  EXPECT_EQ(deleted.exit_code, 1);
+  EXPECT_EQ(deleted.out, plan({file, folder, taken, refused}));
+  EXPECT_EQ(deleted.err,
             "  Some items could not be moved: Cleaned with 1 issue(s). 1 item(s) could not be "
             "removed: '" +
                 refused + "': move to ~/.Trash failed: cannot copy '" + refused +
                 "/control': not a regular file, folder or symbolic link\n");
-  EXPECT_FALSE(exists_no_follow(item));
-  EXPECT_EQ(read_file(trash_files("cache 2/a.txt")), "a");
-  EXPECT_EQ(read_file(trash_files("cache 2/deep/b.bin")), bytes);
-  struct stat linked {};
-  ASSERT_EQ(lstat(trash_files("cache 2/deep/a-link").c_str(), &linked), 0);
-  EXPECT_EQ(linked.st_nlink, 2u);
-  EXPECT_TRUE(exists_no_follow(trash_files("cache 2/dangling")));
-  EXPECT_EQ(read_file(trash_files("cache")), "already here");
   EXPECT_EQ(read_file(refused + "/log.txt"), "log");
-  EXPECT_EQ(sorted_entries(trash_files()), (std::vector<std::string>{"cache", "cache 2"}));
-  EXPECT_EQ(sorted_entries(home / ".local/share/Trash/info"),
-            std::vector<std::string>{"cache 2.trashinfo"});
-}
+  EXPECT_EQ(read_file(trash_files("f.bin")), bytes);
+  EXPECT_EQ(read_file(trash_files("tree")), "already here");
+  EXPECT_EQ(sorted_entries(trash_files()),
+            (std::vector<std::string>{"f.bin", "g.txt", "tree", "tree 2"}));
+  EXPECT_EQ(sorted_entries(info),
+            (std::vector<std::string>{"f.bin.trashinfo", "g.txt.trashinfo", "tree 2.trashinfo"}));
 
-TEST_F(AcrossFileSystems, RestoreCopiesItemsBackAsTheyWereButNeverOntoATakenPath) {
-  const std::string file = vol + "/data/f.bin";
-  const std::string folder = vol + "/data/tree";
-  const std::string taken = vol + "/g.txt";
-  write_sized_file(file, 200000, 9);
-  write_file(folder + "/a.txt", "a");
-  make_symlink("a.txt", folder + "/to-a");
-  chmod(file.c_str(), 0604);
-  chmod((folder + "/a.txt").c_str(), 0640);
-  write_file(taken, "old");
-  const std::string bytes = read_file(file);
-  const std::string before = snapshot(vol + "/data");
-
-  const std::string id = delete_run({file, folder, taken});
-  ASSERT_EQ(read_file(trash_files("f.bin")), bytes);
   write_file(taken, "new");
   // What an interrupted restore would have left beside the destination.
   write_file(vol + "/data/.f.bin.orvc-partial", "half");
-
-  const auto r = orvc({"restore", id});
+  const auto r = orvc({"restore", file, folder, taken});
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_EQ(r.out, "Restoring from Trash: 3 item(s)\n  restored " + file + "\n  restored " +
                        folder + "\n  left " + taken + "\n");
@@ -119,11 +108,11 @@ TEST_F(AcrossFileSystems, RestoreCopiesItemsBackAsTheyWereButNeverOntoATakenPath
   EXPECT_EQ(snapshot(vol + "/data"), before);
   EXPECT_EQ(read_file(file), bytes);
   EXPECT_EQ(read_file(taken), "new");
-  EXPECT_EQ(sorted_entries(vol), (std::vector<std::string>{kBlockedVolumeTrash, "data", "g.txt"}));
-  EXPECT_EQ(sorted_entries(trash_files()), std::vector<std::string>{"g.txt"});
+  EXPECT_EQ(sorted_entries(vol),
+            (std::vector<std::string>{kBlockedVolumeTrash, "data", "g.txt", "run"}));
+  EXPECT_EQ(sorted_entries(trash_files()), (std::vector<std::string>{"g.txt", "tree"}));
   EXPECT_EQ(read_file(trash_files("g.txt")), "old");
-  EXPECT_EQ(sorted_entries(home / ".local/share/Trash/info"),
-            std::vector<std::string>{"g.txt.trashinfo"});
+  EXPECT_EQ(sorted_entries(info), std::vector<std::string>{"g.txt.trashinfo"});
 }
 
 TEST_F(AcrossFileSystems, RestoreKilledDuringTheCopyLeavesTheItemWholeInOnePlace) {

@@ -14,7 +14,8 @@
 
 namespace orvc::testing {
 
-// Every entry below `root`, a line each: path, mode, size, modification time, link target.
+// Every entry below `root`, a line each: path, mode, link count, size, modification time, link
+// target.
 inline std::string snapshot(const std::string& root) {
   std::string all;
   for (const auto& name : sorted_entries(root)) {
@@ -22,8 +23,9 @@ inline std::string snapshot(const std::string& root) {
     struct stat s {};
     lstat(path.c_str(), &s);
     std::error_code no_link;
-    all += path + " " + std::to_string(s.st_mode) + " " + std::to_string(s.st_size) + " " +
-           std::to_string(s.st_mtim.tv_sec) + "." + std::to_string(s.st_mtim.tv_nsec) + " " +
+    all += path + " " + std::to_string(s.st_mode) + " " + std::to_string(s.st_nlink) + " " +
+           std::to_string(s.st_size) + " " + std::to_string(s.st_mtim.tv_sec) + "." +
+           std::to_string(s.st_mtim.tv_nsec) + " " +
            std::filesystem::read_symlink(path, no_link).string() + "\n";
     if (S_ISDIR(s.st_mode)) all += snapshot(path);
   }

@@ -145,21 +145,31 @@ TEST_F(RestoreTest, AnItemStaysInTheTrashWhenItsEntryOrItsWayChanged) {
   }
 }
 
-TEST_F(RestoreTest, ADryRunChangesNothingAndFlagsGoEitherSide) {
+// Ids are random; the test gives two runs ids that share a prefix.
+TEST_F(RestoreTest, RunsByUniquePrefixWithADryRunFirstWhoseFlagsGoEitherSide) {
   const std::string a = home / "p/q/a.txt";
   const std::string b = home / "p/b.txt";
+  write_file(home / "f", "f");
   write_file(a, "a");
   write_file(b, "b");
-  const std::string id = delete_run({a, b});
+  const std::vector<std::string> ids = {delete_run({home / "f"}), delete_run({a, b})};
+  pin_run(ids[0], "abcd1000-0000-4000-8000-000000000000", 1'700'000'000);
+  pin_run(ids[1], "abcd2000-0000-4000-8000-000000000000", 1'700'000'001);
   remove_tree(home / "p");
   const std::string before = snapshot(home.path());
+  const auto ambiguous = orvc({"restore", "abcd"});
+  EXPECT_EQ(ambiguous.exit_code, 1);
+  EXPECT_EQ(ambiguous.out, "");
+  EXPECT_EQ(ambiguous.err,
+            "Error: Run id 'abcd' is ambiguous: it matches 2 runs (abcd2000, abcd1000)\n");
+
   const std::string b_elsewhere = at_root(
       "Restoring from Trash: 1 item(s)\n"
       "  would restore @/new/b.txt\n"
       "  DRY RUN — nothing was restored. Re-run without --dry-run to put 1 item(s) back.\n",
       home.path());
   for (const auto& [args, report] : std::vector<std::pair<std::vector<std::string>, std::string>>{
-           {{"restore", "--dry-run", "--to", home / "new", id},
+           {{"restore", "--dry-run", "--to", home / "new", "abcd2"},
             at_root("Restoring from Trash: 2 item(s)\n"
                     "  would restore @/new/a.txt\n"
                     "  would restore @/new/b.txt\n"
@@ -173,31 +183,14 @@ TEST_F(RestoreTest, ADryRunChangesNothingAndFlagsGoEitherSide) {
     EXPECT_EQ(r.out, report);
     EXPECT_EQ(snapshot(home.path()), before);
   }
-}
-
-// Ids are random; the test gives two runs ids that share a prefix.
-TEST_F(RestoreTest, RunIdsByUniquePrefixAndAnAmbiguousPrefixIsRejected) {
-  std::vector<std::string> ids;
-  for (const char* name : {"f1", "f2"}) {
-    write_file(home / name, name);
-    ids.push_back(delete_run({home / name}));
-  }
-  pin_run(ids[0], "abcd1000-0000-4000-8000-000000000000", 1'700'000'000);
-  pin_run(ids[1], "abcd2000-0000-4000-8000-000000000000", 1'700'000'001);
-  const auto ambiguous = orvc({"restore", "abcd"});
-  EXPECT_EQ(ambiguous.exit_code, 1);
-  EXPECT_EQ(ambiguous.out, "");
-  EXPECT_EQ(ambiguous.err,
-            "Error: Run id 'abcd' is ambiguous: it matches 2 runs (abcd2000, abcd1000)\n");
-  EXPECT_FALSE(exists_no_follow(home / "f1"));
 
   const auto unique = orvc({"restore", "ABCD2"});
   EXPECT_EQ(unique.exit_code, 0) << unique.err;
-  EXPECT_EQ(
-      unique.out,
-      at_root("Restoring from Trash: 1 item(s)\n  restored @/f2\n  Done — 1 item(s) put back.\n",
-              home.path()));
-  EXPECT_FALSE(exists_no_follow(home / "f1"));
+  EXPECT_EQ(unique.out, at_root("Restoring from Trash: 2 item(s)\n  restored @/p/q/a.txt\n  "
+                                "restored @/p/b.txt\n  Done — 2 item(s) put back.\n",
+                                home.path()));
+  EXPECT_EQ(read_file(a), "a");
+  EXPECT_FALSE(exists_no_follow(home / "f"));
 }
 
 TEST_F(RestoreTest, RejectedCommandLines) {
