@@ -1,92 +1,60 @@
-// `orvc history`: runs newest first, each item's state worked out from the Trash.
+// `orvc history`: runs newest first, each item's state worked out from the Trash. Runs are
+// given fixed ids and times once recorded (a later removal would prune old ones).
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <ctime>
-#include <nlohmann/json.hpp>
 
 #include "restore_support.hpp"
+#include "support/killed_run.hpp"
 
 namespace orvc::testing {
 namespace {
 
-struct RecordedRun {
-  std::string id;
-  int64_t time = 0;
-  std::vector<std::string> paths;
-  uint64_t total = 0;
-};
-
-class HistoryCommand : public RestoreTest {
- protected:
-  // The one run the last command recorded.
-  RecordedRun newest_run(const std::vector<std::string>& before) {
-    RecordedRun run;
-    for (const auto& name : sorted_entries(history_folder())) {
-      if (std::find(before.begin(), before.end(), name) != before.end()) continue;
-      const auto json = nlohmann::json::parse(read_file(history_folder() + "/" + name));
-      run.id = json["session_id"];
-      run.time = json["unix_timestamp"];
-      run.total = json["total_bytes_freed"];
-      for (const auto& file : json["deleted_files"]) run.paths.push_back(file["original_path"]);
-    }
-    EXPECT_FALSE(run.id.empty());
-    return run;
-  }
-
-  static std::string heading(const RecordedRun& run, const std::string& kind, size_t in_trash,
-                             const std::string& size) {
-    const auto moment = static_cast<std::time_t>(run.time);
-    std::tm utc{};
-    gmtime_r(&moment, &utc);
-    char date[32];
-    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M:%S", &utc);
-    return "\n  " + std::string(date) + "  " + kind + "  " + std::to_string(run.paths.size()) +
-           " item(s), " + size + ", " + std::to_string(in_trash) + " in the Trash  id " +
-           run.id.substr(0, 8) + "\n";
-  }
-};
+using ::testing::HasSubstr;
+using HistoryCommand = RestoreTest;
 
 TEST_F(HistoryCommand, ThreeRunsOfDifferentKindsWithARestoredAndAnEmptiedItem) {
   write_file(home / "work/a.txt", "abc");
   write_file(home / "work/d/inner", "12345");
-  auto before = sorted_entries(history_folder());
-  ASSERT_EQ(delete_paths({home / "work/a.txt", home / "work/d"}).exit_code, 0);
-  const RecordedRun deleted = newest_run(before);
-
+  const std::string deleted = delete_run({home / "work/a.txt", home / "work/d"});
   write_sized_file(home / "big/l.bin", 2048);
-  before = sorted_entries(history_folder());
-  const auto large = orvc({"large-files", "--path", home / "big", "--threshold", "0", "--apply"});
-  ASSERT_EQ(large.exit_code, 0) << large.err;
-  const RecordedRun large_run = newest_run(before);
-  ASSERT_EQ(large_run.paths, std::vector<std::string>{home / "big/l.bin"});
-
+  const std::string large = recorded_run([&] {
+    return orvc({"large-files", "--path", home / "big", "--threshold", "0", "--apply"});
+  });
   write_sized_file(home / ".npm/_cacache/index", 1000);
-  before = sorted_entries(history_folder());
-  const auto junk = orvc({"dev-junk", "--apply"});
-  ASSERT_EQ(junk.exit_code, 0) << junk.err;
-  const RecordedRun junk_run = newest_run(before);
-  ASSERT_EQ(junk_run.paths, std::vector<std::string>{home / ".npm/_cacache"});
+  const std::string junk = recorded_run([&] { return orvc({"dev-junk", "--apply"}); });
+  pin_run(deleted, "11111111-0000-4000-8000-000000000000", 1'700'000'000);
+  pin_run(large, "22222222-0000-4000-8000-000000000000", 1'700'003'600);
+  pin_run(junk, "33333333-0000-4000-8000-000000000000", 1'700'086'400);
 
   ASSERT_EQ(orvc({"restore", home / "work/a.txt"}).exit_code, 0);
   unlink(trash_files("l.bin").c_str());  // emptied by hand, record and all
   unlink(trash_info("l.bin").c_str());
 
+  const std::string delete_run_lines =
+      "\n  2023-11-14 22:13:20  delete  2 item(s), 8 B, 1 in the Trash  id 11111111\n"
+      "    gone      @/work/a.txt\n"
+      "    in Trash  @/work/d\n";
   const auto r = orvc({"history"});
   EXPECT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, "Cleanup history: 3 run(s)\n" + heading(junk_run, "dev-junk", 1, "1000 B") +
-                       "    in Trash  " + home / ".npm/_cacache" + "\n" +
-                       heading(large_run, "large-files", 0, "2.0 KB") + "    gone      " +
-                       home / "big/l.bin" + "\n" + heading(deleted, "delete", 1, "8 B") +
-                       "    gone      " + home / "work/a.txt" + "\n" + "    in Trash  " +
-                       home / "work/d" + "\n");
+  EXPECT_EQ(r.out,
+            at_root("Cleanup history: 3 run(s)\n"
+                    "\n  2023-11-15 22:13:20  dev-junk  1 item(s), 1000 B, 1 in the Trash  id "
+                    "33333333\n"
+                    "    in Trash  @/.npm/_cacache\n"
+                    "\n  2023-11-14 23:13:20  large-files  1 item(s), 2.0 KB, 0 in the Trash  id "
+                    "22222222\n"
+                    "    gone      @/big/l.bin\n" +
+                        delete_run_lines,
+                    home.path()));
 
   const auto under = orvc({"history", "--path", "~/work"});
   EXPECT_EQ(under.exit_code, 0);
-  EXPECT_EQ(under.out, "Cleanup history: 1 run(s) under " + home / "work" + "\n" +
-                           heading(deleted, "delete", 1, "8 B") + "    gone      " +
-                           home / "work/a.txt" + "\n" + "    in Trash  " + home / "work/d" + "\n");
+  EXPECT_EQ(under.out,
+            at_root("Cleanup history: 1 run(s) under @/work\n" + delete_run_lines, home.path()));
   EXPECT_EQ(orvc({"history", "--path", home / "nowhere"}).out,
             "  No recorded removals under " + home / "nowhere" + ".\n");
 }
@@ -97,9 +65,7 @@ TEST_F(HistoryCommand, AReplacedEntryAndALongRun) {
     paths.push_back(home / ("many/f" + std::to_string(i / 10) + std::to_string(i % 10)));
     write_file(paths.back(), "x");
   }
-  const auto before = sorted_entries(history_folder());
-  ASSERT_EQ(delete_paths(paths).exit_code, 0);
-  const RecordedRun run = newest_run(before);
+  pin_run(delete_run(paths), "44444444-0000-4000-8000-000000000000", 1'700'000'000);
   write_file(trash_files("f00"), "not the same");
   // Beyond the ten shown, where only the listings are read: an entry swapped for another of the
   // same size, and a record written anew. Renamed over, so the old inodes are not reused.
@@ -111,12 +77,13 @@ TEST_F(HistoryCommand, AReplacedEntryAndALongRun) {
   swap_in(trash_info("f11"),
           "[Trash Info]\nPath=" + paths[11] + "\nDeletionDate=2026-01-01T00:00:00\n");
 
-  const auto r = orvc({"history"});
-  std::string expected = "Cleanup history: 1 run(s)\n" + heading(run, "delete", 9, "12 B") +
-                         "    replaced  " + paths[0] + "\n";
+  std::string expected =
+      "Cleanup history: 1 run(s)\n\n"
+      "  2023-11-14 22:13:20  delete  12 item(s), 12 B, 9 in the Trash  id 44444444\n"
+      "    replaced  " +
+      paths[0] + "\n";
   for (int i = 1; i < 10; ++i) expected += "    in Trash  " + paths[i] + "\n";
-  expected += "    … and 2 more\n";
-  EXPECT_EQ(r.out, expected);
+  EXPECT_EQ(orvc({"history"}).out, expected + "    … and 2 more\n");
 }
 
 TEST_F(HistoryCommand, NothingRecordedAndAnUnreadableManifest) {
@@ -129,10 +96,59 @@ TEST_F(HistoryCommand, NothingRecordedAndAnUnreadableManifest) {
   r = orvc({"history"});
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, "  No recorded removals.\n");
-  EXPECT_EQ(r.err.rfind(
-                "[history] skipped unreadable manifest " + history_folder() + "/broken.json: ", 0),
-            0u)
+  EXPECT_TRUE(r.err.starts_with("[history] skipped unreadable manifest " + history_folder() +
+                                "/broken.json: "))
       << r.err;
+}
+
+// A run killed amid many moves: every item whole in one place, and the next run finishes its
+// manifest from what the Trash holds.
+TEST_F(HistoryCommand, KilledAmidManyMovesLosesNothing) {
+  constexpr int kCount = 1500;
+  const std::vector<std::string> paths = numbered_items(kCount);
+  std::vector<std::string> args = {"delete"};
+  args.insert(args.end(), paths.begin(), paths.end());
+  kill_when(start_orvc(args, home.path()),
+            [&] { return sorted_entries(trash_files()).size() >= 20; });
+
+  int moved = 0;
+  for (int i = 0; i < kCount; ++i) {
+    const std::string name = "f" + std::to_string(i);
+    const bool in_place = exists_no_follow(paths[i]);
+    ASSERT_NE(in_place, exists_no_follow(trash_files(name))) << name;
+    EXPECT_EQ(read_file(in_place ? paths[i] : trash_files(name)), std::to_string(i));
+    moved += in_place ? 0 : 1;
+  }
+  const auto sessions = manifests();
+  ASSERT_EQ(sessions.size(), 1u);
+  if (moved < kCount) {
+    EXPECT_THAT(sessions[0], HasSubstr("\"status\": \"pending\""));
+    EXPECT_THAT(sessions[0], HasSubstr("\"original_path\": \"" + paths.back() + "\""));
+  }
+
+  // The next run finishes the pending manifest as far as the Trash shows and tidies the records
+  // left without an item, once they are an hour old (aged here), keeping every other record.
+  const std::string id = sorted_entries(history_folder()).at(0).substr(0, 36);
+  const std::string info = home / ".local/share/Trash/info";
+  for (const auto& record : sorted_entries(info)) {
+    set_mtime(info + "/" + record, std::time(nullptr) - 7200);
+  }
+  pin_run(id, id, std::time(nullptr) - 7200);
+  write_file(home / "later.txt", "later");
+  ASSERT_EQ(delete_paths({home / "later.txt"}).exit_code, 0);
+  const std::string finished = read_file(history_folder() + "/" + id + ".json");
+  EXPECT_THAT(finished, HasSubstr("\"status\": \"completed\""));
+  int listed = 0;
+  for (size_t at = 0; (at = finished.find("\"original_path\"", at)) != std::string::npos; ++at) {
+    ++listed;
+  }
+  EXPECT_EQ(listed, moved);
+  int records = 0;
+  for (const auto& record : sorted_entries(info)) {
+    EXPECT_TRUE(exists_no_follow(trash_files(record.substr(0, record.size() - 10)))) << record;
+    ++records;
+  }
+  EXPECT_EQ(records, moved + 1);
 }
 
 }  // namespace

@@ -6,8 +6,10 @@
 
 #include <chrono>
 #include <cstdint>
+#include <limits>
 
 #include "removal/history_json.hpp"
+#include "removal/history_layout.hpp"
 #include "removal/session_id.hpp"
 #include "removal_fixture.hpp"
 #include "util/diagnostics.hpp"
@@ -18,21 +20,22 @@ namespace {
 using namespace orvc::testing;
 using ::testing::HasSubstr;
 
-CleanupSession sample_session() {
+CleanupSession sample(std::vector<DeletedFile> files = {
+                          {"/Users/u/Café/a \"b\".zip", 10, "cli_delete", "a \"b\".zip"},
+                          {"..", 0, "cli_delete", std::nullopt}}) {
   CleanupSession session;
   session.session_id = "0b6f3c1e-2a4d-4c8e-9f10-1234567890ab";
   session.timestamp = "2024-05-01T09:30:00.123+00:00";
   session.unix_timestamp = 1714555800;
   session.cleanup_type = "cli_delete";
-  session.deleted_files = {{"/Users/u/Café/a \"b\".zip", 10, "cli_delete", "a \"b\".zip"},
-                           {"..", 0, "cli_delete", std::nullopt}};
+  session.deleted_files = std::move(files);
   session.total_bytes_freed = 10;
   session.status = "completed";
   return session;
 }
 
 std::string manifest_with(int64_t unix_timestamp, const std::string& id) {
-  CleanupSession session = sample_session();
+  CleanupSession session = sample();
   session.session_id = id;
   session.unix_timestamp = unix_timestamp;
   return *session_to_json(session);
@@ -49,7 +52,7 @@ std::string id_for(int n) {
 }
 
 TEST(HistoryJson, WritesThePrettyLayoutWithoutFinalNewline) {
-  EXPECT_EQ(*session_to_json(sample_session()),
+  EXPECT_EQ(*session_to_json(sample()),
             "{\n"
             "  \"session_id\": \"0b6f3c1e-2a4d-4c8e-9f10-1234567890ab\",\n"
             "  \"timestamp\": \"2024-05-01T09:30:00.123+00:00\",\n"
@@ -72,34 +75,81 @@ TEST(HistoryJson, WritesThePrettyLayoutWithoutFinalNewline) {
             "  \"total_bytes_freed\": 10,\n"
             "  \"status\": \"completed\"\n"
             "}");
-  EXPECT_EQ(*parse_session(*session_to_json(sample_session())), sample_session());
-  CleanupSession empty = sample_session();
-  empty.deleted_files.clear();
-  EXPECT_THAT(*session_to_json(empty), HasSubstr("\"deleted_files\": [],\n"));
+  EXPECT_THAT(*session_to_json(sample({})), HasSubstr("\"deleted_files\": [],\n"));
 }
 
+// What the writer writes is read back in history_layout_test.
 TEST(HistoryJson, RejectsDuplicateAndMissingMembers) {
-  std::string text = *session_to_json(sample_session());
-  const std::string without_status = text.substr(0, text.find(",\n  \"status\"")) + "\n}";
-  EXPECT_EQ(parse_session(without_status).error(), "missing field `status`");
-
-  const std::string doubled = "{\"status\": \"a\", " + text.substr(1);
-  EXPECT_EQ(parse_session(doubled).error(), "duplicate field `status`");
-
-  const std::string nested_doubled =
-      R"({"session_id":"x","timestamp":"t","unix_timestamp":1,"cleanup_type":"c",)"
-      R"("deleted_files":[{"original_path":"a","original_path":"b","size":1,"category":"c"}],)"
-      R"("total_bytes_freed":1,"status":"completed"})";
-  EXPECT_EQ(parse_session(nested_doubled).error(), "duplicate field `original_path`");
-
-  const std::string no_trashed_name =
-      R"({"session_id":"x","timestamp":"t","unix_timestamp":-5,"cleanup_type":"c","extra":[1],)"
-      R"("deleted_files":[{"original_path":"a","size":1,"category":"c"}],)"
-      R"("total_bytes_freed":1,"status":"completed"})";
-  const auto parsed = parse_session(no_trashed_name);
+  const std::string text = *session_to_json(sample());
+  const auto with_file = [](const std::string& file) {
+    return R"({"session_id":"x","timestamp":"t","unix_timestamp":-5,"cleanup_type":"c",)"
+           R"("extra":[1],"deleted_files":[)" +
+           file + R"(],"total_bytes_freed":1,"status":"completed"})";
+  };
+  const std::pair<std::string, std::string> rejected[] = {
+      {text.substr(0, text.find(",\n  \"status\"")) + "\n}", "missing field `status`"},
+      {"{\"status\": \"a\", " + text.substr(1), "duplicate field `status`"},
+      {with_file(R"({"original_path":"a","original_path":"b","size":1,"category":"c"})"),
+       "duplicate field `original_path`"},
+  };
+  for (const auto& [json, message] : rejected) EXPECT_EQ(parse_session(json).error(), message);
+  const auto parsed = parse_session(with_file(R"({"original_path":"a","size":1,"category":"c"})"));
   ASSERT_TRUE(parsed) << parsed.error();
   EXPECT_EQ(parsed->deleted_files.at(0).trashed_name, std::nullopt);
-  EXPECT_EQ(parsed->unix_timestamp, -5);
+}
+
+// The fast reader of manifests in the writer's own layout.
+TEST(HistoryLayout, ReadsWhatTheWriterWritesAsTheJsonParserWould) {
+  CleanupSession negative = sample({});
+  negative.unix_timestamp = -5;
+  CleanupSession extremes = sample({{"/a", std::numeric_limits<uint64_t>::max(), "c", "n"}});
+  extremes.unix_timestamp = std::numeric_limits<int64_t>::max();
+  const std::vector<CleanupSession> sessions = {
+      sample({}),
+      negative,
+      extremes,
+      sample({{"/home/u/ü b", 5, "cli_delete", "ü b", "/home/u/.local/share/Trash/files/ü b", 42,
+               std::numeric_limits<uint64_t>::max()},
+              {"/z", 1, "cli_delete", "z", "/t/files/z", 7, std::nullopt},
+              {"rel/x", 0, "cli_dev_junk", std::nullopt, std::nullopt},
+              {"/y", 7, "cli_large_files", "y 2", std::nullopt}}),
+  };
+  for (const auto& session : sessions) {
+    const auto text = session_to_json(session);
+    ASSERT_TRUE(text);
+    const auto fast = read_written_layout(*text);
+    ASSERT_TRUE(fast) << *text;
+    EXPECT_EQ(*fast, session);
+    EXPECT_EQ(parse_session(*text), session);
+  }
+}
+
+TEST(HistoryLayout, LeavesEverythingElseToTheJsonParser) {
+  const std::string written = *session_to_json(sample({{"/a", 1, "c", "n"}}));
+  const auto edited = [&](const std::string& from, const std::string& to) {
+    return std::string(written).replace(written.find(from), from.size(), to);
+  };
+  const struct {
+    const char* what;
+    std::string text;
+    bool valid;
+  } others[] = {
+      {"escapes", *session_to_json(sample({{"/a \"q\"\\b\n", 1, "c", "n"}})), true},
+      {"compact",
+       R"({"session_id":"x","timestamp":"t","unix_timestamp":1,"cleanup_type":"c",)"
+       R"("deleted_files":[],"total_bytes_freed":0,"status":"s"})",
+       true},
+      {"final newline", written + "\n", true},
+      {"leading zero", edited(": 1,", ": 01,"), false},
+      {"fraction", edited(": 1,", ": 1.0,"), false},
+      {"null trash_path",
+       edited("\"original_path\"", "\"trash_path\": null,\n      \"original_path\""), true},
+  };
+  for (const auto& [what, text, valid] : others) {
+    EXPECT_EQ(read_written_layout(text), std::nullopt) << what;
+    EXPECT_EQ(parse_session(text).has_value(), valid) << what;
+  }
+  EXPECT_EQ(parse_session(others[0].text), sample({{"/a \"q\"\\b\n", 1, "c", "n"}}));
 }
 
 TEST(SessionId, MakesVersionFourIdsAndReadsBothTextForms) {
@@ -152,55 +202,30 @@ TEST_F(HistoryStoreTest, WritesPrivateManifestsAtomically) {
   EXPECT_EQ(delete_session("not-a-uuid").error(), "Invalid session id: not-a-uuid");
 }
 
-TEST_F(HistoryStoreTest, PrunesByAgeAndLeavesOtherFilesAlone) {
+// Without HOME nothing is written or created: e2e/protection_gate_test.
+TEST_F(HistoryStoreTest, PrunesByAgeThenToTheFiftyNewestAndLeavesOtherFilesAlone) {
   testing::make_dirs(history());
-  const int64_t cutoff = now_seconds() - 604800;
-  write_file(history(id_for(1) + ".json"), manifest_with(cutoff + 30, id_for(1)));
-  write_file(history(id_for(2) + ".json"), manifest_with(cutoff - 30, id_for(2)));
+  const int64_t week_ago = now_seconds() - 604800;
+  for (int i = 0; i < 53; ++i) {
+    write_file(history(id_for(i) + ".json"), manifest_with(week_ago + 60 + i, id_for(i)));
+  }
+  write_file(history(id_for(99) + ".json"), manifest_with(week_ago - 30, id_for(99)));
   write_file(history("broken.json"), "{\"session_id\": 1}");
-  write_file(history("notes.JSON"), "{}");
-  write_file(history("a.tmp"), "{}");
-  write_file(history(".json"), "{}");
+  for (const char* other : {"notes.JSON", "a.tmp", ".json"}) write_file(history(other), "{}");
 
   std::string diagnostics;
   set_diagnostic_sink([&](std::string_view line) { (diagnostics += line) += '\n'; });
   const auto removed = prune_history();
   set_diagnostic_sink({});
 
-  EXPECT_EQ(removed, 2u);
-  EXPECT_TRUE(exists_no_follow(history(id_for(1) + ".json")));
-  EXPECT_FALSE(exists_no_follow(history(id_for(2) + ".json")));
-  EXPECT_FALSE(exists_no_follow(history("broken.json")));
-  EXPECT_TRUE(exists_no_follow(history("notes.JSON")));
-  EXPECT_TRUE(exists_no_follow(history("a.tmp")));
-  EXPECT_TRUE(exists_no_follow(history(".json")));
+  EXPECT_EQ(removed, 5u);
+  for (int i = 0; i < 53; ++i) {
+    EXPECT_EQ(exists_no_follow(history(id_for(i) + ".json")), i >= 3) << i;
+  }
+  EXPECT_FALSE(exists_no_follow(history(id_for(99) + ".json")));
+  EXPECT_EQ(sorted_entries(history()).size(), 53u);  // the fifty and the three others
   EXPECT_EQ(diagnostics, "Purging malformed history manifest " + history("broken.json") +
                              ": invalid type: number, expected a string\n");
-}
-
-TEST_F(HistoryStoreTest, KeepsTheFiftyNewest) {
-  testing::make_dirs(history());
-  const int64_t now = now_seconds();
-  for (int i = 0; i < 55; ++i) {
-    write_file(history(id_for(i) + ".json"), manifest_with(now - 1000 + i, id_for(i)));
-  }
-  EXPECT_EQ(prune_history(), 5u);
-  for (int i = 0; i < 55; ++i) {
-    EXPECT_EQ(exists_no_follow(history(id_for(i) + ".json")), i >= 5) << i;
-  }
-}
-
-TEST_F(HistoryStoreTest, WithoutHomeEveryCallFailsAndNothingIsCreated) {
-  for (const std::optional<std::string>& value :
-       {std::optional<std::string>(), std::optional<std::string>("")}) {
-    testing::ScopedEnv no_home("HOME", value);
-    EXPECT_EQ(history_dir().error(), "HOME not set");
-    EXPECT_EQ(write_session(new_session("cli_delete", {})).error(), "HOME not set");
-    EXPECT_EQ(delete_session(new_uuid_v4()).error(), "HOME not set");
-    EXPECT_EQ(prune_history().error(), "HOME not set");
-  }
-  EXPECT_FALSE(exists_no_follow(home("Library")));
-  EXPECT_FALSE(exists_no_follow("Library/Application Support/com.orvanta.app"));
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -35,45 +36,34 @@ std::string outcome(const Status& status) {
   return status ? "ok" : status.error();
 }
 
-// Runs `body` in a child process and returns what it reports.
-std::string in_child(const std::function<std::string()>& body) {
+// Runs `body` in a child process, as the user nobody when asked, and returns what it reports.
+std::string in_child(const std::function<std::string()>& body, bool as_nobody = false) {
   int pipe_fds[2];
   if (pipe(pipe_fds) != 0) return "no pipe";
   const pid_t pid = fork();
   if (pid == 0) {
     close(pipe_fds[0]);
-    const std::string report = body();
+    const bool became =
+        !as_nobody || (setgroups(0, nullptr) == 0 && setresgid(kNobody, kNobody, kNobody) == 0 &&
+                       setresuid(kNobody, kNobody, kNobody) == 0);
+    const std::string report = became ? body() : "cannot become nobody";
     const ssize_t ignored = write(pipe_fds[1], report.data(), report.size());
     (void)ignored;  // the parent sees a short report
     _exit(0);
   }
   close(pipe_fds[1]);
-  std::string report;
   char buffer[4096];
-  ssize_t n = 0;
-  while ((n = read(pipe_fds[0], buffer, sizeof buffer)) > 0) {
-    report.append(buffer, static_cast<size_t>(n));
-  }
+  const ssize_t n = read(pipe_fds[0], buffer, sizeof buffer);  // reports are short
   close(pipe_fds[0]);
   waitpid(pid, nullptr, 0);
-  return report;
-}
-
-// The same, as the user nobody.
-std::string as_nobody(const std::function<std::string()>& body) {
-  return in_child([&] {
-    const bool became = setgroups(0, nullptr) == 0 && setresgid(kNobody, kNobody, kNobody) == 0 &&
-                        setresuid(kNobody, kNobody, kNobody) == 0;
-    return became ? body() : std::string("cannot become nobody");
-  });
+  return std::string(buffer, static_cast<size_t>(std::max<ssize_t>(n, 0)));
 }
 
 void chown_tree(const std::string& path, uid_t user) {
   ASSERT_EQ(lchown(path.c_str(), user, user), 0) << path;
-  struct stat metadata {};
-  ASSERT_EQ(lstat(path.c_str(), &metadata), 0);
-  if (!S_ISDIR(metadata.st_mode)) return;
-  for (const auto& name : testing::sorted_entries(path)) chown_tree(path + "/" + name, user);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) {
+    ASSERT_EQ(lchown(entry.path().c_str(), user, user), 0) << entry.path();
+  }
 }
 
 class RemovableCheck : public testing::RemovalTest {
@@ -83,17 +73,15 @@ class RemovableCheck : public testing::RemovalTest {
   }
 };
 
-struct UserCase {
-  const char* name;
-  std::function<void()> arrange;  // after the tree is nobody's
-  std::string expected;
-};
-
 TEST_F(RemovableCheck, AnOrdinaryUserIsRefusedBeforeAnythingIsCopied) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to build trees owned by another user";
   const std::string sub = home("work/item/sub");
   const std::string shared = home("work/item/shared");
-  const std::vector<UserCase> table = {
+  const struct {
+    const char* name;
+    std::function<void()> arrange;  // after the tree is nobody's
+    std::string expected;
+  } table[] = {
       {"everything removable", [] {}, "ok"},
       {"read-only sub-folder", [&] { chmod(sub.c_str(), 0555); },
        refusal("'" + sub + "' is not writable")},
@@ -113,25 +101,23 @@ TEST_F(RemovableCheck, AnOrdinaryUserIsRefusedBeforeAnythingIsCopied) {
   };
   // nobody must reach the fixture through the temporary home.
   ASSERT_EQ(chmod(home_.path().c_str(), 0755), 0);
-  for (const UserCase& row : table) {
-    SCOPED_TRACE(row.name);
-    testing::remove_tree(home("work"));
-    testing::remove_tree(home("trash"));
+  for (const auto& [name, arrange, expected] : table) {
+    SCOPED_TRACE(name);
+    for (const char* folder : {"work", "trash"}) testing::remove_tree(home(folder));
     write_file(home("work/item/sub/f"), "f");
     write_file(home("work/item/g"), "g");
     make_dirs(home("trash"));
-    chown_tree(home("work"), kNobody);
-    chown_tree(home("trash"), kNobody);
-    row.arrange();
-    const std::string& expected = row.expected;
-    EXPECT_EQ(as_nobody([&] { return outcome(check_removable_tree(home("work/item"))); }),
+    for (const char* folder : {"work", "trash"}) chown_tree(home(folder), kNobody);
+    arrange();
+    EXPECT_EQ(in_child([&] { return outcome(check_removable_tree(home("work/item"))); }, true),
               expected);
     // The copy runs the same check first, so nothing lands in the Trash.
-    const std::string copy_report = as_nobody([&] {
-      const auto copied = copy_tree(home("work/item"), home("trash/item"));
-      if (!copied) return copied.error();
-      return outcome(remove_copied(home("work/item"), *copied));
-    });
+    const std::string copy_report = in_child(
+        [&] {
+          const auto copied = copy_tree(home("work/item"), home("trash/item"));
+          return copied ? outcome(remove_copied(home("work/item"), *copied)) : copied.error();
+        },
+        true);
     EXPECT_EQ(copy_report, expected);
     EXPECT_EQ(exists_no_follow(home("trash/item")), expected == "ok");
     EXPECT_EQ(exists_no_follow(home("work/item")), expected != "ok");
@@ -204,14 +190,13 @@ TEST_F(RemovableCheck, RemovingAPartialCopyOpensUpItsReadOnlyFolders) {
   for (const char* folder : {"trash/partial/ro/inner", "trash/partial/ro", "trash/partial"}) {
     ASSERT_EQ(chmod(home(folder).c_str(), 0555), 0);
   }
-  EXPECT_EQ(as_nobody([&] { return outcome(remove_tree(home("trash/partial"))); }), "ok");
+  EXPECT_EQ(in_child([&] { return outcome(remove_tree(home("trash/partial"))); }, true), "ok");
   EXPECT_FALSE(exists_no_follow(home("trash/partial")));
 }
 
 TEST_F(RemovableCheck, SpecialFilesAreRefusedBeforeAnythingIsCopied) {
-  const std::pair<const char*, mode_t> kinds[] = {
-      {"pipe", S_IFIFO}, {"socket", S_IFSOCK}, {"device", S_IFCHR}};
-  for (const auto& [name, kind] : kinds) {
+  for (const auto& [name, kind] :
+       {std::pair{"pipe", S_IFIFO}, std::pair{"socket", S_IFSOCK}, std::pair{"device", S_IFCHR}}) {
     SCOPED_TRACE(name);
     testing::remove_tree(home("work"));
     write_file(home("work/item/a"), "a");

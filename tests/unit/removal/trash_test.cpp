@@ -4,6 +4,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
 #include "removal/trash_info.hpp"
 #include "removal/trash_record.hpp"
 #include "removal_fixture.hpp"
@@ -14,43 +19,28 @@ namespace {
 
 using namespace orvc::testing;
 using ::testing::MatchesRegex;
-using ::testing::StartsWith;
 
-TEST(TrashRecord, EncodesThePathAndDatesInLocalTime) {
+TEST(TrashRecord, EncodesThePathAndDatesInLocalTimeAndReadsThemBack) {
   EXPECT_EQ(percent_encode_path("/h/a b%ü/x_y-z.~1"), "/h/a%20b%25%C3%BC/x_y-z.~1");
-  EXPECT_THAT(trash_info_text("/h/a b", 0),
-              MatchesRegex("\\[Trash Info\\]\nPath=/h/a%20b\nDeletionDate=19[67][0-9]-[0-9][0-9]-"
-                           "[0-9][0-9]T[0-9][0-9]:[0-9][0-9]:[0-9][0-9]\n"));
-}
-
-TEST(TrashRecord, PercentDecodingUndoesTheEncoding) {
+  const std::string text = trash_info_text("/h/a b", 0);
+  EXPECT_THAT(text, MatchesRegex("\\[Trash Info\\]\nPath=/h/a%20b\nDeletionDate=19[67][0-9]-[0-9]"
+                                 "[0-9]-[0-9][0-9]T[0-9][0-9]:[0-9][0-9]:[0-9][0-9]\n"));
+  EXPECT_EQ(parse_trash_record(text)->deletion_date, text.substr(text.rfind('=') + 1, 19));
   for (const std::string path : {"/home/u/a b.txt", "/x/%25/ü/\xff\x01", "/plain/path-_.~"}) {
-    EXPECT_EQ(percent_decode(percent_encode_path(path)), path);
+    EXPECT_EQ(parse_trash_record(trash_info_text(path, 0))->original_path, path);
   }
   EXPECT_EQ(percent_decode("%2f%2F"), "//");
-  for (const char* bad : {"%", "%2", "%zz", "a%g1"}) EXPECT_EQ(percent_decode(bad), std::nullopt);
-}
-
-TEST(TrashRecord, ParsesWhatTheMoverWritesAndRejectsTheRest) {
-  const auto record = parse_trash_record(trash_info_text("/home/u/my file", 0));
-  ASSERT_TRUE(record) << record.error();
-  EXPECT_EQ(record->original_path, "/home/u/my file");
-  EXPECT_EQ(record->deletion_date.size(), 19u);
-
-  const auto crlf = parse_trash_record("[Trash Info]\r\nPath=/a%20b\r\nDeletionDate=x\r\n");
-  ASSERT_TRUE(crlf);
-  EXPECT_EQ(crlf->original_path, "/a b");
-
-  const std::vector<std::pair<std::string, std::string>> rejected = {
+  EXPECT_EQ(parse_trash_record("[Trash Info]\r\nPath=/a%20b\r\nDeletionDate=x\r\n")->original_path,
+            "/a b");
+  const std::pair<std::string, std::string> rejected[] = {
       {"", "no Path in the record"},
       {"[Other]\nPath=/a\n", "no Path in the record"},
       {"[Trash Info]\nPath=a/../../etc\n", "the relative Path leaves its volume"},
-      {"[Trash Info]\nPath=/a%zz\n", "malformed Path"},
   };
-  for (const auto& [text, message] : rejected) {
-    const auto parsed = parse_trash_record(text);
-    ASSERT_FALSE(parsed) << text;
-    EXPECT_EQ(parsed.error(), message);
+  for (const auto& [text, message] : rejected) EXPECT_EQ(parse_trash_record(text).error(), message);
+  for (const char* bad : {"%", "%2", "%zz", "a%g1"}) {
+    EXPECT_EQ(parse_trash_record("[Trash Info]\nPath=/" + std::string(bad)).error(),
+              "malformed Path");
   }
 }
 
@@ -61,29 +51,17 @@ std::string trashed_name(const std::string& path) {
   return trashed ? trashed->name : "failed: " + trashed.error();
 }
 
-TEST_F(TrashMoveTest, MovesAnItemAndRecordsWhereItCameFrom) {
-  write_file(home("Downloads/a b.zip"), "zip");
-  ASSERT_EQ(trashed_name(home("Downloads/a b.zip")), "a b.zip");
-  EXPECT_FALSE(exists_no_follow(home("Downloads/a b.zip")));
-  EXPECT_EQ(read_file(trash_files("a b.zip")), "zip");
-  EXPECT_THAT(read_file(trash_info("a b.zip")),
-              StartsWith("[Trash Info]\nPath=" + percent_encode_path(home("Downloads/a b.zip")) +
-                         "\nDeletionDate="));
-}
-
+// A plain move and its record: e2e/delete_test.
 TEST_F(TrashMoveTest, MakesTheTrashAgainWhenItGoesBetweenMoves) {
   for (const char* name : {"a", "b", "c", "d"}) write_file(home(name), name);
   ASSERT_EQ(trashed_name(home("a")), "a");
-  testing::remove_tree(home(".local/share/Trash"));
-  ASSERT_EQ(trashed_name(home("b")), "b");
-  EXPECT_EQ(read_file(trash_files("b")), "b");
-  EXPECT_TRUE(exists_no_follow(trash_info("b")));
-  testing::remove_tree(trash_files());
-  ASSERT_EQ(trashed_name(home("c")), "c");
-  EXPECT_EQ(read_file(trash_files("c")), "c");
-  testing::remove_tree(home(".local/share/Trash/info"));
-  ASSERT_EQ(trashed_name(home("d")), "d");
-  EXPECT_TRUE(exists_no_follow(trash_info("d")));
+  for (const auto& [gone, name] :
+       {std::pair{"", "b"}, std::pair{"/files", "c"}, std::pair{"/info", "d"}}) {
+    testing::remove_tree(home(".local/share/Trash") + gone);
+    ASSERT_EQ(trashed_name(home(name)), name);
+    EXPECT_EQ(read_file(trash_files(name)), name);
+    EXPECT_TRUE(exists_no_follow(trash_info(name)));
+  }
 }
 
 TEST_F(TrashMoveTest, PicksTheFirstFreeName) {
@@ -107,15 +85,12 @@ TEST_F(TrashMoveTest, PicksTheFirstFreeName) {
   EXPECT_EQ(read_file(trash_info("b.txt")), "");
 }
 
-TEST_F(TrashMoveTest, RefusesProtectedItemsWithoutTryingTheService) {
-  write_file(home(".ssh/id_rsa"), "key");
+TEST_F(TrashMoveTest, RefusesProtectedItemsTheTrashAndEveryFolderHoldingIt) {
   const std::string key = home(".ssh/id_rsa");
+  write_file(key, "key");
   EXPECT_EQ(trash_item(key).error(), safety::refusal_before_move(key));
   EXPECT_EQ(move_into_user_trash(key).error(), safety::refusal_inside_move(key));
   EXPECT_EQ(read_file(key), "key");
-}
-
-TEST_F(TrashMoveTest, RefusesTheTrashAndEveryFolderHoldingIt) {
   write_file(trash_files("old"), "old");
   write_file(home(".local/state/x"), "x");
   for (const std::string& path :
@@ -126,6 +101,45 @@ TEST_F(TrashMoveTest, RefusesTheTrashAndEveryFolderHoldingIt) {
   }
   EXPECT_EQ(read_file(trash_files("old")), "old");
   EXPECT_TRUE(trash_item(home(".local/state")));
+}
+
+// Moves from many threads at once: every item gets its own Trash name and its own record.
+class TrashThreads : public testing::RemovalTest {};
+
+TEST_F(TrashThreads, ItemsOfOneNameGetDistinctNamesAndRecords) {
+  constexpr int kThreads = 8;
+  constexpr int kPerThread = 8;
+  const auto original = [&](int t, int i) {
+    return home("from/" + std::to_string(t * kPerThread + i) + "/same.txt");
+  };
+  for (int n = 0; n < kThreads * kPerThread; ++n) {
+    write_file(original(0, n), std::to_string(n));
+  }
+  std::vector<std::vector<Result<TrashedItem>>> moved(kThreads);
+  std::vector<std::thread> workers;
+  for (int t = 0; t < kThreads; ++t) {
+    workers.emplace_back([&, t] {
+      for (int i = 0; i < kPerThread; ++i) moved[t].push_back(trash_item(original(t, i)));
+    });
+  }
+  for (auto& worker : workers) worker.join();
+
+  std::set<std::string> expected{"same.txt"};
+  for (int n = 2; n <= kThreads * kPerThread; ++n)
+    expected.insert("same " + std::to_string(n) + ".txt");
+  std::set<std::string> seen;
+  for (int t = 0; t < kThreads; ++t) {
+    for (int i = 0; i < kPerThread; ++i) {
+      ASSERT_TRUE(moved[t][i]) << moved[t][i].error();
+      const std::string& name = moved[t][i]->name;
+      seen.insert(name);
+      EXPECT_FALSE(exists_no_follow(original(t, i)));
+      EXPECT_EQ(read_file(trash_files(name)), std::to_string(t * kPerThread + i));
+      EXPECT_THAT(read_file(trash_info(name)),
+                  ::testing::HasSubstr("\nPath=" + percent_encode_path(original(t, i)) + "\n"));
+    }
+  }
+  EXPECT_EQ(seen, expected);
 }
 
 }  // namespace
