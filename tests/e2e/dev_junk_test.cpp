@@ -1,9 +1,12 @@
-// `orvc dev-junk` and its preview `orvc diff` end to end, with pgrep looked up on a PATH of the
-// test's own, so the machine's processes never matter.
+// `orvc dev-junk` and its preview `orvc diff` end to end: every category, build output that Git
+// keeps, --older, and homes with nothing to clean. pgrep is looked up on a PATH of the test's
+// own, so the machine's processes never matter.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <ctime>
 
 #include "support/run_process.hpp"
 #include "support/temp_home.hpp"
@@ -13,6 +16,7 @@ namespace orvc::testing {
 namespace {
 
 constexpr uint64_t kMiB = 1 << 20;
+constexpr int64_t kDay = 86400;
 constexpr const char* kDryRun =
     "  DRY RUN — nothing was deleted. Re-run with --apply to clean safe items.\n";
 
@@ -139,6 +143,107 @@ TEST_F(DevJunk, ApplyTrashesExactlyTheSafeItemsOfEveryCategory) {
   ASSERT_EQ(manifests.size(), 1u);
   EXPECT_NE(read_file(history_of(home_.path(), manifests[0])).find("\"cli_dev_junk\""),
             std::string::npos);
+}
+
+// Build output that Git keeps is the user's work: risky, and left by --apply; build output that
+// the repository ignores stays safe. One repository holds a Go tool whose bin/ is committed, a
+// web app whose build/ a folder rule ignores, and one whose build/ is neither.
+TEST_F(DevJunk, BuildOutputThatGitKeepsIsRiskyAndStays) {
+  if (access("/usr/bin/git", X_OK) != 0) GTEST_SKIP() << "git is not installed";
+  write_file(at("Projects/tool/go.mod"), "module tool\n");
+  allocate_file(at("Projects/tool/bin/tool"), 22 * kMiB);
+  write_file(at("Projects/web/package.json"), "{}");
+  write_file(at("Projects/web/.gitignore"), "build/\n");
+  allocate_file(at("Projects/web/build/app.js"), 21 * kMiB);
+  write_file(at("Projects/app/package.json"), "{}");
+  allocate_file(at("Projects/app/build/app.js"), 23 * kMiB);
+  ProcessOptions git;  // nothing of the machine's configuration
+  git.env = {
+      {"HOME", home_.path()}, {"GIT_CONFIG_NOSYSTEM", "1"}, {"GIT_CONFIG_GLOBAL", "/dev/null"}};
+  git.working_dir = at("Projects");
+  ASSERT_EQ(run_program({"/bin/sh", "-c",
+                         "git init -q && git add tool web && "
+                         "git -c user.name=t -c user.email=t@t commit -q -m init"},
+                        git)
+                .exit_code,
+            0);
+
+  const ProcessResult applied = run({"dev-junk", "--apply"});
+  EXPECT_EQ(applied.out, at_root(R"(Developer Junk
+
+  Build Artifacts (66.0 MB)
+    !    23.0 MB  @/Projects/app/build
+    !    22.0 MB  @/Projects/tool/bin
+    ✓    21.0 MB  @/Projects/web/build
+
+  3 items, 66.0 MB total (21.0 MB safe-to-clean)
+  Cleaned 21.0 MB — moved to Trash (recoverable).
+)",
+                                 home_.path()));
+  EXPECT_EQ(applied.err, "");
+  EXPECT_EQ(applied.exit_code, 0);
+  EXPECT_TRUE(exists_no_follow(at("Projects/tool/bin/tool")));
+  EXPECT_TRUE(exists_no_follow(at("Projects/app/build/app.js")));
+  EXPECT_EQ(sorted_entries(trash_files_of(home_.path())), std::vector<std::string>{"build"});
+}
+
+// A project touched 3 days ago whose junk has not changed for 300, and one untouched for 300
+// days whose build output is fresh: only a project's own files tell its age. A cache old at
+// the top but written 3 days ago deep inside is in use.
+TEST_F(DevJunk, OlderListsPreviewsAndMovesOnlyUntouchedJunk) {
+  write_file(at("Projects/fresh/Cargo.toml"), "");
+  write_file(at("Projects/fresh/src/main.rs"), "");
+  allocate_file(at("Projects/fresh/target/debug/app"), 20 * kMiB);
+  write_file(at("Projects/stale/Cargo.toml"), "");
+  write_file(at("Projects/stale/package.json"), "{}");
+  write_file(at("Projects/stale/src/lib.rs"), "");
+  allocate_file(at("Projects/stale/target/debug/lib"), 21 * kMiB);
+  allocate_file(at("Projects/stale/node_modules/react/index.js"), 50 * kMiB);
+  allocate_file(at(".npm/_cacache/index"), 3 * kMiB);
+  allocate_file(at("Library/Caches/pip/http/a/wheel"), kMiB);
+  const int64_t now = std::time(nullptr);
+  set_tree_mtime(home_.path(), now - 300 * kDay);
+  set_tree_mtime(at("Projects/fresh"), now - 3 * kDay);
+  set_tree_mtime(at("Projects/fresh/target"), now - 300 * kDay);
+  set_tree_mtime(at("Projects/stale/target"), now - 3 * kDay);
+  set_mtime(at("Library/Caches/pip/http/a/wheel"), now - 3 * kDay);
+
+  EXPECT_NE(run({"dev-junk"}).out.find("  5 items, 95.0 MB total (45.0 MB safe-to-clean)\n"),
+            std::string::npos);
+  const std::string report = at_root(R"(Developer Junk
+  Only items untouched for 30 days or more
+
+  Node.js (53.0 MB)
+    !    50.0 MB  @/Projects/stale/node_modules
+    ✓     3.0 MB  @/.npm/_cacache
+
+  Build Artifacts (21.0 MB)
+    ✓    21.0 MB  @/Projects/stale/target
+
+  3 items, 74.0 MB total (24.0 MB safe-to-clean)
+)",
+                                     home_.path());
+  EXPECT_EQ(run({"dev-junk", "--older", "30"}).out, report + kDryRun);
+  EXPECT_EQ(run({"diff", "--older", "30"}).out, at_root(R"(--- a/disk (current)
++++ b/disk (after cleanup, DRY RUN)
+- @/.npm/_cacache [3.0 MB]
+- @/Projects/stale/target [21.0 MB]
+  @/Projects/stale/node_modules [50.0 MB] (preserved — risky, not auto-selected)
+
+2 files changed, -24.0 MB space reclaimed (DRY RUN)
+)",
+                                                        home_.path()));
+
+  const ProcessResult applied = run({"dev-junk", "--apply", "--older", "30"});
+  EXPECT_EQ(applied.out, report + "  Cleaned 24.0 MB — moved to Trash (recoverable).\n");
+  EXPECT_EQ(applied.exit_code, 0);
+  EXPECT_EQ(sorted_entries(trash_files_of(home_.path())),
+            (std::vector<std::string>{"_cacache", "target"}));
+  EXPECT_NE(read_file(trash_info_of(home_.path(), "target")).find("Projects/stale/target"),
+            std::string::npos);
+  EXPECT_TRUE(exists_no_follow(at("Projects/fresh/target")));
+  EXPECT_TRUE(exists_no_follow(at("Library/Caches/pip")));
+  EXPECT_EQ(sorted_entries(history_of(home_.path())).size(), 1u);
 }
 
 TEST_F(DevJunk, HomesWithNothingToClean) {
