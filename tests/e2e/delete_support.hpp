@@ -50,11 +50,8 @@ class DeleteTest : public ::testing::Test {
 
   // trash-cli run through a shell with the same HOME and XDG_DATA_HOME.
   ProcessResult trash_cli(const std::string& command_line) {
-    ProcessOptions options;
-    options.env = {
-        {"HOME", home.path()}, {"XDG_DATA_HOME", home / ".local/share"}, {"PATH", "/usr/bin:/bin"}};
-    options.working_dir = home.path();
-    return run_program({"/bin/sh", "-c", command_line}, options);
+    return run_program({"/bin/sh", "-c", command_line},
+                       orvc_options(home.path(), {{"PATH", "/usr/bin:/bin"}}));
   }
 
   std::string trash_files(const std::string& name = "") const {
