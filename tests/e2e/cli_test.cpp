@@ -44,7 +44,8 @@ const std::string kHelp =
     "\n"
     "All deletions move items to the macOS Trash (recoverable).\n";
 
-// The messages themselves are unit-tested; here, how a command line reaches the user.
+// The messages themselves are unit-tested; here, how a command line reaches the user, and every
+// form of the help.
 TEST(Cli, HelpVersionAndRejectedCommandLines) {
   const TempDir home;
   const struct {
@@ -53,7 +54,9 @@ TEST(Cli, HelpVersionAndRejectedCommandLines) {
     std::string out, err;
   } cases[] = {
       {{}, 0, kHelp, ""},
+      {{"help"}, 0, kHelp, ""},
       {{"help", "more"}, 0, kHelp, ""},
+      {{"-h"}, 0, kHelp, ""},
       {{"--help"}, 0, kHelp, ""},
       {{"version"}, 0, "orvc " ORVC_PROJECT_VERSION "\n", ""},
       {{"--version"}, 0, "orvc " ORVC_PROJECT_VERSION "\n", ""},
