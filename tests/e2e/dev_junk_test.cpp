@@ -287,18 +287,5 @@ TEST_F(DevJunk, AnExistingCacheCountsEvenWhenEmpty) {
                                        "\n\n  1 items, 0 B total (0 B safe-to-clean)\n" + kDryRun);
 }
 
-TEST_F(DevJunk, HomeUnsetFailsBeforeStartingPgrep) {
-  const std::string marker = tools_ / "pgrep-was-called";
-  write_file(tools_ / "pgrep", "#!/bin/sh\ntouch '" + marker + "'\necho 1\n");
-  ASSERT_EQ(chmod((tools_ / "pgrep").c_str(), 0755), 0);
-  ProcessOptions options = orvc_options(home_.path(), {{"PATH", tools_.path()}});
-  options.env.erase("HOME");
-  const ProcessResult result = run_program(orvc_command({"dev-junk"}), options);
-  EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, "Developer junk scan failed: HOME environment variable is not set\n");
-  EXPECT_EQ(result.exit_code, 1);
-  EXPECT_FALSE(exists_no_follow(marker));
-}
-
 }  // namespace
 }  // namespace orvc::testing

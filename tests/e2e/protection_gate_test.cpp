@@ -137,12 +137,15 @@ TEST(StoredFiles, EntriesThatAreNoFilesArePassedOver) {
   }
 }
 
-// Without HOME the move fails and nothing is created; a relative HOME would put the Trash and the
-// history under the working folder, so it counts as none.
+// Without HOME the move fails and nothing is created, and the junk scan fails before it starts
+// pgrep; a relative HOME would put the Trash and the history under the working folder, so it
+// counts as none.
 TEST(RelativeHome, CountsAsNoHome) {
   const TempDir work;
   write_file(work / "f.txt", "f");
-  make_dirs(work / "no-bin");
+  // A builtin leaves the mark: PATH holds nothing else.
+  write_file(work / "no-bin/pgrep", "#!/bin/sh\n: >\"$0.called\"\necho 1\n");
+  ASSERT_EQ(chmod((work / "no-bin/pgrep").c_str(), 0755), 0);
   for (const std::optional<std::string>& home :
        {std::optional<std::string>(), std::optional<std::string>("home"),
         std::optional<std::string>("./home"), std::optional<std::string>(".")}) {
@@ -164,7 +167,12 @@ TEST(RelativeHome, CountsAsNoHome) {
     EXPECT_EQ(large.exit_code, 1);
     EXPECT_EQ(large.out, "Finding large files (≥ 100 MB, ≥0d old ) under home folder\n");
     EXPECT_EQ(large.err, "Large-files scan failed: HOME environment variable is not set\n");
+    const auto junk = run_program(orvc_command({"dev-junk"}), options);
+    EXPECT_EQ(junk.exit_code, 1);
+    EXPECT_EQ(junk.out, "");
+    EXPECT_EQ(junk.err, "Developer junk scan failed: HOME environment variable is not set\n");
     EXPECT_EQ(sorted_entries(work.path()), (std::vector<std::string>{"f.txt", "no-bin"}));
+    EXPECT_EQ(sorted_entries(work / "no-bin"), std::vector<std::string>{"pgrep"});
   }
 }
 
