@@ -40,20 +40,17 @@ TEST(LargeFiles, HomeRootsLeaveOutLibrarySkippedNamesAndTheTrash) {
   EXPECT_EQ(r.exit_code, 0);
 }
 
-// 150 files of 1 to 150 bytes: the largest 100 are shown, all 150 are moved.
+// 150 files of 101 to 250 bytes: the largest 100 are shown, all 150 are moved.
 TEST(LargeFiles, ShowsAHundredAndApplyMovesThemAll) {
   const TempDir home;
   const std::string folder = home / "many";
-  for (int size = 1; size <= 150; ++size) {
-    write_sized_file(folder + "/f" + std::to_string(size), static_cast<uint64_t>(size));
-  }
   std::string listing = "Finding large files (≥ 0 MB, ≥0d old ) under " + folder + "\n";
-  for (int size = 150; size > 50; --size) {
-    const std::string text = std::to_string(size) + " B";
-    listing += std::string(12 - text.size(), ' ') + text + "  0d  " + folder + "/f" +
-               std::to_string(size) + "\n";
+  for (int size = 250; size > 100; --size) {
+    const std::string name = folder + "/f" + std::to_string(size);
+    write_sized_file(name, static_cast<uint64_t>(size));
+    if (size > 150) listing += "       " + std::to_string(size) + " B  0d  " + name + "\n";
   }
-  listing += "  … and 50 more\n\n  150 files, 11.1 KB total\n";
+  listing += "  … and 50 more\n\n  150 files, 25.7 KB total\n";
   const std::vector<std::string> args = {"large-files", "--path", folder, "--threshold", "0"};
 
   const auto dry = run_orvc(args, home.path());
@@ -65,7 +62,7 @@ TEST(LargeFiles, ShowsAHundredAndApplyMovesThemAll) {
   std::vector<std::string> apply = args;
   apply.push_back("--apply");
   const auto applied = run_orvc(apply, home.path());
-  EXPECT_EQ(applied.out, listing + "  Moved 11.1 KB to Trash (recoverable).\n");
+  EXPECT_EQ(applied.out, listing + "  Moved 25.7 KB to Trash (recoverable).\n");
   EXPECT_EQ(applied.err, "");
   EXPECT_EQ(applied.exit_code, 0);
   EXPECT_EQ(sorted_entries(folder).size(), 0u);
