@@ -50,7 +50,8 @@ TEST_F(DeleteTest, BrokenProtectedListStopsEveryRemovalRun) {
   write_sized_file(home / "big/twin.bin", 2 << 20);
   write_file(home / ".npm/_cacache/index", "i");
   const auto expect_nothing_moved = [&] {
-    EXPECT_TRUE(exists_no_follow(home / "victim.txt") && exists_no_follow(home / "big/large.bin") &&
+    EXPECT_EQ(read_file(home / "victim.txt"), "v");
+    EXPECT_TRUE(exists_no_follow(home / "big/large.bin") &&
                 exists_no_follow(home / ".npm/_cacache/index"));
     EXPECT_FALSE(exists_no_follow(home / ".local/share/Trash"));
     EXPECT_FALSE(exists_no_follow(history_folder()));
