@@ -1,11 +1,9 @@
-// The duplicate hashing opens paths longer than PATH_MAX piece by piece (the crawl that finds
-// them is unit-tested).
+// Paths longer than PATH_MAX: the disk-usage sweep and the duplicate hashing open them piece by
+// piece (the crawl that finds them is unit-tested).
 #include "support/deep_tree.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <string>
 
 #include "support/run_process.hpp"
 
@@ -14,7 +12,7 @@ namespace {
 
 using ::testing::HasSubstr;
 
-TEST(DeepTrees, DuplicatesFindsFilesFiveThousandFoldersDeep) {
+TEST(DeepTrees, ScanAndDuplicatesReachFilesFiveThousandFoldersDeep) {
   const TempDir home;
   const auto fixtures = make_fast_temp_dir();
   const std::string root = *fixtures / "tree";
@@ -25,9 +23,14 @@ TEST(DeepTrees, DuplicatesFindsFilesFiveThousandFoldersDeep) {
   const std::string content(200000, 'd');
   make_deep_tree(root, 5000, "copy.bin", content);
   make_deep_tree(root, 1, "copy.bin", content);
+  const auto scan = run_orvc({"scan", "--path", root}, home.path());
+  EXPECT_EQ(scan.exit_code, 0);
+  EXPECT_EQ(scan.out,
+            at_root("Scanning @\n\n  390.6 KB  total\n    390.6 KB  100.0%  @/d/\n", root));
+  EXPECT_EQ(scan.err, "");
   const auto r = run_orvc({"duplicates", "--path", root}, home.path());
   EXPECT_EQ(r.exit_code, 0) << r.err.substr(0, 300);
-  EXPECT_THAT(r.out, HasSubstr("2 × "));
+  EXPECT_THAT(r.out, HasSubstr("  2 × 195.3 KB  (reclaim 195.3 KB)\n"));
   EXPECT_THAT(r.out, HasSubstr(deep_path(root, 5000) + "/copy.bin\n"));
   EXPECT_THAT(r.out, HasSubstr(deep_path(root, 1) + "/copy.bin\n"));
 }

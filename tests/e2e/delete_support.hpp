@@ -20,22 +20,26 @@ inline std::string plan(const std::vector<std::string>& paths) {
   return out;
 }
 
+inline const std::string kSkipped =
+    "  Some items could not be moved: 1 item(s) were skipped: protected macOS system items that "
+    "no app may remove (system-managed — safe to leave).\n";
+
+// The failure line of a run in which one item could not be removed.
+inline std::string could_not_remove(const std::string& path, const std::string& reason) {
+  return "  Some items could not be moved: Cleaned with 1 issue(s). 1 item(s) could not be "
+         "removed: '" +
+         path + "': " + reason + "\n";
+}
+
 class DeleteTest : public ::testing::Test {
  protected:
   DeleteTest() { make_dirs(home / "no-bin"); }
 
   // orvc working in `cwd` (the home when empty), in UTC.
   ProcessResult orvc(const std::vector<std::string>& args, const std::string& cwd = "") {
-    ProcessOptions options;
-    options.env = {{"HOME", home.path()},
-                   {"XDG_DATA_HOME", home / ".local/share"},
-                   {"NO_COLOR", "1"},
-                   {"TZ", "UTC"},
-                   {"PATH", home / "no-bin"}};
-    options.working_dir = cwd.empty() ? home.path() : cwd;
-    std::vector<std::string> argv = {ORVC_BINARY};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return run_program(argv, options);
+    ProcessOptions options = orvc_options(home.path(), {{"TZ", "UTC"}, {"PATH", home / "no-bin"}});
+    if (!cwd.empty()) options.working_dir = cwd;
+    return run_program(orvc_command(args), options);
   }
 
   ProcessResult delete_paths(const std::vector<std::string>& paths) {
@@ -46,11 +50,8 @@ class DeleteTest : public ::testing::Test {
 
   // trash-cli run through a shell with the same HOME and XDG_DATA_HOME.
   ProcessResult trash_cli(const std::string& command_line) {
-    ProcessOptions options;
-    options.env = {
-        {"HOME", home.path()}, {"XDG_DATA_HOME", home / ".local/share"}, {"PATH", "/usr/bin:/bin"}};
-    options.working_dir = home.path();
-    return run_program({"/bin/sh", "-c", command_line}, options);
+    return run_program({"/bin/sh", "-c", command_line},
+                       orvc_options(home.path(), {{"PATH", "/usr/bin:/bin"}}));
   }
 
   std::string trash_files(const std::string& name = "") const {

@@ -50,75 +50,86 @@ class JsonReports : public ::testing::Test {
   }
 
   ProcessResult orvc(std::vector<std::string> args) { return run_orvc(args, home.path()); }
+  // The --json form of `args`, checked against the schema of their command.
+  Json document(std::vector<std::string> args, int exit_code = 0) {
+    args.push_back("--json");
+    const auto r = orvc(args);
+    EXPECT_EQ(r.exit_code, exit_code) << args[0] << r.err;
+    return checked_document(r, args[0]);
+  }
 
   TempDir home;
 };
 
-struct Agreement {
-  std::vector<std::string> args;  // without --json
-  std::string summary;            // a line of the text report
-  std::function<void(const Json&)> check;
-};
-
-// Paths under "tree" are given relative to the home folder, where orvc runs.
+// Paths under "tree" are given relative to the home folder, where orvc runs. After the reports,
+// what --apply adds to them: the executor's outcome for every item handed to it.
 TEST_F(JsonReports, EveryReportValidatesAndAgreesWithItsText) {
-  const Agreement cases[] = {
-      {{"scan", "--path", "tree"},
-       "  5.0 MB  total",
-       [&](const Json& d) {
-         EXPECT_EQ(d["total"]["size"], 5 * kMiB + 2);
-         EXPECT_EQ(d["entry_count"], 5);  // the text leaves out small.txt
-         EXPECT_EQ(d["entries"].back()["path"], "tree/small.txt");
-       }},
-      {{"duplicates", "--path", "tree"},
-       "  1 duplicate groups, 2.0 MB reclaimable",
-       [&](const Json& d) {
-         EXPECT_EQ(d["reclaimable_bytes"], 2 * kMiB);
-         const Json& group = d["groups"][0];
-         EXPECT_EQ(group["keep"]["path"], "tree/copy.bin");
-         EXPECT_EQ(group["keep"]["modified"], "2020-09-13T12:26:40+00:00");
-         std::map<std::string, Json> copies;
-         for (const Json& copy : group["duplicates"]) copies[copy["path"]] = copy;
-         EXPECT_EQ(copies["tree/repo/copy.bin"]["git_tracked"], true);
-         EXPECT_EQ(copies["tree/bad\uFFFD.bin"]["path_bytes"], "dHJlZS9iYWT/LmJpbg==");
-       }},
-      {{"large-files", "--path", "tree", "--threshold", "1"},
-       "  4 files, 5.0 MB total",
-       [&](const Json& d) {
-         EXPECT_EQ(d["total_bytes"], 5 * kMiB);
-         const Json& big = d["files"][0];
-         EXPECT_EQ(big["path"], "tree/big.bin");
-         EXPECT_EQ(big["modified"], "2023-11-14T22:13:20+00:00");
-         EXPECT_EQ(big["modified_unix"], 1700000000);
-         EXPECT_GE(big["allocated"].get<uint64_t>(), 2 * kMiB);
-         EXPECT_EQ(d["options"]["threshold_bytes"], kMiB);
-       }},
-      {{"dev-junk"},
-       "  2 items, 3.0 MB total (2.0 MB safe-to-clean)",
-       [&](const Json& d) {
-         EXPECT_EQ(d["item_count"], 2);
-         EXPECT_EQ(d["safe_bytes"], 2 * kMiB);
-         EXPECT_EQ(d["categories"][0]["items"][0]["path"], home / ".yarn/cache");
-         EXPECT_EQ(d["categories"][0]["items"][0]["safe"], true);
-       }},
-      {{"diff"},
-       "1 files changed, -2.0 MB space reclaimed (DRY RUN)",
-       [&](const Json& d) {
-         EXPECT_EQ(d["removed_count"], 1);
-         EXPECT_EQ(d["removed_bytes"], 2 * kMiB);
-         EXPECT_EQ(d["preserved"][0]["path"], home / ".conda/envs");
-       }},
-  };
+  const std::tuple<std::vector<std::string>, std::string, std::function<void(const Json&)>>
+      cases[] = {
+          {{"scan", "--path", "tree"},
+           "  5.0 MB  total",
+           [&](const Json& d) {
+             EXPECT_EQ(d["total"]["size"], 5 * kMiB + 2);
+             EXPECT_EQ(d["entry_count"], 5);  // the text leaves out small.txt
+             EXPECT_EQ(d["entries"].back()["path"], "tree/small.txt");
+           }},
+          {{"duplicates", "--path", "tree"},
+           "  1 duplicate groups, 2.0 MB reclaimable",
+           [&](const Json& d) {
+             EXPECT_EQ(d["reclaimable_bytes"], 2 * kMiB);
+             const Json& group = d["groups"][0];
+             EXPECT_EQ(group["keep"]["path"], "tree/copy.bin");
+             EXPECT_EQ(group["keep"]["modified"], "2020-09-13T12:26:40+00:00");
+             std::map<std::string, Json> copies;
+             for (const Json& copy : group["duplicates"]) copies[copy["path"]] = copy;
+             EXPECT_EQ(copies["tree/repo/copy.bin"]["git_tracked"], true);
+             EXPECT_EQ(copies["tree/bad\uFFFD.bin"]["path_bytes"], "dHJlZS9iYWT/LmJpbg==");
+           }},
+          {{"large-files", "--path", "tree", "--threshold", "1"},
+           "  4 files, 5.0 MB total",
+           [&](const Json& d) {
+             EXPECT_EQ(d["total_bytes"], 5 * kMiB);
+             const Json& big = d["files"][0];
+             EXPECT_EQ(big["path"], "tree/big.bin");
+             EXPECT_EQ(big["modified"], "2023-11-14T22:13:20+00:00");
+             EXPECT_EQ(big["modified_unix"], 1700000000);
+             EXPECT_GE(big["allocated"].get<uint64_t>(), 2 * kMiB);
+             EXPECT_EQ(d["options"]["threshold_bytes"], kMiB);
+           }},
+          {{"dev-junk"},
+           "  2 items, 3.0 MB total (2.0 MB safe-to-clean)",
+           [&](const Json& d) {
+             EXPECT_EQ(d["item_count"], 2);
+             EXPECT_EQ(d["safe_bytes"], 2 * kMiB);
+             EXPECT_EQ(d["categories"][0]["items"][0]["path"], home / ".yarn/cache");
+             EXPECT_EQ(d["categories"][0]["items"][0]["safe"], true);
+           }},
+          {{"diff"},
+           "1 files changed, -2.0 MB space reclaimed (DRY RUN)",
+           [&](const Json& d) {
+             EXPECT_EQ(d["removed_count"], 1);
+             EXPECT_EQ(d["removed_bytes"], 2 * kMiB);
+             EXPECT_EQ(d["preserved"][0]["path"], home / ".conda/envs");
+           }},
+      };
   for (const auto& [args, summary, check] : cases) {
     SCOPED_TRACE(args.front());
-    const auto text = orvc(args);
-    EXPECT_THAT(text.out, HasSubstr("\n" + summary + "\n"));
-    std::vector<std::string> json_args = args;
-    json_args.push_back("--json");
-    const auto json = orvc(json_args);
-    EXPECT_EQ(json.exit_code, 0);
-    check(checked_document(json, args.front()));
+    EXPECT_THAT(orvc(args).out, HasSubstr("\n" + summary + "\n"));
+    check(document(args));
   }
+
+  const Json cleaned = document({"dev-junk", "--apply"})["removal"];
+  ASSERT_EQ(cleaned["items"].size(), 1u);  // the risky item is never handed over
+  EXPECT_EQ(cleaned["items"][0]["path"], home / ".yarn/cache");
+  EXPECT_EQ(cleaned["moved_count"], 1);
+  EXPECT_FALSE(exists_no_follow(home / ".yarn/cache"));
+  const Json moved = document({"large-files", "--path", "tree", "--threshold", "2", "--apply"});
+  EXPECT_EQ(moved["removal"]["moved_bytes"], 2 * kMiB);
+  EXPECT_FALSE(exists_no_follow(home / "tree/big.bin"));
+  const Json deduplicated = document({"duplicates", "--path", "tree", "--apply"})["removal"];
+  ASSERT_EQ(deduplicated["items"].size(), 1u);  // the tracked copy stays
+  EXPECT_EQ(deduplicated["moved_bytes"], kMiB);
+  EXPECT_TRUE(exists_no_follow(home / "tree/repo/copy.bin"));
 }
 
 TEST_F(JsonReports, RemovalShowsEveryOutcomeAndHistoryAndRestoreFollowIt) {
@@ -147,81 +158,52 @@ TEST_F(JsonReports, RemovalShowsEveryOutcomeAndHistoryAndRestoreFollowIt) {
   const std::string id = removal["session_id"];
   EXPECT_EQ(sorted_entries(history_of(home.path())), std::vector<std::string>{id + ".json"});
 
-  const Json history = checked_document(orvc({"history", "--json"}), "history");
+  const Json history = this->document({"history"});
   ASSERT_EQ(history["run_count"], 1);
   const Json& run = history["runs"][0];
   EXPECT_EQ(run["session_id"], id);
+  ASSERT_EQ(run["items"].size(), 1u);  // the record holds only what moved
   EXPECT_EQ(run["items"][0]["path"], home / "ok.txt");
   EXPECT_EQ(run["items"][0]["state"], "in_trash");
   EXPECT_EQ(run["items"][0]["trash_path"], moved["trash_path"]);
 
-  const Json dry =
-      checked_document(orvc({"restore", "--dry-run", "--json", id.substr(0, 8)}), "restore");
+  const Json dry = this->document({"restore", "--dry-run", id.substr(0, 8)});
   EXPECT_EQ(dry["items"][0]["outcome"], "would_restore");
-  const Json back = checked_document(orvc({"restore", "--json", id}), "restore");
+  const Json back = this->document({"restore", id});
   EXPECT_EQ(back["items"][0]["outcome"], "restored");
   EXPECT_EQ(back["restored_count"], 1);
   EXPECT_EQ(read_file(home / "ok.txt"), "12345");
 }
 
-// What --apply adds to a report: the executor's outcome for every item handed to it.
-TEST_F(JsonReports, ApplyFormsCarryTheRemoval) {
-  const auto junk = orvc({"dev-junk", "--apply", "--json"});
-  EXPECT_EQ(junk.exit_code, 0) << junk.err;
-  const Json cleaned = checked_document(junk, "dev-junk")["removal"];
-  ASSERT_EQ(cleaned["items"].size(), 1u);  // the risky item is never handed over
-  EXPECT_EQ(cleaned["items"][0]["path"], home / ".yarn/cache");
-  EXPECT_EQ(cleaned["moved_count"], 1);
-  EXPECT_FALSE(exists_no_follow(home / ".yarn/cache"));
-
-  const auto large =
-      orvc({"large-files", "--path", home / "tree", "--threshold", "2", "--apply", "--json"});
-  const Json moved = checked_document(large, "large-files")["removal"];
-  EXPECT_EQ(moved["moved_bytes"], 2 * kMiB);
-  EXPECT_FALSE(exists_no_follow(home / "tree/big.bin"));
-
-  const auto copies = orvc({"duplicates", "--path", home / "tree", "--apply", "--json"});
-  const Json deduplicated = checked_document(copies, "duplicates")["removal"];
-  ASSERT_EQ(deduplicated["items"].size(), 1u);  // the tracked copy stays
-  EXPECT_EQ(deduplicated["moved_bytes"], kMiB);
-  EXPECT_TRUE(exists_no_follow(home / "tree/repo/copy.bin"));
-}
-
 // Failing runs keep their exit status and standard-error line; standard output still gets one
-// document, never the help text.
-TEST_F(JsonReports, FailuresPrintTheFailureDocument) {
-  const struct {
-    std::vector<std::string> args;
-    std::map<std::string, std::string> env;
-    std::string error;
-  } cases[] = {
+// document, never the help text. Empty results are documents too.
+TEST_F(JsonReports, FailuresAndEmptyResults) {
+  const std::tuple<std::vector<std::string>, std::string, std::string> failures[] = {
       {{"scan", "--path", "none", "--json"},
-       {},
+       home.path(),
        "Scan failed: Cannot access 'none': No such file or directory (os error 2)"},
       {{"large-files", "--json"},
-       {{"HOME", ""}},
+       "",
        "Large-files scan failed: HOME environment variable is not set"},
       {{"dev-junk", "--json"},
-       {{"HOME", ""}},
+       "",
        "Developer junk scan failed: HOME environment variable is not set"},
-      {{"duplicates", "--json", "--bogus"}, {}, "Error: Unknown flag: --bogus"},
+      {{"duplicates", "--json", "--bogus"}, home.path(), "Error: Unknown flag: --bogus"},
       {{"restore", "--json", "--dry-run"},
-       {},
+       home.path(),
        "Error: restore requires a run id or at least one path argument"},
   };
-  for (const auto& [args, env, error] : cases) {
+  for (const auto& [args, home_variable, error] : failures) {
     SCOPED_TRACE(error);
-    const auto r = run_orvc(args, home.path(), env);
+    const auto r = run_orvc(args, home.path(), {{"HOME", home_variable}});
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(r.out, "{\"schema\":\"orvc/1\",\"error\":" + Json(error).dump() + "}\n");
     EXPECT_THAT(r.err, HasSubstr(error.substr(error.find(':') + 2)));
     checked_document(r, args.front());
   }
-}
 
-TEST_F(JsonReports, EmptyResults) {
-  TempDir empty;
-  const std::pair<std::vector<std::string>, std::string> cases[] = {
+  const TempDir empty;
+  const std::pair<std::vector<std::string>, std::string> empties[] = {
       {{"scan", "--path", empty.path()}, "entry_count"},
       {{"duplicates", "--path", empty.path()}, "group_count"},
       {{"large-files", "--path", empty.path()}, "file_count"},
@@ -229,7 +211,7 @@ TEST_F(JsonReports, EmptyResults) {
       {{"diff"}, "removed_count"},
       {{"history"}, "run_count"},
   };
-  for (auto [args, count] : cases) {
+  for (auto [args, count] : empties) {
     SCOPED_TRACE(args.front());
     args.push_back("--json");
     const auto r = run_orvc(args, empty.path());

@@ -1,8 +1,6 @@
-// `orvc large-files` end to end: the listing, the default roots under the home folder, and
+// `orvc large-files` end to end: the default roots under the home folder, the listing, and
 // --apply moving every match to the Trash.
 #include <gtest/gtest.h>
-
-#include <string>
 
 #include "support/run_process.hpp"
 #include "support/temp_home.hpp"
@@ -14,70 +12,57 @@ namespace {
 const std::string kDryRun =
     "  DRY RUN — nothing was deleted. Re-run with --apply to move these to Trash.\n";
 
-class LargeFilesCommand : public ::testing::Test {
- protected:
-  TempDir home;
-};
-
-TEST_F(LargeFilesCommand, NothingFoundUnderTheHomeFolder) {
-  const auto result = run_orvc({"large-files"}, home.path());
-  EXPECT_EQ(result.out,
+// Without --path the home folder's top-level entries are the roots, Library and the Trash aside,
+// and the names the crawl passes over below a root are passed over there too.
+TEST(LargeFiles, HomeRootsLeaveOutLibrarySkippedNamesAndTheTrash) {
+  const TempDir home;
+  EXPECT_EQ(run_orvc({"large-files"}, home.path()).out,
             "Finding large files (≥ 100 MB, ≥0d old ) under home folder\n"
             "  No matching large/old files found.\n");
-  EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.exit_code, 0);
-}
-
-TEST_F(LargeFilesCommand, HomeRootsLeaveOutLibraryCloudStorageAndTheTrash) {
-  write_sized_file(home / "Library/app.bin", 4 << 20);
+  for (const char* passed_over :
+       {".cache/pip/wheel.bin", "node_modules/dep/blob.bin", "NODE_MODULES/dep/blob.bin",
+        "Documents/NODE_MODULES/dep.bin", ".npm/_cacache/blob.bin", "CACHES/blob.bin",
+        "Documents/CloudStorage/cloud.bin", "Documents/Photos Library.photoslibrary/p.bin",
+        ".Trash/old.bin", "Trash/files/trashed.bin", "Library/app.bin"}) {
+    write_sized_file(home / passed_over, 2 << 20);
+  }
   write_sized_file(home / "Downloads/movie.bin", 3 << 20);
   write_sized_file(home / "loose.bin", 3 << 19);
-  write_sized_file(home / "Documents/CloudStorage/cloud.bin", 4 << 20);
-  write_sized_file(home / "Documents/Photos Library.photoslibrary/p.bin", 4 << 20);
-  write_sized_file(home / "Documents/NODE_MODULES/dep.bin", 4 << 20);
-  write_sized_file(trash_files_of(home.path(), "trashed.bin"), 4 << 20);
-  const auto result = run_orvc({"large-files", "--threshold", "1"}, home.path());
-  EXPECT_EQ(result.out, at_root("Finding large files (≥ 1 MB, ≥0d old ) under home folder\n"
-                                "      3.0 MB  0d  @/Downloads/movie.bin\n"
-                                "      1.5 MB  0d  @/loose.bin\n\n  2 files, 4.5 MB total\n",
-                                home.path()) +
-                            kDryRun);
-  EXPECT_EQ(result.exit_code, 0);
+  // With the data folder at home, the Trash folder is a top-level entry of its own.
+  const auto r =
+      run_orvc({"large-files", "--threshold", "1"}, home.path(), {{"XDG_DATA_HOME", home.path()}});
+  EXPECT_EQ(r.out, at_root("Finding large files (≥ 1 MB, ≥0d old ) under home folder\n"
+                           "      3.0 MB  0d  @/Downloads/movie.bin\n"
+                           "      1.5 MB  0d  @/loose.bin\n\n  2 files, 4.5 MB total\n",
+                           home.path()) +
+                       kDryRun);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.exit_code, 0);
 }
 
-TEST_F(LargeFilesCommand, MissingHomeWithoutPathFails) {
-  ProcessOptions options;
-  options.env = {{"NO_COLOR", "1"}};
-  options.working_dir = home.path();
-  const auto result = run_program({ORVC_BINARY, "large-files"}, options);
-  EXPECT_EQ(result.out, "Finding large files (≥ 100 MB, ≥0d old ) under home folder\n");
-  EXPECT_EQ(result.err, "Large-files scan failed: HOME environment variable is not set\n");
-  EXPECT_EQ(result.exit_code, 1);
-}
-
-// 150 files of 1 to 150 bytes: the largest 100 are shown, all 150 are moved.
-TEST_F(LargeFilesCommand, ShowsAHundredAndApplyMovesThemAll) {
+// 150 files of 101 to 250 bytes: the largest 100 are shown, all 150 are moved.
+TEST(LargeFiles, ShowsAHundredAndApplyMovesThemAll) {
+  const TempDir home;
   const std::string folder = home / "many";
-  for (int size = 1; size <= 150; ++size) {
-    write_sized_file(folder + "/f" + std::to_string(size), static_cast<uint64_t>(size));
-  }
   std::string listing = "Finding large files (≥ 0 MB, ≥0d old ) under " + folder + "\n";
-  for (int size = 150; size > 50; --size) {
-    const std::string text = std::to_string(size) + " B";
-    listing += "  " + std::string(10 - text.size(), ' ') + text + "  0d  " + folder + "/f" +
-               std::to_string(size) + "\n";
+  for (int size = 250; size > 100; --size) {
+    const std::string name = folder + "/f" + std::to_string(size);
+    write_sized_file(name, static_cast<uint64_t>(size));
+    if (size > 150) listing += "       " + std::to_string(size) + " B  0d  " + name + "\n";
   }
-  listing += "  … and 50 more\n\n  150 files, 11.1 KB total\n";
+  listing += "  … and 50 more\n\n  150 files, 25.7 KB total\n";
+  const std::vector<std::string> args = {"large-files", "--path", folder, "--threshold", "0"};
 
-  const auto dry = run_orvc({"large-files", "--path", folder, "--threshold", "0"}, home.path());
+  const auto dry = run_orvc(args, home.path());
   EXPECT_EQ(dry.out, listing + kDryRun);
   EXPECT_EQ(dry.err, "");
   EXPECT_EQ(dry.exit_code, 0);
   EXPECT_EQ(sorted_entries(folder).size(), 150u);
 
-  const auto applied =
-      run_orvc({"large-files", "--path", folder, "--threshold", "0", "--apply"}, home.path());
-  EXPECT_EQ(applied.out, listing + "  Moved 11.1 KB to Trash (recoverable).\n");
+  std::vector<std::string> apply = args;
+  apply.push_back("--apply");
+  const auto applied = run_orvc(apply, home.path());
+  EXPECT_EQ(applied.out, listing + "  Moved 25.7 KB to Trash (recoverable).\n");
   EXPECT_EQ(applied.err, "");
   EXPECT_EQ(applied.exit_code, 0);
   EXPECT_EQ(sorted_entries(folder).size(), 0u);

@@ -19,10 +19,12 @@ namespace {
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
-// Opens `depth` levels of the chain from `root`; -1 when one is missing.
-int open_deep(const std::string& root, int depth) {
+// Opens `depth` levels of the chain from `root`, making missing ones when `make` is set; -1 when
+// one is missing or cannot be made.
+int open_deep(const std::string& root, int depth, bool make) {
   int fd = open(root.c_str(), kFolderFlags);
   for (int i = 0; i < depth && fd >= 0; ++i) {
+    if (make) mkdirat(fd, "d", 0755);
     const int next = openat(fd, "d", kFolderFlags);
     close(fd);
     fd = next;
@@ -41,15 +43,8 @@ std::string deep_path(const std::string& root, int depth) {
 void make_deep_tree(const std::string& root, int depth, const std::string& file,
                     const std::string& content) {
   ASSERT_TRUE(mkdir(root.c_str(), 0755) == 0 || errno == EEXIST) << root;
-  int fd = open(root.c_str(), kFolderFlags);
+  const int fd = open_deep(root, depth, true);
   ASSERT_GE(fd, 0) << root << ": " << std::strerror(errno);
-  for (int i = 0; i < depth; ++i) {
-    const bool made = mkdirat(fd, "d", 0755) == 0 || errno == EEXIST;
-    const int next = openat(fd, "d", kFolderFlags);
-    close(fd);
-    ASSERT_TRUE(made && next >= 0) << "level " << i << ": " << std::strerror(errno);
-    fd = next;
-  }
   const int out = openat(fd, file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   close(fd);
   ASSERT_GE(out, 0) << std::strerror(errno);
@@ -61,7 +56,7 @@ void make_deep_tree(const std::string& root, int depth, const std::string& file,
 
 std::optional<std::string> read_deep_file(const std::string& root, int depth,
                                           const std::string& file) {
-  const int folder = open_deep(root, depth);
+  const int folder = open_deep(root, depth, false);
   if (folder < 0) return std::nullopt;
   const int fd = openat(folder, file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   close(folder);

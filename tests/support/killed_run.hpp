@@ -25,23 +25,21 @@ inline dev_t device_of(const std::string& path) {
   return stat(path.c_str(), &metadata) == 0 ? metadata.st_dev : 0;
 }
 
-// Starts orvc with HOME at `home` and PATH at its empty "no-bin" folder.
+// Starts orvc with HOME at `home`, PATH at its empty "no-bin" folder and no other variable.
 inline pid_t start_orvc(const std::vector<std::string>& args, const std::string& home) {
+  std::vector<std::string> env = {"HOME=" + home, "XDG_DATA_HOME=" + home + "/.local/share",
+                                  "PATH=" + home + "/no-bin"};
+  std::vector<std::string> argv = orvc_command(args);
+  std::vector<char*> argv_p, envp;
+  for (auto& a : argv) argv_p.push_back(a.data());
+  for (auto& e : env) envp.push_back(e.data());
+  argv_p.push_back(nullptr);
+  envp.push_back(nullptr);
   const pid_t pid = fork();
   if (pid == 0) {
     const int null_fd = open("/dev/null", O_RDWR);
-    dup2(null_fd, 0);
-    dup2(null_fd, 1);
-    dup2(null_fd, 2);
-    const std::string home_var = "HOME=" + home;
-    const std::string data_var = "XDG_DATA_HOME=" + home + "/.local/share";
-    const std::string path_var = "PATH=" + home + "/no-bin";
-    std::vector<char*> argv = {const_cast<char*>(ORVC_BINARY)};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    char* envp[] = {const_cast<char*>(home_var.c_str()), const_cast<char*>(data_var.c_str()),
-                    const_cast<char*>(path_var.c_str()), nullptr};
-    execve(ORVC_BINARY, argv.data(), envp);
+    for (const int fd : {0, 1, 2}) dup2(null_fd, fd);
+    execve(ORVC_BINARY, argv_p.data(), envp.data());
     _exit(127);
   }
   return pid;

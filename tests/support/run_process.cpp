@@ -6,56 +6,47 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
 namespace orvc::testing {
 namespace {
 
-std::vector<std::string> environment_of(const ProcessOptions& options) {
+[[noreturn]] void exec_child(const std::vector<std::string>& argv, const ProcessOptions& options) {
+  if (options.working_dir && chdir(options.working_dir->c_str()) != 0) _exit(126);
   std::map<std::string, std::string> env = options.env;
   if (!env.contains("PATH")) {
     const char* path = std::getenv("PATH");
     env["PATH"] = path ? path : "/usr/bin:/bin";
   }
-  std::vector<std::string> out;
-  for (const auto& [k, v] : env) out.push_back(k + "=" + v);
-  return out;
-}
-
-[[noreturn]] void exec_child(const std::vector<std::string>& argv, const ProcessOptions& options) {
-  if (options.working_dir && chdir(options.working_dir->c_str()) != 0) _exit(126);
-  std::vector<std::string> env = environment_of(options);
+  // Look the program up on the child's own PATH.
+  setenv("PATH", env["PATH"].c_str(), 1);
+  std::vector<std::string> assignments;
+  for (const auto& [name, value] : env) assignments.push_back(name + "=" + value);
   std::vector<char*> args, envp;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  for (const auto& e : assignments) envp.push_back(const_cast<char*>(e.c_str()));
   args.push_back(nullptr);
-  for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
   envp.push_back(nullptr);
-  // Look the program up on the child's own PATH.
-  for (const auto& e : env) {
-    if (e.rfind("PATH=", 0) == 0) setenv("PATH", e.c_str() + 5, 1);
-  }
   execvpe(args[0], args.data(), envp.data());
   _exit(127);
 }
 
-void read_all(std::vector<int> fds, std::vector<std::string*> sinks) {
+// Reads every stream to its end (a pty reports EIO once the child has gone; that ends it too).
+void read_all(const std::vector<int>& fds, const std::vector<std::string*>& sinks) {
   std::vector<pollfd> polls;
   for (int fd : fds) polls.push_back({fd, POLLIN, 0});
-  size_t open_count = polls.size();
-  std::array<char, 65536> buffer{};
-  while (open_count > 0) {
+  char buffer[65536];
+  for (size_t open_count = polls.size(); open_count > 0;) {
     if (poll(polls.data(), polls.size(), -1) < 0) {
       if (errno == EINTR) continue;
       return;
     }
     for (size_t i = 0; i < polls.size(); ++i) {
       if (polls[i].fd < 0 || polls[i].revents == 0) continue;
-      const ssize_t n = read(polls[i].fd, buffer.data(), buffer.size());
+      const ssize_t n = read(polls[i].fd, buffer, sizeof buffer);
       if (n > 0) {
-        sinks[i]->append(buffer.data(), static_cast<size_t>(n));
+        sinks[i]->append(buffer, static_cast<size_t>(n));
       } else if (n == 0 || errno != EINTR) {
         close(polls[i].fd);
         polls[i].fd = -1;
@@ -63,14 +54,6 @@ void read_all(std::vector<int> fds, std::vector<std::string*> sinks) {
       }
     }
   }
-}
-
-int wait_for(pid_t pid) {
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace
@@ -85,27 +68,23 @@ StartedProcess start_program(const std::vector<std::string>& argv, const Process
     return started;
   }
   int out_pipe[2], err_pipe[2] = {-1, -1};
-  int terminal = -1, terminal_end = -1;
   if (pipe(out_pipe) != 0) return started;
-  if (options.stderr_is_terminal ? openpty(&terminal, &terminal_end, nullptr, nullptr, nullptr) != 0
-                                 : pipe(err_pipe) != 0) {
+  if (options.stderr_is_terminal ? openpty(&err_pipe[0], &err_pipe[1], nullptr, nullptr, nullptr)
+                                 : pipe(err_pipe)) {
     return started;
   }
-  const int err_read = options.stderr_is_terminal ? terminal : err_pipe[0];
-  const int err_write = options.stderr_is_terminal ? terminal_end : err_pipe[1];
   started.pid = fork();
   if (started.pid == 0) {
-    const int null_fd = open("/dev/null", O_RDONLY);
-    dup2(null_fd, 0);
+    dup2(open("/dev/null", O_RDONLY), 0);
     dup2(out_pipe[1], 1);
-    dup2(err_write, 2);
+    dup2(err_pipe[1], 2);
     close(out_pipe[0]);
-    close(err_read);
+    close(err_pipe[0]);
     exec_child(argv, options);
   }
   close(out_pipe[1]);
-  close(err_write);
-  started.fds = {out_pipe[0], err_read};
+  close(err_pipe[1]);
+  started.fds = {out_pipe[0], err_pipe[0]};
   return started;
 }
 
@@ -114,9 +93,12 @@ ProcessResult finish_program(const StartedProcess& started) {
   if (started.pid < 0) return result;
   std::vector<std::string*> sinks = {&result.out, &result.err};
   sinks.resize(started.fds.size());
-  // A pty reports EIO once the child has gone; that ends the read.
   read_all(started.fds, sinks);
-  result.exit_code = wait_for(started.pid);
+  int status = 0;
+  while (waitpid(started.pid, &status, 0) < 0) {
+    if (errno != EINTR) return result;
+  }
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
 }
 

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -20,13 +21,11 @@ namespace orvc::testing {
 TempDir::TempDir() {
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/orvc-test-XXXXXX";
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  if (!mkdtemp(buffer.data())) {
+  if (!mkdtemp(pattern.data())) {
     ADD_FAILURE() << "mkdtemp failed: " << std::strerror(errno);
     std::abort();
   }
-  char* resolved = realpath(buffer.data(), nullptr);
+  char* resolved = realpath(pattern.c_str(), nullptr);
   path_ = resolved;
   std::free(resolved);
 }
@@ -36,14 +35,9 @@ TempDir::~TempDir() {
 }
 
 void make_dirs(const std::string& path) {
-  for (size_t pos = 1; pos <= path.size(); ++pos) {
-    if (pos == path.size() || path[pos] == '/') {
-      const std::string prefix = path.substr(0, pos);
-      if (mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST) {
-        FAIL() << "mkdir " << prefix << ": " << std::strerror(errno);
-      }
-    }
-  }
+  std::error_code error;
+  std::filesystem::create_directories(path, error);
+  ASSERT_FALSE(error) << "mkdir " << path << ": " << error.message();
 }
 
 static void make_parent(const std::string& path) {
@@ -63,8 +57,7 @@ void write_sized_file(const std::string& path, uint64_t size, unsigned seed) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   ASSERT_GE(fd, 0) << "cannot create " << path << ": " << std::strerror(errno);
   std::vector<unsigned char> chunk(1 << 16);
-  uint64_t written = 0;
-  while (written < size) {
+  for (uint64_t written = 0; written < size;) {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(chunk.size(), size - written));
     for (size_t i = 0; i < n; ++i)
       chunk[i] = static_cast<unsigned char>(((written + i) * 31 + seed) & 0xff);
@@ -101,21 +94,21 @@ bool exists_no_follow(const std::string& path) {
 
 namespace {
 thread_local uint64_t tree_total = 0;
+thread_local int64_t tree_mtime = 0;
 int add_blocks(const char*, const struct stat* st, int, struct FTW*) {
   tree_total += static_cast<uint64_t>(st->st_blocks) * 512;
   return 0;
 }
-int remove_entry(const char* path, const struct stat*, int type, struct FTW*) {
-  (type == FTW_DP || type == FTW_DNR) ? rmdir(path) : unlink(path);
-  return 0;
-}
-thread_local int64_t tree_mtime = 0;
 int stamp_entry(const char* path, const struct stat*, int, struct FTW*) {
   const struct timespec times[2] = {{tree_mtime, 0}, {tree_mtime, 0}};
   return utimensat(AT_FDCWD, path, times, AT_SYMLINK_NOFOLLOW);
 }
 int unlock_entry(const char* path, const struct stat*, int type, struct FTW*) {
   if (type == FTW_D || type == FTW_DNR) chmod(path, 0700);
+  return 0;
+}
+int remove_entry(const char* path, const struct stat*, int type, struct FTW*) {
+  (type == FTW_DP || type == FTW_DNR) ? rmdir(path) : unlink(path);
   return 0;
 }
 }  // namespace
@@ -127,12 +120,9 @@ uint64_t allocated_bytes(const std::string& path) {
 }
 
 void set_mtime(const std::string& path, int64_t seconds_since_epoch) {
-  struct timespec times[2];
-  times[0].tv_sec = seconds_since_epoch;
-  times[0].tv_nsec = 0;
-  times[1] = times[0];
+  const struct timespec times[2] = {{seconds_since_epoch, 0}, {seconds_since_epoch, 0}};
   ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0)
-      << std::strerror(errno);
+      << path << ": " << std::strerror(errno);
 }
 
 void set_tree_mtime(const std::string& root, int64_t seconds_since_epoch) {
