@@ -58,17 +58,7 @@ std::vector<DuplicateCandidate> copies(std::vector<std::optional<int64_t>> times
   return made;
 }
 
-TEST(BuildGroup, KeepsTheOldestCopyAndTheOthersInOrder) {
-  const auto group = build_group("h", 100, copies({30, 10, 20}));
-  EXPECT_EQ(group.keep.path, "b");
-  ASSERT_EQ(group.duplicates.size(), 2u);
-  EXPECT_EQ(group.duplicates[0].path, "a");
-  EXPECT_EQ(group.duplicates[1].path, "c");
-  EXPECT_EQ(group.hash, "h");
-  EXPECT_EQ(group.size, 100u);
-  EXPECT_EQ(group.reclaimable_bytes, 200u);
-}
-
+// The oldest copy kept and the others in order: e2e/duplicates_test.
 TEST(BuildGroup, TiesGoToTheFirstListedAndAMissingTimeCountsAsNewest) {
   const std::optional<int64_t> none, latest = std::numeric_limits<int64_t>::max();
   const std::pair<std::vector<std::optional<int64_t>>, const char*> cases[] = {

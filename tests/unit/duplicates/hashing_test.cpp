@@ -96,13 +96,6 @@ TEST_F(HashAndGroupTest, UnreadableOrChangedMembersDropOutSilently) {
   EXPECT_TRUE(run({{10000, {file("e", 10000), d}}}).empty());
 }
 
-TEST_F(HashAndGroupTest, ACancelledOrEmptySearchYieldsNothing) {
-  EXPECT_TRUE(run({}).empty());
-  EXPECT_TRUE(run({{5000, {}}}).empty());
-  cancel_flag = true;
-  EXPECT_TRUE(run({{5000, {file("a", 5000), file("b", 5000)}}}).empty());
-}
-
 TEST(HashFiles, ResultsFollowJobOrderWhateverThePermits) {
   TempDir dir;
   std::vector<std::string> paths;

@@ -21,25 +21,8 @@ struct Case {
 };
 
 const Case kCases[] = {
-    // Negation unignores; the last matching rule decides.
-    {"*.log\n!keep.log", "logs/app.log", true},
-    {"*.log\n!keep.log", "logs/keep.log", false},
-    {"*.log\n!keep.log\nkeep.log", "logs/keep.log", true},
-    // A leading slash, or any slash inside, anchors a rule to its folder.
-    {"/dist", "dist/app.js", true},
-    {"/dist", "web/dist/app.js", false},
-    {"dist", "web/dist/app.js", true},
-    {"dist", "web/distro", false},
-    {"docs/*.md", "docs/a.md", true},
-    {"docs/*.md", "docs/sub/a.md", false},
-    {"docs/*.md", "x/docs/a.md", false},
-    // Double stars.
-    {"**/tmp", "tmp/x", true},
-    {"**/tmp", "a/b/tmp/x", true},
-    {"**/tmp", "a/tmpx", false},
-    {"a/**/b", "a/b", true},
-    {"a/**/b", "a/x/y/b", true},
-    {"a/**/b", "a/xb", false},
+    // Negation, anchoring, "**" between slashes, "?", "*" and simple classes are compared with
+    // Git itself in git_cross_check_test; here, what the generator leaves out.
     {"a**z", "a/b/z", true},
     // Folder-only rules never decide here.
     {"build/", "build/out.o", false},
@@ -53,9 +36,6 @@ const Case kCases[] = {
     {" foo", "foo", false},
     {"x\r\nfoo\r\n", "foo", true},
     // Bracket classes: "[]" is empty, a "-" before "]" is a member, an open "[" is literal.
-    {"[!abc].txt", "d.txt", true},
-    {"[!abc].txt", "a.txt", false},
-    {"[a-c]1", "b1", true},
     {"[abc", "[abc", true},
     {"[abc", "a", false},
     {"x[!a]y", "x/y", false},

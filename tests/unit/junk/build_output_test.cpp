@@ -51,13 +51,6 @@ TEST(MatchBuildRule, MarkersBesideTheFolderPickTheRule) {
   }
 }
 
-TEST(HiddenDirs, OnlyTheListedOnesAreWalked) {
-  EXPECT_FALSE(is_skipped_hidden_dir(".claude"));
-  EXPECT_FALSE(is_skipped_hidden_dir("src"));
-  EXPECT_TRUE(is_skipped_hidden_dir(".Claude"));
-  EXPECT_TRUE(is_skipped_hidden_dir(".git"));
-}
-
 TEST(HoldsGitTrackedFiles, LayoutsInsideAndOutsideRepositories) {
   const std::string out_of_reach = "repo/out/linked->../../elsewhere";
   const std::pair<std::vector<std::string>, bool> layouts[] = {

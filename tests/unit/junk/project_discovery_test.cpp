@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -33,20 +32,6 @@ TEST(ProjectRoots, NamedFoldersFirstThenHomeEntriesHoldingProjects) {
   EXPECT_EQ(others, (std::vector<std::string>{"elsewhere", "linked", "misc", "stash", "tool"}));
 }
 
-TEST(ProjectRoots, LooksAtTwoHundredEntriesOfAFolder) {
-  TempDir home;
-  for (const char* folder : {"late", "edge"}) {
-    make_dirs(home / folder);
-    for (int i = 0; i < 230; ++i) {
-      ASSERT_EQ(mkdir((home / folder + "/d" + std::to_string(i)).c_str(), 0755), 0);
-    }
-  }
-  // Make the 201st (late) and 200th (edge) listed entry a project.
-  write_file(home / ("late/" + listing_order(home / "late")[200] + "/Cargo.toml"), "");
-  write_file(home / ("edge/" + listing_order(home / "edge")[199] + "/Cargo.toml"), "");
-  EXPECT_EQ(relative(home, find_project_roots(home.path())), std::vector<std::string>{"edge"});
-}
-
 TEST(ProjectWalks, DepthLimits) {
   TempDir home;
   make_tree(home.path(),
@@ -75,7 +60,8 @@ TEST(ProjectWalks, BuildOutputWalkEntersOnlyWhatItShould) {
                 "rs/target/debug/build/",  // matched folders are not entered
                 "rs/target/debug/package.json", ".claude/wt/Cargo.toml",
                 ".claude/wt/target/",                           // a hidden folder walked
-                ".git/x/Cargo.toml", ".git/x/target/",          // other hidden ones are not
+                ".git/x/Cargo.toml", ".git/x/target/",          // other hidden ones are not,
+                ".Claude/x/Cargo.toml", ".Claude/x/target/",    // whatever their case
                 "dist/inner/Cargo.toml", "dist/inner/target/",  // unmatched "dist" is searched
                 "rs-link->rs",                                  // links are not followed
             });

@@ -84,16 +84,6 @@ TEST_F(CleanupTest, AfterAStopRequestNothingIsMovedRecordedOrPutBack) {
   EXPECT_FALSE(exists_no_follow(home("d")));
 }
 
-TEST_F(CleanupTest, MeasuresLogicalBytesWithoutFollowingLinks) {
-  write_sized_file(home("t/a"), 10);
-  write_sized_file(home("t/sub/b"), 20);
-  write_sized_file(home("elsewhere"), 5000);
-  make_symlink(home("elsewhere"), home("t/link"));
-  EXPECT_EQ(measure_size(home("t")), 30u);
-  EXPECT_EQ(measure_size(home("t/link")), 0u);
-  EXPECT_EQ(measure_size(home("missing")), 0u);
-}
-
 TEST_F(CleanupTest, RecordsWhatMovedUnderTheNameTheTrashGaveIt) {
   // A run whose items are all protected: e2e/protection_gate_test.
   EXPECT_EQ(run_cleanup({{home("missing")}, "cli_delete"}), CleanupOutcome({}));
@@ -149,19 +139,6 @@ TEST_F(CleanupTest, ConfirmedItemsMoveOnlyWhileStillTheNamedFile) {
   // Nothing but declined items: a run that moved nothing and failed at nothing.
   request = {{home("declined")}, "cli_duplicates", [](size_t) { return std::nullopt; }};
   EXPECT_EQ(run_cleanup(request), CleanupOutcome({}));
-}
-
-TEST_F(CleanupTest, TenThousandItemsInOneCall) {
-  std::vector<std::string> paths;
-  for (int i = 0; i < 10000; ++i) {
-    paths.push_back(home("many/f" + std::to_string(i)));
-    write_file(paths.back(), "");
-  }
-  const auto outcome = run_cleanup({paths, "cli_delete"});
-  ASSERT_TRUE(outcome) << outcome.error().substr(0, 500);
-  EXPECT_EQ(outcome->size(), 10000u);
-  EXPECT_TRUE(sorted_entries(home("many")).empty());
-  EXPECT_EQ(sorted_entries(trash_files()).size(), 10000u);
 }
 
 }  // namespace

@@ -8,12 +8,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "removal_fixture.hpp"
-#include "support/deep_tree.hpp"
 
 namespace orvc::removal {
 namespace {
@@ -32,7 +30,7 @@ struct stat metadata_of(const std::string& path) {
   return metadata;
 }
 
-// Special files are refused before anything is copied: removable_check_test.
+// Special files are refused before anything is copied: e2e/cross_volume_test.
 TEST_F(CopyTreeTest, RemovesOnlyWhatWasCopiedAndHasNotChangedSince) {
   for (const char* name :
        {"same", "grown", "replaced", "touched", "relinked", "sub/same", "sub/grown"}) {
@@ -132,43 +130,37 @@ TEST_F(CopyTreeTest, SparseFilesStaySparse) {
   close(in);
 }
 
-TEST_F(CopyTreeTest, ModesTimesOwnersLinksAndExtendedAttributesAreKept) {
+// Modes, modification times, hard and symbolic links travel as e2e/cross_volume_test's round
+// trip shows; here, read-only folders, access times, the set-user-ID bit with its owner and
+// extended attributes.
+TEST_F(CopyTreeTest, ReadOnlyFoldersAccessTimesOwnersAndExtendedAttributesAreKept) {
   const struct {
     const char* path;  // below the item; folders end in '/'
     mode_t mode;
     int64_t atime, mtime;
-    long mtime_ns;
   } table[] = {
       // Deepest first, so setting a folder's times is the last change inside it.
-      {"f", 0640, 1'500'000'000, 1'600'000'000, 123'456'789},
-      {"suid", 04750, 1'300'000'000, 1'300'000'000, 0},
-      {"ro/g", 0444, 1'200'000'000, 1'250'000'000, 999'999'999},
-      {"ro/", 0555, 1'100'000'000, 1'150'000'000, 42},
-      {"", 0750, 1'000'000'000, 1'010'000'000, 7},
+      {"suid", 04750, 1'300'000'000, 1'300'000'000},
+      {"ro/g", 0444, 1'200'000'000, 1'250'000'000},
+      {"ro/", 0555, 1'100'000'000, 1'150'000'000},
+      {"", 0750, 1'000'000'000, 1'010'000'000},
   };
   for (const auto& entry : table) {
     const std::string path = home("item/") + entry.path;
     path.ends_with('/') ? testing::make_dirs(path) : write_file(path, entry.path);
   }
-  make_symlink("f", home("item/link"));
-  make_symlink(home("outside"), home("item/folder-link"));
   bool xattrs = true;  // each holds its own path, where this file system keeps them
-  for (const std::string path : {"item", "item/f"}) {
+  for (const std::string path : {"item", "item/suid"}) {
     xattrs = xattrs && setxattr(home(path).c_str(), "user.t", path.data(), path.size(), 0) == 0;
   }
-  // As root the owner travels too, set-user-ID bit and all.
   const bool root = geteuid() == 0;
-  if (root) {
-    ASSERT_EQ(chown(home("item/suid").c_str(), 65534, 65534), 0);
-  }
+  ASSERT_TRUE(!root || chown(home("item/suid").c_str(), 65534, 65534) == 0);
   for (const auto& entry : table) {
     const std::string path = home("item/") + entry.path;
     ASSERT_EQ(chmod(path.c_str(), entry.mode), 0) << path;
-    const timespec times[2] = {{entry.atime, 0}, {entry.mtime, entry.mtime_ns}};
+    const timespec times[2] = {{entry.atime, 0}, {entry.mtime, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
   }
-  const timespec link_times[2] = {{1'000'000'000, 0}, {1'000'000'321, 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, home("item/link").c_str(), link_times, AT_SYMLINK_NOFOLLOW), 0);
 
   const auto copied = copy_tree(home("item"), home("trash/item"));
   ASSERT_TRUE(copied) << copied.error();
@@ -179,56 +171,17 @@ TEST_F(CopyTreeTest, ModesTimesOwnersLinksAndExtendedAttributesAreKept) {
     EXPECT_EQ(copy.st_mode & 07777, owner_kept ? entry.mode : entry.mode & ~(S_ISUID | S_ISGID))
         << entry.path;
     EXPECT_EQ(copy.st_mtim.tv_sec, entry.mtime) << entry.path;
-    EXPECT_EQ(copy.st_mtim.tv_nsec, entry.mtime_ns) << entry.path;
     // The check before the copy reads folders, which may move their access time on; the copy
     // keeps the time the copy found.
     EXPECT_EQ(copy.st_atim.tv_sec, S_ISDIR(source.st_mode) ? source.st_atim.tv_sec : entry.atime)
         << entry.path;
-    if (owner_kept) {
-      EXPECT_EQ(copy.st_uid, source.st_uid) << entry.path;
-    }
+    EXPECT_TRUE(!owner_kept || copy.st_uid == source.st_uid) << entry.path;
   }
-  // Links are copied as links, never followed.
-  EXPECT_EQ(metadata_of(home("trash/item/link")).st_mtim.tv_sec, 1'000'000'321);
-  EXPECT_EQ(std::filesystem::read_symlink(home("trash/item/link")), "f");
-  EXPECT_EQ(std::filesystem::read_symlink(home("trash/item/folder-link")), home("outside"));
-  for (const std::string path : {"item", "item/f"}) {
+  for (const std::string path : {"item", "item/suid"}) {
     char read_back[64];
     const ssize_t n = getxattr(home("trash/" + path).c_str(), "user.t", read_back, 64);
     EXPECT_TRUE(!xattrs || std::string(read_back, std::max<ssize_t>(n, 0)) == path) << path;
   }
-}
-
-TEST_F(CopyTreeTest, TreesDeeperThanAPathCanHoldAreCheckedCopiedAndRemoved) {
-  constexpr int kDepth = 5000;
-  if (!testing::allow_open_files(2 * kDepth + 64)) {
-    GTEST_SKIP() << "the open-file limit is below one handle per level of both trees";
-  }
-  const auto temp = testing::make_fast_temp_dir();
-  const std::string source = *temp / "deep";
-  const std::string copy = *temp / "deep-copy";
-  struct Cleanup {
-    std::string a, b;
-    ~Cleanup() {
-      testing::remove_deep_tree(a);
-      testing::remove_deep_tree(b);
-    }
-  } cleanup{source, copy};
-  testing::make_deep_tree(source, kDepth, "f", "bottom");
-  testing::make_deep_tree(source, kDepth / 2, "middle", "half way");
-  const int temp_fd = open(temp->path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  ASSERT_GE(temp_fd, 0);
-
-  EXPECT_TRUE(check_removable_tree_at(temp_fd, "deep", source));
-  const auto copied = copy_tree_at(temp_fd, "deep", temp_fd, "deep-copy", source);
-  ASSERT_TRUE(copied) << copied.error().substr(0, 200);
-  EXPECT_EQ(testing::read_deep_file(copy, kDepth, "f"), "bottom");
-  EXPECT_EQ(testing::read_deep_file(copy, kDepth / 2, "middle"), "half way");
-  EXPECT_TRUE(remove_copied_at(temp_fd, "deep", *copied, source));
-  EXPECT_FALSE(exists_no_follow(source));
-  EXPECT_TRUE(remove_tree_at(temp_fd, "deep-copy"));
-  EXPECT_FALSE(exists_no_follow(copy));
-  close(temp_fd);
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 
 #include "removal/history_json.hpp"
 #include "removal/history_layout.hpp"
-#include "removal/session_id.hpp"
 #include "removal_fixture.hpp"
 #include "util/diagnostics.hpp"
 
@@ -18,7 +17,6 @@ namespace orvc::removal {
 namespace {
 
 using namespace orvc::testing;
-using ::testing::HasSubstr;
 
 CleanupSession sample(std::vector<DeletedFile> files = {
                           {"/Users/u/Café/a \"b\".zip", 10, "cli_delete", "a \"b\".zip"},
@@ -75,7 +73,6 @@ TEST(HistoryJson, WritesThePrettyLayoutWithoutFinalNewline) {
             "  \"total_bytes_freed\": 10,\n"
             "  \"status\": \"completed\"\n"
             "}");
-  EXPECT_THAT(*session_to_json(sample({})), HasSubstr("\"deleted_files\": [],\n"));
 }
 
 // What the writer writes is read back in history_layout_test.
@@ -88,7 +85,6 @@ TEST(HistoryJson, RejectsDuplicateAndMissingMembers) {
   };
   const std::pair<std::string, std::string> rejected[] = {
       {text.substr(0, text.find(",\n  \"status\"")) + "\n}", "missing field `status`"},
-      {"{\"status\": \"a\", " + text.substr(1), "duplicate field `status`"},
       {with_file(R"({"original_path":"a","original_path":"b","size":1,"category":"c"})"),
        "duplicate field `original_path`"},
   };
@@ -98,33 +94,23 @@ TEST(HistoryJson, RejectsDuplicateAndMissingMembers) {
   EXPECT_EQ(parsed->deleted_files.at(0).trashed_name, std::nullopt);
 }
 
-// The fast reader of manifests in the writer's own layout.
-TEST(HistoryLayout, ReadsWhatTheWriterWritesAsTheJsonParserWould) {
-  CleanupSession negative = sample({});
+// The fast reader of manifests reads what the writer writes as the JSON parser would, and
+// leaves everything else to the parser.
+TEST(HistoryLayout, ReadsOnlyTheWritersOwnLayoutAsTheJsonParserWould) {
+  CleanupSession negative = sample({}), extremes = sample({{"/a", UINT64_MAX, "c", "n"}});
   negative.unix_timestamp = -5;
-  CleanupSession extremes = sample({{"/a", std::numeric_limits<uint64_t>::max(), "c", "n"}});
   extremes.unix_timestamp = std::numeric_limits<int64_t>::max();
-  const std::vector<CleanupSession> sessions = {
-      sample({}),
-      negative,
-      extremes,
-      sample({{"/home/u/ü b", 5, "cli_delete", "ü b", "/home/u/.local/share/Trash/files/ü b", 42,
-               std::numeric_limits<uint64_t>::max()},
-              {"/z", 1, "cli_delete", "z", "/t/files/z", 7, std::nullopt},
-              {"rel/x", 0, "cli_dev_junk", std::nullopt, std::nullopt},
-              {"/y", 7, "cli_large_files", "y 2", std::nullopt}}),
-  };
-  for (const auto& session : sessions) {
-    const auto text = session_to_json(session);
-    ASSERT_TRUE(text);
-    const auto fast = read_written_layout(*text);
-    ASSERT_TRUE(fast) << *text;
-    EXPECT_EQ(*fast, session);
-    EXPECT_EQ(parse_session(*text), session);
+  for (const CleanupSession& session :
+       {sample({}), negative, extremes,
+        sample({{"/home/u/ü b", 5, "cli_delete", "ü b", "/home/u/.local/share/Trash/files/ü b", 42,
+                 UINT64_MAX},
+                {"/z", 1, "cli_delete", "z", "/t/files/z", 7, std::nullopt},
+                {"rel/x", 0, "cli_dev_junk", std::nullopt, std::nullopt},
+                {"/y", 7, "cli_large_files", "y 2", std::nullopt}})}) {
+    const std::string text = *session_to_json(session);
+    EXPECT_EQ(read_written_layout(text), session) << text;
+    EXPECT_EQ(parse_session(text), session);
   }
-}
-
-TEST(HistoryLayout, LeavesEverythingElseToTheJsonParser) {
   const std::string written = *session_to_json(sample({{"/a", 1, "c", "n"}}));
   const auto edited = [&](const std::string& from, const std::string& to) {
     return std::string(written).replace(written.find(from), from.size(), to);
@@ -150,29 +136,6 @@ TEST(HistoryLayout, LeavesEverythingElseToTheJsonParser) {
     EXPECT_EQ(parse_session(text).has_value(), valid) << what;
   }
   EXPECT_EQ(parse_session(others[0].text), sample({{"/a \"q\"\\b\n", 1, "c", "n"}}));
-}
-
-TEST(SessionId, MakesVersionFourIdsAndReadsBothTextForms) {
-  const std::string id = new_uuid_v4();
-  EXPECT_THAT(id, ::testing::MatchesRegex("[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-"
-                                          "[0-9a-f]{12}"));
-  EXPECT_NE(id, new_uuid_v4());
-  EXPECT_EQ(canonical_uuid("0B6F3C1E2A4D4C8E9F101234567890AB"),
-            "0b6f3c1e-2a4d-4c8e-9f10-1234567890ab");
-  for (const char* bad :
-       {"0b6f3c1e-2a4d-4c8e-9f10-1234567890a", "0b6f3c1e-2a4d-4c8e-9f10_1234567890ab",
-        "zb6f3c1e2a4d4c8e9f101234567890ab"}) {
-    EXPECT_EQ(canonical_uuid(bad), std::nullopt) << bad;
-  }
-}
-
-TEST(SessionId, WritesFractionsWithTheFewestExactDigits) {
-  using namespace std::chrono;
-  const system_clock::time_point base{seconds(1714555800)};
-  EXPECT_EQ(rfc3339_utc(base), "2024-05-01T09:30:00+00:00");
-  EXPECT_EQ(rfc3339_utc(base + milliseconds(120)), "2024-05-01T09:30:00.120+00:00");
-  EXPECT_EQ(rfc3339_utc(base + microseconds(5)), "2024-05-01T09:30:00.000005+00:00");
-  EXPECT_EQ(rfc3339_utc(base + nanoseconds(123456789)), "2024-05-01T09:30:00.123456789+00:00");
 }
 
 class HistoryStoreTest : public testing::RemovalTest {};

@@ -36,12 +36,9 @@ TEST(TrashRecord, EncodesThePathAndDatesInLocalTimeAndReadsThemBack) {
       {"", "no Path in the record"},
       {"[Other]\nPath=/a\n", "no Path in the record"},
       {"[Trash Info]\nPath=a/../../etc\n", "the relative Path leaves its volume"},
+      {"[Trash Info]\nPath=/a%2", "malformed Path"},
   };
   for (const auto& [text, message] : rejected) EXPECT_EQ(parse_trash_record(text).error(), message);
-  for (const char* bad : {"%", "%2", "%zz", "a%g1"}) {
-    EXPECT_EQ(parse_trash_record("[Trash Info]\nPath=/" + std::string(bad)).error(),
-              "malformed Path");
-  }
 }
 
 class TrashMoveTest : public testing::RemovalTest {};
@@ -70,18 +67,17 @@ TEST_F(TrashMoveTest, PicksTheFirstFreeName) {
   write_file(trash_info("b.txt"), "");  // a record alone takes the name too
   make_dirs(trash_files());
   ASSERT_EQ(symlink("/nonexistent", trash_files("c").c_str()), 0);  // a dangling link too
-  for (const char* name : {"a.zip", "b.txt", "c", ".env", "x.tar.gz"}) {
-    write_file(home(std::string("one/") + name), "1");
-    write_file(home(std::string("two/") + name), "2");
+  for (const auto& [from, name] : {std::pair{"one/a.zip", "a 3.zip"},
+                                   {"one/b.txt", "b 2.txt"},
+                                   {"one/c", "c 2"},
+                                   {"one/.env", ".env"},
+                                   {"two/.env", ".env 2"},
+                                   {"one/x.tar.gz", "x.tar.gz"},
+                                   {"two/x.tar.gz", "x.tar 2.gz"}}) {
+    write_file(home(from), from);
+    EXPECT_EQ(trashed_name(home(from)), name);
   }
-  EXPECT_EQ(trashed_name(home("one/a.zip")), "a 3.zip");
-  EXPECT_EQ(trashed_name(home("one/b.txt")), "b 2.txt");
-  EXPECT_EQ(trashed_name(home("one/c")), "c 2");
-  EXPECT_EQ(trashed_name(home("one/.env")), ".env");
-  EXPECT_EQ(trashed_name(home("two/.env")), ".env 2");
-  EXPECT_EQ(trashed_name(home("one/x.tar.gz")), "x.tar.gz");
-  EXPECT_EQ(trashed_name(home("two/x.tar.gz")), "x.tar 2.gz");
-  EXPECT_EQ(read_file(trash_files("x.tar 2.gz")), "2");
+  EXPECT_EQ(read_file(trash_files("x.tar 2.gz")), "two/x.tar.gz");
   EXPECT_EQ(read_file(trash_info("b.txt")), "");
 }
 

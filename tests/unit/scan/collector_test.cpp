@@ -2,15 +2,11 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <map>
 
-#include "scan/walk_pool.hpp"
 #include "support/scoped_env.hpp"
 #include "unit/fixture_tree.hpp"
 
@@ -72,22 +68,6 @@ TEST_F(Collector, WhatTheCrawlPassesOver) {
   EXPECT_EQ(found, expected);
 }
 
-TEST_F(Collector, OtherFileSystemsMountedBelowTheRootAreNotEntered) {
-  write_file(home / "tree/before", "x");
-  make_dirs(home / "tree/mnt");
-  if (mount("orvc-test", (home / "tree/mnt").c_str(), "tmpfs", 0, "size=1m") != 0) {
-    GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
-  }
-  struct Unmount {
-    std::string path;
-    ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
-  } unmount{home / "tree/mnt"};
-  write_file(home / "tree/mnt/inside", "x");
-  EXPECT_EQ(paths({home / "tree"}), std::vector<std::string>{home / "tree/before"});
-  // A root on the other file system is walked as usual.
-  EXPECT_EQ(paths({home / "tree/mnt"}), std::vector<std::string>{home / "tree/mnt/inside"});
-}
-
 // The expected order: listing order, depth first, as one plain thread would walk it.
 void walk_serially(const std::string& folder, std::vector<std::string>& out) {
   DIR* listing = opendir(folder.c_str());
@@ -136,20 +116,6 @@ TEST_F(Collector, GitStatesFollowTheRulesOfTheEnclosingRepository) {
                                                      {"repo/src/a.log", GitState::Ignored}}));
   EXPECT_EQ(collect({home / "repo/src/a.log"}, {}, true).at(0).git, GitState::Ignored);
   EXPECT_EQ(collect({home / "repo/src/a.log"}, {}, false).at(0).git, GitState::OutsideRepository);
-}
-
-TEST_F(Collector, ASetCancelFlagYieldsNothing) {
-  write_file(home / "tree/a", "x");
-  cancel_flag = true;
-  EXPECT_TRUE(paths({home / "tree"}).empty());
-}
-
-TEST(WalkPool, SizeIsProcessorsLessOneClampedAndThreeWhenUnknown) {
-  EXPECT_EQ(walk_pool_size(std::nullopt), 3u);
-  EXPECT_EQ(walk_pool_size(1), 2u);
-  EXPECT_EQ(walk_pool_size(2), 2u);
-  EXPECT_EQ(walk_pool_size(8), 7u);
-  EXPECT_EQ(walk_pool_size(100000), 65535u);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "scan/disk_sweep.hpp"
 
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <unistd.h>
 
 #include "support/temp_home.hpp"
@@ -74,20 +73,6 @@ TEST_F(DiskSweep, ChildrenDepthAndMinimumSizeTrimListsButNotSums) {
     EXPECT_NE(child.path, dir / "tiny");
     EXPECT_TRUE(!child.is_dir || (child.children && child.children->empty())) << child.path;
   }
-}
-
-TEST_F(DiskSweep, OtherFileSystemsAreNotEntered) {
-  make_dirs(dir / "mnt");
-  write_sized_file(dir / "local", 3000);
-  if (geteuid() != 0 || mount("tmpfs", (dir / "mnt").c_str(), "tmpfs", 0, "size=4m") != 0) {
-    GTEST_SKIP() << "cannot mount a tmpfs here (needs root in a namespace that allows it)";
-  }
-  write_sized_file(dir / "mnt/remote", 100000);
-  const auto root = disk_sweep(dir.path(), kKeepEverything);
-  umount((dir / "mnt").c_str());
-  ASSERT_TRUE(root);
-  EXPECT_EQ(root->size, 3000u);
-  EXPECT_EQ(children_of(*root), std::vector<std::string>{"local 3000"});
 }
 
 }  // namespace
