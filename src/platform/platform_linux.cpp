@@ -42,15 +42,17 @@ bool is_dataless(const struct stat&) {
   return false;
 }
 
-int rename_no_replace_at(int from_dir, const char* from_name, int to_dir, const char* to_name) {
-  if (renameat2(from_dir, from_name, to_dir, to_name, RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL) return errno;
+std::expected<void, int> rename_no_replace_at(int from_dir, const char* from_name, int to_dir,
+                                              const char* to_name) {
+  if (renameat2(from_dir, from_name, to_dir, to_name, RENAME_NOREPLACE) == 0) return {};
+  if (errno != EINVAL) return std::unexpected(errno);
   // A file system without the flag. Checking first leaves a window, but a Trash name is
   // reserved by its exclusively created record before the move, so only a foreign program
   // ignoring records could slip in.
   struct stat metadata {};
-  if (fstatat(to_dir, to_name, &metadata, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
-  return renameat(from_dir, from_name, to_dir, to_name) == 0 ? 0 : errno;
+  if (fstatat(to_dir, to_name, &metadata, AT_SYMLINK_NOFOLLOW) == 0) return std::unexpected(EEXIST);
+  if (renameat(from_dir, from_name, to_dir, to_name) != 0) return std::unexpected(errno);
+  return {};
 }
 
 int open_folder_without_links(const std::string& path) {
@@ -104,9 +106,9 @@ void advise_sequential(int fd) {
   posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
-bool list_with_sizes(int, std::vector<SizedEntry>&) {
+std::optional<std::vector<SizedEntry>> list_with_sizes(int) {
   // getdents carries no sizes; one fstatat per entry is the way here.
-  return false;
+  return std::nullopt;
 }
 
 std::optional<uint64_t> private_bytes(int fd, uint64_t size) {
