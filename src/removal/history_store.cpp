@@ -23,7 +23,9 @@ constexpr const char* kHistoryRelative = "Library/Application Support/com.orvant
 Status make_private_folder(const std::string& folder) {
   ORVC_TRY(create_folders(folder, 0777));
   while (chmod(folder.c_str(), 0700) != 0) {
-    if (errno != EINTR) return failure(os_error_text(errno));
+    if (errno != EINTR) {
+      return failure("cannot make '" + lossy_utf8(folder) + "' private: " + os_error_text(errno));
+    }
   }
   return {};
 }
@@ -81,10 +83,12 @@ Result<std::string> write_session(const CleanupSession& session) {
     }
   }
   if (auto written = write_temp_manifest(temp_path, text); !written) {
-    return failure("Failed to write temp manifest: " + written.error());
+    return failure("Failed to write temp manifest '" + lossy_utf8(temp_path) +
+                   "': " + written.error());
   }
   if (rename(temp_path.c_str(), final_path.c_str()) != 0) {
-    return failure("Failed to finalize manifest: " + os_error_text(errno));
+    return failure("Failed to finalize manifest '" + lossy_utf8(final_path) +
+                   "': " + os_error_text(errno));
   }
   flush_folder(folder);
 
@@ -99,8 +103,9 @@ Status delete_session(const std::string& session_id) {
   if (!uuid) return failure("Invalid session id: " + session_id);
   const std::string folder = ORVC_TRY(history_dir());
   const std::string path = join_path(folder, *uuid + ".json");
-  if (unlink(path.c_str()) != 0)
-    return failure("Failed to delete session: " + os_error_text(errno));
+  if (unlink(path.c_str()) != 0) {
+    return failure("Failed to delete session '" + lossy_utf8(path) + "': " + os_error_text(errno));
+  }
   return {};
 }
 
