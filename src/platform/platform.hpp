@@ -86,8 +86,19 @@ std::optional<std::vector<SizedEntry>> list_with_sizes(int folder_fd);
 // Nothing when the system cannot tell; every byte then counts as the file's own.
 std::optional<uint64_t> private_bytes(int fd, uint64_t size);
 
-// Lowers the calling thread's disk-I/O priority (best effort, failures ignored).
-void lower_thread_io_priority();
+// Lowers the calling thread's disk-I/O priority for as long as it lives and then puts back the
+// one the thread had, so that a pool thread does not keep it for later work. Best effort:
+// failures are ignored. Made and ended on the same thread.
+class LowThreadIoPriority {
+ public:
+  LowThreadIoPriority();
+  ~LowThreadIoPriority();
+  LowThreadIoPriority(const LowThreadIoPriority&) = delete;
+  LowThreadIoPriority& operator=(const LowThreadIoPriority&) = delete;
+
+ private:
+  int previous_ = -1;  // -1 when unknown: nothing is put back
+};
 
 // Flushes a file to stable storage (F_FULLFSYNC on macOS, fsync on Linux).
 Status full_flush(int fd);

@@ -140,14 +140,28 @@ std::optional<uint64_t> private_bytes(int fd, uint64_t size) {
   return size - std::min(shared, size);
 }
 
-void lower_thread_io_priority() {
-  // ioprio_set(IOPRIO_WHO_PROCESS, this thread, best-effort class, lowest level).
-  constexpr int kWhoProcess = 1;
+namespace {
+
+// ioprio_get and ioprio_set with IOPRIO_WHO_PROCESS and a thread id act on that thread alone.
+constexpr int kWhoProcess = 1;
+
+int this_thread_id() {
+  return static_cast<int>(syscall(SYS_gettid));
+}
+
+}  // namespace
+
+LowThreadIoPriority::LowThreadIoPriority() {
   constexpr int kClassBestEffort = 2;
   constexpr int kClassShift = 13;
   constexpr int kLowestLevel = 7;
-  syscall(SYS_ioprio_set, kWhoProcess, static_cast<int>(syscall(SYS_gettid)),
+  previous_ = static_cast<int>(syscall(SYS_ioprio_get, kWhoProcess, this_thread_id()));
+  syscall(SYS_ioprio_set, kWhoProcess, this_thread_id(),
           (kClassBestEffort << kClassShift) | kLowestLevel);
+}
+
+LowThreadIoPriority::~LowThreadIoPriority() {
+  if (previous_ >= 0) syscall(SYS_ioprio_set, kWhoProcess, this_thread_id(), previous_);
 }
 
 Status full_flush(int fd) {

@@ -190,8 +190,13 @@ std::optional<uint64_t> private_bytes(int fd, uint64_t size) {
   return std::min(static_cast<uint64_t>(own), size);
 }
 
-void lower_thread_io_priority() {
+LowThreadIoPriority::LowThreadIoPriority() {
+  previous_ = getiopolicy_np(IOPOL_TYPE_DISK, IOPOL_SCOPE_THREAD);
   setiopolicy_np(IOPOL_TYPE_DISK, IOPOL_SCOPE_THREAD, IOPOL_UTILITY);
+}
+
+LowThreadIoPriority::~LowThreadIoPriority() {
+  if (previous_ >= 0) setiopolicy_np(IOPOL_TYPE_DISK, IOPOL_SCOPE_THREAD, previous_);
 }
 
 Status full_flush(int fd) {
