@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <oneapi/tbb/parallel_for.h>
 #include <oneapi/tbb/parallel_invoke.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <iterator>

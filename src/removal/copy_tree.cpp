@@ -245,13 +245,4 @@ Result<CopiedTree> copy_tree(const std::string& source, const std::string& desti
   return copy_tree_at(src_dir.get(), *src_name, dst_dir.get(), *dst_name, source);
 }
 
-Status check_removable_tree(const std::string& path) {
-  const auto name = last_normal_component(path);
-  if (!name) return failure("cannot read '" + lossy_utf8(path) + "': " + os_error_text(EINVAL));
-  UniqueFd parent(open(parent_of(path).c_str(), kFolderOpenFlags & ~O_NOFOLLOW));
-  if (!parent)
-    return failure("cannot read '" + lossy_utf8(parent_of(path)) + "': " + os_error_text(errno));
-  return check_removable_tree_at(parent.get(), *name, path);
-}
-
 }  // namespace orvc::removal

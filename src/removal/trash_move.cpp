@@ -6,10 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <ctime>
-#include <memory>
 #include <mutex>
 #include <optional>
 
@@ -286,14 +283,6 @@ std::expected<TrashedItem, MoveFailure> move_pinned(const std::string& path, con
 std::mutex& trash_lock() {
   static std::mutex lock;
   return lock;
-}
-
-Result<TrashedItem> move_into_user_trash(const std::string& path) {
-  auto pinned = pin_item(path);
-  if (!pinned) return failure(std::move(pinned.error().message));
-  auto moved = move_pinned(path, *pinned, SafetyChecks::Run);
-  if (!moved) return failure(std::move(moved.error().message));
-  return std::move(*moved);
 }
 
 }  // namespace orvc::removal

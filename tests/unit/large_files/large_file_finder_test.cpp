@@ -54,16 +54,15 @@ TEST_F(FindLargeFiles, UnlistableHomeIsItsOwnRootAndAGivenPathNeedsNoHome) {
     EXPECT_EQ(large_file_roots().value(), std::vector<std::string>{home / "missing"});
   }
   const testing::ScopedEnv no_home("HOME", std::nullopt);
-  EXPECT_TRUE(find_large_files(home.path(), 100, 0).has_value());
+  EXPECT_TRUE(large_file_search_roots(home.path()).has_value());
 }
 
 TEST_F(FindLargeFiles, TheThresholdIsInclusive) {
   testing::write_sized_file(home / "tree/exact", 1 << 20);
   testing::write_sized_file(home / "tree/below", (1 << 20) - 1);
-  const auto found = find_large_files(home / "tree", 1, 0);
-  ASSERT_TRUE(found);
-  ASSERT_EQ(found->size(), 1u);
-  EXPECT_EQ(found->at(0).path, home / "tree/exact");
+  const auto found = find_large_files_under({home / "tree"}, 1, 0);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found.at(0).path, home / "tree/exact");
 }
 
 TEST_F(FindLargeFiles, ZeroThresholdListsEveryFileBiggestFirstKeepingTiesInOrder) {
@@ -71,18 +70,17 @@ TEST_F(FindLargeFiles, ZeroThresholdListsEveryFileBiggestFirstKeepingTiesInOrder
   write_file(home / "tree/a/two", "xx");
   write_file(home / "tree/b/two", "yy");
   write_file(home / "tree/three", "xyz");
-  auto found = find_large_files(home / "tree", 0, 0);
-  ASSERT_TRUE(found);
-  ASSERT_EQ(found->size(), 4u);
-  EXPECT_EQ(found->at(0).path, home / "tree/three");
-  EXPECT_EQ(found->at(3).path, home / "tree/empty");
+  auto found = find_large_files_under({home / "tree"}, 0, 0);
+  ASSERT_EQ(found.size(), 4u);
+  EXPECT_EQ(found.at(0).path, home / "tree/three");
+  EXPECT_EQ(found.at(3).path, home / "tree/empty");
   // The two equal sizes keep the collector's order.
   const std::atomic<bool> cancel_flag = false;
   std::vector<std::string> collected_twos;
   for (const auto& file : scan::collect_files({home / "tree"}, {}, false, cancel_flag)) {
     if (file.size == 2) collected_twos.push_back(file.path);
   }
-  EXPECT_EQ(collected_twos, (std::vector<std::string>{found->at(1).path, found->at(2).path}));
+  EXPECT_EQ(collected_twos, (std::vector<std::string>{found.at(1).path, found.at(2).path}));
 }
 
 TEST_F(FindLargeFiles, AgeAndSizeMustBothHold) {
@@ -92,12 +90,11 @@ TEST_F(FindLargeFiles, AgeAndSizeMustBothHold) {
   const int64_t now = std::time(nullptr);
   testing::set_mtime(home / "tree/old_big", now - 3 * 86400 - 60);
   testing::set_mtime(home / "tree/future", now + 3 * 86400);
-  auto found = find_large_files(home / "tree", 0, 3);
-  ASSERT_TRUE(found);
-  ASSERT_EQ(found->size(), 1u);
-  EXPECT_EQ(found->at(0).path, home / "tree/old_big");
-  EXPECT_EQ(found->at(0).age_days, 3u);
-  EXPECT_TRUE(find_large_files(home / "tree", 1, 0)->empty());
+  auto found = find_large_files_under({home / "tree"}, 0, 3);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found.at(0).path, home / "tree/old_big");
+  EXPECT_EQ(found.at(0).age_days, 3u);
+  EXPECT_TRUE(find_large_files_under({home / "tree"}, 1, 0).empty());
 }
 
 }  // namespace

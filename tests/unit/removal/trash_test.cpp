@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "removal/trash_info.hpp"
+#include "removal/trash_move.hpp"
 #include "removal/trash_record.hpp"
 #include "removal_fixture.hpp"
 #include "safety/protection.hpp"
@@ -111,7 +112,10 @@ TEST_F(TrashMoveTest, RefusesProtectedItemsWithoutTryingTheService) {
   write_file(home(".ssh/id_rsa"), "key");
   const std::string key = home(".ssh/id_rsa");
   EXPECT_EQ(trash_item(key).error(), safety::refusal_before_move(key));
-  EXPECT_EQ(move_into_user_trash(key).error(), safety::refusal_inside_move(key));
+  const auto pinned = pin_item(key);
+  ASSERT_TRUE(pinned);
+  EXPECT_EQ(move_pinned(key, *pinned, SafetyChecks::Run).error().message,
+            safety::refusal_inside_move(key));
   EXPECT_EQ(read_file(key), "key");
 }
 

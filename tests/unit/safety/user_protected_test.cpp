@@ -86,25 +86,5 @@ TEST_F(LoadProtectedPaths, DataFolderFollowsHome) {
   }
 }
 
-TEST_F(LoadProtectedPaths, MissingFileMeansAnEmptyList) {
-  EXPECT_EQ(load_protected_paths(), Entries{});
-}
-
-TEST_F(LoadProtectedPaths, EntriesAreLowerCased) {
-  write_file(file(), R"({"paths": ["/Users/Ünal/Ärzte", "~/Work", ""]})");
-  EXPECT_EQ(load_protected_paths(), Entries({"/users/ünal/ärzte", "~/work", ""}));
-}
-
-TEST_F(LoadProtectedPaths, BrokenFilesFailWithTheirReason) {
-  write_file(file(), R"({"path": []})");
-  EXPECT_TRUE(load_protected_paths().error().starts_with("Could not parse protected paths: "));
-  write_file(file(), "{\"paths\": []}\xff");
-  EXPECT_TRUE(load_protected_paths().error().starts_with("Could not read protected paths: "));
-  std::remove(file().c_str());
-  make_dirs(file());
-  EXPECT_EQ(load_protected_paths().error(),
-            "Could not read protected paths: Is a directory (os error 21)");
-}
-
 }  // namespace
 }  // namespace orvc::safety
