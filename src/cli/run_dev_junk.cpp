@@ -17,7 +17,7 @@
 namespace orvc::cli {
 namespace {
 
-constexpr std::string_view kCleanupType = "cli_dev_junk";
+constexpr removal::CleanupType kCleanupType = removal::CleanupType::DevJunk;
 
 struct Totals {
   size_t item_count = 0;
@@ -57,8 +57,8 @@ void report_categories(const std::vector<junk::JunkCategory>& categories) {
 
 removal::CleanupReport clean_safe_items(const Totals& totals) {
   return with_progress([&] {
-    return removal::run_cleanup_report(removal::CleanupRequest{
-        .paths = totals.safe_paths, .cleanup_type = std::string(kCleanupType)});
+    return removal::run_cleanup_report(
+        removal::CleanupRequest{.paths = totals.safe_paths, .cleanup_type = kCleanupType});
   });
 }
 

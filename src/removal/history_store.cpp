@@ -55,18 +55,18 @@ Result<std::string> history_dir() {
   return folder;
 }
 
-CleanupSession new_session(const std::string& cleanup_type, std::vector<DeletedFile> files) {
+CleanupSession new_session(CleanupType cleanup_type, std::vector<DeletedFile> files) {
   const auto now = std::chrono::system_clock::now();
   CleanupSession session;
   session.session_id = new_uuid_v4();
   session.timestamp = rfc3339_utc(now);
   session.unix_timestamp = std::chrono::floor<std::chrono::seconds>(now.time_since_epoch()).count();
-  session.cleanup_type = cleanup_type;
+  session.cleanup_type = stored_spelling(cleanup_type);
   for (const auto& file : files) {
     session.total_bytes_freed = saturating_add(session.total_bytes_freed, file.size);
   }
   session.deleted_files = std::move(files);
-  session.status = "completed";
+  session.status = stored_spelling(SessionStatus::Completed);
   return session;
 }
 

@@ -70,7 +70,7 @@ TEST_F(CleanupTest, AfterAStopRequestNothingIsMovedOrRecorded) {
   write_sized_file(home("a"), 10);
   write_sized_file(home("d/b"), 20);
   cancel_flag().store(true);
-  const auto outcome = run_cleanup({{home("a"), home("d"), home("missing")}, "cli_delete"});
+  const auto outcome = run_cleanup({{home("a"), home("d"), home("missing")}, CleanupType::Delete});
   cancel_flag().store(false);
   EXPECT_EQ(outcome.error(), "Interrupted — 0 item(s) moved to Trash (recoverable), 2 left alone.");
   EXPECT_TRUE(exists_no_follow(home("a")));
@@ -81,7 +81,7 @@ TEST_F(CleanupTest, AfterAStopRequestNothingIsMovedOrRecorded) {
 TEST_F(CleanupTest, AfterAStopRequestRestorePutsNothingBackAndCountsWhatItLeft) {
   write_sized_file(home("a"), 10);
   write_sized_file(home("b"), 20);
-  ASSERT_TRUE(run_cleanup({{home("a"), home("b")}, "cli_delete"}));
+  ASSERT_TRUE(run_cleanup({{home("a"), home("b")}, CleanupType::Delete}));
   cancel_flag().store(true);
   const auto report = run_restore({{sessions().front().session_id}, {}, RestoreMode::Apply});
   cancel_flag().store(false);
@@ -106,7 +106,7 @@ TEST_F(CleanupTest, RecordsACompletedRun) {
   write_sized_file(home("a"), 10);
   write_sized_file(home("b"), 20);
   write_sized_file(home("c"), 30);
-  const auto outcome = run_cleanup({{home("a"), home("b"), home("c")}, "cli_large_files"});
+  const auto outcome = run_cleanup({{home("a"), home("b"), home("c")}, CleanupType::LargeFiles});
   ASSERT_TRUE(outcome) << outcome.error();
   EXPECT_THAT(*outcome,
               ElementsAre(Pair(home("a"), "a"), Pair(home("b"), "b"), Pair(home("c"), "c")));
@@ -118,14 +118,14 @@ TEST_F(CleanupTest, RecordsACompletedRun) {
 }
 
 TEST_F(CleanupTest, MissingAndProtectedPathsAreSortedOut) {
-  EXPECT_EQ(run_cleanup({{home("missing")}, "cli_delete"}), CleanupOutcome({}));
+  EXPECT_EQ(run_cleanup({{home("missing")}, CleanupType::Delete}), CleanupOutcome({}));
   write_file(home(".ssh/id_rsa"), "k");
-  EXPECT_EQ(run_cleanup({{home(".ssh/id_rsa")}, "cli_delete"}).error(),
+  EXPECT_EQ(run_cleanup({{home(".ssh/id_rsa")}, CleanupType::Delete}).error(),
             safety::all_protected_summary(1));
   EXPECT_TRUE(sessions().empty());
 
   write_file(home("ok"), "ok");
-  const auto outcome = run_cleanup({{home(".ssh/id_rsa"), home("ok")}, "cli_delete"});
+  const auto outcome = run_cleanup({{home(".ssh/id_rsa"), home("ok")}, CleanupType::Delete});
   ASSERT_TRUE(outcome) << outcome.error();
   EXPECT_THAT(*outcome, ElementsAre(Pair(home("ok"), "ok")));
   EXPECT_TRUE(exists_no_follow(home(".ssh/id_rsa")));
@@ -135,7 +135,7 @@ TEST_F(CleanupTest, RecordsOnlyWhatDisappeared) {
   write_file(trash_files("x"), "taken");
   write_file(home("one/x"), "x");
   testing::make_dirs(home("d"));
-  const auto outcome = run_cleanup({{home("one/x"), home("d/.")}, "cli_delete"});
+  const auto outcome = run_cleanup({{home("one/x"), home("d/.")}, CleanupType::Delete});
   ASSERT_FALSE(outcome);
   EXPECT_THAT(outcome.error(), ::testing::StartsWith("Cleaned with 1 issue(s). 1 item(s) could not "
                                                      "be removed: '" +
@@ -160,7 +160,8 @@ TEST_F(CleanupTest, ConfirmedItemsMoveOnlyWhileStillTheNamedFile) {
   write_file(home("replacement"), "other");
   ASSERT_EQ(rename(home("replacement").c_str(), home("replaced").c_str()), 0);
 
-  CleanupRequest request{{home("moved"), home("declined"), home("replaced")}, "cli_duplicates"};
+  CleanupRequest request{{home("moved"), home("declined"), home("replaced")},
+                         CleanupType::Duplicates};
   request.confirm = [&](size_t index) -> std::optional<ItemIdentity> {
     const std::optional<ItemIdentity> answers[] = {moved, std::nullopt, replaced};
     return answers[index];
@@ -177,7 +178,7 @@ TEST_F(CleanupTest, ConfirmedItemsMoveOnlyWhileStillTheNamedFile) {
   EXPECT_EQ(sessions()[0].deleted_files.size(), 1u);
 
   // Nothing but declined items: a run that moved nothing and failed at nothing.
-  request = {{home("declined")}, "cli_duplicates", [](size_t) { return std::nullopt; }};
+  request = {{home("declined")}, CleanupType::Duplicates, [](size_t) { return std::nullopt; }};
   EXPECT_EQ(run_cleanup(request), CleanupOutcome({}));
 }
 
@@ -187,7 +188,7 @@ TEST_F(CleanupTest, TenThousandItemsInOneCall) {
     paths.push_back(home("many/f" + std::to_string(i)));
     write_file(paths.back(), "");
   }
-  const auto outcome = run_cleanup({paths, "cli_delete"});
+  const auto outcome = run_cleanup({paths, CleanupType::Delete});
   ASSERT_TRUE(outcome) << outcome.error().substr(0, 500);
   EXPECT_EQ(outcome->size(), 10000u);
   EXPECT_TRUE(sorted_entries(home("many")).empty());

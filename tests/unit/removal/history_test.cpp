@@ -128,8 +128,8 @@ TEST(SessionId, WritesFractionsWithTheFewestExactDigits) {
 class HistoryStoreTest : public testing::RemovalTest {};
 
 TEST_F(HistoryStoreTest, WritesPrivateManifestsAtomically) {
-  CleanupSession session =
-      new_session("cli_delete", {{"/a", 7, "cli_delete", "a"}, {"/b", 8, "cli_delete", "b"}});
+  CleanupSession session = new_session(
+      CleanupType::Delete, {{"/a", 7, "cli_delete", "a"}, {"/b", 8, "cli_delete", "b"}});
   EXPECT_EQ(session.total_bytes_freed, 15u);
   EXPECT_EQ(session.status, "completed");
   EXPECT_NEAR(static_cast<double>(session.unix_timestamp), static_cast<double>(now_seconds()), 5);
@@ -195,7 +195,7 @@ TEST_F(HistoryStoreTest, WithoutHomeEveryCallFailsAndNothingIsCreated) {
        {std::optional<std::string>(), std::optional<std::string>("")}) {
     testing::ScopedEnv no_home("HOME", value);
     EXPECT_EQ(history_dir().error(), "HOME not set");
-    EXPECT_EQ(write_session(new_session("cli_delete", {})).error(), "HOME not set");
+    EXPECT_EQ(write_session(new_session(CleanupType::Delete, {})).error(), "HOME not set");
     EXPECT_EQ(delete_session(new_uuid_v4()).error(), "HOME not set");
     EXPECT_EQ(prune_history().error(), "HOME not set");
   }
