@@ -36,7 +36,7 @@ DuplicateMoves move_duplicate_copies(const std::vector<DuplicateGroup>& groups,
   duplicates::Reverifier reverifier(groups);
   // Each move job writes only its own verdict; all are read once the run is over.
   std::vector<Recheck> verdicts(plan.copies.size(), Recheck::Same);
-  removal::CleanupRequest request{{}, std::string(kDuplicatesCleanupType)};
+  removal::CleanupRequest request{{}, kDuplicatesCleanupType};
   request.paths.reserve(plan.copies.size());
   for (const auto& c : plan.copies) request.paths.push_back(copy_of(c).path);
   request.confirm = [&](size_t i) -> std::optional<removal::ItemIdentity> {

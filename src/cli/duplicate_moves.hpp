@@ -12,7 +12,7 @@
 
 namespace orvc::cli {
 
-inline constexpr std::string_view kDuplicatesCleanupType = "cli_duplicates";
+inline constexpr removal::CleanupType kDuplicatesCleanupType = removal::CleanupType::Duplicates;
 
 enum class TrackedCopies { LeftAlone, Moved };
 

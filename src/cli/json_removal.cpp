@@ -72,10 +72,10 @@ JsonValue item_record(const removal::CleanupItem& item) {
 
 }  // namespace
 
-void add_removal(JsonDocument& document, std::string_view cleanup_type,
+void add_removal(JsonDocument& document, removal::CleanupType cleanup_type,
                  const removal::CleanupReport& report) {
   document.open_object("removal");
-  document.add("cleanup_type", cleanup_type);
+  document.add("cleanup_type", removal::stored_spelling(cleanup_type));
   document.add("session_id", report.session_id ? JsonValue(*report.session_id) : nullptr);
   size_t moved = 0;
   uint64_t moved_bytes = 0;

@@ -59,6 +59,7 @@ ProgressLine::ProgressLine() {
   begin_phase(WorkPhase::None);
   if (!progress_enabled.load(std::memory_order_relaxed)) return;
   try {
+    // A timer thread: it sleeps between redraws, which no pool thread should do.
     timer_ = std::thread([this] { run(); });
   } catch (const std::exception&) {
     // No thread, no line: the work itself is not affected.

@@ -10,7 +10,7 @@
 namespace orvc::cli {
 namespace {
 
-constexpr std::string_view kCleanupType = "cli_delete";
+constexpr removal::CleanupType kCleanupType = removal::CleanupType::Delete;
 
 void write_json(const Delete& command, const removal::CleanupReport& report) {
   JsonDocument document("delete");
@@ -33,7 +33,7 @@ int run_delete(const Delete& command) {
   }
 
   const auto report = with_progress([&] {
-    return removal::run_cleanup_report({command.paths, std::string(kCleanupType)});
+    return removal::run_cleanup_report({command.paths, kCleanupType});
   });
   if (!report.outcome) {
     print_error_line("  " + red("Some items could not be moved:") + " " + report.outcome.error());

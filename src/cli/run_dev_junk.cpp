@@ -7,15 +7,17 @@
 #include "cli/junk_scan_job.hpp"
 #include "cli/progress_line.hpp"
 #include "cli/removal_gate.hpp"
+#include "cli/stop_signals.hpp"
 #include "junk/dev_junk_scan.hpp"
 #include "junk/disk_usage.hpp"
 #include "removal/cleanup.hpp"
+#include "util/stop_request.hpp"
 #include "util/text.hpp"
 
 namespace orvc::cli {
 namespace {
 
-constexpr std::string_view kCleanupType = "cli_dev_junk";
+constexpr removal::CleanupType kCleanupType = removal::CleanupType::DevJunk;
 
 struct Totals {
   size_t item_count = 0;
@@ -55,8 +57,8 @@ void report_categories(const std::vector<junk::JunkCategory>& categories) {
 
 removal::CleanupReport clean_safe_items(const Totals& totals) {
   return with_progress([&] {
-    return removal::run_cleanup_report(removal::CleanupRequest{
-        .paths = totals.safe_paths, .cleanup_type = std::string(kCleanupType)});
+    return removal::run_cleanup_report(
+        removal::CleanupRequest{.paths = totals.safe_paths, .cleanup_type = kCleanupType});
   });
 }
 
@@ -117,8 +119,12 @@ int write_json(const DevJunk& command, const std::vector<junk::JunkCategory>& ca
 
 int run_dev_junk(const DevJunk& command) {
   if (command.apply && !removal_allowed(command.format)) return 1;
-  const auto scanned = run_junk_scan_job(command.format, command.older_days);
-  if (!scanned) return 1;
+  const auto scanned = run_junk_scan_job(command.older_days);
+  // An interrupted scan is incomplete: nothing of it is reported.
+  if (stop_requested()) return stopped_status();
+  if (!scanned) {
+    return report_failure(command.format, scanned.error().title, scanned.error().message);
+  }
   const std::vector<junk::JunkCategory>& categories = *scanned;
   const Totals totals = totals_of(categories);
   if (command.format == ReportFormat::Json) return write_json(command, categories, totals);

@@ -4,8 +4,10 @@
 #include "cli/flows.hpp"
 #include "cli/json_junk.hpp"
 #include "cli/junk_scan_job.hpp"
+#include "cli/stop_signals.hpp"
 #include "junk/dev_junk_scan.hpp"
 #include "junk/disk_usage.hpp"
+#include "util/stop_request.hpp"
 #include "util/text.hpp"
 
 namespace orvc::cli {
@@ -38,8 +40,12 @@ void write_json(const Diff& command, const ItemList& removed, const ItemList& pr
 
 // A dry run by nature: prints what `dev-junk --apply` would move, never calls the executor.
 int run_diff(const Diff& command) {
-  const auto scanned = run_junk_scan_job(command.format, command.older_days);
-  if (!scanned) return 1;
+  const auto scanned = run_junk_scan_job(command.older_days);
+  // An interrupted scan is incomplete: nothing of it is reported.
+  if (stop_requested()) return stopped_status();
+  if (!scanned) {
+    return report_failure(command.format, scanned.error().title, scanned.error().message);
+  }
   ItemList removed, preserved;
   for (const junk::JunkCategory& category : *scanned) {
     for (const junk::JunkItem& item : category.items) {

@@ -30,7 +30,9 @@ std::string command_of(const removal::CleanupSession& session) {
 
 std::string kind_of_run(const removal::CleanupSession& session) {
   std::string kind = command_of(session);
-  if (session.status == "pending") kind += " (interrupted)";
+  if (removal::session_status_named(session.status) == removal::SessionStatus::Pending) {
+    kind += " (interrupted)";
+  }
   return kind;
 }
 

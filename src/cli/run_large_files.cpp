@@ -21,7 +21,7 @@ namespace orvc::cli {
 namespace {
 
 constexpr size_t kShownFiles = 100;
-constexpr std::string_view kCleanupType = "cli_large_files";
+constexpr removal::CleanupType kCleanupType = removal::CleanupType::LargeFiles;
 
 struct Search {
   std::vector<std::string> roots;
@@ -50,7 +50,7 @@ void print_files(const std::vector<large_files::LargeFile>& files) {
 }
 
 removal::CleanupReport move_to_trash(const std::vector<large_files::LargeFile>& files) {
-  removal::CleanupRequest request{{}, std::string(kCleanupType)};
+  removal::CleanupRequest request{{}, kCleanupType};
   request.paths.reserve(files.size());
   for (const auto& file : files) request.paths.push_back(file.path);
   return with_progress([&] { return removal::run_cleanup_report(request); });

@@ -5,10 +5,11 @@
 
 #include <algorithm>
 #include <exception>
-#include <functional>
-#include <thread>
+#include <string>
 
 #include "platform/platform.hpp"
+#include "util/diagnostics.hpp"
+#include "util/io_arena.hpp"
 #include "util/long_path.hpp"
 #include "util/unique_fd.hpp"
 #include "util/work_progress.hpp"
@@ -50,22 +51,6 @@ std::vector<size_t> read_order(std::span<const HashJob> jobs) {
   return order;
 }
 
-// Runs `work` on `thread_count` threads and waits for them; on the calling thread when none
-// can start.
-void run_workers(size_t thread_count, const std::function<void()>& work) {
-  std::vector<std::thread> workers;
-  workers.reserve(thread_count);
-  for (size_t t = 0; t < thread_count; ++t) {
-    try {
-      workers.emplace_back(work);
-    } catch (const std::exception&) {
-      break;
-    }
-  }
-  if (workers.empty() && thread_count > 0) work();
-  for (auto& worker : workers) worker.join();
-}
-
 }  // namespace
 
 std::vector<std::optional<StageDigest>> hash_files(std::span<const HashJob> jobs, HashStage stage,
@@ -82,7 +67,7 @@ std::vector<std::optional<StageDigest>> hash_files(std::span<const HashJob> jobs
   // Each worker writes only the slots of the jobs it claimed.
   const auto work = [&] {
     try {
-      platform::lower_thread_io_priority();
+      const platform::LowThreadIoPriority low_priority;
       FileHasher hasher(&cancel_flag);
       std::vector<std::pair<size_t, std::optional<StageFile>>> opened;
       opened.reserve(batch);
@@ -102,12 +87,13 @@ std::vector<std::optional<StageDigest>> hash_files(std::span<const HashJob> jobs
         add_done(opened.size());
         opened.clear();
       }
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
       // A worker that cannot get its buffer leaves its remaining jobs to the others.
+      report_diagnostic(std::string("A hashing worker stopped: ") + e.what());
     }
   };
 
-  run_workers(std::min<size_t>(std::max(permits, 1u), jobs.size()), work);
+  run_side_by_side(std::min<size_t>(std::max(permits, 1u), jobs.size()), work);
   return digests;
 }
 
@@ -132,8 +118,8 @@ std::vector<std::optional<uint64_t>> measure_private_bytes(std::span<const HashJ
       measured[i] = platform::private_bytes(fd.get(), job.size);
     }
   };
-  // Mostly one metadata call per file: a few threads are plenty.
-  run_workers(std::min<size_t>(std::clamp(permits, 1u, kMeasuringThreads), jobs.size()), work);
+  // Mostly one metadata call per file: a few at once are plenty.
+  run_side_by_side(std::min<size_t>(std::clamp(permits, 1u, kMeasuringThreads), jobs.size()), work);
   return measured;
 }
 

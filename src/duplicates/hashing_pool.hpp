@@ -1,6 +1,7 @@
 #pragma once
-// Runs the hashing jobs of one stage on blocking threads at low disk priority. The number of
-// threads is the search's permit count, so at most that many files are read at once.
+// Runs the hashing jobs of one stage in the I/O arena (util/io_arena) at low disk priority. The
+// number of workers side by side is the search's permit count, so at most that many files are
+// read at once.
 #include <atomic>
 #include <cstdint>
 #include <optional>

@@ -3,10 +3,8 @@
 #include <dirent.h>
 #include <oneapi/tbb/parallel_for.h>
 #include <oneapi/tbb/parallel_invoke.h>
-#include <sys/stat.h>
 
 #include <algorithm>
-#include <future>
 #include <iterator>
 #include <memory>
 #include <span>
@@ -67,10 +65,11 @@ std::vector<std::string> list_entries(const std::string& folder) {
   return paths;
 }
 
-// Virtual disks first: their descriptions wait for the Docker check, which runs meanwhile.
+// Virtual disks first: their descriptions say whether Docker runs.
 struct DockerItems {
   Items virtual_disks;
   Items others;
+  bool running = false;  // asked only when there is a virtual disk
 };
 
 DockerItems docker_items(const std::string& home) {
@@ -85,9 +84,11 @@ DockerItems docker_items(const std::string& home) {
   return found;
 }
 
-Items with_running_note(DockerItems found, std::string_view running_note) {
+Items with_running_note(DockerItems found) {
   Items items = std::move(found.virtual_disks);
-  for (JunkItem& disk : items) disk.description += running_note;
+  if (found.running) {
+    for (JunkItem& disk : items) disk.description += DOCKER_RUNNING_NOTE;
+  }
   std::ranges::move(found.others, std::back_inserter(items));
   return items;
 }
@@ -162,8 +163,6 @@ Result<std::vector<JunkCategory>> scan_dev_junk(LastActivity last_activity) {
   if (!home_value) return failure("HOME environment variable is not set");
   const std::string& home = *home_value;
   begin_phase(WorkPhase::Measuring);
-  // pgrep mostly waits; it runs on a thread of its own while the categories are filled.
-  std::future<bool> docker_running = std::async(std::launch::async, is_docker_running);
 
   // The categories only read and share nothing, so their walks overlap the others' measuring.
   DockerItems docker;
@@ -180,6 +179,9 @@ Result<std::vector<JunkCategory>> scan_dev_junk(LastActivity last_activity) {
     tbb::parallel_invoke(
         [&] {
           docker = docker_items(home);
+          // Only a virtual disk's description needs the answer; pgrep mostly waits, beside the
+          // other categories' walks.
+          if (!docker.virtual_disks.empty()) docker.running = is_docker_running();
           docker.virtual_disks = noted(std::move(docker.virtual_disks));
           docker.others = noted(std::move(docker.others));
         },
@@ -192,11 +194,8 @@ Result<std::vector<JunkCategory>> scan_dev_junk(LastActivity last_activity) {
   } else {
     fill();
   }
-  const std::string_view running_note = docker_running.get() ? DOCKER_RUNNING_NOTE : "";
-
   std::vector<JunkCategory> categories;
-  categories.push_back(
-      make_category(CategoryId::kDocker, with_running_note(std::move(docker), running_note)));
+  categories.push_back(make_category(CategoryId::kDocker, with_running_note(std::move(docker))));
   categories.push_back(make_category(CategoryId::kNodeJs, std::move(node)));
   categories.push_back(make_category(CategoryId::kXcode, std::move(xcode)));
   categories.push_back(make_category(CategoryId::kPython, std::move(python)));

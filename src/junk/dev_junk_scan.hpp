@@ -1,6 +1,7 @@
 #pragma once
-// The developer-junk scan: reads HOME, asks whether Docker runs, probes the catalogue's fixed
-// locations, walks the project roots and measures every item once. Only reads; nothing cached.
+// The developer-junk scan: reads HOME, probes the catalogue's fixed locations (asking whether
+// Docker runs only when it finds a Docker virtual disk), walks the project roots and measures
+// every item once. Only reads; nothing cached.
 #include <vector>
 
 #include "junk/junk_item.hpp"

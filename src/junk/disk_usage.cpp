@@ -80,10 +80,9 @@ uint64_t entry_usage(int parent_fd, const Entry& entry, bool wide, size_t order)
 // files with their sizes (macOS), those sizes go to `listed_bytes` and only folders remain.
 std::vector<Entry> list_entries(DIR* folder, uint64_t& listed_bytes) {
   std::vector<Entry> entries;
-  std::vector<platform::SizedEntry> sized;
-  if (platform::list_with_sizes(dirfd(folder), sized)) {
-    add_seen(sized.size());
-    for (auto& entry : sized) {
+  if (auto sized = platform::list_with_sizes(dirfd(folder))) {
+    add_seen(sized->size());
+    for (auto& entry : *sized) {
       if (entry.kind == platform::SizedEntry::Kind::Folder) {
         entries.push_back({static_cast<ino_t>(entry.inode), std::move(entry.name), true});
       } else {

@@ -40,12 +40,6 @@ Result<std::vector<std::string>> large_file_search_roots(const std::string& path
   return std::vector<std::string>{path};
 }
 
-Result<std::vector<LargeFile>> find_large_files(const std::string& path, uint64_t threshold_mb,
-                                                uint64_t min_age_days) {
-  const std::vector<std::string> roots = ORVC_TRY(large_file_search_roots(path));
-  return find_large_files_under(roots, threshold_mb, min_age_days);
-}
-
 std::vector<LargeFile> find_large_files_under(const std::vector<std::string>& roots,
                                               uint64_t threshold_mb, uint64_t min_age_days) {
   const uint64_t min_size = threshold_bytes(threshold_mb);

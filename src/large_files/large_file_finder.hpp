@@ -77,13 +77,8 @@ Result<std::vector<std::string>> large_file_roots();
 // `path` when given, else the default roots (large_file_roots).
 Result<std::vector<std::string>> large_file_search_roots(const std::string& path);
 
-// Under `path` when given, else under the default roots. Fails only when HOME is needed and not
-// set. Once a stop is requested (util/stop_request) the crawl winds down and the list is
-// incomplete.
-Result<std::vector<LargeFile>> find_large_files(const std::string& path, uint64_t threshold_mb,
-                                                uint64_t min_age_days);
-
-// The same search under the given roots.
+// The files under the given roots (large_file_search_roots). Once a stop is requested
+// (util/stop_request) the crawl winds down and the list is incomplete.
 std::vector<LargeFile> find_large_files_under(const std::vector<std::string>& roots,
                                               uint64_t threshold_mb, uint64_t min_age_days);
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <expected>
 #include <optional>
 #include <span>
 #include <string>
@@ -39,8 +40,10 @@ bool canonical_path_form(std::string_view path);
 
 // Renames from_name in from_dir to to_name in to_dir, failing with EEXIST rather than replacing
 // anything already there (renameat2 RENAME_NOREPLACE on Linux, renameatx_np RENAME_EXCL on
-// macOS). Neither name is followed when it is a symbolic link. 0, or the errno of the failure.
-int rename_no_replace_at(int from_dir, const char* from_name, int to_dir, const char* to_name);
+// macOS). Neither name is followed when it is a symbolic link. The error is the errno, not a
+// text: callers branch on EEXIST (name taken) and EXDEV (another file system).
+std::expected<void, int> rename_no_replace_at(int from_dir, const char* from_name, int to_dir,
+                                              const char* to_name);
 
 // Opens a folder as a handle for the *at calls, refusing to pass through any symbolic link on
 // the way (openat2 RESOLVE_NO_SYMLINKS on Linux, O_NOFOLLOW_ANY on macOS): the handle is the
@@ -70,12 +73,12 @@ struct SizedEntry {
 };
 
 // Lists an open folder together with the allocated size of every regular file in it, many
-// entries per call, where the system offers that (getattrlistbulk on macOS): true, with every
-// entry but "." and ".." in `out`. False when the system has no such call (Linux) or the folder
-// cannot be read this way; the folder's read position is then back at its start, and the caller
-// lists it and asks each entry's metadata itself. Links are never followed (they are Other);
-// files whose content is not on the local disk count 0.
-bool list_with_sizes(int folder_fd, std::vector<SizedEntry>& out);
+// entries per call, where the system offers that (getattrlistbulk on macOS): every entry but "."
+// and "..". Nothing when the system has no such call (Linux) or the folder cannot be read this
+// way; the folder's read position is then back at its start, and the caller lists it and asks
+// each entry's metadata itself. Links are never followed (they are Other); files whose content
+// is not on the local disk count 0.
+std::optional<std::vector<SizedEntry>> list_with_sizes(int folder_fd);
 
 // How many of the first `size` bytes of an open regular file are its own rather than shared
 // with another file through a copy-on-write clone: Linux counts the extents FIEMAP does not mark
@@ -83,8 +86,19 @@ bool list_with_sizes(int folder_fd, std::vector<SizedEntry>& out);
 // Nothing when the system cannot tell; every byte then counts as the file's own.
 std::optional<uint64_t> private_bytes(int fd, uint64_t size);
 
-// Lowers the calling thread's disk-I/O priority (best effort, failures ignored).
-void lower_thread_io_priority();
+// Lowers the calling thread's disk-I/O priority for as long as it lives and then puts back the
+// one the thread had, so that a pool thread does not keep it for later work. Best effort:
+// failures are ignored. Made and ended on the same thread.
+class LowThreadIoPriority {
+ public:
+  LowThreadIoPriority();
+  ~LowThreadIoPriority();
+  LowThreadIoPriority(const LowThreadIoPriority&) = delete;
+  LowThreadIoPriority& operator=(const LowThreadIoPriority&) = delete;
+
+ private:
+  int previous_ = -1;  // -1 when unknown: nothing is put back
+};
 
 // Flushes a file to stable storage (F_FULLFSYNC on macOS, fsync on Linux).
 Status full_flush(int fd);

@@ -42,15 +42,17 @@ bool is_dataless(const struct stat&) {
   return false;
 }
 
-int rename_no_replace_at(int from_dir, const char* from_name, int to_dir, const char* to_name) {
-  if (renameat2(from_dir, from_name, to_dir, to_name, RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL) return errno;
+std::expected<void, int> rename_no_replace_at(int from_dir, const char* from_name, int to_dir,
+                                              const char* to_name) {
+  if (renameat2(from_dir, from_name, to_dir, to_name, RENAME_NOREPLACE) == 0) return {};
+  if (errno != EINVAL) return std::unexpected(errno);
   // A file system without the flag. Checking first leaves a window, but a Trash name is
   // reserved by its exclusively created record before the move, so only a foreign program
   // ignoring records could slip in.
   struct stat metadata {};
-  if (fstatat(to_dir, to_name, &metadata, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
-  return renameat(from_dir, from_name, to_dir, to_name) == 0 ? 0 : errno;
+  if (fstatat(to_dir, to_name, &metadata, AT_SYMLINK_NOFOLLOW) == 0) return std::unexpected(EEXIST);
+  if (renameat(from_dir, from_name, to_dir, to_name) != 0) return std::unexpected(errno);
+  return {};
 }
 
 int open_folder_without_links(const std::string& path) {
@@ -104,9 +106,9 @@ void advise_sequential(int fd) {
   posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
-bool list_with_sizes(int, std::vector<SizedEntry>&) {
+std::optional<std::vector<SizedEntry>> list_with_sizes(int) {
   // getdents carries no sizes; one fstatat per entry is the way here.
-  return false;
+  return std::nullopt;
 }
 
 std::optional<uint64_t> private_bytes(int fd, uint64_t size) {
@@ -138,14 +140,28 @@ std::optional<uint64_t> private_bytes(int fd, uint64_t size) {
   return size - std::min(shared, size);
 }
 
-void lower_thread_io_priority() {
-  // ioprio_set(IOPRIO_WHO_PROCESS, this thread, best-effort class, lowest level).
-  constexpr int kWhoProcess = 1;
+namespace {
+
+// ioprio_get and ioprio_set with IOPRIO_WHO_PROCESS and a thread id act on that thread alone.
+constexpr int kWhoProcess = 1;
+
+int this_thread_id() {
+  return static_cast<int>(syscall(SYS_gettid));
+}
+
+}  // namespace
+
+LowThreadIoPriority::LowThreadIoPriority() {
   constexpr int kClassBestEffort = 2;
   constexpr int kClassShift = 13;
   constexpr int kLowestLevel = 7;
-  syscall(SYS_ioprio_set, kWhoProcess, static_cast<int>(syscall(SYS_gettid)),
+  previous_ = static_cast<int>(syscall(SYS_ioprio_get, kWhoProcess, this_thread_id()));
+  syscall(SYS_ioprio_set, kWhoProcess, this_thread_id(),
           (kClassBestEffort << kClassShift) | kLowestLevel);
+}
+
+LowThreadIoPriority::~LowThreadIoPriority() {
+  if (previous_ >= 0) syscall(SYS_ioprio_set, kWhoProcess, this_thread_id(), previous_);
 }
 
 Status full_flush(int fd) {

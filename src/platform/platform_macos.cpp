@@ -46,8 +46,12 @@ bool is_dataless(const struct stat& metadata) {
   return (metadata.st_flags & SF_DATALESS) != 0;
 }
 
-int rename_no_replace_at(int from_dir, const char* from_name, int to_dir, const char* to_name) {
-  return renameatx_np(from_dir, from_name, to_dir, to_name, RENAME_EXCL) == 0 ? 0 : errno;
+std::expected<void, int> rename_no_replace_at(int from_dir, const char* from_name, int to_dir,
+                                              const char* to_name) {
+  if (renameatx_np(from_dir, from_name, to_dir, to_name, RENAME_EXCL) != 0) {
+    return std::unexpected(errno);
+  }
+  return {};
 }
 
 int open_folder_without_links(const std::string& path) {
@@ -101,7 +105,7 @@ T take(const char*& cursor) {
 
 }  // namespace
 
-bool list_with_sizes(int folder_fd, std::vector<SizedEntry>& out) {
+std::optional<std::vector<SizedEntry>> list_with_sizes(int folder_fd) {
   struct attrlist request {};
   request.bitmapcount = ATTR_BIT_MAP_COUNT;
   request.commonattr = ATTR_CMN_RETURNED_ATTRS | ATTR_CMN_ERROR | ATTR_CMN_NAME | ATTR_CMN_OBJTYPE |
@@ -109,14 +113,13 @@ bool list_with_sizes(int folder_fd, std::vector<SizedEntry>& out) {
   request.fileattr = ATTR_FILE_ALLOCSIZE;
   constexpr size_t kBufferBytes = 256 * 1024;
   std::vector<char> buffer(kBufferBytes);
-  const size_t first = out.size();
+  std::vector<SizedEntry> out;
   for (;;) {
     const int count = getattrlistbulk(folder_fd, &request, buffer.data(), buffer.size(), 0);
-    if (count == 0) return true;
+    if (count == 0) return out;
     if (count < 0) {
-      out.resize(first);
       lseek(folder_fd, 0, SEEK_SET);
-      return false;
+      return std::nullopt;
     }
     const char* entry = buffer.data();
     for (int i = 0; i < count; ++i) {
@@ -187,8 +190,13 @@ std::optional<uint64_t> private_bytes(int fd, uint64_t size) {
   return std::min(static_cast<uint64_t>(own), size);
 }
 
-void lower_thread_io_priority() {
+LowThreadIoPriority::LowThreadIoPriority() {
+  previous_ = getiopolicy_np(IOPOL_TYPE_DISK, IOPOL_SCOPE_THREAD);
   setiopolicy_np(IOPOL_TYPE_DISK, IOPOL_SCOPE_THREAD, IOPOL_UTILITY);
+}
+
+LowThreadIoPriority::~LowThreadIoPriority() {
+  if (previous_ >= 0) setiopolicy_np(IOPOL_TYPE_DISK, IOPOL_SCOPE_THREAD, previous_);
 }
 
 Status full_flush(int fd) {

@@ -85,16 +85,17 @@ std::optional<std::string> last_component_text(const std::string& path) {
 }
 
 std::optional<CleanupSession> write_pending_record(const std::vector<Item>& items,
-                                                   const std::string& cleanup_type) {
+                                                   CleanupType cleanup_type) {
+  const std::string category(stored_spelling(cleanup_type));
   std::vector<DeletedFile> files;
   for (const Item& item : items) {
     if (item.planned()) {
-      files.push_back({item.absolute, item.size, cleanup_type, last_component_text(item.absolute)});
+      files.push_back({item.absolute, item.size, category, last_component_text(item.absolute)});
     }
   }
   if (files.empty()) return std::nullopt;
   CleanupSession session = new_session(cleanup_type, std::move(files));
-  session.status = "pending";
+  session.status = stored_spelling(SessionStatus::Pending);
   if (auto written = write_session(session); !written) {
     report_diagnostic("[history] failed to write pending session: " + written.error());
     return std::nullopt;
@@ -106,7 +107,8 @@ std::optional<CleanupSession> write_pending_record(const std::vector<Item>& item
 // Returns the id of the manifest that records it.
 std::optional<std::string> finalise_record(std::optional<CleanupSession> pending,
                                            const std::vector<Item>& items,
-                                           const std::string& cleanup_type) {
+                                           CleanupType cleanup_type) {
+  const std::string category(stored_spelling(cleanup_type));
   std::vector<char> disappeared(items.size(), 0);
   tbb::parallel_for(size_t{0}, items.size(), [&](size_t i) {
     disappeared[i] = items[i].planned() && gone(items[i].absolute) ? 1 : 0;
@@ -123,12 +125,11 @@ std::optional<std::string> finalise_record(std::optional<CleanupSession> pending
         if (inode == 0) return std::nullopt;
         return inode;
       };
-      removed.push_back({item.trashed->original_path, item.size, cleanup_type, item.trashed->name,
+      removed.push_back({item.trashed->original_path, item.size, category, item.trashed->name,
                          std::move(trash_path), known(item.trashed->entry_inode),
                          known(item.trashed->record_inode)});
     } else {
-      removed.push_back(
-          {item.absolute, item.size, cleanup_type, last_component_text(item.absolute)});
+      removed.push_back({item.absolute, item.size, category, last_component_text(item.absolute)});
     }
     total = saturating_add(total, item.size);
   }
@@ -141,7 +142,7 @@ std::optional<std::string> finalise_record(std::optional<CleanupSession> pending
     }
     pending->deleted_files = std::move(removed);
     pending->total_bytes_freed = total;
-    pending->status = "completed";
+    pending->status = stored_spelling(SessionStatus::Completed);
     // A failed rewrite leaves the pending manifest, which still names this run.
     if (auto written = write_session(*pending); !written) {
       report_diagnostic("[history] failed to finalize cleanup session: " + written.error());

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "removal/cleanup_kind.hpp"
 #include "removal/trash.hpp"
 #include "safety/protection.hpp"
 #include "util/expected.hpp"
@@ -21,8 +22,7 @@ using ConfirmMove = std::function<std::optional<ItemIdentity>(size_t index)>;
 
 struct CleanupRequest {
   std::vector<std::string> paths;
-  // "cli_delete", "cli_large_files", "cli_dev_junk" or "cli_duplicates"
-  std::string cleanup_type;
+  CleanupType cleanup_type = CleanupType::Delete;
   ConfirmMove confirm = {};  // none: every item that passes the safety rules is moved
 };
 

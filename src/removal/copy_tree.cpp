@@ -227,7 +227,10 @@ Result<CopiedTree> copy_tree_at(int src_dir, const std::string& src_name, int ds
 Result<CopiedTree> copy_tree(const std::string& source, const std::string& destination) {
   const auto src_name = last_normal_component(source);
   const auto dst_name = last_normal_component(destination);
-  if (!src_name || !dst_name) return failure(os_error_text(EINVAL));
+  if (!src_name) return cannot_copy(source, os_error_text(EINVAL));
+  if (!dst_name) {
+    return failure("cannot copy to '" + lossy_utf8(destination) + "': " + os_error_text(EINVAL));
+  }
   const std::string src_parent = parent_of(source);
   UniqueFd src_dir(open(src_parent.c_str(), kFolderOpenFlags & ~O_NOFOLLOW));
   if (!src_dir) return cannot_copy_errno(source);
@@ -235,17 +238,11 @@ Result<CopiedTree> copy_tree(const std::string& source, const std::string& desti
   const std::string dst_parent = parent_of(destination);
   if (!entry_exists(dst_parent)) ORVC_TRY(create_folders(dst_parent, 0777));
   UniqueFd dst_dir(open(dst_parent.c_str(), kFolderOpenFlags & ~O_NOFOLLOW));
-  if (!dst_dir) return cannot_copy_errno(source);
+  if (!dst_dir) {
+    return cannot_copy(source,
+                       "cannot open '" + lossy_utf8(dst_parent) + "': " + os_error_text(errno));
+  }
   return copy_tree_at(src_dir.get(), *src_name, dst_dir.get(), *dst_name, source);
-}
-
-Status check_removable_tree(const std::string& path) {
-  const auto name = last_normal_component(path);
-  if (!name) return failure(os_error_text(EINVAL));
-  UniqueFd parent(open(parent_of(path).c_str(), kFolderOpenFlags & ~O_NOFOLLOW));
-  if (!parent)
-    return failure("cannot read '" + lossy_utf8(parent_of(path)) + "': " + os_error_text(errno));
-  return check_removable_tree_at(parent.get(), *name, path);
 }
 
 }  // namespace orvc::removal

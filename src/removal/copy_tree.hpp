@@ -32,7 +32,6 @@ using CopiedTree = CopiedEntry;
 //     pipes), "cannot read '<folder>': <OS error>".
 // Root passes the permission tests; the flags and the read-only mount stop it too.
 Status check_removable_tree_at(int parent_fd, const std::string& name, std::string_view shown);
-Status check_removable_tree(const std::string& path);
 
 // Copies the item `src_name` in `src_dir` to `dst_name` in `dst_dir`, which must not exist.
 // Regular files keep their content (holes stay holes), extended attributes (where both file
@@ -45,7 +44,7 @@ Status check_removable_tree(const std::string& path);
 Result<CopiedTree> copy_tree_at(int src_dir, const std::string& src_name, int dst_dir,
                                 const std::string& dst_name, std::string_view shown = {});
 
-// check_removable_tree, then copy_tree_at; the destination's missing parent folders are created.
+// check_removable_tree_at, then copy_tree_at; the destination's missing parent folders are created.
 Result<CopiedTree> copy_tree(const std::string& source, const std::string& destination);
 
 // Removes from the item `src_name` in `src_dir` what `copied` lists and what has not changed

@@ -10,8 +10,16 @@
 
 namespace orvc::removal {
 
+namespace {
+
+std::unexpected<std::string> cannot_create(const std::string& path, int error) {
+  return failure("cannot create '" + lossy_utf8(path) + "': " + os_error_text(error));
+}
+
+}  // namespace
+
 Status create_folders(const std::string& path, mode_t mode) {
-  if (path.empty()) return failure(os_error_text(ENOENT));
+  if (path.empty()) return cannot_create(path, ENOENT);
   // Every move asks; the folder nearly always exists already.
   struct stat metadata {};
   if (stat(path.c_str(), &metadata) == 0 && S_ISDIR(metadata.st_mode)) return {};
@@ -19,16 +27,16 @@ Status create_folders(const std::string& path, mode_t mode) {
   const int error = errno;
   if (error == EEXIST) {
     if (stat(path.c_str(), &metadata) == 0 && S_ISDIR(metadata.st_mode)) return {};
-    return failure(os_error_text(EEXIST));
+    return cannot_create(path, EEXIST);
   }
-  if (error != ENOENT) return failure(os_error_text(error));
+  if (error != ENOENT) return cannot_create(path, error);
   size_t end = path.size();
   while (end > 1 && path[end - 1] == '/') --end;
   const size_t slash = path.rfind('/', end - 1);
-  if (slash == std::string::npos || slash == 0) return failure(os_error_text(error));
+  if (slash == std::string::npos || slash == 0) return cannot_create(path, error);
   ORVC_TRY(create_folders(path.substr(0, slash), mode));
   if (mkdir(path.c_str(), mode) == 0 || errno == EEXIST) return {};
-  return failure(os_error_text(errno));
+  return cannot_create(path, errno);
 }
 
 bool entry_exists(const std::string& path) {

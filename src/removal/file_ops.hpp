@@ -9,7 +9,7 @@
 namespace orvc::removal {
 
 // mkdir -p: creates the folder and its missing parents with `mode` (before the umask).
-// An existing folder is fine; the error is the OS's text.
+// An existing folder is fine; the error names the folder that could not be made.
 Status create_folders(const std::string& path, mode_t mode);
 
 // Whether an entry is at `path`, without following a final symbolic link.

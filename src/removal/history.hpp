@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "removal/cleanup_kind.hpp"
 #include "util/expected.hpp"
 
 namespace orvc::removal {
@@ -30,10 +31,12 @@ struct CleanupSession {
   std::string session_id;  // lower-case hyphenated UUID v4; also the manifest's file name
   std::string timestamp;   // RFC 3339, UTC, "+00:00"
   int64_t unix_timestamp = 0;
+  // Type and status as stored (cleanup_kind.hpp): a manifest from another version may spell
+  // one this program does not know, and keeps it when rewritten.
   std::string cleanup_type;
   std::vector<DeletedFile> deleted_files;
   uint64_t total_bytes_freed = 0;
-  std::string status;  // "pending" or "completed"
+  std::string status;
 
   bool operator==(const CleanupSession&) const = default;
 };
@@ -45,8 +48,8 @@ Result<std::string> history_dir();
 // The same folder's path, without creating anything.
 Result<std::string> history_folder_path();
 
-// Fresh id and the current time; status "completed"; total = saturating sum of the sizes.
-CleanupSession new_session(const std::string& cleanup_type, std::vector<DeletedFile> files);
+// Fresh id and the current time; status Completed; total = saturating sum of the sizes.
+CleanupSession new_session(CleanupType cleanup_type, std::vector<DeletedFile> files);
 
 // Writes or replaces "<session_id>.json", then prunes. Returns the session id.
 Result<std::string> write_session(const CleanupSession& session);

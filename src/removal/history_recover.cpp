@@ -20,7 +20,10 @@ void finalise_stale_pending_sessions() {
   const int64_t now = std::time(nullptr);
   std::vector<platform::TrashLocation> trashes;
   for (CleanupSession& session : loaded->sessions) {
-    if (session.status != "pending" || now - session.unix_timestamp < kStaleSeconds) continue;
+    if (session_status_named(session.status) != SessionStatus::Pending ||
+        now - session.unix_timestamp < kStaleSeconds) {
+      continue;
+    }
     if (trashes.empty()) trashes = trash_search_list();
     // A run killed amid its moves: what is in the Trash under its recorded name was moved.
     std::vector<DeletedFile> moved;
@@ -38,7 +41,7 @@ void finalise_stale_pending_sessions() {
     }
     session.deleted_files = std::move(moved);
     session.total_bytes_freed = total;
-    session.status = "completed";
+    session.status = stored_spelling(SessionStatus::Completed);
     if (auto written = write_session(session); !written) {
       report_diagnostic("[history] failed to finalize an interrupted session: " + written.error());
     }

@@ -23,7 +23,9 @@ constexpr const char* kHistoryRelative = "Library/Application Support/com.orvant
 Status make_private_folder(const std::string& folder) {
   ORVC_TRY(create_folders(folder, 0777));
   while (chmod(folder.c_str(), 0700) != 0) {
-    if (errno != EINTR) return failure(os_error_text(errno));
+    if (errno != EINTR) {
+      return failure("cannot make '" + lossy_utf8(folder) + "' private: " + os_error_text(errno));
+    }
   }
   return {};
 }
@@ -53,18 +55,18 @@ Result<std::string> history_dir() {
   return folder;
 }
 
-CleanupSession new_session(const std::string& cleanup_type, std::vector<DeletedFile> files) {
+CleanupSession new_session(CleanupType cleanup_type, std::vector<DeletedFile> files) {
   const auto now = std::chrono::system_clock::now();
   CleanupSession session;
   session.session_id = new_uuid_v4();
   session.timestamp = rfc3339_utc(now);
   session.unix_timestamp = std::chrono::floor<std::chrono::seconds>(now.time_since_epoch()).count();
-  session.cleanup_type = cleanup_type;
+  session.cleanup_type = stored_spelling(cleanup_type);
   for (const auto& file : files) {
     session.total_bytes_freed = saturating_add(session.total_bytes_freed, file.size);
   }
   session.deleted_files = std::move(files);
-  session.status = "completed";
+  session.status = stored_spelling(SessionStatus::Completed);
   return session;
 }
 
@@ -81,10 +83,12 @@ Result<std::string> write_session(const CleanupSession& session) {
     }
   }
   if (auto written = write_temp_manifest(temp_path, text); !written) {
-    return failure("Failed to write temp manifest: " + written.error());
+    return failure("Failed to write temp manifest '" + lossy_utf8(temp_path) +
+                   "': " + written.error());
   }
   if (rename(temp_path.c_str(), final_path.c_str()) != 0) {
-    return failure("Failed to finalize manifest: " + os_error_text(errno));
+    return failure("Failed to finalize manifest '" + lossy_utf8(final_path) +
+                   "': " + os_error_text(errno));
   }
   flush_folder(folder);
 
@@ -99,8 +103,9 @@ Status delete_session(const std::string& session_id) {
   if (!uuid) return failure("Invalid session id: " + session_id);
   const std::string folder = ORVC_TRY(history_dir());
   const std::string path = join_path(folder, *uuid + ".json");
-  if (unlink(path.c_str()) != 0)
-    return failure("Failed to delete session: " + os_error_text(errno));
+  if (unlink(path.c_str()) != 0) {
+    return failure("Failed to delete session '" + lossy_utf8(path) + "': " + os_error_text(errno));
+  }
   return {};
 }
 

@@ -18,7 +18,8 @@ namespace {
 // the processors busy; more would only add switching.
 constexpr unsigned kMinWorkers = 2;
 constexpr unsigned kMaxWorkers = 8;
-constexpr size_t kWorkerStackBytes = size_t{64} << 20;  // copies recurse once per folder level
+// A copy's record of the tree it copied (CopiedTree) is freed one call per folder level.
+constexpr size_t kWorkerStackBytes = size_t{64} << 20;
 
 struct MoveBatch {
   size_t count;
@@ -50,6 +51,8 @@ std::vector<std::optional<Result<TrashedItem>>> run_moves(size_t count, const Mo
   MoveBatch batch{count, move, std::vector<std::optional<Result<TrashedItem>>>(count), {}};
   std::vector<pthread_t> threads;
   std::string start_error;
+  // Threads of their own rather than the pool's: a deep copy across volumes needs the large
+  // stack, and every move blocks on the file system.
   pthread_attr_t attributes;
   pthread_attr_init(&attributes);
   pthread_attr_setstacksize(&attributes, kWorkerStackBytes);

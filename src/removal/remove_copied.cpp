@@ -144,8 +144,8 @@ Status remove_or_push(int dir_fd, const std::string& name, const std::string& sh
 
 Status remove_copied_at(int src_dir, const std::string& src_name, const CopiedTree& copied,
                         std::string_view shown) {
-  if (src_name.empty()) return failure(os_error_text(EINVAL));
   const std::string item(shown_or(shown, src_name));
+  if (src_name.empty()) return cannot_remove(item, EINVAL);
   const bool left = ORVC_TRY(CopiedRemover(item).run(src_dir, src_name, copied));
   if (left) {
     return failure("'" + lossy_utf8(item) +
@@ -155,7 +155,7 @@ Status remove_copied_at(int src_dir, const std::string& src_name, const CopiedTr
 }
 
 Status remove_copied(const std::string& path, const CopiedTree& copied) {
-  if (copied.name.empty()) return failure(os_error_text(EINVAL));
+  if (copied.name.empty()) return cannot_remove(path, EINVAL);
   UniqueFd parent(open(parent_of(path).c_str(), kFolderOpenFlags & ~O_NOFOLLOW));
   if (!parent) return cannot_remove(path, errno);
   return remove_copied_at(parent.get(), copied.name, copied, path);
@@ -188,7 +188,7 @@ Status remove_tree_at(int dir_fd, const std::string& name, std::string_view show
 
 Status remove_tree(const std::string& path) {
   const auto name = last_normal_component(path);
-  if (!name) return failure(os_error_text(EINVAL));
+  if (!name) return cannot_remove(path, EINVAL);
   UniqueFd parent(open(parent_of(path).c_str(), kFolderOpenFlags & ~O_NOFOLLOW));
   if (!parent) return cannot_remove(path, errno);
   return remove_tree_at(parent.get(), *name, path);

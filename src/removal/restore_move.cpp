@@ -36,11 +36,14 @@ bool exists_at(int dir_fd, const std::string& name) {
 }
 
 // Opens `path` from "/" one component at a time, never through a link; missing folders are
-// created unless `create` is false, when -1 stands for "would be created".
-std::expected<int, std::string> open_folder_chain(const std::string& path, bool create,
-                                                  bool& refused) {
+// created unless `create` is false, when -1 stands for "would be created". The error is a step
+// because a link on the way refuses the item where any other failure fails it.
+std::expected<int, RestoreStep> open_folder_chain(const std::string& path, bool create) {
+  const auto failed = [](std::string message) {
+    return std::unexpected(step(RestoreVerdict::Failed, std::move(message)));
+  };
   int fd = open("/", kFolderFlags);
-  if (fd < 0) return std::unexpected("cannot open '/': " + os_error_text(errno));
+  if (fd < 0) return failed("cannot open '/': " + os_error_text(errno));
   std::string prefix;
   size_t start = 0;
   while (start < path.size()) {
@@ -59,7 +62,7 @@ std::expected<int, std::string> open_folder_chain(const std::string& path, bool 
       if (mkdirat(fd, component.c_str(), 0777) != 0 && errno != EEXIST) {
         const int error = errno;
         close(fd);
-        return std::unexpected("cannot create " + quoted(prefix) + ": " + os_error_text(error));
+        return failed("cannot create " + quoted(prefix) + ": " + os_error_text(error));
       }
       next = openat(fd, component.c_str(), kFolderFlags);
     }
@@ -68,11 +71,11 @@ std::expected<int, std::string> open_folder_chain(const std::string& path, bool 
       const bool link = is_link_at(fd, component.c_str());
       close(fd);
       if (link) {
-        refused = true;
-        return std::unexpected("the folder " + quoted(prefix) + " on its way is a symbolic link");
+        return std::unexpected(
+            step(RestoreVerdict::Refused,
+                 "refused: the folder " + quoted(prefix) + " on its way is a symbolic link"));
       }
-      return std::unexpected("cannot open the folder " + quoted(prefix) + ": " +
-                             os_error_text(error));
+      return failed("cannot open the folder " + quoted(prefix) + ": " + os_error_text(error));
     }
     close(fd);
     fd = next;
@@ -82,6 +85,8 @@ std::expected<int, std::string> open_folder_chain(const std::string& path, bool 
 
 void remove_record(const RecordedItem& item) {
   if (!item.info_dir) return;
+  // A record left without its entry is harmless: Trash tools skip it, and the next removal run
+  // tidies it (trash_tidy).
   unlink(join_path(*item.info_dir, item.name + ".trashinfo").c_str());
 }
 
@@ -123,11 +128,9 @@ RestoreStep RestoreMover::restore(const RecordedItem& item, const std::string& d
   if (const auto found = folders_.find(parent); found != folders_.end()) {
     parent_fd = found->second;
   } else {
-    bool refused = false;
-    auto opened = open_folder_chain(parent, mode_ == RestoreMode::Apply, refused);
+    auto opened = open_folder_chain(parent, mode_ == RestoreMode::Apply);
     if (!opened) {
-      return step(refused ? RestoreVerdict::Refused : RestoreVerdict::Failed,
-                  quoted(destination) + ": " + (refused ? "refused: " : "") + opened.error());
+      return step(opened.error().verdict, quoted(destination) + ": " + opened.error().message);
     }
     parent_fd = *opened;
     folders_.emplace(parent, parent_fd);
@@ -140,12 +143,13 @@ RestoreStep RestoreMover::restore(const RecordedItem& item, const std::string& d
 
   auto trash_fd = trash_folder(item.files_dir);
   if (!trash_fd) return step(RestoreVerdict::Failed, quoted(destination) + ": " + trash_fd.error());
-  const int error =
+  const auto renamed =
       platform::rename_no_replace_at(*trash_fd, item.name.c_str(), parent_fd, name->c_str());
-  if (error == 0) {
+  if (renamed) {
     remove_record(item);
     return step(RestoreVerdict::Restored);
   }
+  const int error = renamed.error();
   if (error == EEXIST) return exists;
   if (error != EXDEV) {
     return step(RestoreVerdict::Failed, quoted(destination) + ": " + os_error_text(error));
@@ -169,18 +173,27 @@ RestoreStep RestoreMover::restore(const RecordedItem& item, const std::string& d
                                               quoted(partial) + ": " + tidied.error());
     }
   }
+  // What a failed copy leaves is removed; when that fails too, the message says so (the next
+  // restore of the item removes it first).
+  const auto discard_staging = [&](RestoreStep failed) {
+    if (auto removed = remove_tree(staging); !removed) {
+      failed.message +=
+          "; the partial copy " + quoted(partial) + " could not be removed: " + removed.error();
+    }
+    return failed;
+  };
   auto copied = copy_tree(source, staging);
   if (!copied) {
-    remove_tree(staging);
-    return step(RestoreVerdict::Failed,
-                quoted(destination) + ": copy from the Trash failed: " + copied.error());
+    return discard_staging(
+        step(RestoreVerdict::Failed,
+             quoted(destination) + ": copy from the Trash failed: " + copied.error()));
   }
-  const int placed =
+  const auto placed =
       platform::rename_no_replace_at(parent_fd, partial.c_str(), parent_fd, name->c_str());
-  if (placed != 0) {
-    remove_tree(staging);
-    if (placed == EEXIST) return exists;
-    return step(RestoreVerdict::Failed, quoted(destination) + ": " + os_error_text(placed));
+  if (!placed) {
+    if (placed.error() == EEXIST) return discard_staging(exists);
+    return discard_staging(
+        step(RestoreVerdict::Failed, quoted(destination) + ": " + os_error_text(placed.error())));
   }
   // From here the item is whole at its destination; what stays in the Trash is a copy.
   if (auto removed = remove_copied(source, *copied); !removed) {

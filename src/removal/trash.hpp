@@ -2,8 +2,10 @@
 // Moves one item into the Trash. Protected items and items inside cloud-sync folders are
 // refused. The item's folder is resolved and opened once; the checks judge that resolved
 // path, and the move acts through the opened folder, so a link or a swap made between the
-// check and the move can only make the move fail. The item itself is never followed, and an
-// entry already in the Trash is never replaced. When the direct move fails before touching the
+// check and the move can only make the move fail. The item itself is never followed, and the
+// rename refuses to replace an entry already in the Trash; only where the file system has no
+// such rename (Linux without RENAME_NOREPLACE) is the name checked just before, which a program
+// ignoring Trash records could race. When the direct move fails before touching the
 // item, the desktop's Trash service (Finder, or `gio trash`) is asked to trash exactly the
 // checked path. Blocking; safe to call from many threads at once.
 #include <cstdint>
@@ -41,9 +43,6 @@ struct TrashedItem {
 Result<TrashedItem> trash_item(const std::string& path,
                                ProtectionCheck check = ProtectionCheck::NotDone,
                                std::optional<ItemIdentity> expected = std::nullopt);
-
-// The direct move alone (no Trash-service fallback).
-Result<TrashedItem> move_into_user_trash(const std::string& path);
 
 // Serialises the moves of this process, each with its protection re-check, and the choice of
 // Trash names where no .trashinfo record reserves them.

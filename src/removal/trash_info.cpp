@@ -50,7 +50,7 @@ Result<std::optional<uint64_t>> create_trash_info(const std::string& info_path,
   const int fd = open(info_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) {
     if (errno == EEXIST) return std::nullopt;
-    return failure(os_error_text(errno));
+    return failure("cannot create '" + lossy_utf8(info_path) + "': " + os_error_text(errno));
   }
   auto written = write_all(fd, text);
   struct stat metadata {};
@@ -58,7 +58,8 @@ Result<std::optional<uint64_t>> create_trash_info(const std::string& info_path,
   close(fd);
   if (!written || stat_error != 0) {
     unlink(info_path.c_str());
-    return failure(written ? os_error_text(stat_error) : written.error());
+    return failure("cannot write '" + lossy_utf8(info_path) +
+                   "': " + (written ? os_error_text(stat_error) : written.error()));
   }
   return static_cast<uint64_t>(metadata.st_ino);
 }

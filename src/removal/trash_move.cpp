@@ -6,10 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <ctime>
-#include <memory>
 #include <mutex>
 #include <optional>
 
@@ -118,11 +115,11 @@ Status copy_across_volumes(const PinnedItem& item, const platform::TrashLocation
   ORVC_TRY(check_removable_tree_at(item.folder.get(), item.name, item.resolved));
   auto copied = copy_tree_at(item.folder.get(), item.name, trash_folder, partial, item.resolved);
   if (!copied) return discard_partial(std::move(copied.error()));
-  if (const int error = platform::rename_no_replace_at(trash_folder, partial.c_str(), trash_folder,
-                                                       slot.name.c_str());
-      error != 0) {
+  if (auto named = platform::rename_no_replace_at(trash_folder, partial.c_str(), trash_folder,
+                                                  slot.name.c_str());
+      !named) {
     return discard_partial("cannot name the copy '" + lossy_utf8(slot.name) +
-                           "': " + os_error_text(error));
+                           "': " + os_error_text(named.error()));
   }
   // From here on the copy in the Trash is whole; it stays even if removing the source fails.
   // What changed in the source while it was copied is not in the copy, so it stays too.
@@ -254,8 +251,9 @@ std::expected<TrashedItem, MoveFailure> move_pinned(const std::string& path, con
     if (!trash_folder) {
       return give_up(failed("cannot access ~/.Trash: " + os_error_text(errno)));
     }
-    const int error = platform::rename_no_replace_at(item.folder.get(), item.name.c_str(),
-                                                     trash_folder.get(), slot->name.c_str());
+    const auto renamed = platform::rename_no_replace_at(item.folder.get(), item.name.c_str(),
+                                                        trash_folder.get(), slot->name.c_str());
+    const int error = renamed ? 0 : renamed.error();
     if (error == EEXIST) {
       // Another program took the name after it was chosen: never replace, take the next.
       release_trash_slot(*slot);
@@ -285,14 +283,6 @@ std::expected<TrashedItem, MoveFailure> move_pinned(const std::string& path, con
 std::mutex& trash_lock() {
   static std::mutex lock;
   return lock;
-}
-
-Result<TrashedItem> move_into_user_trash(const std::string& path) {
-  auto pinned = pin_item(path);
-  if (!pinned) return failure(std::move(pinned.error().message));
-  auto moved = move_pinned(path, *pinned, SafetyChecks::Run);
-  if (!moved) return failure(std::move(moved.error().message));
-  return std::move(*moved);
 }
 
 }  // namespace orvc::removal

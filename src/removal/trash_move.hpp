@@ -26,9 +26,10 @@ struct PinnedItem {
   std::string resolved;  // folder_path joined with name: what the checks judge
 };
 
+// The error of a direct move. More than a text because the caller branches on it: final is a
+// safety refusal, or the item may have been touched, and the Trash service must not be asked;
+// otherwise nothing of the item was touched and the service may try.
 struct MoveFailure {
-  // Final: a safety refusal, or the item may have been touched; the Trash service must not be
-  // asked. Otherwise nothing of the item was touched and the service may try.
   bool final = false;
   std::string message;
 };

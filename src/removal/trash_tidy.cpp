@@ -47,6 +47,8 @@ bool abandoned_partial_copy(std::string_view name) {
 }  // namespace
 
 void tidy_trash_leftovers(const platform::TrashLocation& trash) {
+  // Best effort: a leftover that stays has no record, so Trash tools never show it, and the
+  // next run tries again.
   for (const std::string& name : names_in(trash.files)) {
     if (abandoned_partial_copy(name)) (void)remove_tree(join_path(trash.files, name));
   }

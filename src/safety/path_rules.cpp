@@ -69,15 +69,13 @@ bool same_split_component(const SplitPath& a, size_t i, const SplitPath& b, size
                     Case::AsciiInsensitive);
 }
 
-enum class Match { Prefix, Whole };
-
-bool compare_components(std::string_view path, std::string_view base, Case mode, Match match) {
+bool compare_components(std::string_view path, std::string_view base, Case mode) {
   ComponentReader path_reader(path);
   ComponentReader base_reader(base);
   while (true) {
     const auto base_part = base_reader.next();
     const auto path_part = path_reader.next();
-    if (!base_part) return match == Match::Prefix || !path_part;
+    if (!base_part) return true;
     if (!path_part) return false;
     if (!same_component(*path_part, *base_part, mode)) return false;
   }
@@ -144,15 +142,11 @@ std::string normalize_lexically(const std::string& path) {
 }
 
 bool path_starts_with_ci(const std::string& path, const std::string& base) {
-  return compare_components(path, base, Case::AsciiInsensitive, Match::Prefix);
-}
-
-bool path_equals_ci(const std::string& path, const std::string& other) {
-  return compare_components(path, other, Case::AsciiInsensitive, Match::Whole);
+  return compare_components(path, base, Case::AsciiInsensitive);
 }
 
 bool path_starts_with(std::string_view path, std::string_view base) {
-  return compare_components(path, base, Case::Exact, Match::Prefix);
+  return compare_components(path, base, Case::Exact);
 }
 
 std::string join_relative(const std::string& base, std::string_view relative) {

@@ -44,7 +44,7 @@ class SplitPath {
   std::vector<Part> parts_;
 };
 
-// The same tests as path_starts_with_ci and path_equals_ci, on split paths.
+// path_starts_with_ci on split paths, and whether two split paths name the same components.
 bool starts_with_ci(const SplitPath& path, const SplitPath& base);
 bool equals_ci(const SplitPath& path, const SplitPath& other);
 
@@ -53,9 +53,6 @@ std::string normalize_lexically(const std::string& path);
 
 // Component-wise prefix test; ASCII letters compared case-insensitively.
 bool path_starts_with_ci(const std::string& path, const std::string& base);
-
-// Same number of components and path_starts_with_ci.
-bool path_equals_ci(const std::string& path, const std::string& other);
 
 // Component-wise prefix test with exact comparison.
 bool path_starts_with(std::string_view path, std::string_view base);

@@ -29,31 +29,19 @@ LoadedList& loaded_list() {
   return list;
 }
 
-// Why an existing list file is unusable, kept apart from the file's path so that both the
-// loader's message and the refusal of removal runs can be built from it.
-struct FileFailure {
-  enum class Stage { Read, Parse } stage;
-  std::string reason;
-};
-
 // The file's entries as written; the empty list when there is no file. A followed link counts
-// as the file, so a link whose target is missing is a broken file, not a missing one.
-std::expected<std::vector<std::string>, FileFailure> read_list_file(const std::string& file) {
-  using Stage = FileFailure::Stage;
+// as the file, so a link whose target is missing is a broken file, not a missing one. The error
+// is the reason alone: the refusal of removal runs names the file itself.
+Result<std::vector<std::string>> read_list_file(const std::string& file) {
   struct stat metadata {};
-  if (file.find('\0') != std::string::npos) {
-    return std::unexpected(FileFailure{Stage::Read, os_error_text(EINVAL)});
-  }
+  if (file.find('\0') != std::string::npos) return failure(os_error_text(EINVAL));
   if (lstat(file.c_str(), &metadata) != 0) {
     if (errno == ENOENT || errno == ENOTDIR) return std::vector<std::string>{};
-    return std::unexpected(FileFailure{Stage::Read, os_error_text(errno)});
+    return failure(os_error_text(errno));
   }
-  auto text = platform::read_small_file(file, platform::FinalLink::Follow);
-  if (text && !is_valid_utf8(*text)) text = failure("stream did not contain valid UTF-8");
-  if (!text) return std::unexpected(FileFailure{Stage::Read, std::move(text).error()});
-  auto entries = parse_protected_paths(*text);
-  if (!entries) return std::unexpected(FileFailure{Stage::Parse, std::move(entries).error()});
-  return std::move(*entries);
+  const std::string text = ORVC_TRY(platform::read_small_file(file, platform::FinalLink::Follow));
+  if (!is_valid_utf8(text)) return failure("stream did not contain valid UTF-8");
+  return parse_protected_paths(text);
 }
 
 std::vector<std::string> lowered(std::vector<std::string> entries) {
@@ -71,7 +59,7 @@ void load_into(LoadedList& list) {
   if (!entries) {
     list.refusal =
         fmt::format("Refusing to move anything: the protected paths file '{}' is not valid: {}",
-                    lossy_utf8(file), entries.error().reason);
+                    lossy_utf8(file), entries.error());
     return;
   }
   list.entries = lowered(std::move(*entries));
@@ -83,18 +71,6 @@ Result<std::string> app_data_dir() {
   const std::optional<std::string> home = home_folder();
   if (!home) return failure("Could not resolve application data directory");
   return join_path(*home, APP_DATA_FOLDER);
-}
-
-Result<std::vector<std::string>> load_protected_paths() {
-  const std::string folder = ORVC_TRY(app_data_dir());
-  auto entries = read_list_file(join_path(folder, PROTECTED_PATHS_FILE));
-  if (!entries) {
-    const bool reading = entries.error().stage == FileFailure::Stage::Read;
-    return failure(
-        (reading ? "Could not read protected paths: " : "Could not parse protected paths: ") +
-        entries.error().reason);
-  }
-  return lowered(std::move(*entries));
 }
 
 bool matches_protected_list(const std::vector<std::string>& list, const std::string& path) {

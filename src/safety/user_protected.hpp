@@ -11,10 +11,6 @@ namespace orvc::safety {
 // home_folder joined with "Library/Application Support/com.orvanta.app".
 Result<std::string> app_data_dir();
 
-// Entries of protected_paths.json, lower-cased; the empty list when the file is missing. A link
-// in the file's place is followed to a regular file; anything else there is a read failure.
-Result<std::vector<std::string>> load_protected_paths();
-
 // The text of protected_paths.json: {"paths": [...]} (other members ignored, a second "paths"
 // is an error) or the same record as a one-element array. Entries are returned as written.
 Result<std::vector<std::string>> parse_protected_paths(std::string_view text);
@@ -23,7 +19,9 @@ Result<std::vector<std::string>> parse_protected_paths(std::string_view text);
 // one, comparing whole components. Empty entries are ignored.
 bool matches_protected_list(const std::vector<std::string>& list, const std::string& path);
 
-// Loaded once per process under one lock; a broken file matches nothing (see below).
+// Loaded once per process under one lock: the entries of protected_paths.json, lower-cased;
+// none when the file is missing. A link in the file's place is followed to a regular file;
+// anything else there breaks the file, and a broken file matches nothing (see below).
 bool is_user_protected(const std::string& path);
 
 // Success when the list loaded or there is no file. When the file exists but cannot be read or

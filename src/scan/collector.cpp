@@ -3,12 +3,16 @@
 #include <oneapi/tbb/parallel_for_each.h>
 #include <sys/stat.h>
 
+#include <exception>
+#include <string>
+
 #include "gitignore/gitignore.hpp"
 #include "platform/home.hpp"
 #include "platform/platform.hpp"
 #include "scan/collector_walk.hpp"
 #include "scan/walk_pool.hpp"
 #include "util/cache_sample.hpp"
+#include "util/diagnostics.hpp"
 #include "util/work_progress.hpp"
 
 namespace orvc::scan {
@@ -90,8 +94,9 @@ std::vector<CollectedFile> collect_files(const std::vector<std::string>& roots,
       detail::append_in_order(root.tree, out);
     }
     return out;
-  } catch (...) {
-    // A walk that ends abnormally yields nothing rather than a partial list.
+  } catch (const std::exception& e) {
+    // A walk that ends abnormally yields nothing rather than a partial list, and says so.
+    report_diagnostic(std::string("File walk failed, nothing collected: ") + e.what());
     return {};
   }
 }

@@ -17,6 +17,8 @@ void* trampoline(void* argument) {
 }  // namespace
 
 Status run_on_job_thread(const std::function<void()>& body) {
+  // A thread of its own rather than a pool thread: a pool cannot give one job this stack, and
+  // the job blocks on the file system for its whole life.
   pthread_attr_t attributes;
   pthread_attr_init(&attributes);
   pthread_attr_setstacksize(&attributes, kJobStackBytes);

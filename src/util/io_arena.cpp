@@ -1,6 +1,7 @@
 #include "util/io_arena.hpp"
 
 #include <oneapi/tbb/global_control.h>
+#include <oneapi/tbb/task_group.h>
 
 #include <algorithm>
 #include <exception>
@@ -74,6 +75,14 @@ tbb::task_arena& io_arena() {
     return made.release();
   }();
   return *arena;
+}
+
+void run_side_by_side(size_t count, const std::function<void()>& work) {
+  io_arena().execute([&] {
+    tbb::task_group group;
+    for (size_t i = 0; i < count; ++i) group.run(work);
+    group.wait();
+  });
 }
 
 }  // namespace orvc

@@ -13,7 +13,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -31,6 +33,11 @@ template <typename F>
 decltype(auto) run_in_io_arena(F&& work) {
   return io_arena().execute(std::forward<F>(work));
 }
+
+// Runs `count` copies of `work` side by side in the I/O arena and waits for all of them: at
+// most `count` blocking reads at once, however wide the arena is. The copies share out the work
+// themselves (a shared counter); the calling thread runs copies too.
+void run_side_by_side(size_t count, const std::function<void()>& work);
 
 // Tells a cold cache from a warm one by how long a walk's metadata calls take. A cached call
 // returns in a microsecond or two; one that waits on the device takes tens of microseconds or

@@ -58,6 +58,17 @@ TEST_F(ScanEnvironment, DockerRunningNoteGoesOnVirtualDisksOnly) {
   EXPECT_EQ(items_of(scan_dev_junk().value()), (std::vector<std::string>{disk, disk, logs}));
 }
 
+TEST_F(ScanEnvironment, DockerIsAskedAboutOnlyForAVirtualDisk) {
+  const std::string asked = tools_ / "asked";
+  fake_pgrep(": > '" + asked + "'\n");
+  allocate_file(at("Library/Containers/com.docker.docker/Data/log/host.log"), 4096);
+  ASSERT_TRUE(scan_dev_junk());
+  EXPECT_FALSE(exists_no_follow(asked));
+  allocate_file(at("Library/Containers/com.docker.docker/Data/vms/0/Docker.raw"), kMiB);
+  ASSERT_TRUE(scan_dev_junk());
+  EXPECT_TRUE(exists_no_follow(asked));
+}
+
 TEST_F(ScanEnvironment, HomeThatDoesNotExistFindsNothing) {
   const ScopedEnv missing("HOME", home_ / "does-not-exist");
   EXPECT_EQ(scan_dev_junk().value().size(), 0u);

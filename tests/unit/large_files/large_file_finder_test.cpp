@@ -45,7 +45,7 @@ TEST_F(FindLargeFiles, OnlyLibraryItselfIsNoRootAndAnUnlistableHomeIsItsOwn) {
   const ScopedEnv missing("HOME", home / "missing");
   EXPECT_EQ(large_file_roots().value(), std::vector<std::string>{home / "missing"});
   const ScopedEnv no_home("HOME", std::nullopt);
-  EXPECT_TRUE(find_large_files(home.path(), 100, 0).has_value());
+  EXPECT_TRUE(large_file_search_roots(home.path()).has_value());
 }
 
 TEST_F(FindLargeFiles, SizeAndAgeMustBothHoldAndBothAreInclusive) {
@@ -58,11 +58,10 @@ TEST_F(FindLargeFiles, SizeAndAgeMustBothHoldAndBothAreInclusive) {
     write_sized_file(home / ("tree/" + name), size);
     set_mtime(home / ("tree/" + name), mtime);
   }
-  const auto found = find_large_files(home / "tree", 1, 3);
-  ASSERT_TRUE(found);
-  ASSERT_EQ(found->size(), 1u);
-  EXPECT_EQ(found->at(0).path, home / "tree/old");
-  EXPECT_EQ(found->at(0).age_days, 3u);
+  const auto found = find_large_files_under({home / "tree"}, 1, 3);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found.at(0).path, home / "tree/old");
+  EXPECT_EQ(found.at(0).age_days, 3u);
 }
 
 TEST_F(FindLargeFiles, ZeroThresholdListsEveryFileBiggestFirstKeepingTiesInOrder) {
@@ -76,10 +75,9 @@ TEST_F(FindLargeFiles, ZeroThresholdListsEveryFileBiggestFirstKeepingTiesInOrder
     if (file.size == 2) expected.push_back(file.path);  // equal sizes in the crawl's order
   }
   expected.push_back(home / "tree/empty");
-  const auto found = find_large_files(home / "tree", 0, 0);
-  ASSERT_TRUE(found);
+  const auto found = find_large_files_under({home / "tree"}, 0, 0);
   std::vector<std::string> listed;
-  for (const auto& file : *found) listed.push_back(file.path);
+  for (const auto& file : found) listed.push_back(file.path);
   EXPECT_EQ(listed, expected);
 }
 

@@ -66,14 +66,14 @@ TEST_F(CleanupTest, AfterAStopRequestNothingIsMovedRecordedOrPutBack) {
   write_sized_file(home("d/b"), 20);
   const std::vector<std::string> items = {home("a"), home("d"), home("missing")};
   cancel_flag().store(true);
-  const auto outcome = run_cleanup({items, "cli_delete"});
+  const auto outcome = run_cleanup({items, CleanupType::Delete});
   cancel_flag().store(false);
   EXPECT_EQ(outcome.error(), "Interrupted — 0 item(s) moved to Trash (recoverable), 2 left alone.");
   EXPECT_TRUE(exists_no_follow(home("a")));
   EXPECT_TRUE(exists_no_follow(home("d/b")));
   EXPECT_TRUE(sessions().empty());
 
-  ASSERT_TRUE(run_cleanup({items, "cli_delete"}));
+  ASSERT_TRUE(run_cleanup({items, CleanupType::Delete}));
   cancel_flag().store(true);
   const auto report = run_restore({{sessions().front().session_id}, {}, RestoreMode::Apply});
   cancel_flag().store(false);
@@ -86,14 +86,14 @@ TEST_F(CleanupTest, AfterAStopRequestNothingIsMovedRecordedOrPutBack) {
 
 TEST_F(CleanupTest, RecordsWhatMovedUnderTheNameTheTrashGaveIt) {
   // A run whose items are all protected: e2e/protection_gate_test.
-  EXPECT_EQ(run_cleanup({{home("missing")}, "cli_delete"}), CleanupOutcome({}));
+  EXPECT_EQ(run_cleanup({{home("missing")}, CleanupType::Delete}), CleanupOutcome({}));
   EXPECT_TRUE(sessions().empty());
   write_file(home(".ssh/id_rsa"), "k");
   write_sized_file(home("a"), 10);
   write_sized_file(home("one/x"), 30);
   write_file(trash_files("x"), "taken");
   const auto outcome = run_cleanup(
-      {{home("a"), home(".ssh/id_rsa"), home("one/x"), home("missing")}, "cli_large_files"});
+      {{home("a"), home(".ssh/id_rsa"), home("one/x"), home("missing")}, CleanupType::LargeFiles});
   ASSERT_TRUE(outcome) << outcome.error();
   EXPECT_THAT(*outcome, ElementsAre(Pair(home("a"), "a"), Pair(home("one/x"), "x 2")));
   EXPECT_TRUE(exists_no_follow(home(".ssh/id_rsa")));
@@ -120,7 +120,7 @@ TEST_F(CleanupTest, ConfirmedItemsMoveOnlyWhileStillTheNamedFile) {
   write_file(home("replacement"), "other");
   ASSERT_EQ(rename(home("replacement").c_str(), home("replaced").c_str()), 0);
 
-  CleanupRequest request{{home("moved"), home("declined"), home("replaced")}, "cli_duplicates"};
+  CleanupRequest request{{home("moved"), home("declined"), home("replaced")}, CleanupType::Duplicates};
   request.confirm = [&](size_t index) -> std::optional<ItemIdentity> {
     const std::optional<ItemIdentity> answers[] = {moved, std::nullopt, replaced};
     return answers[index];
@@ -137,7 +137,7 @@ TEST_F(CleanupTest, ConfirmedItemsMoveOnlyWhileStillTheNamedFile) {
   EXPECT_EQ(sessions()[0].deleted_files.size(), 1u);
 
   // Nothing but declined items: a run that moved nothing and failed at nothing.
-  request = {{home("declined")}, "cli_duplicates", [](size_t) { return std::nullopt; }};
+  request = {{home("declined")}, CleanupType::Duplicates, [](size_t) { return std::nullopt; }};
   EXPECT_EQ(run_cleanup(request), CleanupOutcome({}));
 }
 

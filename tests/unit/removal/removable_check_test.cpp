@@ -20,6 +20,7 @@
 
 #include "removal/copy_tree.hpp"
 #include "removal_fixture.hpp"
+#include "util/unique_fd.hpp"
 
 namespace orvc::removal {
 namespace {
@@ -32,6 +33,13 @@ constexpr uid_t kNobody = 65534;
 
 std::string outcome(const Status& status) {
   return status ? "ok" : status.error();
+}
+
+// The check as the mover runs it, from the item's open parent folder.
+Status check_removable_tree(const std::string& item) {
+  const size_t slash = item.rfind('/');
+  const UniqueFd parent(open(item.substr(0, slash).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  return check_removable_tree_at(parent.get(), item.substr(slash + 1), item);
 }
 
 // Runs `body` in a child process, as the user nobody when asked, and returns what it reports.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "removal/trash_info.hpp"
+#include "removal/trash_move.hpp"
 #include "removal/trash_record.hpp"
 #include "removal_fixture.hpp"
 #include "safety/protection.hpp"
@@ -85,7 +86,10 @@ TEST_F(TrashMoveTest, RefusesProtectedItemsTheTrashAndEveryFolderHoldingIt) {
   const std::string key = home(".ssh/id_rsa");
   write_file(key, "key");
   EXPECT_EQ(trash_item(key).error(), safety::refusal_before_move(key));
-  EXPECT_EQ(move_into_user_trash(key).error(), safety::refusal_inside_move(key));
+  const auto pinned = pin_item(key);
+  ASSERT_TRUE(pinned);
+  EXPECT_EQ(move_pinned(key, *pinned, SafetyChecks::Run).error().message,
+            safety::refusal_inside_move(key));
   EXPECT_EQ(read_file(key), "key");
   write_file(trash_files("old"), "old");
   write_file(home(".local/state/x"), "x");

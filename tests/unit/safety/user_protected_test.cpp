@@ -54,29 +54,6 @@ TEST(UserProtectedMatching, WholeComponentsInsideOrAboveTakenLiterally) {
   EXPECT_TRUE(matches_protected_list({unicode_lower("/Users/Ünal")}, "/USERS/ÜNAL/x"));
 }
 
-class LoadProtectedPaths : public ::testing::Test {
- protected:
-  TempDir home_;
-  ScopedEnv home_env_{"HOME", home_.path()};
-};
-
-TEST_F(LoadProtectedPaths, AMissingFileIsAnEmptyListAndEntriesAreLowerCased) {
-  EXPECT_EQ(load_protected_paths(), Entries{});
-  write_file(list_file(home_), R"({"paths": ["/Users/Ünal/Ärzte", "~/Work", ""]})");
-  EXPECT_EQ(load_protected_paths(), Entries({"/users/ünal/ärzte", "~/work", ""}));
-}
-
-TEST_F(LoadProtectedPaths, BrokenFilesFailWithTheirReason) {
-  write_file(list_file(home_), R"({"path": []})");
-  EXPECT_TRUE(load_protected_paths().error().starts_with("Could not parse protected paths: "));
-  write_file(list_file(home_), "{\"paths\": []}\xff");
-  EXPECT_TRUE(load_protected_paths().error().starts_with("Could not read protected paths: "));
-  std::remove(list_file(home_).c_str());
-  make_dirs(list_file(home_));
-  EXPECT_EQ(load_protected_paths().error(),
-            "Could not read protected paths: Is a directory (os error 21)");
-}
-
 // The list is loaded once per process, so each of these runs in a child process of its own whose
 // exit status is 0 when every check held, else the number of the first that failed.
 class UserProtectedOnce : public ::testing::Test {
