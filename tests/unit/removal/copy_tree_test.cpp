@@ -100,46 +100,17 @@ TEST_F(CopyTreeTest, RemoveTreeNeverFollowsLinks) {
   EXPECT_FALSE(remove_tree(home("item")));
 }
 
-TEST_F(CopyTreeTest, SparseFilesStaySparse) {
-  constexpr off_t kSize = off_t{1} << 30;
-  const std::vector<std::pair<off_t, std::string>> written = {
-      {0, "head"}, {kSize / 2 + 12345, "middle"}, {kSize - 4, "tail"}, {kSize / 4, ""}};
-  write_file(home("item/disk.img"), "");
-  const int fd = open(home("item/disk.img").c_str(), O_WRONLY | O_CLOEXEC);
-  ASSERT_EQ(ftruncate(fd, kSize), 0);
-  for (const auto& [offset, bytes] : written) {
-    ASSERT_EQ(pwrite(fd, bytes.data(), bytes.size(), offset), static_cast<ssize_t>(bytes.size()));
-  }
-  close(fd);
-  const struct stat source = metadata_of(home("item/disk.img"));
-  if (source.st_blocks * 512 > kSize / 2) GTEST_SKIP() << "this file system keeps no holes";
-
-  const auto copied = copy_tree(home("item"), home("trash/item"));
-  ASSERT_TRUE(copied) << copied.error();
-  const struct stat copy = metadata_of(home("trash/item/disk.img"));
-  EXPECT_EQ(copy.st_size, kSize);
-  EXPECT_LE(copy.st_blocks, 2 * source.st_blocks);
-  const int in = open(home("trash/item/disk.img").c_str(), O_RDONLY | O_CLOEXEC);
-  for (auto [offset, bytes] : written) {
-    if (bytes.empty()) bytes.assign(8, '\0');  // inside a hole
-    std::string read_back(bytes.size(), '?');
-    ASSERT_EQ(pread(in, read_back.data(), read_back.size(), offset),
-              static_cast<ssize_t>(bytes.size()));
-    EXPECT_EQ(read_back, bytes) << "at " << offset;
-  }
-  close(in);
-}
-
 // Modes, modification times, hard and symbolic links travel as e2e/cross_volume_test's round
-// trip shows; here, read-only folders, access times, the set-user-ID bit with its owner and
-// extended attributes.
-TEST_F(CopyTreeTest, ReadOnlyFoldersAccessTimesOwnersAndExtendedAttributesAreKept) {
+// trip shows; here, read-only folders, access times, the set-user-ID bit with its owner,
+// extended attributes and holes.
+TEST_F(CopyTreeTest, ReadOnlyFoldersTimesOwnersExtendedAttributesAndHolesAreKept) {
   const struct {
     const char* path;  // below the item; folders end in '/'
     mode_t mode;
     int64_t atime, mtime;
   } table[] = {
       // Deepest first, so setting a folder's times is the last change inside it.
+      {"disk.img", 0640, 1'400'000'000, 1'400'000'000},
       {"suid", 04750, 1'300'000'000, 1'300'000'000},
       {"ro/g", 0444, 1'200'000'000, 1'250'000'000},
       {"ro/", 0555, 1'100'000'000, 1'150'000'000},
@@ -149,10 +120,17 @@ TEST_F(CopyTreeTest, ReadOnlyFoldersAccessTimesOwnersAndExtendedAttributesAreKep
     const std::string path = home("item/") + entry.path;
     path.ends_with('/') ? testing::make_dirs(path) : write_file(path, entry.path);
   }
+  constexpr off_t kSize = off_t{1} << 30;
+  const std::vector<std::pair<off_t, std::string>> written = {
+      {0, "head"}, {kSize / 2 + 12345, "middle"}, {kSize - 4, "tail"}, {kSize / 4, ""}};
+  const int fd = open(home("item/disk.img").c_str(), O_WRONLY | O_CLOEXEC);
+  ASSERT_EQ(ftruncate(fd, kSize), 0);
+  for (const auto& [offset, bytes] : written)
+    ASSERT_EQ(pwrite(fd, bytes.data(), bytes.size(), offset), ssize_t(bytes.size()));
+  close(fd);
   bool xattrs = true;  // each holds its own path, where this file system keeps them
-  for (const std::string path : {"item", "item/suid"}) {
+  for (const std::string path : {"item", "item/suid"})
     xattrs = xattrs && setxattr(home(path).c_str(), "user.t", path.data(), path.size(), 0) == 0;
-  }
   const bool root = geteuid() == 0;
   ASSERT_TRUE(!root || chown(home("item/suid").c_str(), 65534, 65534) == 0);
   for (const auto& entry : table) {
@@ -176,12 +154,23 @@ TEST_F(CopyTreeTest, ReadOnlyFoldersAccessTimesOwnersAndExtendedAttributesAreKep
     EXPECT_EQ(copy.st_atim.tv_sec, S_ISDIR(source.st_mode) ? source.st_atim.tv_sec : entry.atime)
         << entry.path;
     EXPECT_TRUE(!owner_kept || copy.st_uid == source.st_uid) << entry.path;
+    EXPECT_EQ(copy.st_size, S_ISDIR(source.st_mode) ? copy.st_size : source.st_size) << entry.path;
+    // A file system that keeps holes keeps them in the copy.
+    EXPECT_TRUE(source.st_blocks * 512 > kSize / 2 || copy.st_blocks <= 2 * source.st_blocks);
   }
   for (const std::string path : {"item", "item/suid"}) {
     char read_back[64];
     const ssize_t n = getxattr(home("trash/" + path).c_str(), "user.t", read_back, 64);
     EXPECT_TRUE(!xattrs || std::string(read_back, std::max<ssize_t>(n, 0)) == path) << path;
   }
+  const int in = open(home("trash/item/disk.img").c_str(), O_RDONLY | O_CLOEXEC);
+  for (auto [offset, bytes] : written) {
+    if (bytes.empty()) bytes.assign(8, '\0');  // inside a hole
+    std::string read_back(bytes.size(), '?');
+    ASSERT_EQ(pread(in, read_back.data(), read_back.size(), offset), ssize_t(bytes.size()));
+    EXPECT_EQ(read_back, bytes) << "at " << offset;
+  }
+  close(in);
 }
 
 }  // namespace
