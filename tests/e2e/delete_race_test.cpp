@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "delete_support.hpp"
+#include "removal_support.hpp"
 #include "support/run_process.hpp"
 #include "support/temp_home.hpp"
 

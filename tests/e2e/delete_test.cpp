@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "delete_support.hpp"
+#include "removal_support.hpp"
 
 namespace orvc::testing {
 namespace {
