@@ -42,24 +42,6 @@ TEST_F(Duplicates, OneGroupKeepsTheOldestAndSkippedFoldersAndLinksAreNeverSeen) 
   EXPECT_THAT(r.err, HasSubstr("[dup-scan] crawl: 3 files under [\"" + root + "\"]"));
 }
 
-TEST_F(Duplicates, CopiesInsideAGitWorkingTreeAreMarkedUnlessIgnored) {
-  make_dirs(root + "/repo/.git");
-  write_file(root + "/repo/.gitignore", "ignored.bin\n");
-  for (const char* name : {"repo/kept.bin", "repo/tracked.bin", "repo/ignored.bin", "plain.bin"}) {
-    write_sized_file(root + "/" + name, 6000);
-  }
-  set_mtime(root + "/repo/kept.bin", 1000);
-  const auto r = run();
-  ASSERT_EQ(r.exit_code, 0);
-  for (const std::string line :
-       {"    keep @/repo/kept.bin [git-tracked]\n",
-        "    dup   @/repo/tracked.bin [git-tracked — review before deleting]\n",
-        "    dup   @/repo/ignored.bin\n", "    dup   @/plain.bin\n"}) {
-    EXPECT_NE(r.out.find(at_root(line, root)), std::string::npos) << line << r.out;
-  }
-  EXPECT_TRUE(r.out.ends_with("\n  1 duplicate groups, 17.6 KB reclaimable\n")) << r.out;
-}
-
 // A folder bind-mounted inside the scanned tree shows each of its files twice with one link
 // each; none of them is a copy of itself.
 TEST_F(Duplicates, BindMountedFolderInsideTheRootHoldsNoCopiesOfItself) {
