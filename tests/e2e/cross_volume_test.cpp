@@ -11,7 +11,7 @@
 
 #include <cstring>
 
-#include "restore_support.hpp"
+#include "removal_support.hpp"
 #include "support/killed_run.hpp"
 
 namespace orvc::testing {
@@ -41,15 +41,10 @@ class AcrossFileSystems : public RestoreTest {
 
   // A shell script run in the same mount namespace, with $ORVC and $UID_ set.
   ProcessResult script(const std::string& text) {
-    ProcessOptions options;
-    options.env = {{"HOME", home.path()},
-                   {"XDG_DATA_HOME", home / ".local/share"},
-                   {"NO_COLOR", "1"},
-                   {"ORVC", ORVC_BINARY},
-                   {"UID_", std::to_string(getuid())},
-                   {"PATH", "/usr/sbin:/usr/bin:/sbin:/bin"}};
-    options.working_dir = home.path();
-    return run_program({"/bin/sh", "-c", "set -e\n" + text}, options);
+    return run_program({"/bin/sh", "-c", "set -e\n" + text},
+                       orvc_options(home.path(), {{"ORVC", ORVC_BINARY},
+                                                  {"UID_", std::to_string(getuid())},
+                                                  {"PATH", "/usr/sbin:/usr/bin:/sbin:/bin"}}));
   }
 
   std::string vol;
@@ -116,14 +111,14 @@ TEST_F(AcrossFileSystems, ItemsAreCopiedIntoTheTrashAndBackAsTheyWere) {
 }
 
 TEST_F(AcrossFileSystems, RestoreKilledDuringTheCopyLeavesTheItemWholeInOnePlace) {
-  constexpr uint64_t kSize = uint64_t{48} << 20;
   const std::string file = vol + "/big.bin";
-  write_sized_file(file, kSize, 4);
+  write_sized_file(file, uint64_t{48} << 20, 4);
   const std::string bytes = read_file(file);
   const std::string id = delete_run({file});
   const std::string partial = vol + "/.big.bin.orvc-partial";
 
-  kill_when(start_orvc({"restore", id}, home.path()), [&] { return exists_no_follow(partial); });
+  signal_when_busy(orvc_command({"restore", id}), options(),
+                   [&](pid_t) { return exists_no_follow(partial); }, {SIGKILL});
 
   const bool in_trash = exists_no_follow(trash_files("big.bin"));
   const bool in_place = exists_no_follow(file);

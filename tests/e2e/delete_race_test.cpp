@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "delete_support.hpp"
+#include "removal_support.hpp"
 #include "support/run_process.hpp"
 #include "support/temp_home.hpp"
 
@@ -63,14 +63,12 @@ TEST_F(DeleteTest, SwappingAFolderForALinkNeverMovesWhatItLeadsTo) {
 // move's refusal to replace keeps them.
 TEST_F(DeleteTest, NoTrashEntryIsEverReplaced) {
   constexpr int kFiles = 150;
-  std::vector<std::string> first;
-  std::vector<std::string> second;
+  std::vector<std::string> first, second;
   for (int i = 0; i < kFiles; ++i) {
-    const std::string name = "f" + std::to_string(i);
-    write_file(home / ("a/" + name), "a" + std::to_string(i));
-    write_file(home / ("b/" + name), "b" + std::to_string(i));
-    first.push_back(home / ("a/" + name));
-    second.push_back(home / ("b/" + name));
+    first.push_back(home / ("a/f" + std::to_string(i)));
+    second.push_back(home / ("b/f" + std::to_string(i)));
+    write_file(first.back(), "a" + std::to_string(i));
+    write_file(second.back(), "b" + std::to_string(i));
   }
   make_dirs(trash_files());
   make_dirs(home / ".local/share/Trash/info");

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "delete_support.hpp"
+#include "removal_support.hpp"
 
 namespace orvc::testing {
 namespace {
@@ -118,27 +118,6 @@ TEST_F(DeleteTest, RefusedPathsMoveNothing) {
   EXPECT_TRUE(exists_no_follow(home / "plain/sub"));
   EXPECT_EQ(sorted_entries(trash_files()), std::vector<std::string>{"victim.txt"});
   EXPECT_EQ(manifests().size(), 1u);
-}
-
-// large-files --apply passes the same gate: a relative root inside ~/.ssh moves nothing, and a
-// file on the user's list stays and is not counted as moved.
-TEST_F(DeleteTest, LargeFilesApplyMovesOnlyWhatMayGo) {
-  write_sized_file(home / ".ssh/big_key", 2 << 20);
-  write_sized_file(home / "big/kept.bin", 3 << 20);
-  write_sized_file(home / "big/moved.bin", 2 << 20);
-  write_file(home / "Library/Application Support/com.orvanta.app/protected_paths.json",
-             "{\"paths\": [\"" + home.path() + "/big/kept.bin\"]}");
-  const std::vector<std::string> args = {"large-files", "--path", ".", "--threshold",
-                                         "1",           "--age",  "0", "--apply"};
-  const auto refused = orvc(args, home / ".ssh");
-  EXPECT_EQ(refused.exit_code, 1);
-  EXPECT_EQ(refused.err, kSkipped);
-  const auto r = orvc(args, home / "big");
-  EXPECT_EQ(r.exit_code, 0) << r.err;
-  EXPECT_THAT(r.out,
-              HasSubstr("\n  2 files, 5.0 MB total\n  Moved 2.0 MB to Trash (recoverable).\n"));
-  EXPECT_TRUE(exists_no_follow(home / ".ssh/big_key") && exists_no_follow(home / "big/kept.bin"));
-  EXPECT_EQ(sorted_entries(trash_files()), std::vector<std::string>{"moved.bin"});
 }
 
 }  // namespace

@@ -73,6 +73,10 @@ TEST_F(DevJunk, ApplyTrashesExactlyTheSafeItemsOfEveryCategory) {
   allocate_file(at("Projects/py/.venv/pyvenv.cfg"), 4 << 10);
   allocate_file(at("Projects/py/.venv/lib/site.so"), 21 * kMiB);
   make_symlink(at("Projects/rs"), at("Projects/rs-link"));
+  // Build output that Git keeps is the user's work.
+  write_file(at("Projects/tool/go.mod"), "module tool\n");
+  make_dirs(at("Projects/tool/.git"));
+  allocate_file(at("Projects/tool/bin/tool"), 23 * kMiB);
 
   write_file(at("Projects/huge/package.json"), "{}");
   allocate_file(at("Projects/huge/dist/bundle.js"), 24 * kMiB);
@@ -92,9 +96,10 @@ TEST_F(DevJunk, ApplyTrashesExactlyTheSafeItemsOfEveryCategory) {
   const ProcessResult result = run({"dev-junk", "--apply"});
   EXPECT_EQ(result.out, at_root(R"(Developer Junk
 
-  Build Artifacts (112.0 MB)
+  Build Artifacts (135.0 MB)
 )" + std::string("    ✓    25.0 MB  @/Projects/bad\xef\xbf\xbd\nname/_build\n") +
                                     R"(    ✓    24.0 MB  @/Projects/huge/dist
+    !    23.0 MB  @/Projects/tool/bin
     ✓    22.0 MB  @/Projects/net/bin
     !    21.0 MB  @/Projects/py/.venv
     ✓    20.0 MB  @/Projects/rs/target
@@ -122,7 +127,7 @@ TEST_F(DevJunk, ApplyTrashesExactlyTheSafeItemsOfEveryCategory) {
     ✓     1.0 MB  @/Library/Caches/pip
     ✓     8.0 KB  @/Projects/py/pkg/__pycache__
 
-  20 items, 243.5 MB total (101.5 MB safe-to-clean)
+  21 items, 266.5 MB total (101.5 MB safe-to-clean)
   Cleaned 101.5 MB — moved to Trash (recoverable).
 )",
                                 home_.path()));
@@ -132,7 +137,8 @@ TEST_F(DevJunk, ApplyTrashesExactlyTheSafeItemsOfEveryCategory) {
   for (const std::string& kept : std::vector<std::string>{
            "Projects/old/node_modules", "Projects/web/node_modules", "Projects/py/.venv",
            "Library/Developer/Xcode/Archives/2024-01-02", vm + "Docker.raw", vm + "data/Docker.raw",
-           ".conda/pkgs", "Projects/rs-small/target", "Projects/small/node_modules"}) {
+           ".conda/pkgs", "Projects/rs-small/target", "Projects/small/node_modules",
+           "Projects/tool/bin"}) {
     EXPECT_TRUE(exists_no_follow(at(kept))) << kept;
   }
   EXPECT_EQ(sorted_entries(trash_files_of(home_.path())),
@@ -143,48 +149,6 @@ TEST_F(DevJunk, ApplyTrashesExactlyTheSafeItemsOfEveryCategory) {
   ASSERT_EQ(manifests.size(), 1u);
   EXPECT_NE(read_file(history_of(home_.path(), manifests[0])).find("\"cli_dev_junk\""),
             std::string::npos);
-}
-
-// Build output that Git keeps is the user's work: risky, and left by --apply; build output that
-// the repository ignores stays safe. One repository holds a Go tool whose bin/ is committed, a
-// web app whose build/ a folder rule ignores, and one whose build/ is neither.
-TEST_F(DevJunk, BuildOutputThatGitKeepsIsRiskyAndStays) {
-  if (access("/usr/bin/git", X_OK) != 0) GTEST_SKIP() << "git is not installed";
-  write_file(at("Projects/tool/go.mod"), "module tool\n");
-  allocate_file(at("Projects/tool/bin/tool"), 22 * kMiB);
-  write_file(at("Projects/web/package.json"), "{}");
-  write_file(at("Projects/web/.gitignore"), "build/\n");
-  allocate_file(at("Projects/web/build/app.js"), 21 * kMiB);
-  write_file(at("Projects/app/package.json"), "{}");
-  allocate_file(at("Projects/app/build/app.js"), 23 * kMiB);
-  ProcessOptions git;  // nothing of the machine's configuration
-  git.env = {
-      {"HOME", home_.path()}, {"GIT_CONFIG_NOSYSTEM", "1"}, {"GIT_CONFIG_GLOBAL", "/dev/null"}};
-  git.working_dir = at("Projects");
-  ASSERT_EQ(run_program({"/bin/sh", "-c",
-                         "git init -q && git add tool web && "
-                         "git -c user.name=t -c user.email=t@t commit -q -m init"},
-                        git)
-                .exit_code,
-            0);
-
-  const ProcessResult applied = run({"dev-junk", "--apply"});
-  EXPECT_EQ(applied.out, at_root(R"(Developer Junk
-
-  Build Artifacts (66.0 MB)
-    !    23.0 MB  @/Projects/app/build
-    !    22.0 MB  @/Projects/tool/bin
-    ✓    21.0 MB  @/Projects/web/build
-
-  3 items, 66.0 MB total (21.0 MB safe-to-clean)
-  Cleaned 21.0 MB — moved to Trash (recoverable).
-)",
-                                 home_.path()));
-  EXPECT_EQ(applied.err, "");
-  EXPECT_EQ(applied.exit_code, 0);
-  EXPECT_TRUE(exists_no_follow(at("Projects/tool/bin/tool")));
-  EXPECT_TRUE(exists_no_follow(at("Projects/app/build/app.js")));
-  EXPECT_EQ(sorted_entries(trash_files_of(home_.path())), std::vector<std::string>{"build"});
 }
 
 // A project touched 3 days ago whose junk has not changed for 300, and one untouched for 300

@@ -6,13 +6,14 @@
 
 #include <ctime>
 
-#include "restore_support.hpp"
+#include "removal_support.hpp"
 #include "support/killed_run.hpp"
 
 namespace orvc::testing {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::StartsWith;
 using HistoryCommand = RestoreTest;
 
 TEST_F(HistoryCommand, ThreeRunsOfDifferentKindsWithARestoredAndAnEmptiedItem) {
@@ -87,41 +88,28 @@ TEST_F(HistoryCommand, AReplacedEntryAndALongRun) {
 }
 
 TEST_F(HistoryCommand, NothingRecordedAndAnUnreadableManifest) {
-  auto r = orvc({"history"});
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out, "  No recorded removals.\n");
+  EXPECT_EQ(orvc({"history"}).out, "  No recorded removals.\n");
   EXPECT_FALSE(exists_no_follow(history_folder()));  // reading creates nothing
-
   write_file(history_folder() + "/broken.json", "{");
-  r = orvc({"history"});
+  const auto r = orvc({"history"});
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, "  No recorded removals.\n");
-  EXPECT_TRUE(r.err.starts_with("[history] skipped unreadable manifest " + history_folder() +
-                                "/broken.json: "))
-      << r.err;
+  EXPECT_THAT(r.err, StartsWith("[history] skipped unreadable manifest " + history_folder() +
+                                "/broken.json: "));
 }
 
 // A run killed amid many moves: every item whole in one place, and the next run finishes its
 // manifest from what the Trash holds.
 TEST_F(HistoryCommand, KilledAmidManyMovesLosesNothing) {
-  constexpr int kCount = 1500;
-  const std::vector<std::string> paths = numbered_items(kCount);
-  std::vector<std::string> args = {"delete"};
-  args.insert(args.end(), paths.begin(), paths.end());
-  kill_when(start_orvc(args, home.path()),
-            [&] { return sorted_entries(trash_files()).size() >= 20; });
-
-  int moved = 0;
-  for (int i = 0; i < kCount; ++i) {
-    const std::string name = "f" + std::to_string(i);
-    const bool in_place = exists_no_follow(paths[i]);
-    ASSERT_NE(in_place, exists_no_follow(trash_files(name))) << name;
-    EXPECT_EQ(read_file(in_place ? paths[i] : trash_files(name)), std::to_string(i));
-    moved += in_place ? 0 : 1;
-  }
+  const std::vector<std::string> paths = numbered_items(1500);
+  std::vector<std::string> args = paths;
+  args.insert(args.begin(), "delete");
+  signal_when_busy(orvc_command(args), options(),
+                   [&](pid_t) { return sorted_entries(trash_files()).size() >= 20; }, {SIGKILL});
+  const int moved = count_moved(paths);
   const auto sessions = manifests();
   ASSERT_EQ(sessions.size(), 1u);
-  if (moved < kCount) {
+  if (moved < 1500) {
     EXPECT_THAT(sessions[0], HasSubstr("\"status\": \"pending\""));
     EXPECT_THAT(sessions[0], HasSubstr("\"original_path\": \"" + paths.back() + "\""));
   }
@@ -143,12 +131,11 @@ TEST_F(HistoryCommand, KilledAmidManyMovesLosesNothing) {
     ++listed;
   }
   EXPECT_EQ(listed, moved);
-  int records = 0;
-  for (const auto& record : sorted_entries(info)) {
+  const auto records = sorted_entries(info);
+  for (const auto& record : records) {
     EXPECT_TRUE(exists_no_follow(trash_files(record.substr(0, record.size() - 10)))) << record;
-    ++records;
   }
-  EXPECT_EQ(records, moved + 1);
+  EXPECT_EQ(records.size(), moved + 1u);
 }
 
 }  // namespace

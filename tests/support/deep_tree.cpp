@@ -61,10 +61,7 @@ std::optional<std::string> read_deep_file(const std::string& root, int depth,
   const int fd = openat(folder, file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   close(folder);
   if (fd < 0) return std::nullopt;
-  std::string content;
-  char buffer[4096];
-  ssize_t n = 0;
-  while ((n = read(fd, buffer, sizeof buffer)) > 0) content.append(buffer, static_cast<size_t>(n));
+  const std::string content = read_file("/proc/self/fd/" + std::to_string(fd));
   close(fd);
   return content;
 }

@@ -1,11 +1,8 @@
 #pragma once
-// Starts orvc in the background (output to the null device) and kills it with SIGKILL at a chosen
-// moment, for the "killed at any moment loses nothing" checks; stops a program while it is busy
-// and signals it (Linux: reads /proc); and the device of a path.
-#include <fcntl.h>
+// Stops a program at a chosen moment and signals it (SIGKILL for the "killed at any moment loses
+// nothing" checks, SIGINT or SIGTERM for clean interruption); Linux: reads /proc.
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -23,37 +20,6 @@ namespace orvc::testing {
 inline dev_t device_of(const std::string& path) {
   struct stat metadata {};
   return stat(path.c_str(), &metadata) == 0 ? metadata.st_dev : 0;
-}
-
-// Starts orvc with HOME at `home`, PATH at its empty "no-bin" folder and no other variable.
-inline pid_t start_orvc(const std::vector<std::string>& args, const std::string& home) {
-  std::vector<std::string> env = {"HOME=" + home, "XDG_DATA_HOME=" + home + "/.local/share",
-                                  "PATH=" + home + "/no-bin"};
-  std::vector<std::string> argv = orvc_command(args);
-  std::vector<char*> argv_p, envp;
-  for (auto& a : argv) argv_p.push_back(a.data());
-  for (auto& e : env) envp.push_back(e.data());
-  argv_p.push_back(nullptr);
-  envp.push_back(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int null_fd = open("/dev/null", O_RDWR);
-    for (const int fd : {0, 1, 2}) dup2(null_fd, fd);
-    execve(ORVC_BINARY, argv_p.data(), envp.data());
-    _exit(127);
-  }
-  return pid;
-}
-
-// Kills `pid` as soon as `ready` holds (or when it ends first).
-inline void kill_when(pid_t pid, const std::function<bool()>& ready) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!ready() && std::chrono::steady_clock::now() < deadline) {
-    if (waitpid(pid, nullptr, WNOHANG) == pid) return;
-    std::this_thread::sleep_for(std::chrono::microseconds(100));
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
 }
 
 // The state letter of /proc/<pid>/stat: R, S, D, T (stopped), Z (ended), ...

@@ -60,31 +60,26 @@ void read_all(const std::vector<int>& fds, const std::vector<std::string*>& sink
 
 StartedProcess start_program(const std::vector<std::string>& argv, const ProcessOptions& options) {
   StartedProcess started;
-  if (options.stdout_is_terminal) {
-    int master = -1;
-    started.pid = forkpty(&master, nullptr, nullptr, nullptr);
-    if (started.pid == 0) exec_child(argv, options);
-    started.fds = {master};
-    return started;
-  }
-  int out_pipe[2], err_pipe[2] = {-1, -1};
-  if (pipe(out_pipe) != 0) return started;
-  if (options.stderr_is_terminal ? openpty(&err_pipe[0], &err_pipe[1], nullptr, nullptr, nullptr)
-                                 : pipe(err_pipe)) {
+  const auto open_pair = [](int ends[2], bool terminal) {
+    return terminal ? openpty(&ends[0], &ends[1], nullptr, nullptr, nullptr) : pipe(ends);
+  };
+  // Standard error shares a terminal on standard output.
+  const bool merged = options.stdout_is_terminal;
+  int out[2], err[2];
+  if (open_pair(out, merged) != 0 || (!merged && open_pair(err, options.stderr_is_terminal) != 0)) {
     return started;
   }
   started.pid = fork();
   if (started.pid == 0) {
     dup2(open("/dev/null", O_RDONLY), 0);
-    dup2(out_pipe[1], 1);
-    dup2(err_pipe[1], 2);
-    close(out_pipe[0]);
-    close(err_pipe[0]);
+    dup2(out[1], 1);
+    dup2(merged ? out[1] : err[1], 2);
     exec_child(argv, options);
   }
-  close(out_pipe[1]);
-  close(err_pipe[1]);
-  started.fds = {out_pipe[0], err_pipe[0]};
+  close(out[1]);
+  if (!merged) close(err[1]);
+  started.fds = {out[0]};
+  if (!merged) started.fds.push_back(err[0]);
   return started;
 }
 

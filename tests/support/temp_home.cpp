@@ -1,6 +1,5 @@
 #include "support/temp_home.hpp"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
 #include <gtest/gtest.h>
@@ -41,8 +40,7 @@ void make_dirs(const std::string& path) {
 }
 
 static void make_parent(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash != std::string::npos && slash > 0) make_dirs(path.substr(0, slash));
+  make_dirs(std::filesystem::path(path).parent_path());
 }
 
 void write_file(const std::string& path, const std::string& content) {
@@ -53,18 +51,9 @@ void write_file(const std::string& path, const std::string& content) {
 }
 
 void write_sized_file(const std::string& path, uint64_t size, unsigned seed) {
-  make_parent(path);
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  ASSERT_GE(fd, 0) << "cannot create " << path << ": " << std::strerror(errno);
-  std::vector<unsigned char> chunk(1 << 16);
-  for (uint64_t written = 0; written < size;) {
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(chunk.size(), size - written));
-    for (size_t i = 0; i < n; ++i)
-      chunk[i] = static_cast<unsigned char>(((written + i) * 31 + seed) & 0xff);
-    ASSERT_EQ(::write(fd, chunk.data(), n), static_cast<ssize_t>(n));
-    written += n;
-  }
-  close(fd);
+  std::string data(size, '\0');
+  for (uint64_t i = 0; i < size; ++i) data[i] = static_cast<char>((i * 31 + seed) & 0xff);
+  write_file(path, data);
 }
 
 void allocate_file(const std::string& path, uint64_t bytes) {
@@ -132,12 +121,11 @@ void set_tree_mtime(const std::string& root, int64_t seconds_since_epoch) {
 
 std::vector<std::string> listing_order(const std::string& folder) {
   std::vector<std::string> names;
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (const dirent* entry = readdir(dir)) {
-      const std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(dir);
+  std::error_code error;
+  // Never throws: /proc folders of a program that ends vanish while they are read.
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+       it.increment(error)) {
+    names.push_back(it->path().filename());
   }
   return names;
 }
