@@ -5,7 +5,7 @@
 #include "cli/json_junk.hpp"
 #include "cli/junk_scan_job.hpp"
 #include "junk/dev_junk_scan.hpp"
-#include "junk/disk_usage.hpp"
+#include "util/saturating.hpp"
 #include "util/text.hpp"
 
 namespace orvc::cli {
@@ -15,7 +15,7 @@ using ItemList = std::vector<const junk::JunkItem*>;
 
 uint64_t total_of(const ItemList& items) {
   uint64_t total = 0;
-  for (const junk::JunkItem* item : items) total = junk::saturating_add(total, item->size_bytes);
+  for (const junk::JunkItem* item : items) total = saturating_add(total, item->size_bytes);
   return total;
 }
 

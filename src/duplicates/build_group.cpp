@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "duplicates/duplicate_group.hpp"
+#include "util/saturating.hpp"
 #include "util/text.hpp"
 
 namespace orvc::duplicates {
@@ -27,11 +28,7 @@ DuplicateGroup build_group(std::string hash, uint64_t size,
   group.duplicates = std::move(members);
 
   for (const auto& copy : group.duplicates) {
-    if (__builtin_add_overflow(group.reclaimable_bytes, bytes_freed(copy, size),
-                               &group.reclaimable_bytes)) {
-      group.reclaimable_bytes = std::numeric_limits<uint64_t>::max();
-      break;
-    }
+    group.reclaimable_bytes = saturating_add(group.reclaimable_bytes, bytes_freed(copy, size));
   }
   return group;
 }

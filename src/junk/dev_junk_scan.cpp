@@ -21,6 +21,7 @@
 #include "junk/project_walks.hpp"
 #include "platform/home.hpp"
 #include "util/cache_sample.hpp"
+#include "util/saturating.hpp"
 #include "util/work_progress.hpp"
 
 namespace orvc::junk {

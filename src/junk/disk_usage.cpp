@@ -15,6 +15,7 @@
 
 #include "platform/platform.hpp"
 #include "util/io_arena.hpp"
+#include "util/saturating.hpp"
 #include "util/stop_request.hpp"
 #include "util/work_progress.hpp"
 
@@ -27,12 +28,6 @@ struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
 };
 using FolderStream = std::unique_ptr<DIR, DirCloser>;
-
-uint64_t allocated_bytes(const struct stat& metadata) {
-  if (metadata.st_blocks <= 0) return 0;
-  const auto blocks = static_cast<uint64_t>(metadata.st_blocks);
-  return blocks > UINT64_MAX / 512 ? UINT64_MAX : blocks * 512;
-}
 
 // One probe for every measure of the process: junk items are measured one after another or
 // side by side, and all of them meet the same cache.
@@ -70,7 +65,7 @@ uint64_t entry_usage(int parent_fd, const Entry& entry, bool wide, size_t order)
       }) != 0) {
     return 0;
   }
-  if (S_ISREG(metadata.st_mode)) return allocated_bytes(metadata);
+  if (S_ISREG(metadata.st_mode)) return blocks_to_bytes(metadata.st_blocks);
   if (S_ISDIR(metadata.st_mode)) return subfolder_usage(parent_fd, entry.name.c_str(), wide);
   return 0;
 }
@@ -146,7 +141,7 @@ uint64_t disk_usage(const std::string& path) {
   if (stop_requested() || lstat(path.c_str(), &metadata) != 0) return 0;
   uint64_t usage = 0;
   if (S_ISREG(metadata.st_mode)) {
-    usage = allocated_bytes(metadata);
+    usage = blocks_to_bytes(metadata.st_blocks);
   } else if (S_ISDIR(metadata.st_mode)) {
     const int fd =
         probed_call(&cache_probe(), [&] { return open(path.c_str(), kOpenFolderFlags); });

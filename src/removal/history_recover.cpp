@@ -3,9 +3,9 @@
 #include <ctime>
 
 #include "removal/history.hpp"
-#include "removal/saturating.hpp"
 #include "removal/trash_lookup.hpp"
 #include "util/diagnostics.hpp"
+#include "util/saturating.hpp"
 
 namespace orvc::removal {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "removal/cleanup.hpp"
 #include "removal/dir_handle.hpp"
-#include "removal/saturating.hpp"
+#include "util/saturating.hpp"
 #include "util/stop_request.hpp"
 #include "util/text.hpp"
 

@@ -12,21 +12,13 @@
 #include "platform/platform.hpp"
 #include "scan/skip_tables.hpp"
 #include "util/io_arena.hpp"
+#include "util/saturating.hpp"
 #include "util/stop_request.hpp"
 #include "util/text.hpp"
 #include "util/work_progress.hpp"
 
 namespace orvc::scan {
 namespace {
-
-uint64_t saturating_add(uint64_t a, uint64_t b) {
-  return a > UINT64_MAX - b ? UINT64_MAX : a + b;
-}
-
-uint64_t allocated_bytes(const struct stat& st) {
-  const auto blocks = static_cast<uint64_t>(st.st_blocks);
-  return blocks > UINT64_MAX / 512 ? UINT64_MAX : blocks * 512;
-}
 
 struct Sweep {
   const SweepOptions& options;
@@ -56,7 +48,7 @@ DiskNode measure_folder(int fd, std::string raw_path, unsigned depth, const Swee
 DiskNode measure_leaf(const struct stat& st) {
   DiskNode node;
   node.size = static_cast<uint64_t>(std::max<off_t>(st.st_size, 0));
-  node.allocated = allocated_bytes(st);
+  node.allocated = blocks_to_bytes(st.st_blocks);
   return node;
 }
 
