@@ -42,7 +42,7 @@ std::optional<JunkItem> evaluate_build_artifact(const BuildArtifactCandidate& ca
 std::optional<JunkItem> evaluate_node_modules(const std::string& path) {
   const uint64_t size = disk_usage(path);
   if (size < NODE_MODULES_MIN_BYTES) return std::nullopt;
-  const std::optional<std::string> parent = parent_path(path);
+  const std::optional<std::string_view> parent = parent_path(path);
   bool orphaned = true;
   std::string parent_name = "?";
   if (parent) {

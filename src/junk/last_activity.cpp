@@ -103,14 +103,14 @@ class NewestTime {
 }  // namespace
 
 std::string project_folder_of(const std::string& item_path, const std::string& home) {
-  const std::optional<std::string> folder = parent_path(item_path);
+  const std::optional<std::string_view> folder = parent_path(item_path);
   if (!folder) return item_path;
-  for (std::optional<std::string> candidate = folder;
+  for (std::optional<std::string_view> candidate = folder;
        candidate && !candidate->empty() && *candidate != "/" && !same_components(*candidate, home);
        candidate = parent_path(*candidate)) {
-    if (exists(child_path(*candidate, ".git"))) return *candidate;
+    if (exists(child_path(*candidate, ".git"))) return std::string(*candidate);
   }
-  return *folder;
+  return std::string(*folder);
 }
 
 std::optional<int64_t> project_activity(const std::string& project) {

@@ -15,6 +15,7 @@
 #include "removal/tree_walk.hpp"
 #include "util/text.hpp"
 #include "util/unique_fd.hpp"
+#include "util/lexical_path.hpp"
 
 namespace orvc::removal {
 namespace {
@@ -225,8 +226,8 @@ Result<CopiedTree> copy_tree_at(int src_dir, const std::string& src_name, int ds
 }
 
 Result<CopiedTree> copy_tree(const std::string& source, const std::string& destination) {
-  const auto src_name = last_normal_component(source);
-  const auto dst_name = last_normal_component(destination);
+  const std::optional<std::string> src_name(last_component(source));
+  const std::optional<std::string> dst_name(last_component(destination));
   if (!src_name || !dst_name) return failure(os_error_text(EINVAL));
   const std::string src_parent = parent_of(source);
   UniqueFd src_dir(open(src_parent.c_str(), kFolderOpenFlags & ~O_NOFOLLOW));
@@ -240,7 +241,7 @@ Result<CopiedTree> copy_tree(const std::string& source, const std::string& desti
 }
 
 Status check_removable_tree(const std::string& path) {
-  const auto name = last_normal_component(path);
+  const std::optional<std::string> name(last_component(path));
   if (!name) return failure(os_error_text(EINVAL));
   UniqueFd parent(open(parent_of(path).c_str(), kFolderOpenFlags & ~O_NOFOLLOW));
   if (!parent)

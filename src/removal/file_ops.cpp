@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "util/lexical_path.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {
@@ -22,11 +23,9 @@ Status create_folders(const std::string& path, mode_t mode) {
     return failure(os_error_text(EEXIST));
   }
   if (error != ENOENT) return failure(os_error_text(error));
-  size_t end = path.size();
-  while (end > 1 && path[end - 1] == '/') --end;
-  const size_t slash = path.rfind('/', end - 1);
-  if (slash == std::string::npos || slash == 0) return failure(os_error_text(error));
-  ORVC_TRY(create_folders(path.substr(0, slash), mode));
+  const std::optional<std::string_view> parent = parent_path(path);
+  if (!parent || parent->empty() || *parent == "/") return failure(os_error_text(error));
+  ORVC_TRY(create_folders(std::string(*parent), mode));
   if (mkdir(path.c_str(), mode) == 0 || errno == EEXIST) return {};
   return failure(os_error_text(errno));
 }

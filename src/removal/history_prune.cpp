@@ -16,6 +16,7 @@
 #include "removal/history_json.hpp"
 #include "removal/path_names.hpp"
 #include "util/diagnostics.hpp"
+#include "util/lexical_path.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {
@@ -52,7 +53,7 @@ Result<std::vector<std::string>> list_folder(const std::string& folder,
 }
 
 bool is_manifest_name(const std::string& path) {
-  const auto name = last_normal_component(path);
+  const auto name = last_component(path);
   if (!name) return false;
   const auto extension = split_file_name(*name).extension;
   return extension && *extension == "json";

@@ -10,6 +10,7 @@
 #include "removal/copy_tree.hpp"
 #include "removal/path_names.hpp"
 #include "safety/protection.hpp"
+#include "util/lexical_path.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {
@@ -111,7 +112,7 @@ Result<int> RestoreMover::trash_folder(const std::string& path) {
 }
 
 RestoreStep RestoreMover::restore(const RecordedItem& item, const std::string& destination) {
-  const auto name = last_normal_component(destination);
+  const std::optional<std::string> name(last_component(destination));
   if (!name) return step(RestoreVerdict::Failed, quoted(destination) + ": no file name");
   if (safety::is_protected_path(destination)) {
     return step(

@@ -19,6 +19,7 @@
 #include "removal/trash_choice.hpp"
 #include "removal/trash_record.hpp"
 #include "safety/path_rules.hpp"
+#include "util/lexical_path.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {
@@ -32,7 +33,7 @@ std::optional<std::string> info_dir_for(const std::string& files_dir,
   for (const auto& trash : trashes) {
     if (trash.files == files_dir) return trash.info;
   }
-  if (last_normal_component(files_dir) == "files") return join_path(parent_of(files_dir), "info");
+  if (last_component(files_dir) == "files") return join_path(parent_of(files_dir), "info");
   return std::nullopt;
 }
 
@@ -43,8 +44,8 @@ bool names_the_recorded_path(const std::string& record_path, const std::string& 
   if (!recorded.empty() && recorded.front() == '/' && !has_parent_marker(recorded)) {
     return safety::normalize_lexically(recorded) == record_path;
   }
-  const auto recorded_name = last_normal_component(recorded);
-  return recorded_name && last_normal_component(record_path) == recorded_name;
+  const auto recorded_name = last_component(recorded);
+  return recorded_name && last_component(record_path) == recorded_name;
 }
 
 RecordedItem replaced(RecordedItem item, std::string because) {
@@ -116,7 +117,7 @@ RecordedItem placed(const DeletedFile& file, std::span<const platform::TrashLoca
   RecordedItem item;
   if (file.trash_path) {
     item.files_dir = parent_of(*file.trash_path);
-    item.name = last_normal_component(*file.trash_path).value_or("");
+    item.name = last_component(*file.trash_path).value_or("");
   } else if (file.trashed_name && !trashes.empty()) {
     item.files_dir = trashes.front().files;
     item.name = *file.trashed_name;
