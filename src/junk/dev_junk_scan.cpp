@@ -1,6 +1,5 @@
 #include "junk/dev_junk_scan.hpp"
 
-#include <dirent.h>
 #include <oneapi/tbb/parallel_for.h>
 #include <oneapi/tbb/parallel_invoke.h>
 #include <sys/stat.h>
@@ -8,7 +7,6 @@
 #include <algorithm>
 #include <future>
 #include <iterator>
-#include <memory>
 #include <span>
 
 #include "junk/candidates.hpp"
@@ -21,6 +19,7 @@
 #include "junk/project_walks.hpp"
 #include "platform/home.hpp"
 #include "util/cache_sample.hpp"
+#include "util/folder_stream.hpp"
 #include "util/saturating.hpp"
 #include "util/work_progress.hpp"
 
@@ -58,13 +57,8 @@ void append_evaluated(const std::vector<Candidate>& candidates, const Evaluate& 
 
 // Full paths of a folder's entries in listing order; nothing when it cannot be listed.
 std::vector<std::string> list_entries(const std::string& folder) {
-  std::vector<std::string> paths;
-  std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(folder.c_str()), closedir);
-  if (!listing) return paths;
-  while (const dirent* entry = readdir(listing.get())) {
-    const std::string_view name = entry->d_name;
-    if (name != "." && name != "..") paths.push_back(child_path(folder, name));
-  }
+  std::vector<std::string> paths = names_in(folder);
+  for (std::string& path : paths) path = child_path(folder, path);
   return paths;
 }
 

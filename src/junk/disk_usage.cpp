@@ -1,19 +1,15 @@
 #include "junk/disk_usage.hpp"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <oneapi/tbb/blocked_range.h>
 #include <oneapi/tbb/parallel_reduce.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/platform.hpp"
+#include "util/folder_stream.hpp"
 #include "util/io_arena.hpp"
 #include "util/saturating.hpp"
 #include "util/stop_request.hpp"
@@ -21,13 +17,6 @@
 
 namespace orvc::junk {
 namespace {
-
-constexpr int kOpenFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-
-struct DirCloser {
-  void operator()(DIR* dir) const { closedir(dir); }
-};
-using FolderStream = std::unique_ptr<DIR, DirCloser>;
 
 // One probe for every measure of the process: junk items are measured one after another or
 // side by side, and all of them meet the same cache.
@@ -48,12 +37,12 @@ struct Entry {
   bool folder;  // known from the listing; other entries get one metadata call
 };
 
-uint64_t folder_usage(int folder_fd, bool wide);
+uint64_t folder_usage(UniqueFd folder_fd, bool wide);
 
 uint64_t subfolder_usage(int parent_fd, const char* name, bool wide) {
-  const int fd =
-      probed_call(probe_for(wide), [&] { return openat(parent_fd, name, kOpenFolderFlags); });
-  return fd < 0 ? 0 : folder_usage(fd, wide);
+  UniqueFd fd(
+      probed_call(probe_for(wide), [&] { return openat(parent_fd, name, kFolderOpenFlags); }));
+  return fd ? folder_usage(std::move(fd), wide) : 0;
 }
 
 uint64_t entry_usage(int parent_fd, const Entry& entry, bool wide, size_t order) {
@@ -73,10 +62,10 @@ uint64_t entry_usage(int parent_fd, const Entry& entry, bool wide, size_t order)
 // Entries whose size needs a call: regular files, folders and entries of unknown type. Links
 // and other special files count nothing and are left out here already. Where the system lists
 // files with their sizes (macOS), those sizes go to `listed_bytes` and only folders remain.
-std::vector<Entry> list_entries(DIR* folder, uint64_t& listed_bytes) {
+std::vector<Entry> list_entries(FolderStream& folder, uint64_t& listed_bytes) {
   std::vector<Entry> entries;
   std::vector<platform::SizedEntry> sized;
-  if (platform::list_with_sizes(dirfd(folder), sized)) {
+  if (platform::list_with_sizes(folder.fd(), sized)) {
     add_seen(sized.size());
     for (auto& entry : sized) {
       if (entry.kind == platform::SizedEntry::Kind::Folder) {
@@ -87,31 +76,26 @@ std::vector<Entry> list_entries(DIR* folder, uint64_t& listed_bytes) {
     }
     return entries;
   }
-  while (const dirent* entry = readdir(folder)) {
-    const char* name = entry->d_name;
-    if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+  while (const dirent* entry = folder.next()) {
     const unsigned char type = entry->d_type;
     if (type != DT_DIR && type != DT_REG && type != DT_UNKNOWN) continue;
-    entries.push_back({entry->d_ino, name, type == DT_DIR});
+    entries.push_back({entry->d_ino, entry->d_name, type == DT_DIR});
   }
   add_seen(entries.size());
   return entries;
 }
 
-// Takes ownership of `folder_fd`. One metadata call per entry: the listing's type tells
-// folders (opened relative to their parent) from files (one fstatat). Entries are split across
-// the pool; on a cold cache the measure moves to the I/O arena, and takes the entries in inode
-// order, which keeps the device's reads close together.
-uint64_t folder_usage(int folder_fd, bool wide) {
-  FolderStream folder(fdopendir(folder_fd));
-  if (!folder) {
-    close(folder_fd);
-    return 0;
-  }
-  const int fd = dirfd(folder.get());
+// One metadata call per entry: the listing's type tells folders (opened relative to their
+// parent) from files (one fstatat). Entries are split across the pool; on a cold cache the
+// measure moves to the I/O arena, and takes the entries in inode order, which keeps the
+// device's reads close together.
+uint64_t folder_usage(UniqueFd folder_fd, bool wide) {
+  FolderStream folder(std::move(folder_fd));
+  if (!folder) return 0;
+  const int fd = folder.fd();
   uint64_t listed_bytes = 0;
   std::vector<Entry> entries = probed_listing(
-      probe_for(wide), [&] { return list_entries(folder.get(), listed_bytes); },
+      probe_for(wide), [&] { return list_entries(folder, listed_bytes); },
       [](const std::vector<Entry>& listed) { return listed.size(); });
   if (entries.empty()) return listed_bytes;
   if (entries.size() == 1) {
@@ -143,9 +127,8 @@ uint64_t disk_usage(const std::string& path) {
   if (S_ISREG(metadata.st_mode)) {
     usage = blocks_to_bytes(metadata.st_blocks);
   } else if (S_ISDIR(metadata.st_mode)) {
-    const int fd =
-        probed_call(&cache_probe(), [&] { return open(path.c_str(), kOpenFolderFlags); });
-    usage = fd < 0 ? 0 : folder_usage(fd, false);
+    UniqueFd fd(probed_call(&cache_probe(), [&] { return open(path.c_str(), kFolderOpenFlags); }));
+    usage = fd ? folder_usage(std::move(fd), false) : 0;
   }
   // Whole items at a time: a folder's files are summed on many threads at once.
   add_seen(0, usage);

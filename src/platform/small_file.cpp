@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "util/text.hpp"
+#include "util/unique_fd.hpp"
 
 namespace orvc::platform {
 namespace {
@@ -15,20 +16,6 @@ namespace {
 constexpr const char* kNotRegular = "not a regular file";
 constexpr const char* kLink = "a symbolic link, not followed";
 constexpr const char* kTooLarge = "larger than 16 MiB";
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 Status check_regular(const struct stat& metadata) {
   if (S_ISDIR(metadata.st_mode)) return failure(os_error_text(EISDIR));
@@ -51,8 +38,8 @@ Result<std::string> read_small_file(const std::string& path, FinalLink links) {
   ORVC_TRY(check_regular(target));
   int flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
   if (links == FinalLink::Refuse) flags |= O_NOFOLLOW;
-  const Descriptor file(open(path.c_str(), flags));
-  if (file.get() < 0) return failure(os_error_text(errno));
+  const UniqueFd file(open(path.c_str(), flags));
+  if (!file) return failure(os_error_text(errno));
   struct stat metadata {};
   if (fstat(file.get(), &metadata) != 0) return failure(os_error_text(errno));
   ORVC_TRY(check_regular(metadata));

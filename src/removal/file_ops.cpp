@@ -8,6 +8,7 @@
 
 #include "util/lexical_path.hpp"
 #include "util/text.hpp"
+#include "util/unique_fd.hpp"
 
 namespace orvc::removal {
 
@@ -48,10 +49,8 @@ Status write_all(int fd, std::string_view bytes) {
 }
 
 void flush_folder(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
+  const UniqueFd fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd) fsync(fd.get());
 }
 
 }  // namespace orvc::removal

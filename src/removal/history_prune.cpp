@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,11 +10,11 @@
 #include <vector>
 
 #include "platform/small_file.hpp"
-#include "removal/dir_handle.hpp"
 #include "removal/history.hpp"
 #include "removal/history_json.hpp"
 #include "removal/path_names.hpp"
 #include "util/diagnostics.hpp"
+#include "util/folder_stream.hpp"
 #include "util/lexical_path.hpp"
 #include "util/text.hpp"
 
@@ -30,20 +29,18 @@ constexpr size_t kMaxManifests = 50;
 template <typename OnEntryError>
 Result<std::vector<std::string>> list_folder(const std::string& folder,
                                              OnEntryError on_entry_error) {
-  DirHandle dir(opendir(folder.c_str()));
+  FolderStream dir = FolderStream::open(folder);
   if (!dir) return failure("Failed to read history dir: " + os_error_text(errno));
   std::vector<std::string> paths;
   while (true) {
-    errno = 0;
-    const dirent* entry = readdir(dir.get());
+    const dirent* entry = dir.next();
     if (!entry) {
       if (errno != 0) on_entry_error(os_error_text(errno));
       break;
     }
     const std::string_view name = entry->d_name;
-    if (name == "." || name == "..") continue;
     struct stat metadata {};
-    if (fstatat(dirfd(dir.get()), entry->d_name, &metadata, AT_SYMLINK_NOFOLLOW) != 0 ||
+    if (fstatat(dir.fd(), entry->d_name, &metadata, AT_SYMLINK_NOFOLLOW) != 0 ||
         !S_ISREG(metadata.st_mode)) {
       continue;
     }

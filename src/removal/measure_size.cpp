@@ -1,12 +1,10 @@
-#include <dirent.h>
 #include <oneapi/tbb/parallel_for.h>
 #include <sys/stat.h>
 
-#include <memory>
 #include <vector>
 
 #include "removal/cleanup.hpp"
-#include "removal/dir_handle.hpp"
+#include "util/folder_stream.hpp"
 #include "util/saturating.hpp"
 #include "util/stop_request.hpp"
 #include "util/text.hpp"
@@ -15,13 +13,8 @@ namespace orvc::removal {
 namespace {
 
 std::vector<std::string> folder_entries(const std::string& folder) {
-  std::vector<std::string> paths;
-  DirHandle dir(opendir(folder.c_str()));
-  if (!dir) return paths;
-  while (const dirent* entry = readdir(dir.get())) {
-    const std::string_view name = entry->d_name;
-    if (name != "." && name != "..") paths.push_back(join_path(folder, name));
-  }
+  std::vector<std::string> paths = names_in(folder);
+  for (std::string& path : paths) path = join_path(folder, path);
   return paths;
 }
 

@@ -10,13 +10,12 @@
 #include "removal/copy_tree.hpp"
 #include "removal/path_names.hpp"
 #include "safety/protection.hpp"
+#include "util/folder_stream.hpp"
 #include "util/lexical_path.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {
 namespace {
-
-constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 RestoreStep step(RestoreVerdict verdict, std::string message = {}) {
   return RestoreStep{verdict, std::move(message)};
@@ -37,11 +36,11 @@ bool exists_at(int dir_fd, const std::string& name) {
 }
 
 // Opens `path` from "/" one component at a time, never through a link; missing folders are
-// created unless `create` is false, when -1 stands for "would be created".
-std::expected<int, std::string> open_folder_chain(const std::string& path, bool create,
-                                                  bool& refused) {
-  int fd = open("/", kFolderFlags);
-  if (fd < 0) return std::unexpected("cannot open '/': " + os_error_text(errno));
+// created unless `create` is false, when no descriptor stands for "would be created".
+std::expected<UniqueFd, std::string> open_folder_chain(const std::string& path, bool create,
+                                                       bool& refused) {
+  UniqueFd fd(open("/", kFolderOpenFlags));
+  if (!fd) return std::unexpected("cannot open '/': " + os_error_text(errno));
   std::string prefix;
   size_t start = 0;
   while (start < path.size()) {
@@ -51,23 +50,17 @@ std::expected<int, std::string> open_folder_chain(const std::string& path, bool 
     start = end + 1;
     if (component.empty() || component == ".") continue;
     prefix += "/" + component;
-    int next = openat(fd, component.c_str(), kFolderFlags);
-    if (next < 0 && errno == ENOENT) {
-      if (!create) {
-        close(fd);
-        return -1;
+    UniqueFd next(openat(fd.get(), component.c_str(), kFolderOpenFlags));
+    if (!next && errno == ENOENT) {
+      if (!create) return UniqueFd();
+      if (mkdirat(fd.get(), component.c_str(), 0777) != 0 && errno != EEXIST) {
+        return std::unexpected("cannot create " + quoted(prefix) + ": " + os_error_text(errno));
       }
-      if (mkdirat(fd, component.c_str(), 0777) != 0 && errno != EEXIST) {
-        const int error = errno;
-        close(fd);
-        return std::unexpected("cannot create " + quoted(prefix) + ": " + os_error_text(error));
-      }
-      next = openat(fd, component.c_str(), kFolderFlags);
+      next.reset(openat(fd.get(), component.c_str(), kFolderOpenFlags));
     }
-    if (next < 0) {
+    if (!next) {
       const int error = errno;
-      const bool link = is_link_at(fd, component.c_str());
-      close(fd);
+      const bool link = is_link_at(fd.get(), component.c_str());
       if (link) {
         refused = true;
         return std::unexpected("the folder " + quoted(prefix) + " on its way is a symbolic link");
@@ -75,8 +68,7 @@ std::expected<int, std::string> open_folder_chain(const std::string& path, bool 
       return std::unexpected("cannot open the folder " + quoted(prefix) + ": " +
                              os_error_text(error));
     }
-    close(fd);
-    fd = next;
+    fd = std::move(next);
   }
   return fd;
 }
@@ -92,23 +84,13 @@ std::string partial_name(const std::string& name) {
   return "." + name + ".orvc-partial";
 }
 
-RestoreMover::~RestoreMover() {
-  for (const auto& [path, fd] : folders_) {
-    if (fd >= 0) close(fd);
-  }
-  for (const auto& [path, fd] : trash_folders_) {
-    if (fd >= 0) close(fd);
-  }
-}
-
 Result<int> RestoreMover::trash_folder(const std::string& path) {
   if (const auto found = trash_folders_.find(path); found != trash_folders_.end()) {
-    return found->second;
+    return found->second.get();
   }
-  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return failure("cannot open " + quoted(path) + ": " + os_error_text(errno));
-  trash_folders_.emplace(path, fd);
-  return fd;
+  UniqueFd fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd) return failure("cannot open " + quoted(path) + ": " + os_error_text(errno));
+  return trash_folders_.emplace(path, std::move(fd)).first->second.get();
 }
 
 RestoreStep RestoreMover::restore(const RecordedItem& item, const std::string& destination) {
@@ -122,7 +104,7 @@ RestoreStep RestoreMover::restore(const RecordedItem& item, const std::string& d
   const std::string parent = parent_of(destination);
   int parent_fd = -1;
   if (const auto found = folders_.find(parent); found != folders_.end()) {
-    parent_fd = found->second;
+    parent_fd = found->second.get();
   } else {
     bool refused = false;
     auto opened = open_folder_chain(parent, mode_ == RestoreMode::Apply, refused);
@@ -130,8 +112,8 @@ RestoreStep RestoreMover::restore(const RecordedItem& item, const std::string& d
       return step(refused ? RestoreVerdict::Refused : RestoreVerdict::Failed,
                   quoted(destination) + ": " + (refused ? "refused: " : "") + opened.error());
     }
-    parent_fd = *opened;
-    folders_.emplace(parent, parent_fd);
+    parent_fd = opened->get();
+    folders_.emplace(parent, std::move(*opened));
   }
   const RestoreStep exists =
       step(RestoreVerdict::Exists,

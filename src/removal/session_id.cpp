@@ -11,16 +11,17 @@
 #include <ctime>
 #include <random>
 
+#include "util/text.hpp"
+#include "util/unique_fd.hpp"
+
 namespace orvc::removal {
 namespace {
 
 void fill_random(std::array<unsigned char, 16>& bytes) {
   if (getentropy(bytes.data(), bytes.size()) == 0) return;
-  const int fd = open("/dev/urandom", O_RDONLY | O_CLOEXEC);
-  if (fd >= 0) {
-    const ssize_t n = read(fd, bytes.data(), bytes.size());
-    close(fd);
-    if (n == static_cast<ssize_t>(bytes.size())) return;
+  const UniqueFd fd(open("/dev/urandom", O_RDONLY | O_CLOEXEC));
+  if (fd && read(fd.get(), bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size())) {
+    return;
   }
   std::random_device device;
   for (auto& b : bytes) b = static_cast<unsigned char>(device());
