@@ -27,19 +27,12 @@ void fill_random(std::array<unsigned char, 16>& bytes) {
   for (auto& b : bytes) b = static_cast<unsigned char>(device());
 }
 
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 std::string hyphenated(std::string_view hex32) {
   std::string out;
   out.reserve(36);
   for (size_t i = 0; i < hex32.size(); ++i) {
     if (i == 8 || i == 12 || i == 16 || i == 20) out.push_back('-');
-    out.push_back(static_cast<char>("0123456789abcdef"[hex_value(hex32[i])]));
+    out.push_back(static_cast<char>("0123456789abcdef"[hex_digit_value(hex32[i])]));
   }
   return out;
 }
@@ -70,7 +63,7 @@ std::optional<std::string> canonical_uuid(std::string_view text) {
     return std::nullopt;
   }
   for (char c : digits) {
-    if (hex_value(c) < 0) return std::nullopt;
+    if (hex_digit_value(c) < 0) return std::nullopt;
   }
   return hyphenated(digits);
 }
