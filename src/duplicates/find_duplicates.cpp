@@ -2,12 +2,12 @@
 
 #include <chrono>
 
-#include "duplicates/dev_skip_dirs.hpp"
 #include "duplicates/hash_and_group.hpp"
 #include "duplicates/scan_diagnostics.hpp"
 #include "duplicates/size_grouping.hpp"
 #include "safety/protection.hpp"
 #include "scan/collector.hpp"
+#include "scan/skip_tables.hpp"
 
 namespace orvc::duplicates {
 namespace {
@@ -26,7 +26,7 @@ std::vector<DuplicateCandidate> crawl_candidates(const std::vector<std::string>&
                                                  bool skip_dev_dirs,
                                                  const std::atomic<bool>& cancel_flag) {
   std::vector<std::string> skip_names;
-  if (skip_dev_dirs) skip_names.assign(DEV_SKIP_DIRS.begin(), DEV_SKIP_DIRS.end());
+  if (skip_dev_dirs) skip_names.assign(scan::DEV_SKIP_DIRS.begin(), scan::DEV_SKIP_DIRS.end());
   auto files = scan::collect_files(roots, skip_names, /*git_detection=*/true, cancel_flag);
 
   std::vector<DuplicateCandidate> candidates;

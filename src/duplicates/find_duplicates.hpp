@@ -12,7 +12,7 @@
 namespace orvc::duplicates {
 
 // Groups of byte-identical files under `root`, most reclaimable first. With `skip_dev_dirs`
-// the crawl leaves out DEV_SKIP_DIRS. `diagnostics` receives each "[dup-scan]" line as the
+// the crawl leaves out scan::DEV_SKIP_DIRS. `diagnostics` receives each "[dup-scan]" line as the
 // search reaches it. An empty root yields nothing and no diagnostics; unreadable folders and
 // files contribute nothing. Once `cancel_flag` is set the search stops and yields nothing more.
 std::vector<DuplicateGroup> find_duplicates(const std::string& root, bool skip_dev_dirs,
