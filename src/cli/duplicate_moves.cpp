@@ -42,7 +42,7 @@ DuplicateMoves move_duplicate_copies(const std::vector<DuplicateGroup>& groups,
     const DuplicateCopy& c = plan.copies[i];
     verdicts[i] = reverifier.recheck(c.group, c.duplicate);
     if (verdicts[i] != Recheck::Same) return std::nullopt;
-    return removal::ItemIdentity{copy_of(c).identity.device, copy_of(c).identity.inode};
+    return copy_of(c).identity.file;
   };
 
   DuplicateMoves result{

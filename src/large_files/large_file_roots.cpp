@@ -2,25 +2,23 @@
 
 #include <algorithm>
 #include <optional>
-#include <utility>
 
 #include "large_files/large_file_finder.hpp"
 #include "platform/home.hpp"
 #include "platform/platform.hpp"
 #include "scan/skip_tables.hpp"
+#include "util/file_identity.hpp"
 #include "util/folder_stream.hpp"
 #include "util/text.hpp"
 
 namespace orvc::large_files {
 namespace {
 
-using Identity = std::pair<dev_t, ino_t>;
-
-std::optional<Identity> trash_identity(const std::string& home) {
+std::optional<FileIdentity> trash_identity(const std::string& home) {
   const auto trash = platform::user_trash(home);
   struct stat metadata {};
   if (!trash || stat(trash->root.c_str(), &metadata) != 0) return std::nullopt;
-  return Identity{metadata.st_dev, metadata.st_ino};
+  return identity_of(metadata);
 }
 
 // The names the crawl passes over below a root are passed over as roots too.
@@ -39,7 +37,7 @@ Result<std::vector<std::string>> large_file_roots() {
   if (!home) return failure("HOME environment variable is not set");
   FolderStream listing = FolderStream::open(*home);
   if (!listing) return std::vector<std::string>{*home};
-  const std::optional<Identity> trash = trash_identity(*home);
+  const std::optional<FileIdentity> trash = trash_identity(*home);
   std::vector<std::string> roots;
   while (const dirent* entry = listing.next()) {
     const std::string_view name = entry->d_name;
@@ -49,7 +47,7 @@ Result<std::vector<std::string>> large_file_roots() {
     // The Trash is never walked, wherever the platform keeps it.
     struct stat metadata {};
     if (trash && fstatat(listing.fd(), entry->d_name, &metadata, AT_SYMLINK_NOFOLLOW) == 0 &&
-        Identity{metadata.st_dev, metadata.st_ino} == *trash) {
+        identity_of(metadata) == *trash) {
       continue;
     }
     roots.push_back(std::move(path));

@@ -13,6 +13,7 @@
 #include "removal/file_ops.hpp"
 #include "removal/path_names.hpp"
 #include "removal/tree_walk.hpp"
+#include "util/file_identity.hpp"
 #include "util/text.hpp"
 #include "util/unique_fd.hpp"
 #include "util/lexical_path.hpp"
@@ -171,7 +172,7 @@ class Copier {
     if (!in || fstat(in.get(), &metadata) != 0) return failure(os_error_text(errno));
     if (!S_ISREG(metadata.st_mode)) return failure("not a regular file, folder or symbolic link");
 
-    const std::pair key{metadata.st_dev, metadata.st_ino};
+    const FileIdentity key = identity_of(metadata);
     const bool linked = metadata.st_nlink > 1;
     if (linked) {
       const auto first = first_names_.find(key);
@@ -214,7 +215,7 @@ class Copier {
   ShownPath path_;
   std::vector<CopyFrame> stack_;
   std::vector<std::string> dst_names_;  // from dst_root_dir_ down to the folder being copied
-  std::map<std::pair<dev_t, ino_t>, std::vector<std::string>> first_names_;
+  std::map<FileIdentity, std::vector<std::string>> first_names_;
 };
 
 }  // namespace

@@ -14,7 +14,6 @@
 namespace orvc::scan {
 namespace {
 
-using detail::FileIdentity;
 using detail::FolderJob;
 using detail::FolderRecords;
 using detail::GitContext;
@@ -27,7 +26,7 @@ std::optional<FileIdentity> trash_folder_identity() {
   if (!trash || stat(trash->root.c_str(), &metadata) != 0 || !S_ISDIR(metadata.st_mode)) {
     return std::nullopt;
   }
-  return FileIdentity{metadata.st_dev, metadata.st_ino};
+  return identity_of(metadata);
 }
 
 GitContext load_context(const std::string& start) {
@@ -68,7 +67,7 @@ std::vector<CollectedFile> collect_files(const std::vector<std::string>& roots,
         jobs.push_back(FolderJob{roots[i],
                                  nullptr,
                                  {},
-                                 {metadata.st_dev, metadata.st_ino},
+                                 identity_of(metadata),
                                  metadata.st_dev,
                                  git,
                                  true,

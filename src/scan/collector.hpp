@@ -13,15 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "util/file_identity.hpp"
+
 namespace orvc::scan {
 
 enum class GitState { OutsideRepository, Ignored, Tracked };
 
 // Which physical file a name belongs to, as the crawl saw it.
-struct FileIdentity {
-  uint64_t device = 0;
-  uint64_t inode = 0;
-  uint64_t links = 0;  // 0 when unknown
+struct CrawledIdentity {
+  FileIdentity file;
+  uint64_t links = 0;  // 0 when the identity is unknown
 };
 
 struct CollectedFile {
@@ -30,7 +31,7 @@ struct CollectedFile {
   uint64_t size = 0;
   uint64_t allocated = 0;  // 512 × allocated blocks
   GitState git = GitState::OutsideRepository;
-  FileIdentity identity;
+  CrawledIdentity identity;
 };
 
 // A file's modification time in whole seconds, as records carry it; nothing when unusable.

@@ -44,8 +44,7 @@ CollectedFile make_record(const struct stat& metadata, std::string path, const G
   record.modified_secs = modified_seconds(metadata);
   record.size = static_cast<uint64_t>(metadata.st_size);
   record.allocated = blocks_to_bytes(metadata.st_blocks);
-  record.identity = {static_cast<uint64_t>(metadata.st_dev), static_cast<uint64_t>(metadata.st_ino),
-                     static_cast<uint64_t>(metadata.st_nlink)};
+  record.identity = {identity_of(metadata), static_cast<uint64_t>(metadata.st_nlink)};
   if (git) {
     record.git = gitignore::is_ignored(git->files, path) ? GitState::Ignored : GitState::Tracked;
   }

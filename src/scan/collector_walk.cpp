@@ -30,8 +30,7 @@ FolderHandle open_folder(const FolderJob& job) {
   UniqueFd fd(job.parent ? openat(job.parent->get(), job.name.c_str(), kFolderOpenFlags)
                          : open(job.path.c_str(), kFolderOpenFlags));
   struct stat metadata {};
-  if (!fd || fstat(fd.get(), &metadata) != 0 ||
-      FileIdentity{metadata.st_dev, metadata.st_ino} != job.identity) {
+  if (!fd || fstat(fd.get(), &metadata) != 0 || identity_of(metadata) != job.identity) {
     return nullptr;
   }
   return std::make_shared<const UniqueFd>(std::move(fd));
@@ -82,7 +81,7 @@ void walk_folder(const FolderJob& job, const WalkSettings& settings,
       if (!is_reported_file(metadata, settings)) continue;
       out.files.push_back(make_record(metadata, join_path(job.path, name), git));
     } else if (S_ISDIR(metadata.st_mode)) {
-      const FileIdentity identity{metadata.st_dev, metadata.st_ino};
+      const FileIdentity identity = identity_of(metadata);
       if (metadata.st_dev != job.root_device || identity == settings.trash_folder) continue;
       auto& subfolder = out.subfolders.emplace_back(
           FolderRecords::Subfolder{out.files.size(), std::make_unique<FolderRecords>()});

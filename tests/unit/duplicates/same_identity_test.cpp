@@ -7,7 +7,7 @@
 namespace orvc::duplicates {
 namespace {
 
-DuplicateCandidate seen(std::string path, scan::FileIdentity identity) {
+DuplicateCandidate seen(std::string path, scan::CrawledIdentity identity) {
   return {0, std::move(path), "", 8192, false, identity};
 }
 
