@@ -5,7 +5,7 @@
 #include "duplicates/hash_and_group.hpp"
 #include "duplicates/scan_diagnostics.hpp"
 #include "duplicates/size_grouping.hpp"
-#include "safety/protection.hpp"
+#include "safety/system_item.hpp"
 #include "scan/collector.hpp"
 #include "scan/skip_tables.hpp"
 

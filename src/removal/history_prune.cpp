@@ -1,3 +1,5 @@
+#include "removal/history_prune.hpp"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,3 +1,5 @@
+#include "removal/history_read.hpp"
+
 #include <oneapi/tbb/parallel_for.h>
 
 #include <algorithm>

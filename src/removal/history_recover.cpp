@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "removal/history.hpp"
+#include "removal/history_read.hpp"
 #include "removal/trash_lookup.hpp"
 #include "util/diagnostics.hpp"
 #include "util/saturating.hpp"

@@ -10,6 +10,7 @@
 #include "removal/file_ops.hpp"
 #include "removal/history.hpp"
 #include "removal/history_json.hpp"
+#include "removal/history_prune.hpp"
 #include "removal/session_id.hpp"
 #include "util/diagnostics.hpp"
 #include "util/saturating.hpp"

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "removal/history.hpp"
+#include "removal/history_read.hpp"
 #include "removal/path_names.hpp"
 #include "removal/trash_lookup.hpp"
 #include "safety/resolved_home.hpp"

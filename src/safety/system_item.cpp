@@ -1,3 +1,5 @@
+#include "safety/system_item.hpp"
+
 #include <array>
 
 #include "scan/skip_tables.hpp"

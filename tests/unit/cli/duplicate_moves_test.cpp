@@ -7,6 +7,7 @@
 
 #include "duplicates/find_duplicates.hpp"
 #include "removal/history.hpp"
+#include "removal/history_read.hpp"
 #include "unit/removal/removal_fixture.hpp"
 
 namespace orvc::cli {

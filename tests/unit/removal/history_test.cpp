@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "removal/history_json.hpp"
+#include "removal/history_prune.hpp"
 #include "removal/session_id.hpp"
 #include "removal_fixture.hpp"
 #include "util/diagnostics.hpp"

@@ -2,6 +2,7 @@
 
 #include "platform/platform.hpp"
 #include "safety/protection.hpp"
+#include "safety/system_item.hpp"
 
 namespace orvc::safety {
 namespace {
