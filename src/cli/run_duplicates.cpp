@@ -140,7 +140,7 @@ int run_duplicates(const Duplicates& command) {
 
   auto found = with_progress([&] {
     return run_blocking([&] {
-      return duplicates::find_duplicates(command.path, /*skip_dev_dirs=*/true, cancel_flag(),
+      return duplicates::find_duplicates(command.path, duplicates::DevFolders::Skip, cancel_flag(),
                                          [](std::string_view line) {
                                            // Counts of an interrupted search would mislead.
                                            if (!stop_requested()) print_error_line(line);

@@ -54,13 +54,13 @@ std::optional<JunkItem> evaluate_node_modules(const std::string& path) {
       orphaned
           ? fmt::format("Orphaned node_modules (no package.json beside \"{}\")", parent_name)
           : fmt::format("node_modules in \"{}\" — reinstallable with npm install", parent_name);
-  auto item = make_measured_junk_item(path, std::move(description), false, size);
+  auto item = make_measured_junk_item(path, std::move(description), Safety::NeedsReview, size);
   if (item) item->in_project = true;
   return item;
 }
 
 std::optional<JunkItem> evaluate_pycache(const std::string& path) {
-  auto item = make_junk_item(path, std::string(PYCACHE_DESCRIPTION), true);
+  auto item = make_junk_item(path, std::string(PYCACHE_DESCRIPTION), Safety::Safe);
   if (item) item->in_project = true;
   return item;
 }

@@ -52,7 +52,8 @@ std::vector<LargeFile> find_large_files_under(const std::vector<std::string>& ro
   const scan::FileFilter big_enough = [min_size](const struct stat& metadata) {
     return static_cast<uint64_t>(metadata.st_size) >= min_size;
   };
-  auto collected = scan::collect_files(roots, skip_names, false, cancel_flag(), big_enough);
+  auto collected =
+      scan::collect_files(roots, skip_names, scan::GitDetection::Off, cancel_flag(), big_enough);
 
   const int64_t now = now_seconds();
   std::vector<LargeFile> found;

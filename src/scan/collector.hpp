@@ -41,9 +41,13 @@ std::optional<int64_t> modified_seconds(const struct stat& metadata);
 // which keeps memory small on large trees. The order of the kept records is unchanged.
 using FileFilter = std::function<bool(const struct stat&)>;
 
+// Whether each record tells if Git tracks the file; otherwise every record is OutsideRepository.
+enum class GitDetection { Off, On };
+
 std::vector<CollectedFile> collect_files(const std::vector<std::string>& roots,
                                          const std::vector<std::string>& skip_names,
-                                         bool git_detection, const std::atomic<bool>& cancel_flag,
+                                         GitDetection git_detection,
+                                         const std::atomic<bool>& cancel_flag,
                                          const FileFilter& keep = {});
 
 }  // namespace orvc::scan

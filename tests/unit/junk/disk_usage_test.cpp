@@ -79,19 +79,19 @@ TEST(MakeJunkItem, ExistenceFollowsLinksButTheMeasureDoesNot) {
   make_symlink(dir / "nowhere", dir / "dangling");
   make_dirs(dir / "empty");
 
-  const auto linked = make_junk_item(dir / "linked-cache", "text", true);
+  const auto linked = make_junk_item(dir / "linked-cache", "text", Safety::Safe);
   ASSERT_TRUE(linked);
   EXPECT_EQ(linked->name, "linked-cache");
   EXPECT_EQ(linked->size_bytes, 0u);
   EXPECT_EQ(linked->description, "text");
   EXPECT_TRUE(linked->safe);
 
-  const auto real = make_junk_item(dir / "real/cache", "text", false);
+  const auto real = make_junk_item(dir / "real/cache", "text", Safety::NeedsReview);
   ASSERT_TRUE(real);
   EXPECT_EQ(real->size_bytes, allocated_bytes(dir / "real/cache/blob"));
 
-  EXPECT_FALSE(make_junk_item(dir / "dangling", "text", true));
-  EXPECT_FALSE(make_junk_item(dir / "missing", "text", true));
+  EXPECT_FALSE(make_junk_item(dir / "dangling", "text", Safety::Safe));
+  EXPECT_FALSE(make_junk_item(dir / "missing", "text", Safety::Safe));
 }
 
 TEST(Paths, SortByComponents) {

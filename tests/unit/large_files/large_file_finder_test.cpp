@@ -79,7 +79,8 @@ TEST_F(FindLargeFiles, ZeroThresholdListsEveryFileBiggestFirstKeepingTiesInOrder
   // The two equal sizes keep the collector's order.
   const std::atomic<bool> cancel_flag = false;
   std::vector<std::string> collected_twos;
-  for (const auto& file : scan::collect_files({home / "tree"}, {}, false, cancel_flag)) {
+  for (const auto& file :
+       scan::collect_files({home / "tree"}, {}, scan::GitDetection::Off, cancel_flag)) {
     if (file.size == 2) collected_twos.push_back(file.path);
   }
   EXPECT_EQ(collected_twos, (std::vector<std::string>{found->at(1).path, found->at(2).path}));
