@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.hpp"
+#include "safety/unicode_lower.hpp"
 #include "support/scoped_env.hpp"
 #include "support/temp_home.hpp"
 
