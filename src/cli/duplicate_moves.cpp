@@ -1,8 +1,7 @@
 #include "cli/duplicate_moves.hpp"
 
-#include <limits>
-
 #include "cli/progress_line.hpp"
+#include "util/saturating.hpp"
 
 namespace orvc::cli {
 
@@ -43,7 +42,7 @@ DuplicateMoves move_duplicate_copies(const std::vector<DuplicateGroup>& groups,
     const DuplicateCopy& c = plan.copies[i];
     verdicts[i] = reverifier.recheck(c.group, c.duplicate);
     if (verdicts[i] != Recheck::Same) return std::nullopt;
-    return removal::ItemIdentity{copy_of(c).identity.device, copy_of(c).identity.inode};
+    return copy_of(c).identity.file;
   };
 
   DuplicateMoves result{
@@ -56,9 +55,7 @@ DuplicateMoves move_duplicate_copies(const std::vector<DuplicateGroup>& groups,
     } else if (outcome && outcome->contains(copy_of(c).path)) {
       result.moved.push_back(c);
       const uint64_t freed = duplicates::bytes_freed(copy_of(c), groups[c.group].size);
-      if (__builtin_add_overflow(result.bytes_freed, freed, &result.bytes_freed)) {
-        result.bytes_freed = std::numeric_limits<uint64_t>::max();
-      }
+      result.bytes_freed = saturating_add(result.bytes_freed, freed);
     }
   }
   return result;

@@ -1,6 +1,6 @@
 #include "cli/json_removal.hpp"
 
-#include "removal/saturating.hpp"
+#include "util/saturating.hpp"
 #include "util/text.hpp"
 
 namespace orvc::cli {
@@ -84,7 +84,7 @@ void add_removal(JsonDocument& document, removal::CleanupType cleanup_type,
     document.add(item_record(item));
     if (item.outcome == ItemOutcome::Moved) {
       ++moved;
-      moved_bytes = removal::saturating_add(moved_bytes, item.size);
+      moved_bytes = saturating_add(moved_bytes, item.size);
     }
   }
   document.close();

@@ -9,8 +9,8 @@
 #include "cli/removal_gate.hpp"
 #include "cli/stop_signals.hpp"
 #include "junk/dev_junk_scan.hpp"
-#include "junk/disk_usage.hpp"
 #include "removal/cleanup.hpp"
+#include "util/saturating.hpp"
 #include "util/stop_request.hpp"
 #include "util/text.hpp"
 
@@ -32,12 +32,12 @@ Totals totals_of(const std::vector<junk::JunkCategory>& categories) {
   for (const junk::JunkCategory& category : categories) {
     for (const junk::JunkItem& item : category.items) {
       if (!item.safe) continue;
-      totals.safe_total = junk::saturating_add(totals.safe_total, item.size_bytes);
+      totals.safe_total = saturating_add(totals.safe_total, item.size_bytes);
       totals.safe_paths.push_back(item.path);
       totals.safe_sizes.push_back(item.size_bytes);
     }
     totals.item_count += category.items.size();
-    totals.total = junk::saturating_add(totals.total, category.total_bytes);
+    totals.total = saturating_add(totals.total, category.total_bytes);
   }
   return totals;
 }
@@ -76,7 +76,7 @@ int apply_safe_items(const Totals& totals) {
   uint64_t cleaned = 0;
   for (size_t i = 0; i < totals.safe_paths.size(); ++i) {
     if (outcome->contains(totals.safe_paths[i])) {
-      cleaned = junk::saturating_add(cleaned, totals.safe_sizes[i]);
+      cleaned = saturating_add(cleaned, totals.safe_sizes[i]);
     }
   }
   print_line("  " + green("Cleaned " + format_size(cleaned) + " — moved to Trash (recoverable)."));

@@ -7,6 +7,7 @@
 #include "cli/stop_signals.hpp"
 #include "junk/dev_junk_scan.hpp"
 #include "junk/disk_usage.hpp"
+#include "util/saturating.hpp"
 #include "util/stop_request.hpp"
 #include "util/text.hpp"
 
@@ -17,7 +18,7 @@ using ItemList = std::vector<const junk::JunkItem*>;
 
 uint64_t total_of(const ItemList& items) {
   uint64_t total = 0;
-  for (const junk::JunkItem* item : items) total = junk::saturating_add(total, item->size_bytes);
+  for (const junk::JunkItem* item : items) total = saturating_add(total, item->size_bytes);
   return total;
 }
 

@@ -2,7 +2,6 @@
 #include <fmt/ranges.h>
 
 #include <algorithm>
-#include <limits>
 
 #include "cli/console.hpp"
 #include "cli/duplicate_moves.hpp"
@@ -14,6 +13,7 @@
 #include "cli/stop_signals.hpp"
 #include "duplicates/find_duplicates.hpp"
 #include "util/blocking_job.hpp"
+#include "util/saturating.hpp"
 #include "util/stop_request.hpp"
 #include "util/text.hpp"
 
@@ -50,11 +50,7 @@ void print_group(const duplicates::DuplicateGroup& group) {
 
 uint64_t total_reclaimable(const std::vector<duplicates::DuplicateGroup>& groups) {
   uint64_t total = 0;
-  for (const auto& group : groups) {
-    if (__builtin_add_overflow(total, group.reclaimable_bytes, &total)) {
-      return std::numeric_limits<uint64_t>::max();
-    }
-  }
+  for (const auto& group : groups) total = saturating_add(total, group.reclaimable_bytes);
   return total;
 }
 
@@ -144,7 +140,7 @@ int run_duplicates(const Duplicates& command) {
 
   auto found = with_progress([&] {
     return run_blocking([&] {
-      return duplicates::find_duplicates(command.path, /*skip_dev_dirs=*/true, cancel_flag(),
+      return duplicates::find_duplicates(command.path, duplicates::DevFolders::Skip, cancel_flag(),
                                          [](std::string_view line) {
                                            // Counts of an interrupted search would mislead.
                                            if (!stop_requested()) print_error_line(line);

@@ -9,6 +9,7 @@
 #include "cli/flows.hpp"
 #include "cli/json_output.hpp"
 #include "removal/history.hpp"
+#include "removal/history_read.hpp"
 #include "removal/trash_lookup.hpp"
 #include "safety/path_rules.hpp"
 #include "util/text.hpp"

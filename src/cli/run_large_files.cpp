@@ -1,7 +1,6 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -14,6 +13,7 @@
 #include "large_files/large_file_finder.hpp"
 #include "removal/cleanup.hpp"
 #include "util/blocking_job.hpp"
+#include "util/saturating.hpp"
 #include "util/stop_request.hpp"
 #include "util/text.hpp"
 
@@ -30,10 +30,7 @@ struct Search {
 
 uint64_t total_size(const std::vector<large_files::LargeFile>& files) {
   uint64_t total = 0;
-  for (const auto& file : files) {
-    const uint64_t room = std::numeric_limits<uint64_t>::max() - total;
-    total = file.size > room ? std::numeric_limits<uint64_t>::max() : total + file.size;
-  }
+  for (const auto& file : files) total = saturating_add(total, file.size);
   return total;
 }
 

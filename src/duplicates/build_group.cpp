@@ -3,6 +3,8 @@
 #include <string_view>
 
 #include "duplicates/duplicate_group.hpp"
+#include "util/lexical_path.hpp"
+#include "util/saturating.hpp"
 #include "util/text.hpp"
 
 namespace orvc::duplicates {
@@ -27,11 +29,7 @@ DuplicateGroup build_group(std::string hash, uint64_t size,
   group.duplicates = std::move(members);
 
   for (const auto& copy : group.duplicates) {
-    if (__builtin_add_overflow(group.reclaimable_bytes, bytes_freed(copy, size),
-                               &group.reclaimable_bytes)) {
-      group.reclaimable_bytes = std::numeric_limits<uint64_t>::max();
-      break;
-    }
+    group.reclaimable_bytes = saturating_add(group.reclaimable_bytes, bytes_freed(copy, size));
   }
   return group;
 }
@@ -52,18 +50,8 @@ void sort_by_reclaimable(std::vector<DuplicateGroup>& groups) {
 }
 
 std::string file_name_of(std::string_view path) {
-  // Trailing slashes and "." components do not end a path; ".." or the root is no name.
-  while (true) {
-    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-    const auto slash = path.rfind('/');
-    const std::string_view last = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    if (last == "." && slash != std::string_view::npos) {
-      path = path.substr(0, slash);
-      continue;
-    }
-    if (last.empty() || last == "." || last == "..") return {};
-    return lossy_utf8(last);
-  }
+  const std::optional<std::string_view> name = last_component(path);
+  return name ? lossy_utf8(*name) : std::string();
 }
 
 }  // namespace orvc::duplicates

@@ -17,7 +17,7 @@ struct DuplicateCandidate {
   std::string name;  // last path component as UTF-8 (lossy); empty when there is no normal name
   uint64_t size = 0;
   bool git_tracked = false;
-  scan::FileIdentity identity;  // from the crawl; tells hard links apart without a second query
+  scan::CrawledIdentity identity;  // from the crawl; tells hard links apart without a second query
   // Bytes not shared with another file through a copy-on-write clone; nothing until measured
   // (members of groups only), or where the system cannot tell.
   std::optional<uint64_t> private_bytes = std::nullopt;

@@ -77,7 +77,7 @@ std::optional<StageFile> StageFile::open(const std::string& path, uint64_t expec
   // Crawled paths may be longer than one open(2) takes.
   const int fd = open_long_path(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
-  StageFile file(fd, expected_size);
+  StageFile file(UniqueFd(fd), expected_size);
   struct stat metadata {};
   if (fstat(fd, &metadata) != 0 || !S_ISREG(metadata.st_mode) ||
       static_cast<uint64_t>(metadata.st_size) != expected_size) {
@@ -105,10 +105,6 @@ std::optional<StageFile> StageFile::open(const std::string& path, uint64_t expec
       break;
   }
   return file;
-}
-
-StageFile::~StageFile() {
-  if (fd_ >= 0) close(fd_);
 }
 
 std::optional<StageDigest> FileHasher::hash_stage(const std::string& path, uint64_t expected_size,

@@ -11,6 +11,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "util/unique_fd.hpp"
+
 namespace orvc::duplicates {
 
 enum class HashStage {
@@ -70,16 +72,12 @@ class StageFile {
   // Nothing when the path cannot be opened or no longer is a regular file of `expected_size`.
   static std::optional<StageFile> open(const std::string& path, uint64_t expected_size,
                                        HashStage stage);
-  StageFile(StageFile&& other) noexcept : fd_(other.fd_), size_(other.size_) { other.fd_ = -1; }
-  StageFile& operator=(StageFile&&) = delete;
-  StageFile(const StageFile&) = delete;
-  ~StageFile();
-  int fd() const { return fd_; }
+  int fd() const { return fd_.get(); }
   uint64_t size() const { return size_; }
 
  private:
-  StageFile(int fd, uint64_t size) : fd_(fd), size_(size) {}
-  int fd_;
+  StageFile(UniqueFd fd, uint64_t size) : fd_(std::move(fd)), size_(size) {}
+  UniqueFd fd_;
   uint64_t size_;
 };
 

@@ -2,12 +2,12 @@
 
 #include <chrono>
 
-#include "duplicates/dev_skip_dirs.hpp"
 #include "duplicates/hash_and_group.hpp"
 #include "duplicates/scan_diagnostics.hpp"
 #include "duplicates/size_grouping.hpp"
-#include "safety/protection.hpp"
+#include "safety/system_item.hpp"
 #include "scan/collector.hpp"
+#include "scan/skip_tables.hpp"
 
 namespace orvc::duplicates {
 namespace {
@@ -23,11 +23,12 @@ class Stopwatch {
 };
 
 std::vector<DuplicateCandidate> crawl_candidates(const std::vector<std::string>& roots,
-                                                 bool skip_dev_dirs,
+                                                 DevFolders dev_folders,
                                                  const std::atomic<bool>& cancel_flag) {
   std::vector<std::string> skip_names;
-  if (skip_dev_dirs) skip_names.assign(DEV_SKIP_DIRS.begin(), DEV_SKIP_DIRS.end());
-  auto files = scan::collect_files(roots, skip_names, /*git_detection=*/true, cancel_flag);
+  if (dev_folders == DevFolders::Skip)
+    skip_names.assign(scan::DEV_SKIP_DIRS.begin(), scan::DEV_SKIP_DIRS.end());
+  auto files = scan::collect_files(roots, skip_names, scan::GitDetection::On, cancel_flag);
 
   std::vector<DuplicateCandidate> candidates;
   candidates.reserve(files.size());
@@ -42,7 +43,7 @@ std::vector<DuplicateCandidate> crawl_candidates(const std::vector<std::string>&
 
 }  // namespace
 
-std::vector<DuplicateGroup> find_duplicates(const std::string& root, bool skip_dev_dirs,
+std::vector<DuplicateGroup> find_duplicates(const std::string& root, DevFolders dev_folders,
                                             const std::atomic<bool>& cancel_flag,
                                             const orvc::DiagnosticSink& diagnostics) {
   if (root.empty()) return {};
@@ -53,11 +54,11 @@ std::vector<DuplicateGroup> find_duplicates(const std::string& root, bool skip_d
 
   const Stopwatch total_timer;
   const Stopwatch crawl_timer;
-  auto candidates = crawl_candidates(roots, skip_dev_dirs, cancel_flag);
+  auto candidates = crawl_candidates(roots, dev_folders, cancel_flag);
   // A stopped crawl is incomplete; the hard-link check alone would take a call per file.
   if (cancel_flag.load()) return {};
   const size_t crawled = candidates.size();
-  report(crawl_line(crawled, roots, skip_dev_dirs, crawl_timer.seconds()));
+  report(crawl_line(crawled, roots, dev_folders == DevFolders::Skip, crawl_timer.seconds()));
 
   const Stopwatch size_group_timer;
   auto size_groups = group_by_size(std::move(candidates));

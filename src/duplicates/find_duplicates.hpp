@@ -11,11 +11,14 @@
 
 namespace orvc::duplicates {
 
-// Groups of byte-identical files under `root`, most reclaimable first. With `skip_dev_dirs`
-// the crawl leaves out DEV_SKIP_DIRS. `diagnostics` receives each "[dup-scan]" line as the
-// search reaches it. An empty root yields nothing and no diagnostics; unreadable folders and
-// files contribute nothing. Once `cancel_flag` is set the search stops and yields nothing more.
-std::vector<DuplicateGroup> find_duplicates(const std::string& root, bool skip_dev_dirs,
+// Whether the crawl leaves out the development and cache folders of scan::DEV_SKIP_DIRS.
+enum class DevFolders { Skip, Search };
+
+// Groups of byte-identical files under `root`, most reclaimable first. `diagnostics` receives each
+// "[dup-scan]" line as the search reaches it. An empty root yields nothing and no diagnostics;
+// unreadable folders and files contribute nothing. Once `cancel_flag` is set the search stops and
+// yields nothing more.
+std::vector<DuplicateGroup> find_duplicates(const std::string& root, DevFolders dev_folders,
                                             const std::atomic<bool>& cancel_flag,
                                             const orvc::DiagnosticSink& diagnostics = {});
 

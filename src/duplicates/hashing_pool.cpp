@@ -9,6 +9,7 @@
 
 #include "platform/platform.hpp"
 #include "util/diagnostics.hpp"
+#include "util/file_identity.hpp"
 #include "util/io_arena.hpp"
 #include "util/long_path.hpp"
 #include "util/unique_fd.hpp"
@@ -43,11 +44,8 @@ size_t files_ahead(HashStage stage) {
 std::vector<size_t> read_order(std::span<const HashJob> jobs) {
   std::vector<size_t> order(jobs.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::ranges::stable_sort(order, [&](size_t a, size_t b) {
-    const auto& x = jobs[a].identity;
-    const auto& y = jobs[b].identity;
-    return x.device != y.device ? x.device < y.device : x.inode < y.inode;
-  });
+  std::ranges::stable_sort(
+      order, [&](size_t a, size_t b) { return jobs[a].identity.file < jobs[b].identity.file; });
   return order;
 }
 
@@ -110,9 +108,7 @@ std::vector<std::optional<uint64_t>> measure_private_bytes(std::span<const HashJ
       struct stat metadata {};
       if (!fd || fstat(fd.get(), &metadata) != 0 || !S_ISREG(metadata.st_mode) ||
           static_cast<uint64_t>(metadata.st_size) != job.size ||
-          (job.identity.links != 0 &&
-           (static_cast<uint64_t>(metadata.st_dev) != job.identity.device ||
-            static_cast<uint64_t>(metadata.st_ino) != job.identity.inode))) {
+          (job.identity.links != 0 && identity_of(metadata) != job.identity.file)) {
         continue;
       }
       measured[i] = platform::private_bytes(fd.get(), job.size);

@@ -16,8 +16,8 @@ namespace orvc::duplicates {
 
 struct HashJob {
   const std::string* path;
-  uint64_t size;                  // the crawled size; a file of another size now yields no digest
-  scan::FileIdentity identity{};  // files are read in (device, inode) order, near to far
+  uint64_t size;  // the crawled size; a file of another size now yields no digest
+  scan::CrawledIdentity identity{};  // files are read in (device, inode) order, near to far
 };
 
 // 4 per online processor, clamped to 8..64; 16 when the count is unknown.

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "duplicates/file_hasher.hpp"
+#include "util/file_identity.hpp"
 #include "util/long_path.hpp"
 #include "util/unique_fd.hpp"
 
@@ -13,8 +14,7 @@ namespace {
 bool as_scanned(const struct stat& metadata, const DuplicateCandidate& file, uint64_t size) {
   // Without the identity the crawl saw, nothing proves the name still gives the same file.
   return file.identity.links != 0 && S_ISREG(metadata.st_mode) &&
-         static_cast<uint64_t>(metadata.st_dev) == file.identity.device &&
-         static_cast<uint64_t>(metadata.st_ino) == file.identity.inode &&
+         identity_of(metadata) == file.identity.file &&
          static_cast<uint64_t>(metadata.st_size) == size &&
          scan::modified_seconds(metadata) == file.modified_secs;
 }

@@ -29,15 +29,15 @@ SizeGroups group_by_size(std::vector<DuplicateCandidate> candidates) {
 size_t remove_hard_link_aliases(SizeGroups& groups) {
   size_t aliases = 0;
   for (auto& group : groups) {
-    std::set<std::pair<uint64_t, uint64_t>> seen;
+    std::set<FileIdentity> seen;
     const size_t before = group.members.size();
     std::erase_if(group.members, [&](const DuplicateCandidate& member) {
-      const scan::FileIdentity& identity = member.identity;
+      const scan::CrawledIdentity& identity = member.identity;
       // One file reached through two paths (a bind mount, a second mount of the same volume)
       // has one link and is still one file, so the link count only says whether the crawl
       // read the identity at all.
       if (identity.links == 0) return false;
-      return !seen.insert({identity.device, identity.inode}).second;
+      return !seen.insert(identity.file).second;
     });
     aliases += before - group.members.size();
   }

@@ -2,8 +2,8 @@
 
 #include "gitignore/gitignore.hpp"
 #include "gitignore/glob_match.hpp"
-#include "gitignore/lexical_path.hpp"
 #include "gitignore/unicode_text.hpp"
+#include "util/lexical_path.hpp"
 
 namespace orvc::gitignore {
 namespace {

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "gitignore/gitignore.hpp"
-#include "gitignore/lexical_path.hpp"
 #include "gitignore/parse_rules.hpp"
 #include "platform/small_file.hpp"
+#include "util/lexical_path.hpp"
 #include "util/text.hpp"
 
 namespace orvc::gitignore {
@@ -37,7 +37,7 @@ std::optional<GitIgnoreContext> load_gitignore_context(std::string_view start) {
       found = true;
       break;
     }
-    folder = lexical_parent(*folder);
+    folder = parent_path(*folder);
   }
   if (!found) return std::nullopt;
 

@@ -1,13 +1,12 @@
 #include "junk/build_rules.hpp"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <memory>
 #include <optional>
 
 #include "junk/paths.hpp"
+#include "util/folder_stream.hpp"
 #include "util/text.hpp"
 
 namespace orvc::junk {
@@ -114,7 +113,7 @@ class ProjectListing {
   explicit ProjectListing(const std::string& folder) : folder_(folder) {}
 
   bool has_extension(std::string_view wanted) {
-    if (!names_) names_ = list();
+    if (!names_) names_ = names_in(folder_);
     return std::ranges::any_of(*names_, [&](const std::string& name) {
       const auto extension = extension_of(name);
       return extension && equals_ascii_ci(*extension, wanted);
@@ -122,17 +121,6 @@ class ProjectListing {
   }
 
  private:
-  std::vector<std::string> list() const {
-    std::vector<std::string> names;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder_.c_str()), closedir);
-    if (!dir) return names;
-    while (const dirent* entry = readdir(dir.get())) {
-      const std::string_view name = entry->d_name;
-      if (name != "." && name != "..") names.emplace_back(name);
-    }
-    return names;
-  }
-
   const std::string& folder_;
   std::optional<std::vector<std::string>> names_;
 };

@@ -42,7 +42,7 @@ std::optional<JunkItem> evaluate_build_artifact(const BuildArtifactCandidate& ca
 std::optional<JunkItem> evaluate_node_modules(const std::string& path) {
   const uint64_t size = disk_usage(path);
   if (size < NODE_MODULES_MIN_BYTES) return std::nullopt;
-  const std::optional<std::string> parent = parent_path(path);
+  const std::optional<std::string_view> parent = parent_path(path);
   bool orphaned = true;
   std::string parent_name = "?";
   if (parent) {
@@ -54,13 +54,13 @@ std::optional<JunkItem> evaluate_node_modules(const std::string& path) {
       orphaned
           ? fmt::format("Orphaned node_modules (no package.json beside \"{}\")", parent_name)
           : fmt::format("node_modules in \"{}\" — reinstallable with npm install", parent_name);
-  auto item = make_measured_junk_item(path, std::move(description), false, size);
+  auto item = make_measured_junk_item(path, std::move(description), Safety::NeedsReview, size);
   if (item) item->in_project = true;
   return item;
 }
 
 std::optional<JunkItem> evaluate_pycache(const std::string& path) {
-  auto item = make_junk_item(path, std::string(PYCACHE_DESCRIPTION), true);
+  auto item = make_junk_item(path, std::string(PYCACHE_DESCRIPTION), Safety::Safe);
   if (item) item->in_project = true;
   return item;
 }

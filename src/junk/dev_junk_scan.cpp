@@ -1,12 +1,10 @@
 #include "junk/dev_junk_scan.hpp"
 
-#include <dirent.h>
 #include <oneapi/tbb/parallel_for.h>
 #include <oneapi/tbb/parallel_invoke.h>
 
 #include <algorithm>
 #include <iterator>
-#include <memory>
 #include <span>
 
 #include "junk/candidates.hpp"
@@ -19,6 +17,8 @@
 #include "junk/project_walks.hpp"
 #include "platform/home.hpp"
 #include "util/cache_sample.hpp"
+#include "util/folder_stream.hpp"
+#include "util/saturating.hpp"
 #include "util/work_progress.hpp"
 
 namespace orvc::junk {
@@ -29,15 +29,20 @@ using Items = std::vector<JunkItem>;
 // Enough metadata calls to tell a cold cache, few enough to cost little when it is.
 constexpr size_t kCacheSampleEntries = 256;
 
-void probe(const std::string& location, std::string description, bool safe, Items& items) {
-  if (auto item = make_junk_item(location, std::move(description), safe)) {
+Safety safety_of(bool safe) {
+  return safe ? Safety::Safe : Safety::NeedsReview;
+}
+
+void probe(const std::string& location, std::string description, Safety safety, Items& items) {
+  if (auto item = make_junk_item(location, std::move(description), safety)) {
     items.push_back(std::move(*item));
   }
 }
 
 void probe_rows(const std::string& home, std::span<const JunkSourceRow> rows, Items& items) {
   for (const JunkSourceRow& row : rows) {
-    probe(child_path(home, row.relative_path), std::string(row.description), row.safe, items);
+    probe(child_path(home, row.relative_path), std::string(row.description), safety_of(row.safe),
+          items);
   }
 }
 
@@ -55,13 +60,8 @@ void append_evaluated(const std::vector<Candidate>& candidates, const Evaluate& 
 
 // Full paths of a folder's entries in listing order; nothing when it cannot be listed.
 std::vector<std::string> list_entries(const std::string& folder) {
-  std::vector<std::string> paths;
-  std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(folder.c_str()), closedir);
-  if (!listing) return paths;
-  while (const dirent* entry = readdir(listing.get())) {
-    const std::string_view name = entry->d_name;
-    if (name != "." && name != "..") paths.push_back(child_path(folder, name));
-  }
+  std::vector<std::string> paths = names_in(folder);
+  for (std::string& path : paths) path = child_path(folder, path);
   return paths;
 }
 
@@ -77,7 +77,7 @@ DockerItems docker_items(const std::string& home) {
   const std::string description(DOCKER_DISK_DESCRIPTION);
   for (const std::string& vm : list_entries(child_path(home, DOCKER_VMS_FOLDER))) {
     for (std::string_view disk : DOCKER_DISK_NAMES) {
-      probe(child_path(vm, disk), description, false, found.virtual_disks);
+      probe(child_path(vm, disk), description, Safety::NeedsReview, found.virtual_disks);
     }
   }
   probe_rows(home, DOCKER_ROWS, found.others);
@@ -98,7 +98,8 @@ Items node_items(const std::string& home) {
   const bool has_cacache = exists(child_path(home, NPM_CACACHE));
   for (const JunkSourceRow& row : NODE_CACHE_ROWS) {
     if (row.relative_path == NPM_FOLDER && has_cacache) continue;
-    probe(child_path(home, row.relative_path), std::string(row.description), row.safe, items);
+    probe(child_path(home, row.relative_path), std::string(row.description), safety_of(row.safe),
+          items);
   }
   std::vector<std::string> candidates;
   for (const std::string& root : find_project_roots(home)) {
@@ -117,7 +118,7 @@ Items xcode_items(const std::string& home) {
     append_evaluated(
         entries,
         [&](const std::string& entry) {
-          return make_junk_item(entry, std::string(source.description), source.safe);
+          return make_junk_item(entry, std::string(source.description), safety_of(source.safe));
         },
         items);
   }

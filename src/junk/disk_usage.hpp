@@ -11,9 +11,4 @@ namespace orvc::junk {
 
 uint64_t disk_usage(const std::string& path);
 
-inline uint64_t saturating_add(uint64_t a, uint64_t b) {
-  const uint64_t sum = a + b;
-  return sum < a ? UINT64_MAX : sum;
-}
-
 }  // namespace orvc::junk

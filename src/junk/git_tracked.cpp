@@ -1,14 +1,12 @@
 #include "junk/git_tracked.hpp"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <memory>
 #include <vector>
 
 #include "gitignore/gitignore.hpp"
+#include "util/folder_stream.hpp"
 #include "util/text.hpp"
 
 namespace orvc::junk {
@@ -35,17 +33,13 @@ bool ignored(const Context& context, const std::string& path, EntryKind kind) {
 // Lists one folder: true at its first tracked entry; sub-folders that Git does not ignore as a
 // whole go onto `pending`.
 bool lists_tracked_entry(const PendingFolder& folder, std::vector<PendingFolder>& pending) {
-  const int fd = open(folder.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return false;
-  const std::unique_ptr<DIR, int (*)(DIR*)> listing(fdopendir(fd), closedir);
-  if (!listing) {
-    close(fd);
-    return false;
-  }
-  while (const dirent* entry = readdir(listing.get())) {
+  FolderStream listing(UniqueFd(open(folder.path.c_str(), kFolderOpenFlags)));
+  if (!listing) return false;
+  const int fd = listing.fd();
+  while (const dirent* entry = listing.next()) {
     const std::string_view name = entry->d_name;
     // A repository's own data is never part of its working tree.
-    if (name == "." || name == ".." || name == ".git") continue;
+    if (name == ".git") continue;
     struct stat metadata {};
     if (fstatat(fd, entry->d_name, &metadata, AT_SYMLINK_NOFOLLOW) != 0) continue;
     std::string path = join_path(folder.path, name);

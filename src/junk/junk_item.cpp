@@ -9,12 +9,12 @@
 namespace orvc::junk {
 namespace {
 
-JunkItem item_of(const std::string& path, std::string description, bool safe, uint64_t size) {
+JunkItem item_of(const std::string& path, std::string description, Safety safety, uint64_t size) {
   return JunkItem{.path = path,
                   .name = last_component_text(path).value_or(lossy_utf8(path)),
                   .description = std::move(description),
                   .size_bytes = size,
-                  .safe = safe,
+                  .safe = safety == Safety::Safe,
                   .in_project = false,
                   .last_activity = std::nullopt};
 }
@@ -22,17 +22,17 @@ JunkItem item_of(const std::string& path, std::string description, bool safe, ui
 }  // namespace
 
 std::optional<JunkItem> make_measured_junk_item(const std::string& path, std::string description,
-                                                bool safe, uint64_t size_bytes) {
+                                                Safety safety, uint64_t size_bytes) {
   struct stat metadata {};
   if (stat(path.c_str(), &metadata) != 0) return std::nullopt;
-  return item_of(path, std::move(description), safe, size_bytes);
+  return item_of(path, std::move(description), safety, size_bytes);
 }
 
 std::optional<JunkItem> make_junk_item(const std::string& path, std::string description,
-                                       bool safe) {
+                                       Safety safety) {
   struct stat metadata {};
   if (stat(path.c_str(), &metadata) != 0) return std::nullopt;
-  return item_of(path, std::move(description), safe, disk_usage(path));
+  return item_of(path, std::move(description), safety, disk_usage(path));
 }
 
 }  // namespace orvc::junk

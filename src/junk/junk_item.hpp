@@ -29,12 +29,16 @@ struct JunkCategory {
   uint64_t total_bytes = 0;     // saturating sum of the items' sizes
 };
 
+// Whether --apply hands the item to the cleanup executor (JunkItem::safe).
+enum class Safety { NeedsReview, Safe };
+
 // An item for `path` when it exists (links followed), measured with disk_usage; nothing when its
 // metadata cannot be read.
-std::optional<JunkItem> make_junk_item(const std::string& path, std::string description, bool safe);
+std::optional<JunkItem> make_junk_item(const std::string& path, std::string description,
+                                       Safety safety);
 
 // The same for a path whose usage is already known, so a candidate is measured only once.
 std::optional<JunkItem> make_measured_junk_item(const std::string& path, std::string description,
-                                                bool safe, uint64_t size_bytes);
+                                                Safety safety, uint64_t size_bytes);
 
 }  // namespace orvc::junk

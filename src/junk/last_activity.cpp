@@ -1,6 +1,5 @@
 #include "junk/last_activity.hpp"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <oneapi/tbb/parallel_for.h>
 #include <oneapi/tbb/parallel_for_each.h>
@@ -11,17 +10,15 @@
 #include <cerrno>
 #include <limits>
 #include <map>
-#include <memory>
 
 #include "junk/build_rules.hpp"
 #include "junk/paths.hpp"
+#include "util/folder_stream.hpp"
 #include "util/text.hpp"
 #include "util/unique_fd.hpp"
 
 namespace orvc::junk {
 namespace {
-
-constexpr int kOpenFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 enum class JunkFolders { kEnter, kLeaveOut };
 
@@ -60,20 +57,17 @@ class NewestTime {
   bool gave_up() const { return unknown_.load(std::memory_order_relaxed); }
 
   void walk(UniqueFd folder_fd, const std::string& path) {
-    std::unique_ptr<DIR, int (*)(DIR*)> folder(fdopendir(folder_fd.get()), closedir);
+    FolderStream folder(std::move(folder_fd));
     if (!folder) return give_up();
-    folder_fd.release();
-    const int fd = dirfd(folder.get());
+    const int fd = folder.fd();
     std::vector<std::string> subfolders;
     while (!gave_up()) {
-      errno = 0;
-      const dirent* entry = readdir(folder.get());
+      const dirent* entry = folder.next();
       if (entry == nullptr) {
         if (errno != 0) give_up();
         break;
       }
       const std::string_view name = entry->d_name;
-      if (name == "." || name == "..") continue;
       if (entries_.fetch_add(1, std::memory_order_relaxed) >= entry_limit_) return give_up();
       struct stat metadata {};
       if (fstatat(fd, entry->d_name, &metadata, AT_SYMLINK_NOFOLLOW) != 0) return give_up();
@@ -87,7 +81,7 @@ class NewestTime {
     }
     if (gave_up()) return;
     tbb::parallel_for_each(subfolders, [&](const std::string& name) {
-      UniqueFd child(openat(fd, name.c_str(), kOpenFolderFlags));
+      UniqueFd child(openat(fd, name.c_str(), kFolderOpenFlags));
       if (!child) return give_up();
       walk(std::move(child), join_path(path, name));
     });
@@ -103,14 +97,14 @@ class NewestTime {
 }  // namespace
 
 std::string project_folder_of(const std::string& item_path, const std::string& home) {
-  const std::optional<std::string> folder = parent_path(item_path);
+  const std::optional<std::string_view> folder = parent_path(item_path);
   if (!folder) return item_path;
-  for (std::optional<std::string> candidate = folder;
+  for (std::optional<std::string_view> candidate = folder;
        candidate && !candidate->empty() && *candidate != "/" && !same_components(*candidate, home);
        candidate = parent_path(*candidate)) {
-    if (exists(child_path(*candidate, ".git"))) return *candidate;
+    if (exists(child_path(*candidate, ".git"))) return std::string(*candidate);
   }
-  return *folder;
+  return std::string(*folder);
 }
 
 std::optional<int64_t> project_activity(const std::string& project) {
@@ -125,7 +119,7 @@ std::optional<int64_t> own_activity(const std::string& path) {
   struct stat metadata {};
   if (lstat(path.c_str(), &metadata) != 0) return std::nullopt;
   if (!S_ISDIR(metadata.st_mode)) return metadata.st_mtime;
-  UniqueFd fd(open(path.c_str(), kOpenFolderFlags));
+  UniqueFd fd(open(path.c_str(), kFolderOpenFlags));
   if (!fd) return std::nullopt;
   return NewestTime(JunkFolders::kEnter, std::numeric_limits<size_t>::max())
       .of_folder(std::move(fd), path);

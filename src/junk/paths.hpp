@@ -4,14 +4,12 @@
 #include <string>
 #include <string_view>
 
+#include "util/lexical_path.hpp"
+
 namespace orvc::junk {
 
-// Text of the last component, trailing slashes ignored; nothing for "/", "" or a final "..".
-std::optional<std::string> last_component_text(const std::string& path);
-
-// The path without its last component ("/a/b" -> "/a", "/a" -> "/", "a" -> ""); nothing for "/"
-// and "".
-std::optional<std::string> parent_path(const std::string& path);
+// Text of the last component (util/lexical_path: last_component), as lossy UTF-8.
+std::optional<std::string> last_component_text(std::string_view path);
 
 // `folder` joined with `relative`; an empty folder leaves `relative` as it is.
 std::string child_path(std::string_view folder, std::string_view relative);

@@ -1,38 +1,23 @@
 #include "junk/project_roots.hpp"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <memory>
 
 #include "junk/build_rules.hpp"
 #include "junk/paths.hpp"
+#include "util/folder_stream.hpp"
 
 namespace orvc::junk {
 namespace {
 
-using FolderStream = std::unique_ptr<DIR, int (*)(DIR*)>;
-
-FolderStream open_folder(const std::string& path) {
-  return FolderStream(opendir(path.c_str()), closedir);
-}
-
-// The next entry name other than "." and ".."; nullptr at the end or on a read error.
-const char* next_entry_name(DIR* folder) {
-  while (const dirent* entry = readdir(folder)) {
-    const std::string_view name = entry->d_name;
-    if (name != "." && name != "..") return entry->d_name;
-  }
-  return nullptr;
-}
-
 bool holds_project(const std::string& folder) {
-  FolderStream listing = open_folder(folder);
+  FolderStream listing = FolderStream::open(folder);
   if (!listing) return false;
   for (size_t examined = 0; examined < ROOT_PROBE_ENTRY_LIMIT; ++examined) {
-    const char* name = next_entry_name(listing.get());
-    if (name == nullptr) return false;
+    const dirent* entry = listing.next();
+    if (entry == nullptr) return false;
+    const char* name = entry->d_name;
     if (name[0] == '.') continue;
     const std::string inner = child_path(folder, name);
     if (is_folder(inner) && is_project_dir(inner)) return true;
@@ -57,9 +42,10 @@ std::vector<std::string> find_project_roots(const std::string& home) {
     std::string candidate = child_path(home, name);
     if (is_folder(candidate) && !is_known(candidate)) roots.push_back(std::move(candidate));
   }
-  FolderStream listing = open_folder(home);
+  FolderStream listing = FolderStream::open(home);
   if (!listing) return roots;
-  while (const char* name = next_entry_name(listing.get())) {
+  while (const dirent* listed = listing.next()) {
+    const char* name = listed->d_name;
     if (name[0] == '.' || std::string_view(name) == "Library") continue;
     std::string entry = child_path(home, name);
     if (!is_folder(entry) || is_known(entry)) continue;

@@ -1,14 +1,11 @@
 #include "junk/project_walks.hpp"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <memory>
 
 #include "junk/paths.hpp"
+#include "util/folder_stream.hpp"
 #include "util/stop_request.hpp"
 #include "util/text.hpp"
 
@@ -36,25 +33,18 @@ class FolderWalk {
   // The start folder itself may be a link (a root that links to a folder is searched).
   void run(const std::string& start, int depth) const {
     if (depth <= 0) return;
-    const int fd = open(start.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) walk_folder(fd, start, depth);
+    UniqueFd fd(open(start.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd) walk_folder(std::move(fd), start, depth);
   }
 
  private:
-  void walk_folder(int folder_fd, const std::string& folder_path, int depth) const {
-    if (stop_requested()) {
-      close(folder_fd);
-      return;
-    }
-    std::unique_ptr<DIR, int (*)(DIR*)> folder(fdopendir(folder_fd), closedir);
-    if (!folder) {
-      close(folder_fd);
-      return;
-    }
-    const int fd = dirfd(folder.get());
-    while (const dirent* entry = readdir(folder.get())) {
+  void walk_folder(UniqueFd folder_fd, const std::string& folder_path, int depth) const {
+    if (stop_requested()) return;
+    FolderStream folder(std::move(folder_fd));
+    if (!folder) return;
+    const int fd = folder.fd();
+    while (const dirent* entry = folder.next()) {
       const std::string_view raw_name = entry->d_name;
-      if (raw_name == "." || raw_name == "..") continue;
       if (entry->d_type != DT_DIR &&
           (entry->d_type != DT_UNKNOWN || !is_real_folder(fd, entry->d_name))) {
         continue;
@@ -65,8 +55,8 @@ class FolderWalk {
         probe_last_level(fd, raw_name, path);
         continue;
       }
-      const int child = openat(fd, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-      if (child >= 0) walk_folder(child, path, depth - 1);
+      UniqueFd child(openat(fd, entry->d_name, kFolderOpenFlags));
+      if (child) walk_folder(std::move(child), path, depth - 1);
     }
   }
 

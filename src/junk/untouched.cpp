@@ -4,7 +4,7 @@
 #include <tuple>
 
 #include "junk/catalogue.hpp"
-#include "junk/disk_usage.hpp"
+#include "util/saturating.hpp"
 
 namespace orvc::junk {
 namespace {

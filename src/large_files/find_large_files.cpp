@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <limits>
 
 #include "large_files/large_file_finder.hpp"
 #include "scan/collector.hpp"
+#include "util/saturating.hpp"
 #include "util/stop_request.hpp"
 
 namespace orvc::large_files {
@@ -23,11 +23,7 @@ int64_t now_seconds() {
 }  // namespace
 
 uint64_t threshold_bytes(uint64_t threshold_mb) {
-  // 2^44 MB and above no longer fit in 64 bits.
-  if (threshold_mb >= (uint64_t{1} << 44)) {
-    return std::numeric_limits<uint64_t>::max();
-  }
-  return threshold_mb * kBytesPerMb;
+  return saturating_mul(threshold_mb, kBytesPerMb);
 }
 
 uint64_t age_in_days(std::optional<int64_t> modified_secs, int64_t now) {
@@ -50,7 +46,8 @@ std::vector<LargeFile> find_large_files_under(const std::vector<std::string>& ro
   const scan::FileFilter big_enough = [min_size](const struct stat& metadata) {
     return static_cast<uint64_t>(metadata.st_size) >= min_size;
   };
-  auto collected = scan::collect_files(roots, skip_names, false, cancel_flag(), big_enough);
+  auto collected =
+      scan::collect_files(roots, skip_names, scan::GitDetection::Off, cancel_flag(), big_enough);
 
   const int64_t now = now_seconds();
   std::vector<LargeFile> found;

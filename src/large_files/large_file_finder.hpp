@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "scan/skip_tables.hpp"
+#include "util/array_concat.hpp"
 #include "util/expected.hpp"
 
 namespace orvc::large_files {
@@ -21,46 +23,12 @@ struct LargeFile {
 };
 
 // Folder names the crawl never enters (compared under ASCII case folding).
-inline constexpr std::array<std::string_view, 38> LARGE_FILE_SKIP_DIRS = {
-    ".git",
-    ".svn",
-    ".hg",
-    "node_modules",
-    ".next",
-    ".nuxt",
-    ".turbo",
-    ".parcel-cache",
-    "bower_components",
-    "target",
-    "build",
-    "dist",
-    ".gradle",
-    "DerivedData",
-    ".cargo",
-    ".rustup",
-    ".npm",
-    ".yarn",
-    ".pnpm-store",
-    ".gem",
-    ".m2",
-    ".cocoapods",
-    "__pycache__",
-    ".venv",
-    "venv",
-    ".tox",
-    ".conda",
-    ".gradle-cache",
-    ".docker",
-    ".colima",
-    ".lima",
-    ".vagrant.d",
-    "Caches",
-    ".cache",
-    ".Trash",
-    "CloudStorage",
-    "Photos Library.photoslibrary",
-    "Photos Library.migratedphotolibrary",
-};
+inline constexpr auto LARGE_FILE_SKIP_DIRS =
+    concat(scan::DEV_SKIP_DIRS, std::array<std::string_view, 3>{
+                                    "CloudStorage",
+                                    "Photos Library.photoslibrary",
+                                    "Photos Library.migratedphotolibrary",
+                                });
 
 // threshold_mb × 1048576, saturating at the largest 64-bit value.
 uint64_t threshold_bytes(uint64_t threshold_mb);

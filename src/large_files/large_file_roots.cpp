@@ -1,28 +1,24 @@
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <memory>
 #include <optional>
-#include <utility>
 
 #include "large_files/large_file_finder.hpp"
 #include "platform/home.hpp"
 #include "platform/platform.hpp"
 #include "scan/skip_tables.hpp"
+#include "util/file_identity.hpp"
+#include "util/folder_stream.hpp"
 #include "util/text.hpp"
 
 namespace orvc::large_files {
 namespace {
 
-using Identity = std::pair<dev_t, ino_t>;
-
-std::optional<Identity> trash_identity(const std::string& home) {
+std::optional<FileIdentity> trash_identity(const std::string& home) {
   const auto trash = platform::user_trash(home);
   struct stat metadata {};
   if (!trash || stat(trash->root.c_str(), &metadata) != 0) return std::nullopt;
-  return Identity{metadata.st_dev, metadata.st_ino};
+  return identity_of(metadata);
 }
 
 // The names the crawl passes over below a root are passed over as roots too.
@@ -39,20 +35,19 @@ bool is_passed_over(std::string_view name) {
 Result<std::vector<std::string>> large_file_roots() {
   const auto home = home_env();
   if (!home) return failure("HOME environment variable is not set");
-  const std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(home->c_str()), closedir);
+  FolderStream listing = FolderStream::open(*home);
   if (!listing) return std::vector<std::string>{*home};
-  const std::optional<Identity> trash = trash_identity(*home);
+  const std::optional<FileIdentity> trash = trash_identity(*home);
   std::vector<std::string> roots;
-  while (const dirent* entry = readdir(listing.get())) {
+  while (const dirent* entry = listing.next()) {
     const std::string_view name = entry->d_name;
-    if (name == "." || name == ".." || is_passed_over(name)) continue;
+    if (is_passed_over(name)) continue;
     std::string path = join_path(*home, name);
     if (scan::is_skipped_path(path)) continue;
     // The Trash is never walked, wherever the platform keeps it.
     struct stat metadata {};
-    if (trash &&
-        fstatat(dirfd(listing.get()), entry->d_name, &metadata, AT_SYMLINK_NOFOLLOW) == 0 &&
-        Identity{metadata.st_dev, metadata.st_ino} == *trash) {
+    if (trash && fstatat(listing.fd(), entry->d_name, &metadata, AT_SYMLINK_NOFOLLOW) == 0 &&
+        identity_of(metadata) == *trash) {
       continue;
     }
     roots.push_back(std::move(path));

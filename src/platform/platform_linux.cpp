@@ -23,6 +23,7 @@
 #include "platform/posix.hpp"
 #include "platform/spawn.hpp"
 #include "util/text.hpp"
+#include "util/unique_fd.hpp"
 
 namespace orvc::platform {
 
@@ -63,14 +64,14 @@ int open_folder_without_links(const std::string& path) {
   if (fd >= 0 || errno != ENOSYS) return static_cast<int>(fd);
   // Kernels before 5.6: the last component is held to not being a link, and the path must be
   // its own resolved form, so no component on the way was one either.
-  const int folder = open(path.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (folder < 0) return folder;
+  UniqueFd folder(open(path.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!folder) return -1;
   if (realpath_of(path) != path) {
-    close(folder);
+    folder.reset();
     errno = ELOOP;
     return -1;
   }
-  return folder;
+  return folder.release();
 }
 
 std::optional<std::string> folder_fd_path(int dir_fd) {
@@ -85,11 +86,9 @@ std::optional<std::string> canonical_path(const std::string& path) {
     struct open_how how {};
     how.flags = O_PATH | O_CLOEXEC;
     how.resolve = RESOLVE_NO_SYMLINKS;
-    const long fd = syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
-    if (fd >= 0) {
-      close(static_cast<int>(fd));
-      return path;
-    }
+    const UniqueFd fd(
+        static_cast<int>(syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how)));
+    if (fd) return path;
     if (errno == ENOENT || errno == ENOTDIR || errno == EACCES) return std::nullopt;
   }
   return realpath_of(path);
@@ -275,12 +274,12 @@ Status copy_extended_attributes(int from_fd, int to_fd) {
 
 bool has_unremovable_flag(int dir_fd, const char* name, const struct stat& metadata) {
   if (!S_ISREG(metadata.st_mode) && !S_ISDIR(metadata.st_mode)) return false;
-  const int fd = openat(dir_fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  const UniqueFd fd(
+      openat(dir_fd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   // An entry this user cannot open shows no flags; its removal is judged by its folder alone.
-  if (fd < 0) return false;
+  if (!fd) return false;
   int flags = 0;
-  const bool known = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-  close(fd);
+  const bool known = ioctl(fd.get(), FS_IOC_GETFLAGS, &flags) == 0;
   return known && (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL)) != 0;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The one reader of the small files the program consults: the protected-paths list, the
-// Dropbox client's info.json, ".gitignore" files and history manifests.
+// Dropbox client's info.json, ".gitignore" files, history manifests and .trashinfo records.
 #include <cstdint>
 #include <string>
 
@@ -21,5 +21,8 @@ enum class FinalLink { Refuse, Follow };
 // refused link with "a symbolic link, not followed", a folder and anything else with the OS
 // error text, a file larger than the limit with "larger than 16 MiB".
 Result<std::string> read_small_file(const std::string& path, FinalLink links);
+
+// The same for the entry `name` of the open folder `dir_fd`.
+Result<std::string> read_small_file_at(int dir_fd, const std::string& name, FinalLink links);
 
 }  // namespace orvc::platform

@@ -11,6 +11,7 @@
 #include <cerrno>
 
 #include "util/text.hpp"
+#include "util/unique_fd.hpp"
 
 extern char** environ;
 
@@ -18,12 +19,8 @@ namespace orvc::platform {
 namespace {
 
 struct Pipe {
-  int read_end = -1;
-  int write_end = -1;
-  ~Pipe() {
-    if (read_end >= 0) close(read_end);
-    if (write_end >= 0) close(write_end);
-  }
+  UniqueFd read_end;
+  UniqueFd write_end;
 };
 
 Status make_pipe(Pipe& p) {
@@ -31,8 +28,8 @@ Status make_pipe(Pipe& p) {
   if (pipe(fds) != 0) return failure(os_error_text(errno));
   fcntl(fds[0], F_SETFD, FD_CLOEXEC);
   fcntl(fds[1], F_SETFD, FD_CLOEXEC);
-  p.read_end = fds[0];
-  p.write_end = fds[1];
+  p.read_end.reset(fds[0]);
+  p.write_end.reset(fds[1]);
   return {};
 }
 
@@ -70,8 +67,8 @@ Result<ChildResult> run_captured(const std::vector<std::string>& argv) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out.write_end, 1);
-  posix_spawn_file_actions_adddup2(&actions, err.write_end, 2);
+  posix_spawn_file_actions_adddup2(&actions, out.write_end.get(), 1);
+  posix_spawn_file_actions_adddup2(&actions, err.write_end.get(), 2);
 
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -92,13 +89,11 @@ Result<ChildResult> run_captured(const std::vector<std::string>& argv) {
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) return failure(os_error_text(rc));
 
-  close(out.write_end);
-  out.write_end = -1;
-  close(err.write_end);
-  err.write_end = -1;
+  out.write_end.reset();
+  err.write_end.reset();
 
   ChildResult result;
-  drain(out.read_end, err.read_end, result.standard_output, result.standard_error);
+  drain(out.read_end.get(), err.read_end.get(), result.standard_output, result.standard_error);
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) return failure(os_error_text(errno));

@@ -15,14 +15,15 @@
 #include "removal/history_recover.hpp"
 #include "removal/move_workers.hpp"
 #include "removal/path_names.hpp"
-#include "removal/saturating.hpp"
 #include "removal/trash.hpp"
 #include "removal/trash_tidy.hpp"
 #include "safety/protection.hpp"
 #include "safety/resolved_home.hpp"
 #include "safety/user_protected.hpp"
+#include "scan/tree_size.hpp"
 #include "util/blocking_job.hpp"
 #include "util/diagnostics.hpp"
+#include "util/saturating.hpp"
 #include "util/stop_request.hpp"
 #include "util/text.hpp"
 #include "util/work_progress.hpp"
@@ -72,6 +73,14 @@ void examine(Item& item) {
   item.size = S_ISREG(metadata.st_mode) ? static_cast<uint64_t>(metadata.st_size)
                                         : measure_size(item.absolute);
 }
+
+}  // namespace
+
+uint64_t measure_size(const std::string& path) {
+  return scan::tree_size(path, scan::SizeKind::Apparent);
+}
+
+namespace {
 
 bool gone(const std::string& path) {
   struct stat metadata {};

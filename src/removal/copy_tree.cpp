@@ -13,8 +13,10 @@
 #include "removal/file_ops.hpp"
 #include "removal/path_names.hpp"
 #include "removal/tree_walk.hpp"
+#include "util/file_identity.hpp"
 #include "util/text.hpp"
 #include "util/unique_fd.hpp"
+#include "util/lexical_path.hpp"
 
 namespace orvc::removal {
 namespace {
@@ -170,7 +172,7 @@ class Copier {
     if (!in || fstat(in.get(), &metadata) != 0) return failure(os_error_text(errno));
     if (!S_ISREG(metadata.st_mode)) return failure("not a regular file, folder or symbolic link");
 
-    const std::pair key{metadata.st_dev, metadata.st_ino};
+    const FileIdentity key = identity_of(metadata);
     const bool linked = metadata.st_nlink > 1;
     if (linked) {
       const auto first = first_names_.find(key);
@@ -213,7 +215,7 @@ class Copier {
   ShownPath path_;
   std::vector<CopyFrame> stack_;
   std::vector<std::string> dst_names_;  // from dst_root_dir_ down to the folder being copied
-  std::map<std::pair<dev_t, ino_t>, std::vector<std::string>> first_names_;
+  std::map<FileIdentity, std::vector<std::string>> first_names_;
 };
 
 }  // namespace
@@ -225,8 +227,8 @@ Result<CopiedTree> copy_tree_at(int src_dir, const std::string& src_name, int ds
 }
 
 Result<CopiedTree> copy_tree(const std::string& source, const std::string& destination) {
-  const auto src_name = last_normal_component(source);
-  const auto dst_name = last_normal_component(destination);
+  const std::optional<std::string> src_name(last_component(source));
+  const std::optional<std::string> dst_name(last_component(destination));
   if (!src_name) return cannot_copy(source, os_error_text(EINVAL));
   if (!dst_name) {
     return failure("cannot copy to '" + lossy_utf8(destination) + "': " + os_error_text(EINVAL));

@@ -6,7 +6,9 @@
 
 #include <cerrno>
 
+#include "util/lexical_path.hpp"
 #include "util/text.hpp"
+#include "util/unique_fd.hpp"
 
 namespace orvc::removal {
 
@@ -30,11 +32,9 @@ Status create_folders(const std::string& path, mode_t mode) {
     return cannot_create(path, EEXIST);
   }
   if (error != ENOENT) return cannot_create(path, error);
-  size_t end = path.size();
-  while (end > 1 && path[end - 1] == '/') --end;
-  const size_t slash = path.rfind('/', end - 1);
-  if (slash == std::string::npos || slash == 0) return cannot_create(path, error);
-  ORVC_TRY(create_folders(path.substr(0, slash), mode));
+  const std::optional<std::string_view> parent = parent_path(path);
+  if (!parent || parent->empty() || *parent == "/") return cannot_create(path, error);
+  ORVC_TRY(create_folders(std::string(*parent), mode));
   if (mkdir(path.c_str(), mode) == 0 || errno == EEXIST) return {};
   return cannot_create(path, errno);
 }
@@ -57,10 +57,8 @@ Status write_all(int fd, std::string_view bytes) {
 }
 
 void flush_folder(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
+  const UniqueFd fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd) fsync(fd.get());
 }
 
 }  // namespace orvc::removal

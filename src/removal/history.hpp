@@ -1,7 +1,7 @@
 #pragma once
 // The cleanup history: one JSON manifest per cleanup run in a private folder under HOME.
 // Manifests are written whole (temporary file, flush, rename) and pruned to seven days and 50
-// files. Problems met while pruning are written to standard error as single lines.
+// files (history_prune.hpp); history_read.hpp reads them back.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -55,24 +55,5 @@ CleanupSession new_session(CleanupType cleanup_type, std::vector<DeletedFile> fi
 Result<std::string> write_session(const CleanupSession& session);
 
 Status delete_session(const std::string& session_id);
-
-// A manifest this process has just written: well formed, with a known time.
-struct WrittenManifest {
-  std::string path;
-  int64_t unix_timestamp = 0;
-};
-
-// Removes manifests older than seven days, then all but the 50 newest. Returns how many went.
-// A manifest named in `just_written` is not read back.
-Result<size_t> prune_history(const std::optional<WrittenManifest>& just_written = std::nullopt);
-
-// Every manifest that reads and parses, newest first (by time stamp, fraction included), and one
-// "{path}: {error}" line per manifest that does not. Reads only; a missing folder is an empty
-// history.
-struct LoadedHistory {
-  std::vector<CleanupSession> sessions;
-  std::vector<std::string> problems;
-};
-Result<LoadedHistory> load_history();
 
 }  // namespace orvc::removal

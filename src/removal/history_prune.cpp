@@ -1,4 +1,5 @@
-#include <dirent.h>
+#include "removal/history_prune.hpp"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,11 +12,12 @@
 #include <vector>
 
 #include "platform/small_file.hpp"
-#include "removal/dir_handle.hpp"
 #include "removal/history.hpp"
 #include "removal/history_json.hpp"
 #include "removal/path_names.hpp"
 #include "util/diagnostics.hpp"
+#include "util/folder_stream.hpp"
+#include "util/lexical_path.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {
@@ -29,20 +31,18 @@ constexpr size_t kMaxManifests = 50;
 template <typename OnEntryError>
 Result<std::vector<std::string>> list_folder(const std::string& folder,
                                              OnEntryError on_entry_error) {
-  DirHandle dir(opendir(folder.c_str()));
+  FolderStream dir = FolderStream::open(folder);
   if (!dir) return failure("Failed to read history dir: " + os_error_text(errno));
   std::vector<std::string> paths;
   while (true) {
-    errno = 0;
-    const dirent* entry = readdir(dir.get());
+    const dirent* entry = dir.next();
     if (!entry) {
       if (errno != 0) on_entry_error(os_error_text(errno));
       break;
     }
     const std::string_view name = entry->d_name;
-    if (name == "." || name == "..") continue;
     struct stat metadata {};
-    if (fstatat(dirfd(dir.get()), entry->d_name, &metadata, AT_SYMLINK_NOFOLLOW) != 0 ||
+    if (fstatat(dir.fd(), entry->d_name, &metadata, AT_SYMLINK_NOFOLLOW) != 0 ||
         !S_ISREG(metadata.st_mode)) {
       continue;
     }
@@ -52,7 +52,7 @@ Result<std::vector<std::string>> list_folder(const std::string& folder,
 }
 
 bool is_manifest_name(const std::string& path) {
-  const auto name = last_normal_component(path);
+  const auto name = last_component(path);
   if (!name) return false;
   const auto extension = split_file_name(*name).extension;
   return extension && *extension == "json";

@@ -1,13 +1,13 @@
-#include <dirent.h>
+#include "removal/history_read.hpp"
+
 #include <oneapi/tbb/parallel_for.h>
 
 #include <algorithm>
 #include <cerrno>
 
 #include "platform/small_file.hpp"
-#include "removal/dir_handle.hpp"
-#include "removal/history.hpp"
 #include "removal/history_json.hpp"
+#include "util/folder_stream.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {
@@ -15,14 +15,14 @@ namespace orvc::removal {
 Result<LoadedHistory> load_history() {
   const std::string folder = ORVC_TRY(history_folder_path());
   LoadedHistory loaded;
-  DirHandle dir(opendir(folder.c_str()));
+  FolderStream dir = FolderStream::open(folder);
   if (!dir) {
     if (errno == ENOENT) return loaded;
     return failure("cannot read the history folder '" + lossy_utf8(folder) +
                    "': " + os_error_text(errno));
   }
   std::vector<std::string> names;
-  while (const dirent* entry = readdir(dir.get())) {
+  while (const dirent* entry = dir.next()) {
     const std::string_view name = entry->d_name;
     // Only "*.json" is a manifest; "x.JSON" and temporary files are not.
     if (name.size() > 5 && name.ends_with(".json")) names.emplace_back(name);

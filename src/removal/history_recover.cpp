@@ -3,9 +3,10 @@
 #include <ctime>
 
 #include "removal/history.hpp"
-#include "removal/saturating.hpp"
+#include "removal/history_read.hpp"
 #include "removal/trash_lookup.hpp"
 #include "util/diagnostics.hpp"
+#include "util/saturating.hpp"
 
 namespace orvc::removal {
 namespace {

@@ -10,9 +10,10 @@
 #include "removal/file_ops.hpp"
 #include "removal/history.hpp"
 #include "removal/history_json.hpp"
-#include "removal/saturating.hpp"
+#include "removal/history_prune.hpp"
 #include "removal/session_id.hpp"
 #include "util/diagnostics.hpp"
+#include "util/saturating.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {

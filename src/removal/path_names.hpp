@@ -6,9 +6,6 @@
 
 namespace orvc::removal {
 
-// The last normal component: "a/b/" and "a/b/." give "b"; "a/..", "/" and "" give nothing.
-std::optional<std::string> last_normal_component(std::string_view path);
-
 // A file name split at its last dot, except that a name whose only dot is its first character
 // (".bashrc") is all stem. "archive.tar.gz" gives "archive.tar" and "gz"; "notes." gives "notes"
 // and an empty extension.

@@ -13,6 +13,7 @@
 #include "removal/tree_walk.hpp"
 #include "util/text.hpp"
 #include "util/unique_fd.hpp"
+#include "util/lexical_path.hpp"
 
 namespace orvc::removal {
 namespace {
@@ -187,7 +188,7 @@ Status remove_tree_at(int dir_fd, const std::string& name, std::string_view show
 }
 
 Status remove_tree(const std::string& path) {
-  const auto name = last_normal_component(path);
+  const std::optional<std::string> name(last_component(path));
   if (!name) return cannot_remove(path, EINVAL);
   UniqueFd parent(open(parent_of(path).c_str(), kFolderOpenFlags & ~O_NOFOLLOW));
   if (!parent) return cannot_remove(path, errno);

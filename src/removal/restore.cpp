@@ -8,12 +8,14 @@
 #include <set>
 
 #include "removal/history.hpp"
+#include "removal/history_read.hpp"
 #include "removal/path_names.hpp"
 #include "removal/trash_lookup.hpp"
 #include "safety/resolved_home.hpp"
 #include "util/stop_request.hpp"
 #include "util/text.hpp"
 #include "util/work_progress.hpp"
+#include "util/lexical_path.hpp"
 
 namespace orvc::removal {
 namespace {
@@ -107,7 +109,7 @@ class Restorer {
     const std::string recorded = file ? file->original_path : item.original;
     std::string destination = item.original;
     if (into_ && !item.original.empty()) {
-      destination = join_path(*into_, last_normal_component(item.original).value_or(item.name));
+      destination = join_path(*into_, last_component(item.original).value_or(item.name));
     }
     if (item.state == ItemState::Replaced) {
       const std::string shown = destination.empty() ? recorded : destination;

@@ -10,12 +10,12 @@
 #include "removal/copy_tree.hpp"
 #include "removal/path_names.hpp"
 #include "safety/protection.hpp"
+#include "util/folder_stream.hpp"
+#include "util/lexical_path.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {
 namespace {
-
-constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 RestoreStep step(RestoreVerdict verdict, std::string message = {}) {
   return RestoreStep{verdict, std::move(message)};
@@ -36,14 +36,14 @@ bool exists_at(int dir_fd, const std::string& name) {
 }
 
 // Opens `path` from "/" one component at a time, never through a link; missing folders are
-// created unless `create` is false, when -1 stands for "would be created". The error is a step
-// because a link on the way refuses the item where any other failure fails it.
-std::expected<int, RestoreStep> open_folder_chain(const std::string& path, bool create) {
+// created unless `create` is false, when no descriptor stands for "would be created". The error
+// is a step because a link on the way refuses the item where any other failure fails it.
+std::expected<UniqueFd, RestoreStep> open_folder_chain(const std::string& path, bool create) {
   const auto failed = [](std::string message) {
     return std::unexpected(step(RestoreVerdict::Failed, std::move(message)));
   };
-  int fd = open("/", kFolderFlags);
-  if (fd < 0) return failed("cannot open '/': " + os_error_text(errno));
+  UniqueFd fd(open("/", kFolderOpenFlags));
+  if (!fd) return failed("cannot open '/': " + os_error_text(errno));
   std::string prefix;
   size_t start = 0;
   while (start < path.size()) {
@@ -53,32 +53,24 @@ std::expected<int, RestoreStep> open_folder_chain(const std::string& path, bool 
     start = end + 1;
     if (component.empty() || component == ".") continue;
     prefix += "/" + component;
-    int next = openat(fd, component.c_str(), kFolderFlags);
-    if (next < 0 && errno == ENOENT) {
-      if (!create) {
-        close(fd);
-        return -1;
+    UniqueFd next(openat(fd.get(), component.c_str(), kFolderOpenFlags));
+    if (!next && errno == ENOENT) {
+      if (!create) return UniqueFd();
+      if (mkdirat(fd.get(), component.c_str(), 0777) != 0 && errno != EEXIST) {
+        return failed("cannot create " + quoted(prefix) + ": " + os_error_text(errno));
       }
-      if (mkdirat(fd, component.c_str(), 0777) != 0 && errno != EEXIST) {
-        const int error = errno;
-        close(fd);
-        return failed("cannot create " + quoted(prefix) + ": " + os_error_text(error));
-      }
-      next = openat(fd, component.c_str(), kFolderFlags);
+      next.reset(openat(fd.get(), component.c_str(), kFolderOpenFlags));
     }
-    if (next < 0) {
+    if (!next) {
       const int error = errno;
-      const bool link = is_link_at(fd, component.c_str());
-      close(fd);
-      if (link) {
+      if (is_link_at(fd.get(), component.c_str())) {
         return std::unexpected(
             step(RestoreVerdict::Refused,
                  "refused: the folder " + quoted(prefix) + " on its way is a symbolic link"));
       }
       return failed("cannot open the folder " + quoted(prefix) + ": " + os_error_text(error));
     }
-    close(fd);
-    fd = next;
+    fd = std::move(next);
   }
   return fd;
 }
@@ -96,27 +88,17 @@ std::string partial_name(const std::string& name) {
   return "." + name + ".orvc-partial";
 }
 
-RestoreMover::~RestoreMover() {
-  for (const auto& [path, fd] : folders_) {
-    if (fd >= 0) close(fd);
-  }
-  for (const auto& [path, fd] : trash_folders_) {
-    if (fd >= 0) close(fd);
-  }
-}
-
 Result<int> RestoreMover::trash_folder(const std::string& path) {
   if (const auto found = trash_folders_.find(path); found != trash_folders_.end()) {
-    return found->second;
+    return found->second.get();
   }
-  const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return failure("cannot open " + quoted(path) + ": " + os_error_text(errno));
-  trash_folders_.emplace(path, fd);
-  return fd;
+  UniqueFd fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd) return failure("cannot open " + quoted(path) + ": " + os_error_text(errno));
+  return trash_folders_.emplace(path, std::move(fd)).first->second.get();
 }
 
 RestoreStep RestoreMover::restore(const RecordedItem& item, const std::string& destination) {
-  const auto name = last_normal_component(destination);
+  const std::optional<std::string> name(last_component(destination));
   if (!name) return step(RestoreVerdict::Failed, quoted(destination) + ": no file name");
   if (safety::is_protected_path(destination)) {
     return step(
@@ -126,14 +108,14 @@ RestoreStep RestoreMover::restore(const RecordedItem& item, const std::string& d
   const std::string parent = parent_of(destination);
   int parent_fd = -1;
   if (const auto found = folders_.find(parent); found != folders_.end()) {
-    parent_fd = found->second;
+    parent_fd = found->second.get();
   } else {
     auto opened = open_folder_chain(parent, mode_ == RestoreMode::Apply);
     if (!opened) {
       return step(opened.error().verdict, quoted(destination) + ": " + opened.error().message);
     }
-    parent_fd = *opened;
-    folders_.emplace(parent, parent_fd);
+    parent_fd = opened->get();
+    folders_.emplace(parent, std::move(*opened));
   }
   const RestoreStep exists =
       step(RestoreVerdict::Exists,

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "removal/trash_lookup.hpp"
+#include "util/unique_fd.hpp"
 
 namespace orvc::removal {
 
@@ -28,7 +29,6 @@ std::string partial_name(const std::string& name);
 class RestoreMover {
  public:
   explicit RestoreMover(RestoreMode mode) : mode_(mode) {}
-  ~RestoreMover();
   RestoreMover(const RestoreMover&) = delete;
   RestoreMover& operator=(const RestoreMover&) = delete;
 
@@ -39,9 +39,9 @@ class RestoreMover {
   Result<int> trash_folder(const std::string& path);
 
   RestoreMode mode_;
-  std::map<std::string, int> folders_;  // destination folders, opened once per run; -1 when
-                                        // a dry run found it missing
-  std::map<std::string, int> trash_folders_;
+  std::map<std::string, UniqueFd> folders_;  // destination folders, opened once per run; none
+                                             // when a dry run found it missing
+  std::map<std::string, UniqueFd> trash_folders_;
 };
 
 }  // namespace orvc::removal

@@ -11,26 +11,20 @@
 #include <ctime>
 #include <random>
 
+#include "util/text.hpp"
+#include "util/unique_fd.hpp"
+
 namespace orvc::removal {
 namespace {
 
 void fill_random(std::array<unsigned char, 16>& bytes) {
   if (getentropy(bytes.data(), bytes.size()) == 0) return;
-  const int fd = open("/dev/urandom", O_RDONLY | O_CLOEXEC);
-  if (fd >= 0) {
-    const ssize_t n = read(fd, bytes.data(), bytes.size());
-    close(fd);
-    if (n == static_cast<ssize_t>(bytes.size())) return;
+  const UniqueFd fd(open("/dev/urandom", O_RDONLY | O_CLOEXEC));
+  if (fd && read(fd.get(), bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size())) {
+    return;
   }
   std::random_device device;
   for (auto& b : bytes) b = static_cast<unsigned char>(device());
-}
-
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 std::string hyphenated(std::string_view hex32) {
@@ -38,7 +32,7 @@ std::string hyphenated(std::string_view hex32) {
   out.reserve(36);
   for (size_t i = 0; i < hex32.size(); ++i) {
     if (i == 8 || i == 12 || i == 16 || i == 20) out.push_back('-');
-    out.push_back(static_cast<char>("0123456789abcdef"[hex_value(hex32[i])]));
+    out.push_back(static_cast<char>("0123456789abcdef"[hex_digit_value(hex32[i])]));
   }
   return out;
 }
@@ -69,7 +63,7 @@ std::optional<std::string> canonical_uuid(std::string_view text) {
     return std::nullopt;
   }
   for (char c : digits) {
-    if (hex_value(c) < 0) return std::nullopt;
+    if (hex_digit_value(c) < 0) return std::nullopt;
   }
   return hyphenated(digits);
 }

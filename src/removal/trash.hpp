@@ -14,6 +14,7 @@
 #include <string>
 
 #include "util/expected.hpp"
+#include "util/file_identity.hpp"
 
 namespace orvc::removal {
 
@@ -22,10 +23,7 @@ namespace orvc::removal {
 enum class ProtectionCheck { NotDone, DoneByCaller };
 
 // Which file an item must still be when it is moved.
-struct ItemIdentity {
-  uint64_t device = 0;
-  uint64_t inode = 0;
-};
+using ItemIdentity = FileIdentity;
 
 struct TrashedItem {
   std::string name;           // the item's name in the Trash (lossy text)

@@ -10,6 +10,7 @@
 #include "removal/file_ops.hpp"
 #include "removal/path_names.hpp"
 #include "removal/trash_tidy.hpp"
+#include "util/lexical_path.hpp"
 
 namespace orvc::removal {
 namespace {
@@ -127,7 +128,7 @@ std::string volume_top_of_info_folder(const std::string& info_folder) {
   const std::string root = parent_of(info_folder);
   const std::string holder = parent_of(root);
   // $topdir/.Trash/$uid keeps its records one level deeper than $topdir/.Trash-$uid.
-  if (last_normal_component(holder) == ".Trash") return parent_of(holder);
+  if (last_component(holder) == ".Trash") return parent_of(holder);
   return holder;
 }
 

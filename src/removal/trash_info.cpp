@@ -9,6 +9,7 @@
 
 #include "removal/file_ops.hpp"
 #include "util/text.hpp"
+#include "util/unique_fd.hpp"
 
 namespace orvc::removal {
 namespace {
@@ -47,15 +48,15 @@ std::string trash_info_text(std::string_view absolute_path, std::time_t deletion
 
 Result<std::optional<uint64_t>> create_trash_info(const std::string& info_path,
                                                   std::string_view text) {
-  const int fd = open(info_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) {
+  UniqueFd fd(open(info_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (!fd) {
     if (errno == EEXIST) return std::nullopt;
     return failure("cannot create '" + lossy_utf8(info_path) + "': " + os_error_text(errno));
   }
-  auto written = write_all(fd, text);
+  auto written = write_all(fd.get(), text);
   struct stat metadata {};
-  const int stat_error = fstat(fd, &metadata) == 0 ? 0 : errno;
-  close(fd);
+  const int stat_error = fstat(fd.get(), &metadata) == 0 ? 0 : errno;
+  fd.reset();
   if (!written || stat_error != 0) {
     unlink(info_path.c_str());
     return failure("cannot write '" + lossy_utf8(info_path) +

@@ -14,11 +14,12 @@
 
 #include "platform/home.hpp"
 #include "removal/absolute_path.hpp"
-#include "removal/dir_handle.hpp"
 #include "removal/path_names.hpp"
 #include "removal/trash_choice.hpp"
 #include "removal/trash_record.hpp"
 #include "safety/path_rules.hpp"
+#include "util/folder_stream.hpp"
+#include "util/lexical_path.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {
@@ -32,7 +33,7 @@ std::optional<std::string> info_dir_for(const std::string& files_dir,
   for (const auto& trash : trashes) {
     if (trash.files == files_dir) return trash.info;
   }
-  if (last_normal_component(files_dir) == "files") return join_path(parent_of(files_dir), "info");
+  if (last_component(files_dir) == "files") return join_path(parent_of(files_dir), "info");
   return std::nullopt;
 }
 
@@ -43,8 +44,8 @@ bool names_the_recorded_path(const std::string& record_path, const std::string& 
   if (!recorded.empty() && recorded.front() == '/' && !has_parent_marker(recorded)) {
     return safety::normalize_lexically(recorded) == record_path;
   }
-  const auto recorded_name = last_normal_component(recorded);
-  return recorded_name && last_normal_component(record_path) == recorded_name;
+  const auto recorded_name = last_component(recorded);
+  return recorded_name && last_component(record_path) == recorded_name;
 }
 
 RecordedItem replaced(RecordedItem item, std::string because) {
@@ -86,28 +87,18 @@ namespace {
 // Folders opened once for many lookups, so each lookup resolves one name instead of a path.
 class FolderHandles {
  public:
-  FolderHandles() = default;
-  FolderHandles(const FolderHandles&) = delete;
-  FolderHandles& operator=(const FolderHandles&) = delete;
-  ~FolderHandles() {
-    for (const auto& [path, fd] : fds_) {
-      if (fd >= 0) close(fd);
-    }
-  }
-
   // AT_FDCWD-relative use of the full path when the folder cannot be opened.
   int get(const std::string& path) {
     std::lock_guard hold(lock_);
     const auto found = fds_.find(path);
-    if (found != fds_.end()) return found->second;
-    const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    fds_.emplace(path, fd);
-    return fd;
+    if (found != fds_.end()) return found->second.get();
+    UniqueFd fd(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fds_.emplace(path, std::move(fd)).first->second.get();
   }
 
  private:
   std::mutex lock_;
-  std::map<std::string, int> fds_;
+  std::map<std::string, UniqueFd> fds_;
 };
 
 // Where the manifest says the item went, before anything is looked up: the entry's folder and
@@ -116,7 +107,7 @@ RecordedItem placed(const DeletedFile& file, std::span<const platform::TrashLoca
   RecordedItem item;
   if (file.trash_path) {
     item.files_dir = parent_of(*file.trash_path);
-    item.name = last_normal_component(*file.trash_path).value_or("");
+    item.name = last_component(*file.trash_path).value_or("");
   } else if (file.trashed_name && !trashes.empty()) {
     item.files_dir = trashes.front().files;
     item.name = *file.trashed_name;
@@ -258,7 +249,7 @@ class NameTable {
 // say), and the open folder for the few lookups the listing cannot answer. A record folder
 // lists NAME for each NAME.trashinfo in it.
 struct Listing {
-  DirHandle dir;
+  FolderStream dir;
   NameTable types;
   // Whether the listing's inode numbers are the entries' own: some file systems (overlays)
   // list others.
@@ -268,14 +259,12 @@ struct Listing {
 // Nothing is listed when the folder cannot be opened or read to its end, so that every entry
 // in it counts as absent.
 void list_folder(const std::string& path, bool records, Listing& listing) {
-  listing.dir.reset(opendir(path.c_str()));
+  listing.dir = FolderStream::open(path);
   if (!listing.dir) return;
   std::string probe;
   uint64_t probe_inode = 0;
-  errno = 0;
-  while (const dirent* entry = readdir(listing.dir.get())) {
+  while (const dirent* entry = listing.dir.next()) {
     std::string_view name = entry->d_name;
-    if (name == "." || name == "..") continue;
     if (records) {
       if (name.size() <= kRecordSuffix.size() || !name.ends_with(kRecordSuffix)) continue;
       name.remove_suffix(kRecordSuffix.size());
@@ -295,7 +284,7 @@ void list_folder(const std::string& path, bool records, Listing& listing) {
   struct stat probed {};
   listing.inodes_trusted =
       !probe.empty() &&
-      fstatat(dirfd(listing.dir.get()), probe.c_str(), &probed, AT_SYMLINK_NOFOLLOW) == 0 &&
+      fstatat(listing.dir.fd(), probe.c_str(), &probed, AT_SYMLINK_NOFOLLOW) == 0 &&
       probed.st_ino == probe_inode;
 }
 
@@ -327,8 +316,7 @@ ItemState listed_state(const DeletedFile& file, const RecordedItem& item, const 
       const std::string record_name = item.name + std::string(kRecordSuffix);
       struct stat record_stat {};
       if (record->type != DT_UNKNOWN ||
-          fstatat(dirfd(info->dir.get()), record_name.c_str(), &record_stat, AT_SYMLINK_NOFOLLOW) !=
-              0 ||
+          fstatat(info->dir.fd(), record_name.c_str(), &record_stat, AT_SYMLINK_NOFOLLOW) != 0 ||
           !S_ISREG(record_stat.st_mode)) {
         return ItemState::Replaced;
       }
@@ -339,8 +327,7 @@ ItemState listed_state(const DeletedFile& file, const RecordedItem& item, const 
   }
   if (entry->type == DT_REG || entry->type == DT_UNKNOWN) {
     struct stat entry_stat {};
-    if (fstatat(dirfd(files->dir.get()), item.name.c_str(), &entry_stat, AT_SYMLINK_NOFOLLOW) !=
-        0) {
+    if (fstatat(files->dir.fd(), item.name.c_str(), &entry_stat, AT_SYMLINK_NOFOLLOW) != 0) {
       return ItemState::Gone;
     }
     if (S_ISREG(entry_stat.st_mode) && static_cast<uint64_t>(entry_stat.st_size) != file.size) {
@@ -421,10 +408,10 @@ RecordIndex index_trash_records(std::span<const platform::TrashLocation> trashes
   RecordIndex index;
   for (const auto& trash : trashes) {
     if (!trash.info) continue;
-    DirHandle dir(opendir(trash.info->c_str()));
+    FolderStream dir = FolderStream::open(*trash.info);
     if (!dir) continue;
     std::vector<std::string> names;
-    while (const dirent* entry = readdir(dir.get())) {
+    while (const dirent* entry = dir.next()) {
       const std::string_view name = entry->d_name;
       if (name.size() > kRecordSuffix.size() && name.ends_with(kRecordSuffix)) {
         names.emplace_back(name.substr(0, name.size() - kRecordSuffix.size()));
@@ -434,7 +421,7 @@ RecordIndex index_trash_records(std::span<const platform::TrashLocation> trashes
       struct stat entry {};
       if (lstat(join_path(trash.files, name).c_str(), &entry) != 0) continue;
       auto record = with_absolute_path(
-          read_trash_record(dirfd(dir.get()), name + std::string(kRecordSuffix)), *trash.info);
+          read_trash_record(dir.fd(), name + std::string(kRecordSuffix)), *trash.info);
       if (!record) continue;
       RecordedItem item;
       item.state = ItemState::InTrash;

@@ -24,6 +24,7 @@
 #include "safety/cloud_sync.hpp"
 #include "safety/path_rules.hpp"
 #include "safety/protection.hpp"
+#include "util/file_identity.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {
@@ -84,8 +85,8 @@ TrashFolders& trash_folders() {
 // its place since it was opened shows as another device or inode.
 bool folder_still_in_place(const PinnedItem& item) {
   struct stat metadata {};
-  return stat(item.folder_path.c_str(), &metadata) == 0 && metadata.st_dev == item.folder_device &&
-         metadata.st_ino == item.folder_inode;
+  return stat(item.folder_path.c_str(), &metadata) == 0 &&
+         identity_of(metadata) == item.folder_identity;
 }
 
 // Trash tools list only entries with a record, so a copy in the making is invisible under
@@ -152,8 +153,7 @@ std::expected<PinnedItem, MoveFailure> pin_item(const std::string& absolute_path
   if (!item.folder || fstat(item.folder.get(), &metadata) != 0) {
     return refused("cannot open '" + lossy_utf8(item.folder_path) + "': " + os_error_text(errno));
   }
-  item.folder_device = metadata.st_dev;
-  item.folder_inode = metadata.st_ino;
+  item.folder_identity = identity_of(metadata);
   item.resolved = join_path(item.folder_path, item.name);
   return item;
 }
@@ -161,8 +161,7 @@ std::expected<PinnedItem, MoveFailure> pin_item(const std::string& absolute_path
 bool pinned_item_is(const PinnedItem& item, const ItemIdentity& expected) {
   struct stat metadata {};
   return fstatat(item.folder.get(), item.name.c_str(), &metadata, AT_SYMLINK_NOFOLLOW) == 0 &&
-         static_cast<uint64_t>(metadata.st_dev) == expected.device &&
-         static_cast<uint64_t>(metadata.st_ino) == expected.inode;
+         identity_of(metadata) == expected;
 }
 
 std::string changed_item_refusal(const std::string& path) {

@@ -20,8 +20,7 @@ inline constexpr std::string_view kPartialCopyPrefix = ".orvc-partial-";
 struct PinnedItem {
   UniqueFd folder;          // opened without passing through a link
   std::string folder_path;  // the folder's resolved path when it was opened
-  dev_t folder_device = 0;
-  ino_t folder_inode = 0;
+  FileIdentity folder_identity;
   std::string name;
   std::string resolved;  // folder_path joined with name: what the checks judge
 };

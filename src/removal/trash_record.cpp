@@ -1,24 +1,10 @@
 #include "removal/trash_record.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-
+#include "platform/small_file.hpp"
 #include "removal/path_names.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {
-namespace {
-
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-}  // namespace
 
 std::optional<std::string> percent_decode(std::string_view text) {
   std::string out;
@@ -29,8 +15,8 @@ std::optional<std::string> percent_decode(std::string_view text) {
       continue;
     }
     if (i + 2 >= text.size()) return std::nullopt;
-    const int high = hex_value(text[i + 1]);
-    const int low = hex_value(text[i + 2]);
+    const int high = hex_digit_value(text[i + 1]);
+    const int low = hex_digit_value(text[i + 2]);
     if (high < 0 || low < 0) return std::nullopt;
     out.push_back(static_cast<char>(high * 16 + low));
     i += 2;
@@ -72,25 +58,9 @@ Result<TrashRecord> parse_trash_record(std::string_view text) {
 }
 
 Result<TrashRecord> read_trash_record(int info_dir_fd, const std::string& name) {
-  const int fd = openat(info_dir_fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return failure("cannot read '" + lossy_utf8(name) + "': " + os_error_text(errno));
-  std::string text;
-  char buffer[4096];
-  while (text.size() < (size_t{1} << 16)) {
-    const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int error = errno;
-      close(fd);
-      return failure("cannot read '" + lossy_utf8(name) + "': " + os_error_text(error));
-    }
-    if (n == 0) break;
-    text.append(buffer, static_cast<size_t>(n));
-    // A regular file read short is read to its end; history reads thousands of records.
-    if (static_cast<size_t>(n) < sizeof buffer) break;
-  }
-  close(fd);
-  auto record = parse_trash_record(text);
+  const auto text = platform::read_small_file_at(info_dir_fd, name, platform::FinalLink::Refuse);
+  if (!text) return failure("cannot read '" + lossy_utf8(name) + "': " + text.error());
+  auto record = parse_trash_record(*text);
   if (!record) return failure("'" + lossy_utf8(name) + "': " + record.error());
   return record;
 }

@@ -1,7 +1,5 @@
 #include "removal/trash_tidy.hpp"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,8 +11,8 @@
 #include <vector>
 
 #include "removal/copy_tree.hpp"
-#include "removal/dir_handle.hpp"
 #include "removal/trash_move.hpp"
+#include "util/folder_stream.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {
@@ -22,17 +20,6 @@ namespace {
 
 constexpr time_t kRecordGraceSeconds = 60 * 60;
 constexpr std::string_view kRecordSuffix = ".trashinfo";
-
-std::vector<std::string> names_in(const std::string& folder) {
-  std::vector<std::string> names;
-  DirHandle dir(opendir(folder.c_str()));
-  if (!dir) return names;
-  while (const dirent* entry = readdir(dir.get())) {
-    const std::string_view name = entry->d_name;
-    if (name != "." && name != "..") names.emplace_back(name);
-  }
-  return names;
-}
 
 // ".orvc-partial-<pid>-<n>" of a process that no longer runs.
 bool abandoned_partial_copy(std::string_view name) {

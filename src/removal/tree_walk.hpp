@@ -1,17 +1,13 @@
 #pragma once
 // Shared steps of the walks that copy, check and remove an item through folder handles.
-#include <fcntl.h>
-
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "util/expected.hpp"
+#include "util/folder_stream.hpp"
 
 namespace orvc::removal {
-
-// Opens a folder relative to its parent; a final symbolic link is not followed.
-constexpr int kFolderOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 // The names in an open folder, without "." and ".."; the folder's own descriptor stays open
 // and usable. The error is the OS's text.

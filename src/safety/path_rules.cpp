@@ -10,43 +10,6 @@ namespace {
 
 enum class Case { Exact, AsciiInsensitive };
 
-// Splits lazily, so a prefix test against a short table entry stops early on a long path.
-class ComponentReader {
- public:
-  explicit ComponentReader(std::string_view path) : rest_(path) {}
-
-  std::optional<PathComponent> next() {
-    if (first_ && !rest_.empty() && rest_.front() == '/') {
-      first_ = false;
-      strip_slashes();
-      return PathComponent{ComponentKind::Root, "/"};
-    }
-    while (true) {
-      strip_slashes();
-      if (rest_.empty()) return std::nullopt;
-      const size_t end = std::min(rest_.find('/'), rest_.size());
-      const std::string_view piece = rest_.substr(0, end);
-      rest_.remove_prefix(end);
-      const bool was_first = first_;
-      first_ = false;
-      if (piece == ".") {
-        if (was_first) return PathComponent{ComponentKind::CurrentDir, piece};
-        continue;
-      }
-      if (piece == "..") return PathComponent{ComponentKind::ParentDir, piece};
-      return PathComponent{ComponentKind::Normal, piece};
-    }
-  }
-
- private:
-  void strip_slashes() {
-    while (!rest_.empty() && rest_.front() == '/') rest_.remove_prefix(1);
-  }
-
-  std::string_view rest_;
-  bool first_ = true;
-};
-
 bool same_names(std::string_view a, bool a_valid, std::string_view b, bool b_valid, Case mode) {
   if (a_valid && b_valid) {
     return mode == Case::Exact ? a == b : equals_ascii_ci(a, b);
@@ -118,13 +81,6 @@ bool starts_with_ci(const SplitPath& path, const SplitPath& base) {
 
 bool equals_ci(const SplitPath& path, const SplitPath& other) {
   return path.size() == other.size() && starts_with_ci(path, other);
-}
-
-std::vector<PathComponent> path_components(std::string_view path) {
-  std::vector<PathComponent> parts;
-  ComponentReader reader(path);
-  while (auto part = reader.next()) parts.push_back(*part);
-  return parts;
 }
 
 std::string normalize_lexically(const std::string& path) {

@@ -7,18 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "util/lexical_path.hpp"
+
 namespace orvc::safety {
-
-enum class ComponentKind { Root, CurrentDir, ParentDir, Normal };
-
-struct PathComponent {
-  ComponentKind kind;
-  std::string_view bytes;  // "/" for the root
-};
-
-// Repeated slashes and a trailing slash vanish; "." survives only as a relative path's first
-// component, as a path library would split it.
-std::vector<PathComponent> path_components(std::string_view path);
 
 // A path split into components once, to be compared with many others.
 class SplitPath {

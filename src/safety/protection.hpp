@@ -34,7 +34,4 @@ std::optional<ProtectionReason> is_protected_path(const std::string& path);
 std::optional<ProtectionReason> classify_protected(const std::string& path,
                                                    const std::optional<std::string>& home);
 
-// Crawl filter of the duplicate finder: Finder metadata, bundle internals, system binaries.
-bool is_system_item(std::string_view path, std::string_view name);
-
 }  // namespace orvc::safety

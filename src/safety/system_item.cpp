@@ -1,14 +1,12 @@
+#include "safety/system_item.hpp"
+
 #include <array>
 
-#include "safety/protection.hpp"
+#include "scan/skip_tables.hpp"
 #include "util/text.hpp"
 
 namespace orvc::safety {
 namespace {
-
-constexpr std::array<std::string_view, 5> SYSTEM_ITEM_NAMES = {
-    "Icon\r", ".DS_Store", ".localized", ".VolumeIcon.icns", ".com.apple.timemachine.donotpresent",
-};
 
 constexpr std::array<std::string_view, 10> SYSTEM_ITEM_PATH_PARTS = {
     "/System/",          "/Contents/_CodeSignature/", ".app/Contents/",   ".framework/",
@@ -23,7 +21,7 @@ constexpr std::array<std::string_view, 6> SYSTEM_ITEM_PATH_STARTS = {
 }  // namespace
 
 bool is_system_item(std::string_view path, std::string_view name) {
-  for (std::string_view listed : SYSTEM_ITEM_NAMES) {
+  for (std::string_view listed : scan::WALK_SKIP_FILE_NAMES) {
     if (name == listed) return true;
   }
   if (!is_valid_utf8(path)) return false;

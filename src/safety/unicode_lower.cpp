@@ -1,8 +1,9 @@
+#include "safety/unicode_lower.hpp"
+
 #include <utf8proc.h>
 
 #include <vector>
 
-#include "safety/user_protected.hpp"
 #include "util/text.hpp"
 
 namespace orvc::safety {

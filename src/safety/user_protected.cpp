@@ -11,6 +11,7 @@
 #include "platform/small_file.hpp"
 #include "safety/path_rules.hpp"
 #include "safety/tables.hpp"
+#include "safety/unicode_lower.hpp"
 #include "util/text.hpp"
 
 namespace orvc::safety {

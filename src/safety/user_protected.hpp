@@ -29,7 +29,4 @@ bool is_user_protected(const std::string& path);
 // paths file '<path>' is not valid: <reason>". Loads the list like is_user_protected.
 Status user_protection_status();
 
-// Full Unicode lower-casing (used for the list entries and the candidate alike).
-std::string unicode_lower(const std::string& text);
-
 }  // namespace orvc::safety

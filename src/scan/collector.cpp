@@ -18,7 +18,6 @@
 namespace orvc::scan {
 namespace {
 
-using detail::FileIdentity;
 using detail::FolderJob;
 using detail::FolderRecords;
 using detail::GitContext;
@@ -31,7 +30,7 @@ std::optional<FileIdentity> trash_folder_identity() {
   if (!trash || stat(trash->root.c_str(), &metadata) != 0 || !S_ISDIR(metadata.st_mode)) {
     return std::nullopt;
   }
-  return FileIdentity{metadata.st_dev, metadata.st_ino};
+  return identity_of(metadata);
 }
 
 GitContext load_context(const std::string& start) {
@@ -49,21 +48,23 @@ struct RootRecords {
 
 std::vector<CollectedFile> collect_files(const std::vector<std::string>& roots,
                                          const std::vector<std::string>& skip_names,
-                                         bool git_detection, const std::atomic<bool>& cancel_flag,
+                                         GitDetection git_detection,
+                                         const std::atomic<bool>& cancel_flag,
                                          const FileFilter& keep) {
+  const bool detect_git = git_detection == GitDetection::On;
   // A cold cache keeps many metadata reads in flight in the I/O arena; a warm one stays on the
   // walk pool, where more threads would only cost.
   tbb::task_arena& pool = roots.empty() ? walk_pool() : arena_for_walk(roots.front(), walk_pool());
   begin_phase(WorkPhase::Collecting);
   try {
-    const detail::WalkSettings settings{detail::CaseFoldedNames(skip_names), git_detection,
+    const detail::WalkSettings settings{detail::CaseFoldedNames(skip_names), detect_git,
                                         &cancel_flag, &keep, trash_folder_identity()};
     std::vector<RootRecords> per_root(roots.size());
     std::vector<FolderJob> jobs;
     for (size_t i = 0; i < roots.size(); ++i) {
       struct stat metadata {};
       if (cancel_flag.load() || lstat(roots[i].c_str(), &metadata) != 0) continue;
-      const GitContext git = git_detection ? load_context(roots[i]) : nullptr;
+      const GitContext git = detect_git ? load_context(roots[i]) : nullptr;
       if (S_ISREG(metadata.st_mode)) {
         if (detail::is_reported_file(metadata, settings)) {
           per_root[i].file = detail::make_record(metadata, roots[i], git);
@@ -72,7 +73,7 @@ std::vector<CollectedFile> collect_files(const std::vector<std::string>& roots,
         jobs.push_back(FolderJob{roots[i],
                                  nullptr,
                                  {},
-                                 {metadata.st_dev, metadata.st_ino},
+                                 identity_of(metadata),
                                  metadata.st_dev,
                                  git,
                                  true,

@@ -13,15 +13,16 @@
 #include <string>
 #include <vector>
 
+#include "util/file_identity.hpp"
+
 namespace orvc::scan {
 
 enum class GitState { OutsideRepository, Ignored, Tracked };
 
 // Which physical file a name belongs to, as the crawl saw it.
-struct FileIdentity {
-  uint64_t device = 0;
-  uint64_t inode = 0;
-  uint64_t links = 0;  // 0 when unknown
+struct CrawledIdentity {
+  FileIdentity file;
+  uint64_t links = 0;  // 0 when the identity is unknown
 };
 
 struct CollectedFile {
@@ -30,7 +31,7 @@ struct CollectedFile {
   uint64_t size = 0;
   uint64_t allocated = 0;  // 512 × allocated blocks
   GitState git = GitState::OutsideRepository;
-  FileIdentity identity;
+  CrawledIdentity identity;
 };
 
 // A file's modification time in whole seconds, as records carry it; nothing when unusable.
@@ -40,9 +41,13 @@ std::optional<int64_t> modified_seconds(const struct stat& metadata);
 // which keeps memory small on large trees. The order of the kept records is unchanged.
 using FileFilter = std::function<bool(const struct stat&)>;
 
+// Whether each record tells if Git tracks the file; otherwise every record is OutsideRepository.
+enum class GitDetection { Off, On };
+
 std::vector<CollectedFile> collect_files(const std::vector<std::string>& roots,
                                          const std::vector<std::string>& skip_names,
-                                         bool git_detection, const std::atomic<bool>& cancel_flag,
+                                         GitDetection git_detection,
+                                         const std::atomic<bool>& cancel_flag,
                                          const FileFilter& keep = {});
 
 }  // namespace orvc::scan

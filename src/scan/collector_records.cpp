@@ -3,6 +3,7 @@
 #include "gitignore/gitignore.hpp"
 #include "platform/platform.hpp"
 #include "scan/collector_walk.hpp"
+#include "util/saturating.hpp"
 #include "util/text.hpp"
 
 namespace orvc::scan {
@@ -42,10 +43,8 @@ CollectedFile make_record(const struct stat& metadata, std::string path, const G
   CollectedFile record;
   record.modified_secs = modified_seconds(metadata);
   record.size = static_cast<uint64_t>(metadata.st_size);
-  const auto blocks = static_cast<uint64_t>(metadata.st_blocks);
-  record.allocated = blocks > UINT64_MAX / 512 ? UINT64_MAX : blocks * 512;
-  record.identity = {static_cast<uint64_t>(metadata.st_dev), static_cast<uint64_t>(metadata.st_ino),
-                     static_cast<uint64_t>(metadata.st_nlink)};
+  record.allocated = blocks_to_bytes(metadata.st_blocks);
+  record.identity = {identity_of(metadata), static_cast<uint64_t>(metadata.st_nlink)};
   if (git) {
     record.git = gitignore::is_ignored(git->files, path) ? GitState::Ignored : GitState::Tracked;
   }

@@ -1,13 +1,10 @@
 #include "scan/collector_walk.hpp"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 
 #include "gitignore/gitignore.hpp"
 #include "scan/skip_tables.hpp"
+#include "util/folder_stream.hpp"
 #include "util/text.hpp"
 #include "util/work_progress.hpp"
 
@@ -27,32 +24,16 @@ bool is_skipped_entry(std::string_view folder, std::string_view name,
          is_skipped_path(join_path(folder, name));
 }
 
-struct CloseListing {
-  void operator()(DIR* listing) const { closedir(listing); }
-};
-using Listing = std::unique_ptr<DIR, CloseListing>;
-
 // Opens a folder without following a final link, and only when it is still the folder that
 // the parent listed.
 FolderHandle open_folder(const FolderJob& job) {
-  constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-  UniqueFd fd(job.parent ? openat(job.parent->get(), job.name.c_str(), kFlags)
-                         : open(job.path.c_str(), kFlags));
+  UniqueFd fd(job.parent ? openat(job.parent->get(), job.name.c_str(), kFolderOpenFlags)
+                         : open(job.path.c_str(), kFolderOpenFlags));
   struct stat metadata {};
-  if (!fd || fstat(fd.get(), &metadata) != 0 ||
-      FileIdentity{metadata.st_dev, metadata.st_ino} != job.identity) {
+  if (!fd || fstat(fd.get(), &metadata) != 0 || identity_of(metadata) != job.identity) {
     return nullptr;
   }
   return std::make_shared<const UniqueFd>(std::move(fd));
-}
-
-// A listing of its own over a duplicate, so the folder's handle stays for its sub-folders.
-Listing list_folder(const UniqueFd& folder) {
-  const int copy = dup(folder.get());
-  if (copy < 0) return nullptr;
-  Listing listing(fdopendir(copy));
-  if (!listing) close(copy);
-  return listing;
 }
 
 // A folder holding ".git" starts a repository of its own, whose rules replace the parent's.
@@ -72,7 +53,8 @@ void walk_folder(const FolderJob& job, const WalkSettings& settings,
   if (settings.cancel_flag->load(std::memory_order_relaxed)) return;
   const FolderHandle folder = open_folder(job);
   if (!folder) return;
-  const Listing listing = list_folder(*folder);
+  // A listing of its own over a duplicate, so the folder's handle stays for its sub-folders.
+  FolderStream listing = FolderStream::of_duplicate(folder->get());
   if (!listing) return;
   const int folder_fd = folder->get();
   const GitContext git = settings.git_detection ? context_for_entries(job, folder_fd) : nullptr;
@@ -85,10 +67,10 @@ void walk_folder(const FolderJob& job, const WalkSettings& settings,
     files_seen = bytes_seen = 0;
   };
 
-  while (const dirent* entry = readdir(listing.get())) {
+  while (const dirent* entry = listing.next()) {
     if (settings.cancel_flag->load(std::memory_order_relaxed)) break;
     const std::string_view name = entry->d_name;
-    if (name == "." || name == ".." || never_reported(entry->d_type)) continue;
+    if (never_reported(entry->d_type)) continue;
     if (is_skipped_entry(job.path, name, settings)) continue;
     struct stat metadata {};
     if (fstatat(folder_fd, entry->d_name, &metadata, AT_SYMLINK_NOFOLLOW) != 0) continue;
@@ -99,7 +81,7 @@ void walk_folder(const FolderJob& job, const WalkSettings& settings,
       if (!is_reported_file(metadata, settings)) continue;
       out.files.push_back(make_record(metadata, join_path(job.path, name), git));
     } else if (S_ISDIR(metadata.st_mode)) {
-      const FileIdentity identity{metadata.st_dev, metadata.st_ino};
+      const FileIdentity identity = identity_of(metadata);
       if (metadata.st_dev != job.root_device || identity == settings.trash_folder) continue;
       auto& subfolder = out.subfolders.emplace_back(
           FolderRecords::Subfolder{out.files.size(), std::make_unique<FolderRecords>()});

@@ -28,12 +28,6 @@ struct FolderRecords {
   std::vector<Subfolder> subfolders;
 };
 
-struct FileIdentity {
-  dev_t device = 0;
-  ino_t inode = 0;
-  bool operator==(const FileIdentity&) const = default;
-};
-
 using GitContext = std::shared_ptr<const gitignore::GitIgnoreContext>;
 
 using FolderHandle = std::shared_ptr<const UniqueFd>;

@@ -1,32 +1,22 @@
 #include "scan/disk_sweep.hpp"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <oneapi/tbb/parallel_for.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 
 #include "platform/platform.hpp"
 #include "scan/skip_tables.hpp"
+#include "util/folder_stream.hpp"
 #include "util/io_arena.hpp"
+#include "util/saturating.hpp"
 #include "util/stop_request.hpp"
 #include "util/text.hpp"
 #include "util/work_progress.hpp"
 
 namespace orvc::scan {
 namespace {
-
-uint64_t saturating_add(uint64_t a, uint64_t b) {
-  return a > UINT64_MAX - b ? UINT64_MAX : a + b;
-}
-
-uint64_t allocated_bytes(const struct stat& st) {
-  const auto blocks = static_cast<uint64_t>(st.st_blocks);
-  return blocks > UINT64_MAX / 512 ? UINT64_MAX : blocks * 512;
-}
 
 struct Sweep {
   const SweepOptions& options;
@@ -50,13 +40,13 @@ struct Child {
   DiskNode node;
 };
 
-DiskNode measure_folder(int fd, std::string raw_path, unsigned depth, const Sweep& sweep,
+DiskNode measure_folder(UniqueFd fd, std::string raw_path, unsigned depth, const Sweep& sweep,
                         bool wide);
 
 DiskNode measure_leaf(const struct stat& st) {
   DiskNode node;
   node.size = static_cast<uint64_t>(std::max<off_t>(st.st_size, 0));
-  node.allocated = allocated_bytes(st);
+  node.allocated = blocks_to_bytes(st.st_blocks);
   return node;
 }
 
@@ -72,10 +62,9 @@ bool measure_child(int dir_fd, const std::string& name, std::string raw_path, un
   }
   if (S_ISDIR(st.st_mode)) {
     if (sweep.options.same_device && st.st_dev != sweep.root_device) return false;
-    const int fd = probed_call(sweep.probe_for(wide), [&] {
-      return openat(dir_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    });
-    out = measure_folder(fd, std::move(raw_path), depth, sweep, wide);
+    UniqueFd fd(probed_call(sweep.probe_for(wide),
+                            [&] { return openat(dir_fd, name.c_str(), kFolderOpenFlags); }));
+    out = measure_folder(std::move(fd), std::move(raw_path), depth, sweep, wide);
     return true;
   }
   if (platform::is_dataless(st)) return false;
@@ -93,16 +82,15 @@ struct Listing {
 // On a cold cache the metadata of neighbouring inode numbers shares a device block, so the
 // entries are measured in inode order; results still land at their listing positions. A warm
 // walk skips the sorting.
-Listing list_names(DIR* dir, const std::string& raw_path, bool inode_order) {
+Listing list_names(FolderStream& folder, const std::string& raw_path, bool inode_order) {
   Listing listing;
   std::vector<std::pair<ino_t, uint32_t>> inodes;
   const bool check_paths = !raw_path.empty() && raw_path.size() < kLongestSkipPath;
   size_t listed = 0;
-  while (const dirent* entry = readdir(dir)) {
+  while (const dirent* entry = folder.next()) {
     // A folder of millions of entries takes a while to list.
     if (++listed % 4096 == 0 && stop_requested()) break;
     const std::string_view name = entry->d_name;
-    if (name == "." || name == "..") continue;
     if (is_skipped_name(name)) continue;
     if (check_paths && is_skipped_path(join_path(raw_path, name))) continue;
     if (inode_order) inodes.emplace_back(entry->d_ino, static_cast<uint32_t>(listing.names.size()));
@@ -122,16 +110,15 @@ void sort_largest_first(std::vector<DiskNode>& nodes) {
   });
 }
 
-// Takes ownership of `fd`. `raw_path` is the folder's path as bytes, or empty when nothing
+// `raw_path` is the folder's path as bytes, or empty when nothing
 // below needs it (no kept lists and no skip path can match any more).
-DiskNode measure_folder(int fd, std::string raw_path, unsigned depth, const Sweep& sweep,
+DiskNode measure_folder(UniqueFd fd, std::string raw_path, unsigned depth, const Sweep& sweep,
                         bool wide) {
   DiskNode folder;
   folder.is_dir = true;
   folder.children.emplace();
-  DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
+  FolderStream dir(std::move(fd));
   if (!dir) {
-    if (fd >= 0) close(fd);
     folder.unreadable = true;
     return folder;
   }
@@ -145,7 +132,7 @@ DiskNode measure_folder(int fd, std::string raw_path, unsigned depth, const Swee
                                                         raw_path.size() < kLongestSkipPath);
 
   std::vector<Child> children(names.size());
-  const int dir_fd = dirfd(dir);
+  const int dir_fd = dir.fd();
   run_wide_when_cold(sweep.probe, wide, [&](bool wide_now) {
     tbb::parallel_for(size_t{0}, names.size(), [&](size_t k) {
       const size_t i = listing.position(k);
@@ -154,7 +141,7 @@ DiskNode measure_folder(int fd, std::string raw_path, unsigned depth, const Swee
                                            sweep, children[i].node, wide_now, k);
     });
   });
-  closedir(dir);
+  dir.reset();
 
   uint64_t file_bytes = 0;  // sub-folders count their own
   for (const Child& child : children) {
@@ -193,10 +180,8 @@ Result<DiskNode> disk_sweep(const std::string& root, const SweepOptions& options
   if (S_ISDIR(st.st_mode)) {
     // The walk starts on the ordinary pool and moves to the I/O arena when its metadata calls
     // are found waiting on the device (cold cache), so that many reads are in flight.
-    const int fd = probed_call(&sweep.probe, [&] {
-      return open(root.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    });
-    node = measure_folder(fd, root.empty() ? std::string(".") : root, 0, sweep, false);
+    UniqueFd fd(probed_call(&sweep.probe, [&] { return open(root.c_str(), kFolderOpenFlags); }));
+    node = measure_folder(std::move(fd), root.empty() ? std::string(".") : root, 0, sweep, false);
   } else {
     node = measure_leaf(st);
   }

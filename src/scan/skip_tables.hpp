@@ -1,6 +1,7 @@
 #pragma once
 // Operating-system names and paths that no walk enters or lists (shared by the sweep and the
-// file collector). Comparisons are exact and case-sensitive; invalid UTF-8 never matches.
+// file collector). Comparisons are exact and case-sensitive; invalid UTF-8 never matches. The
+// file names are also the system items that are never removed (safety/system_item).
 #include <array>
 #include <string_view>
 
@@ -45,6 +46,23 @@ inline constexpr std::array<std::string_view, 20> WALK_SKIP_PATHS = {
     "/System/Volumes/Hardware",
     "/System/Volumes/Recovery",
     "/System/Volumes/iSCPreboot",
+};
+
+// Development, package-manager and cache folders that the duplicate and large-file crawls never
+// enter (compared by the collector under ASCII case folding).
+inline constexpr std::array<std::string_view, 35> DEV_SKIP_DIRS = {
+    ".git",          ".svn",          ".hg",
+    "node_modules",  ".next",         ".nuxt",
+    ".turbo",        ".parcel-cache", "bower_components",
+    "target",        "build",         "dist",
+    ".gradle",       "DerivedData",   ".cargo",
+    ".rustup",       ".npm",          ".yarn",
+    ".pnpm-store",   ".gem",          ".m2",
+    ".cocoapods",    "__pycache__",   ".venv",
+    "venv",          ".tox",          ".conda",
+    ".gradle-cache", ".docker",       ".colima",
+    ".lima",         ".vagrant.d",    "Caches",
+    ".cache",        ".Trash",
 };
 
 // True when a listing entry with this name is never entered or listed.

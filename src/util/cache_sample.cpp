@@ -1,44 +1,37 @@
 #include "util/cache_sample.hpp"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <deque>
 #include <utility>
 
+#include "util/folder_stream.hpp"
+
 namespace orvc {
 
 void sample_metadata_cost(const std::string& root, CacheProbe& probe, size_t entries) {
-  constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
   std::deque<std::string> folders{root};
   size_t seen = 0;
   // A cold verdict needs no more calls: the sample stops there, and the walk starts at once.
   while (!folders.empty() && seen < entries && !probe.cold()) {
     const std::string folder = std::move(folders.front());
     folders.pop_front();
-    const int fd = probed_call(&probe, [&] { return open(folder.c_str(), kFolderFlags); });
-    DIR* listing = fd >= 0 ? fdopendir(fd) : nullptr;
-    if (!listing) {
-      if (fd >= 0) close(fd);
-      continue;
-    }
+    FolderStream listing(
+        UniqueFd(probed_call(&probe, [&] { return open(folder.c_str(), kFolderOpenFlags); })));
+    if (!listing) continue;
     while (seen < entries && !probe.cold()) {
-      const dirent* entry = probed_call(&probe, [&] { return readdir(listing); });
+      const dirent* entry = probed_call(&probe, [&] { return listing.next(); });
       if (!entry) break;
       const char* name = entry->d_name;
-      if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
       ++seen;
       struct stat metadata {};
       if (probed_call(
               &probe,
-              [&] { return fstatat(dirfd(listing), name, &metadata, AT_SYMLINK_NOFOLLOW); }) == 0 &&
+              [&] { return fstatat(listing.fd(), name, &metadata, AT_SYMLINK_NOFOLLOW); }) == 0 &&
           S_ISDIR(metadata.st_mode)) {
         folders.push_back(folder + "/" + name);
       }
     }
-    closedir(listing);
   }
 }
 

@@ -6,12 +6,15 @@
 
 #include <cerrno>
 
+#include "util/unique_fd.hpp"
+
 namespace orvc {
 
 int open_long_path(const std::string& path, int flags, unsigned mode) {
   // Well below PATH_MAX, so every piece is short enough for one call.
   constexpr size_t kPiece = PATH_MAX / 2;
   if (path.size() < kPiece) return open(path.c_str(), flags, mode);
+  UniqueFd opened;  // AT_FDCWD until the first piece is open
   int folder = AT_FDCWD;
   size_t start = 0;
   while (path.size() - start >= kPiece) {
@@ -23,21 +26,12 @@ int open_long_path(const std::string& path, int flags, unsigned mode) {
     if (cut == std::string::npos || cut <= start) cut = path.find('/', start + 1);
     if (cut == std::string::npos) break;
     const std::string piece = cut == 0 ? std::string("/") : path.substr(start, cut - start);
-    const int next = openat(folder, piece.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const int error = errno;
-    if (folder != AT_FDCWD) close(folder);
-    if (next < 0) {
-      errno = error;
-      return -1;
-    }
-    folder = next;
+    opened.reset(openat(folder, piece.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!opened) return -1;
+    folder = opened.get();
     start = cut + 1;
   }
-  const int fd = openat(folder, path.c_str() + start, flags, mode);
-  const int error = errno;
-  if (folder != AT_FDCWD) close(folder);
-  errno = error;
-  return fd;
+  return openat(folder, path.c_str() + start, flags, mode);
 }
 
 }  // namespace orvc

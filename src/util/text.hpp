@@ -12,6 +12,9 @@ bool is_valid_utf8(std::string_view bytes);
 std::string lossy_utf8(std::string_view bytes);
 
 char ascii_lower(char c);
+
+// The value of one hexadecimal digit of either case; -1 for any other character.
+int hex_digit_value(char c);
 std::string ascii_lower(std::string_view text);
 bool equals_ascii_ci(std::string_view a, std::string_view b);
 bool starts_with_ascii_ci(std::string_view text, std::string_view prefix);

@@ -7,6 +7,7 @@
 
 #include "duplicates/find_duplicates.hpp"
 #include "removal/history.hpp"
+#include "removal/history_read.hpp"
 #include "unit/removal/removal_fixture.hpp"
 
 namespace orvc::cli {
@@ -28,7 +29,7 @@ class DuplicateMovesTest : public testing::RemovalTest {
 
   std::vector<duplicates::DuplicateGroup> scan() {
     const std::atomic<bool> cancel{false};
-    return duplicates::find_duplicates(root, true, cancel);
+    return duplicates::find_duplicates(root, duplicates::DevFolders::Skip, cancel);
   }
 
   std::string path_of(const std::vector<duplicates::DuplicateGroup>& groups,

@@ -9,7 +9,7 @@
 namespace orvc::duplicates {
 namespace {
 
-DuplicateCandidate seen(std::string path, uint64_t size, scan::FileIdentity identity = {}) {
+DuplicateCandidate seen(std::string path, uint64_t size, scan::CrawledIdentity identity = {}) {
   return {0, std::move(path), "", size, false, identity};
 }
 

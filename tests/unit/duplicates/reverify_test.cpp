@@ -53,7 +53,7 @@ TEST(Reverifier, OnlyUntouchedCopiesOfUntouchedKeptCopiesAreTheSame) {
       }
       testing::set_mtime(dir / "kept", 900);
       const std::atomic<bool> cancel{false};
-      const auto groups = find_duplicates(dir.path(), true, cancel);
+      const auto groups = find_duplicates(dir.path(), DevFolders::Skip, cancel);
       ASSERT_EQ(groups.size(), 1u);
       ASSERT_EQ(groups[0].keep.path, dir / "kept");
       const size_t copy = groups[0].duplicates[0].path == dir / "copy" ? 0 : 1;
@@ -73,7 +73,7 @@ TEST(Reverifier, CopiesOfOneGroupCheckedFromManyThreadsAtOnce) {
   const TempDir dir;
   for (int i = 0; i < 9; ++i) testing::write_sized_file(dir / std::to_string(i), 70000);
   const std::atomic<bool> cancel{false};
-  const auto groups = find_duplicates(dir.path(), true, cancel);
+  const auto groups = find_duplicates(dir.path(), DevFolders::Skip, cancel);
   ASSERT_EQ(groups.size(), 1u);
   Reverifier reverifier(groups);
   std::vector<Recheck> verdicts(8, Recheck::CopyChanged);

@@ -70,16 +70,16 @@ TEST(MakeJunkItem, ExistenceFollowsLinksButTheMeasureDoesNot) {
   TempDir dir;
   allocate_file(dir / "real/cache/blob", 1 << 20);
   make_tree(dir.path(), {"linked-cache->real/cache", "dangling->nowhere"});
-  const auto linked = make_junk_item(dir / "linked-cache", "text", true);
+  const auto linked = make_junk_item(dir / "linked-cache", "text", Safety::Safe);
   ASSERT_TRUE(linked);
   EXPECT_EQ(linked->name, "linked-cache");
   EXPECT_EQ(linked->size_bytes, 0u);
   EXPECT_EQ(linked->description, "text");
   EXPECT_TRUE(linked->safe);
-  EXPECT_EQ(make_junk_item(dir / "real/cache", "text", false)->size_bytes,
+  EXPECT_EQ(make_junk_item(dir / "real/cache", "text", Safety::NeedsReview)->size_bytes,
             allocated_bytes(dir / "real/cache/blob"));
-  EXPECT_FALSE(make_junk_item(dir / "dangling", "text", true));
-  EXPECT_FALSE(make_junk_item(dir / "missing", "text", true));
+  EXPECT_FALSE(make_junk_item(dir / "dangling", "text", Safety::Safe));
+  EXPECT_FALSE(make_junk_item(dir / "missing", "text", Safety::Safe));
 }
 
 TEST(Paths, SortByComponents) {

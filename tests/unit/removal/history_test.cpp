@@ -10,6 +10,8 @@
 
 #include "removal/history_json.hpp"
 #include "removal/history_layout.hpp"
+#include "removal/history_prune.hpp"
+#include "removal/session_id.hpp"
 #include "removal_fixture.hpp"
 #include "util/diagnostics.hpp"
 

@@ -7,6 +7,8 @@
 #include "platform/platform.hpp"
 #include "support/scoped_env.hpp"
 #include "unit/fixture_tree.hpp"
+#include "safety/protection.hpp"
+#include "safety/system_item.hpp"
 
 namespace orvc::safety {
 namespace {

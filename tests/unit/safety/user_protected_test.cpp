@@ -7,6 +7,8 @@
 #include <thread>
 
 #include "safety/protection.hpp"
+#include "platform/platform.hpp"
+#include "safety/unicode_lower.hpp"
 #include "support/scoped_env.hpp"
 #include "support/temp_home.hpp"
 

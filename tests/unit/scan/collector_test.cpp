@@ -20,7 +20,8 @@ class Collector : public ::testing::Test {
   std::vector<CollectedFile> collect(const std::vector<std::string>& roots,
                                      const std::vector<std::string>& skip_names = {},
                                      bool git_detection = false, const FileFilter& keep = {}) {
-    return collect_files(roots, skip_names, git_detection, cancel_flag, keep);
+    return collect_files(roots, skip_names, git_detection ? GitDetection::On : GitDetection::Off,
+                         cancel_flag, keep);
   }
   std::vector<std::string> paths(const std::vector<std::string>& roots,
                                  const std::vector<std::string>& skip_names = {},
