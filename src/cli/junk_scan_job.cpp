@@ -13,8 +13,7 @@ std::expected<std::vector<junk::JunkCategory>, JunkScanFailure> run_junk_scan_jo
     std::optional<uint64_t> older_days) {
   auto job = with_progress([&] {
     return run_blocking([&] {
-      return junk::scan_dev_junk(older_days ? junk::LastActivity::kNote
-                                            : junk::LastActivity::kSkip);
+      return junk::scan_dev_junk(older_days ? junk::LastActivity::Note : junk::LastActivity::Skip);
     });
   });
   if (!job) return std::unexpected(JunkScanFailure{"Task error:", std::move(job.error())});

@@ -15,8 +15,8 @@ const std::array<std::string_view, 15> PROJECT_ROOT_NAMES = {
     "Developer", "Projects", "Documents", "Code", "dev",   "src",       "workspace", "vibecode",
     "repos",     "git",      "GitHub",    "work", "Sites", "Downloads", "Desktop"};
 
-const std::array<std::string_view, 5> WALKED_HIDDEN_DIR_NAMES = {".codex", ".claude", ".cursor",
-                                                                 ".worktrees", ".conductor"};
+const std::array<std::string_view, 5> kWalkedHiddenDirNames = {".codex", ".claude", ".cursor",
+                                                               ".worktrees", ".conductor"};
 
 namespace {
 const std::vector<std::string_view> kGradleMarkers = {"build.gradle", "build.gradle.kts",
@@ -90,7 +90,7 @@ const std::array<BuildArtifactRule, 34> BUILD_ARTIFACT_RULES = {{
 
 bool is_skipped_hidden_dir(std::string_view name) {
   return name.starts_with('.') &&
-         std::ranges::find(WALKED_HIDDEN_DIR_NAMES, name) == WALKED_HIDDEN_DIR_NAMES.end();
+         std::ranges::find(kWalkedHiddenDirNames, name) == kWalkedHiddenDirNames.end();
 }
 
 namespace {
@@ -132,7 +132,7 @@ const BuildArtifactRule* match_build_rule(std::string_view name, const std::stri
   std::optional<ProjectListing> listing;
   for (const BuildArtifactRule& rule : BUILD_ARTIFACT_RULES) {
     if (rule.folder != name) continue;
-    if (name == VENV_FOLDER && !exists_following_links(join_path(path, "pyvenv.cfg"))) continue;
+    if (name == kVenvFolder && !exists_following_links(join_path(path, "pyvenv.cfg"))) continue;
     if (!project) {
       project = parent_path(path);
       if (!project) continue;

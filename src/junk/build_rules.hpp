@@ -20,11 +20,11 @@ struct BuildArtifactRule {
 extern const std::array<std::string_view, 15> PROJECT_ROOT_NAMES;
 extern const std::array<BuildArtifactRule, 34> BUILD_ARTIFACT_RULES;
 // Hidden folders the walks still enter.
-extern const std::array<std::string_view, 5> WALKED_HIDDEN_DIR_NAMES;
+extern const std::array<std::string_view, 5> kWalkedHiddenDirNames;
 
-inline constexpr std::string_view VENV_FOLDER = ".venv";
+inline constexpr std::string_view kVenvFolder = ".venv";
 
-// True for a name beginning with "." that is not one of WALKED_HIDDEN_DIR_NAMES.
+// True for a name beginning with "." that is not one of kWalkedHiddenDirNames.
 bool is_skipped_hidden_dir(std::string_view name);
 
 // The first rule whose folder is `name` and whose marker stands beside `path` (a ".venv" must

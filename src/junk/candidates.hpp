@@ -9,8 +9,8 @@
 
 namespace orvc::junk {
 
-inline constexpr uint64_t BUILD_ARTIFACT_MIN_BYTES = 20971520;  // 20 MiB
-inline constexpr uint64_t NODE_MODULES_MIN_BYTES = 52428800;    // 50 MiB
+inline constexpr uint64_t kBuildArtifactMinBytes = 20971520;  // 20 MiB
+inline constexpr uint64_t kNodeModulesMinBytes = 52428800;    // 50 MiB
 
 // Named "<project>/<folder>"; safe unless it is a virtualenv or holds files tracked by Git (its
 // description then gives that reason). Nothing below 20 MiB.

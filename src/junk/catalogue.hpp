@@ -19,28 +19,28 @@ struct JunkSourceRow {
   bool safe;
 };
 
-enum class CategoryId { kDocker, kNodeJs, kXcode, kPython, kBuildArtifacts };
+enum class CategoryId { Docker, NodeJs, Xcode, Python, BuildArtifacts };
 
 // In build order, which also breaks ties between equal totals.
-extern const std::array<CategoryInfo, 5> JUNK_CATEGORIES;
+extern const std::array<CategoryInfo, 5> kJunkCategories;
 
 const CategoryInfo& category_info(CategoryId id);
 
 // Docker: every entry of the VM folder holds its virtual disk at one or both of these places.
-inline constexpr std::string_view DOCKER_VMS_FOLDER =
+inline constexpr std::string_view kDockerVmsFolder =
     "Library/Containers/com.docker.docker/Data/vms";
-inline constexpr std::array<std::string_view, 2> DOCKER_DISK_NAMES = {"Docker.raw",
-                                                                      "data/Docker.raw"};
-inline constexpr std::string_view DOCKER_DISK_DESCRIPTION =
+inline constexpr std::array<std::string_view, 2> kDockerDiskNames = {"Docker.raw",
+                                                                     "data/Docker.raw"};
+inline constexpr std::string_view kDockerDiskDescription =
     "Docker Desktop virtual disk — rebuilt empty on next launch";
-inline constexpr std::string_view DOCKER_RUNNING_NOTE =
+inline constexpr std::string_view kDockerRunningNote =
     " — Docker is running; quit Docker Desktop first so this file isn't locked";
-extern const std::array<JunkSourceRow, 2> DOCKER_ROWS;
+extern const std::array<JunkSourceRow, 2> kDockerRows;
 
 // Node.js: ".npm" is probed only when ".npm/_cacache" does not exist.
-inline constexpr std::string_view NPM_CACACHE = ".npm/_cacache";
-inline constexpr std::string_view NPM_FOLDER = ".npm";
-extern const std::array<JunkSourceRow, 8> NODE_CACHE_ROWS;
+inline constexpr std::string_view kNpmCacache = ".npm/_cacache";
+inline constexpr std::string_view kNpmFolder = ".npm";
+extern const std::array<JunkSourceRow, 8> kNodeCacheRows;
 
 // Xcode: folders whose every entry is an item (Archives keeps folders only), then fixed rows.
 struct XcodeEntrySource {
@@ -49,11 +49,11 @@ struct XcodeEntrySource {
   bool safe;
   bool folders_only;
 };
-extern const std::array<XcodeEntrySource, 3> XCODE_ENTRY_SOURCES;
-extern const std::array<JunkSourceRow, 2> XCODE_ROWS;
+extern const std::array<XcodeEntrySource, 3> kXcodeEntrySources;
+extern const std::array<JunkSourceRow, 2> kXcodeRows;
 
-extern const std::array<JunkSourceRow, 9> PYTHON_ROWS;
-inline constexpr std::string_view PYCACHE_DESCRIPTION =
+extern const std::array<JunkSourceRow, 9> kPythonRows;
+inline constexpr std::string_view kPycacheDescription =
     "Python compiled bytecode cache (__pycache__, regenerated on import)";
 
 }  // namespace orvc::junk

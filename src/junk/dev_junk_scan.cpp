@@ -74,20 +74,20 @@ struct DockerItems {
 
 DockerItems docker_items(const std::string& home) {
   DockerItems found;
-  const std::string description(DOCKER_DISK_DESCRIPTION);
-  for (const std::string& vm : list_entries(child_path(home, DOCKER_VMS_FOLDER))) {
-    for (std::string_view disk : DOCKER_DISK_NAMES) {
+  const std::string description(kDockerDiskDescription);
+  for (const std::string& vm : list_entries(child_path(home, kDockerVmsFolder))) {
+    for (std::string_view disk : kDockerDiskNames) {
       probe(child_path(vm, disk), description, Safety::NeedsReview, found.virtual_disks);
     }
   }
-  probe_rows(home, DOCKER_ROWS, found.others);
+  probe_rows(home, kDockerRows, found.others);
   return found;
 }
 
 Items with_running_note(DockerItems found) {
   Items items = std::move(found.virtual_disks);
   if (found.running) {
-    for (JunkItem& disk : items) disk.description += DOCKER_RUNNING_NOTE;
+    for (JunkItem& disk : items) disk.description += kDockerRunningNote;
   }
   std::ranges::move(found.others, std::back_inserter(items));
   return items;
@@ -95,15 +95,15 @@ Items with_running_note(DockerItems found) {
 
 Items node_items(const std::string& home) {
   Items items;
-  const bool has_cacache = exists(child_path(home, NPM_CACACHE));
-  for (const JunkSourceRow& row : NODE_CACHE_ROWS) {
-    if (row.relative_path == NPM_FOLDER && has_cacache) continue;
+  const bool has_cacache = exists(child_path(home, kNpmCacache));
+  for (const JunkSourceRow& row : kNodeCacheRows) {
+    if (row.relative_path == kNpmFolder && has_cacache) continue;
     probe(child_path(home, row.relative_path), std::string(row.description), safety_of(row.safe),
           items);
   }
   std::vector<std::string> candidates;
   for (const std::string& root : find_project_roots(home)) {
-    find_node_modules(root, NODE_MODULES_WALK_DEPTH, candidates);
+    find_node_modules(root, kNodeModulesWalkDepth, candidates);
   }
   sort_unique_by_path(candidates);
   append_evaluated(candidates, evaluate_node_modules, items);
@@ -112,7 +112,7 @@ Items node_items(const std::string& home) {
 
 Items xcode_items(const std::string& home) {
   Items items;
-  for (const XcodeEntrySource& source : XCODE_ENTRY_SOURCES) {
+  for (const XcodeEntrySource& source : kXcodeEntrySources) {
     std::vector<std::string> entries = list_entries(child_path(home, source.relative_folder));
     if (source.folders_only) std::erase_if(entries, [](const auto& e) { return !is_folder(e); });
     append_evaluated(
@@ -122,15 +122,15 @@ Items xcode_items(const std::string& home) {
         },
         items);
   }
-  probe_rows(home, XCODE_ROWS, items);
+  probe_rows(home, kXcodeRows, items);
   return items;
 }
 
 Items python_items(const std::string& home) {
   Items items;
-  probe_rows(home, PYTHON_ROWS, items);
+  probe_rows(home, kPythonRows, items);
   std::vector<std::string> candidates;
-  find_pycache_dirs(home, PYCACHE_WALK_DEPTH, candidates);
+  find_pycache_dirs(home, kPycacheWalkDepth, candidates);
   append_evaluated(candidates, evaluate_pycache, items);
   return items;
 }
@@ -139,7 +139,7 @@ Items build_artifact_items(const std::string& home) {
   Items items;
   std::vector<BuildArtifactCandidate> candidates;
   for (const std::string& root : find_project_roots(home)) {
-    find_build_artifacts(root, BUILD_WALK_DEPTH, candidates);
+    find_build_artifacts(root, kBuildWalkDepth, candidates);
   }
   sort_unique_by_path(candidates);
   append_evaluated(candidates, evaluate_build_artifact, items);
@@ -170,7 +170,7 @@ Result<std::vector<JunkCategory>> scan_dev_junk(LastActivity last_activity) {
   Items node, xcode, python, build_artifacts;
   // Each category notes its items' activity as soon as it has them, beside the others' walks.
   const auto noted = [&](Items items) {
-    if (last_activity == LastActivity::kNote) note_last_activity(items, home);
+    if (last_activity == LastActivity::Note) note_last_activity(items, home);
     return items;
   };
   // On a cold cache the walks wait on the device: in the wide I/O arena all five categories
@@ -196,11 +196,11 @@ Result<std::vector<JunkCategory>> scan_dev_junk(LastActivity last_activity) {
     fill();
   }
   std::vector<JunkCategory> categories;
-  categories.push_back(make_category(CategoryId::kDocker, with_running_note(std::move(docker))));
-  categories.push_back(make_category(CategoryId::kNodeJs, std::move(node)));
-  categories.push_back(make_category(CategoryId::kXcode, std::move(xcode)));
-  categories.push_back(make_category(CategoryId::kPython, std::move(python)));
-  categories.push_back(make_category(CategoryId::kBuildArtifacts, std::move(build_artifacts)));
+  categories.push_back(make_category(CategoryId::Docker, with_running_note(std::move(docker))));
+  categories.push_back(make_category(CategoryId::NodeJs, std::move(node)));
+  categories.push_back(make_category(CategoryId::Xcode, std::move(xcode)));
+  categories.push_back(make_category(CategoryId::Python, std::move(python)));
+  categories.push_back(make_category(CategoryId::BuildArtifacts, std::move(build_artifacts)));
 
   std::erase_if(categories, [](const JunkCategory& c) { return c.items.empty(); });
   std::ranges::stable_sort(categories, std::ranges::greater{}, &JunkCategory::total_bytes);

@@ -9,12 +9,12 @@
 
 namespace orvc::junk {
 
-enum class LastActivity { kSkip, kNote };
+enum class LastActivity { Skip, Note };
 
 // Non-empty categories, largest total first (ties keep catalogue order). The only failure is
-// "HOME environment variable is not set", and then nothing else is attempted. With kNote every
+// "HOME environment variable is not set", and then nothing else is attempted. With Note every
 // item's `last_activity` is filled as well (junk/last_activity.hpp). Once a stop is requested
 // (util/stop_request) the walks and measures wind down and the result is incomplete.
-Result<std::vector<JunkCategory>> scan_dev_junk(LastActivity last_activity = LastActivity::kSkip);
+Result<std::vector<JunkCategory>> scan_dev_junk(LastActivity last_activity = LastActivity::Skip);
 
 }  // namespace orvc::junk

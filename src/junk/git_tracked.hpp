@@ -7,7 +7,7 @@
 namespace orvc::junk {
 
 // The reason a build-output item carries when it holds tracked files.
-inline constexpr std::string_view GIT_TRACKED_REASON = "holds files tracked by Git";
+inline constexpr std::string_view kGitTrackedReason = "holds files tracked by Git";
 
 // True when `folder` holds a file (or a link) that lies in a Git working tree and is not
 // ignored, as the duplicate finder's Git detection decides it, with one addition: rules ending

@@ -20,7 +20,7 @@
 namespace orvc::junk {
 namespace {
 
-enum class JunkFolders { kEnter, kLeaveOut };
+enum class JunkFolders { Enter, LeaveOut };
 
 bool is_junk_folder(std::string_view name, const std::string& path) {
   return name == "node_modules" || name == "__pycache__" || match_build_rule(name, path);
@@ -72,7 +72,7 @@ class NewestTime {
       struct stat metadata {};
       if (fstatat(fd, entry->d_name, &metadata, AT_SYMLINK_NOFOLLOW) != 0) return give_up();
       if (S_ISDIR(metadata.st_mode)) {
-        if (junk_ == JunkFolders::kLeaveOut && is_junk_folder(name, join_path(path, name))) {
+        if (junk_ == JunkFolders::LeaveOut && is_junk_folder(name, join_path(path, name))) {
           continue;
         }
         subfolders.emplace_back(name);
@@ -111,7 +111,7 @@ std::optional<int64_t> project_activity(const std::string& project) {
   // The project folder itself may be reached through a link (a project root may be one).
   UniqueFd fd(open(project.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!fd) return std::nullopt;
-  return NewestTime(JunkFolders::kLeaveOut, PROJECT_ACTIVITY_ENTRY_LIMIT)
+  return NewestTime(JunkFolders::LeaveOut, kProjectActivityEntryLimit)
       .of_folder(std::move(fd), project);
 }
 
@@ -121,7 +121,7 @@ std::optional<int64_t> own_activity(const std::string& path) {
   if (!S_ISDIR(metadata.st_mode)) return metadata.st_mtime;
   UniqueFd fd(open(path.c_str(), kFolderOpenFlags));
   if (!fd) return std::nullopt;
-  return NewestTime(JunkFolders::kEnter, std::numeric_limits<size_t>::max())
+  return NewestTime(JunkFolders::Enter, std::numeric_limits<size_t>::max())
       .of_folder(std::move(fd), path);
 }
 

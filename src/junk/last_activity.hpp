@@ -15,7 +15,7 @@
 namespace orvc::junk {
 
 // Entries a project walk examines before it gives up; a larger project counts as touched.
-inline constexpr size_t PROJECT_ACTIVITY_ENTRY_LIMIT = 20000;
+inline constexpr size_t kProjectActivityEntryLimit = 20000;
 
 // The item's project folder: the nearest enclosing Git working tree below `home`, or else the
 // folder the item lies in. Lexical, apart from looking for ".git".

@@ -14,7 +14,7 @@ namespace {
 bool holds_project(const std::string& folder) {
   FolderStream listing = FolderStream::open(folder);
   if (!listing) return false;
-  for (size_t examined = 0; examined < ROOT_PROBE_ENTRY_LIMIT; ++examined) {
+  for (size_t examined = 0; examined < kRootProbeEntryLimit; ++examined) {
     const dirent* entry = listing.next();
     if (entry == nullptr) return false;
     const char* name = entry->d_name;

@@ -7,7 +7,7 @@
 
 namespace orvc::junk {
 
-inline constexpr size_t ROOT_PROBE_ENTRY_LIMIT = 200;
+inline constexpr size_t kRootProbeEntryLimit = 200;
 
 // Named roots first, then qualifying home entries in listing order. Never fails.
 std::vector<std::string> find_project_roots(const std::string& home);

@@ -12,7 +12,7 @@
 namespace orvc::junk {
 namespace {
 
-enum class Step { kSkip, kEnter };
+enum class Step { Skip, Enter };
 
 bool is_real_folder(int parent_fd, const char* relative) {
   struct stat metadata {};
@@ -50,7 +50,7 @@ class FolderWalk {
         continue;
       }
       const std::string path = join_path(folder_path, raw_name);
-      if (visit_(path, lossy_utf8(raw_name)) == Step::kSkip || depth <= 1) continue;
+      if (visit_(path, lossy_utf8(raw_name)) == Step::Skip || depth <= 1) continue;
       if (depth == 2 && !last_level_name_.empty()) {
         probe_last_level(fd, raw_name, path);
         continue;
@@ -85,12 +85,12 @@ void walk(const std::string& start, int depth, std::string_view last_level_name,
 void find_build_artifacts(const std::string& start, int depth,
                           std::vector<BuildArtifactCandidate>& out) {
   walk(start, depth, {}, [&](const std::string& path, const std::string& name) {
-    if (name == "node_modules") return Step::kSkip;
+    if (name == "node_modules") return Step::Skip;
     if (const BuildArtifactRule* rule = match_build_rule(name, path)) {
       out.push_back({path, rule});
-      return Step::kSkip;
+      return Step::Skip;
     }
-    return is_skipped_hidden_dir(name) ? Step::kSkip : Step::kEnter;
+    return is_skipped_hidden_dir(name) ? Step::Skip : Step::Enter;
   });
 }
 
@@ -98,20 +98,20 @@ void find_node_modules(const std::string& start, int depth, std::vector<std::str
   walk(start, depth, "node_modules", [&](const std::string& path, const std::string& name) {
     if (name == "node_modules") {
       out.push_back(path);
-      return Step::kSkip;
+      return Step::Skip;
     }
-    return is_skipped_hidden_dir(name) ? Step::kSkip : Step::kEnter;
+    return is_skipped_hidden_dir(name) ? Step::Skip : Step::Enter;
   });
 }
 
 void find_pycache_dirs(const std::string& start, int depth, std::vector<std::string>& out) {
   walk(start, depth, "__pycache__", [&](const std::string& path, const std::string& name) {
-    if (is_skipped_hidden_dir(name) || name == "node_modules") return Step::kSkip;
+    if (is_skipped_hidden_dir(name) || name == "node_modules") return Step::Skip;
     if (name == "__pycache__") {
       out.push_back(path);
-      return Step::kSkip;
+      return Step::Skip;
     }
-    return Step::kEnter;
+    return Step::Enter;
   });
 }
 

@@ -9,9 +9,9 @@
 
 namespace orvc::junk {
 
-inline constexpr int BUILD_WALK_DEPTH = 9;
-inline constexpr int NODE_MODULES_WALK_DEPTH = 6;
-inline constexpr int PYCACHE_WALK_DEPTH = 5;
+inline constexpr int kBuildWalkDepth = 9;
+inline constexpr int kNodeModulesWalkDepth = 6;
+inline constexpr int kPycacheWalkDepth = 5;
 
 struct BuildArtifactCandidate {
   std::string path;

@@ -12,8 +12,8 @@ namespace {
 constexpr uint64_t kSecondsPerDay = 86400;
 
 size_t catalogue_rank(const JunkCategory& category) {
-  const auto found = std::ranges::find(JUNK_CATEGORIES, category.name, &CategoryInfo::name);
-  return static_cast<size_t>(found - JUNK_CATEGORIES.begin());
+  const auto found = std::ranges::find(kJunkCategories, category.name, &CategoryInfo::name);
+  return static_cast<size_t>(found - kJunkCategories.begin());
 }
 
 }  // namespace

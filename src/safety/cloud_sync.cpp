@@ -23,7 +23,7 @@ bool is_cloud_folder_name(const std::string& lowered) {
   for (std::string_view name : CLOUD_FOLDER_NAMES) {
     if (lowered == name) return true;
   }
-  for (std::string_view prefix : CLOUD_FOLDER_NAME_PREFIXES) {
+  for (std::string_view prefix : kCloudFolderNamePrefixes) {
     if (lowered.starts_with(prefix)) return true;
   }
   return false;
@@ -42,8 +42,8 @@ bool on_google_drive_volume(const std::string& path) {
   if (parts.size() < 3 || parts[0].kind != ComponentKind::Root) return false;
   if (parts[1].kind != ComponentKind::Normal || parts[2].kind != ComponentKind::Normal)
     return false;
-  if (!equals_ascii_ci(lossy_utf8(parts[1].bytes), VOLUMES_FOLDER)) return false;
-  return ascii_lower(lossy_utf8(parts[2].bytes)).starts_with(GOOGLE_DRIVE_VOLUME_PREFIX);
+  if (!equals_ascii_ci(lossy_utf8(parts[1].bytes), kVolumesFolder)) return false;
+  return ascii_lower(lossy_utf8(parts[2].bytes)).starts_with(kGoogleDriveVolumePrefix);
 }
 
 enum class Lookup { Match, NoMatch, NotInAFolder };
@@ -62,11 +62,11 @@ Lookup look_for(std::string_view folder, std::string_view name, mode_t type) {
 }
 
 bool has_sync_marker(std::string_view folder) {
-  const Lookup cache = look_for(folder, DROPBOX_CACHE_MARKER, S_IFDIR);
+  const Lookup cache = look_for(folder, kDropboxCacheMarker, S_IFDIR);
   if (cache == Lookup::Match) return true;
   // A file (the usual item) holds no entries, so the second query would fail the same way.
   if (cache == Lookup::NotInAFolder) return false;
-  return look_for(folder, SYNC_ROOT_MARKER_FILE, S_IFREG) == Lookup::Match;
+  return look_for(folder, kSyncRootMarkerFile, S_IFREG) == Lookup::Match;
 }
 
 // Folders this process has seen without a sync marker. A removal run asks about the same
@@ -113,7 +113,7 @@ bool marker_in_path_or_ancestors(const std::string& path) {
 
 bool is_cloud_sync_path(const std::string& path, const std::optional<std::string>& home) {
   if (home) {
-    if (path_starts_with_ci(path, join_relative(*home, CLOUD_STORAGE_FOLDER))) return true;
+    if (path_starts_with_ci(path, join_relative(*home, kCloudStorageFolder))) return true;
     if (in_named_home_folder(path, *home)) return true;
   }
   return on_google_drive_volume(path) || marker_in_path_or_ancestors(path);
@@ -136,7 +136,7 @@ bool is_in_cloud_sync_folder(const std::string& path) {
   if (!home) return false;
   // The client may keep its settings behind a link; a target that is not a regular file is
   // refused before it is opened.
-  const auto info = platform::read_small_file(join_relative(*home, DROPBOX_INFO_FILE),
+  const auto info = platform::read_small_file(join_relative(*home, kDropboxInfoFile),
                                               platform::FinalLink::Follow);
   if (!info) return false;
   std::vector<std::string> candidates = {lexical};

@@ -48,7 +48,7 @@ HomeRules build_home_rules(const std::string& home) {
     rules.top_folders.push_back(home_entry(home, entry));
   }
   for (std::string_view entry : SENSITIVE_HOME_PATHS) {
-    if (entry == GROUP_CONTAINERS) rules.group_containers = rules.sensitive.size();
+    if (entry == kGroupContainers) rules.group_containers = rules.sensitive.size();
     rules.sensitive.push_back(home_entry(home, entry));
   }
   return rules;
@@ -116,7 +116,7 @@ bool in_messaging_media(const SplitPath& path, const HomeRules& rules) {
   for (size_t i = rules.home.size(); i < path.size(); ++i) {
     if (path.kind(i) == ComponentKind::Normal) names.push_back(lossy_utf8(path.bytes(i)));
   }
-  return names_match(WHATSAPP_MEDIA_ITEM, names) || names_match(TELEGRAM_POSTBOX_MEDIA, names);
+  return names_match(kWhatsappMediaItem, names) || names_match(kTelegramPostboxMedia, names);
 }
 
 std::optional<ProtectionReason> classify_home_rules(const SplitPath& path, const HomeRules& rules,
@@ -163,7 +163,7 @@ std::optional<ProtectionReason> classify_daemon_caches(const SplitPath& path) {
     const bool listed = std::ranges::any_of(
         SYSTEM_DAEMON_CACHE_NAMES,
         [&](std::string_view listed_name) { return equals_ascii_ci(name, listed_name); });
-    if (listed || starts_with_ascii_ci(name, SAFARI_CACHE_PREFIX)) {
+    if (listed || starts_with_ascii_ci(name, kSafariCachePrefix)) {
       return reason(ProtectionKind::SystemDaemonCache, lossy_utf8(name));
     }
   }

@@ -8,13 +8,13 @@
 namespace orvc::safety {
 namespace {
 
-constexpr std::array<std::string_view, 10> SYSTEM_ITEM_PATH_PARTS = {
+constexpr std::array<std::string_view, 10> kSystemItemPathParts = {
     "/System/",          "/Contents/_CodeSignature/", ".app/Contents/",   ".framework/",
     ".bundle/Contents/", "/Library/Frameworks/",      "/System/Library/", "/Library/Caches/",
     "/.Trash/",          "/private/var/folders/",
 };
 
-constexpr std::array<std::string_view, 6> SYSTEM_ITEM_PATH_STARTS = {
+constexpr std::array<std::string_view, 6> kSystemItemPathStarts = {
     "/usr/bin/", "/usr/sbin/", "/usr/lib/", "/usr/libexec/", "/bin/", "/sbin/",
 };
 
@@ -25,10 +25,10 @@ bool is_system_item(std::string_view path, std::string_view name) {
     if (name == listed) return true;
   }
   if (!is_valid_utf8(path)) return false;
-  for (std::string_view part : SYSTEM_ITEM_PATH_PARTS) {
+  for (std::string_view part : kSystemItemPathParts) {
     if (path.find(part) != std::string_view::npos) return true;
   }
-  for (std::string_view start : SYSTEM_ITEM_PATH_STARTS) {
+  for (std::string_view start : kSystemItemPathStarts) {
     if (path.starts_with(start)) return true;
   }
   return false;

@@ -38,7 +38,7 @@ inline constexpr std::array<std::string_view, 22> HOME_TOP_FOLDERS = {
 
 // Relative to home: this application's own folder, which holds the user's protected list and
 // the cleanup history.
-inline constexpr std::string_view APP_DATA_FOLDER = "Library/Application Support/com.orvanta.app";
+inline constexpr std::string_view kAppDataFolder = "Library/Application Support/com.orvanta.app";
 
 // Relative to home; protected with everything inside and every folder above.
 inline constexpr std::array<std::string_view, 33> SENSITIVE_HOME_PATHS = {
@@ -74,11 +74,11 @@ inline constexpr std::array<std::string_view, 33> SENSITIVE_HOME_PATHS = {
     "Library/Application Support/Code - Insiders/User/settings.json",
     "Library/Application Support/Code - Insiders/User/keybindings.json",
     "Library/Application Support/Code - Insiders/User/snippets",
-    APP_DATA_FOLDER,
+    kAppDataFolder,
 };
 
 // The entry of SENSITIVE_HOME_PATHS that the messaging-media exception opens up.
-inline constexpr std::string_view GROUP_CONTAINERS = SENSITIVE_HOME_PATHS[1];
+inline constexpr std::string_view kGroupContainers = SENSITIVE_HOME_PATHS[1];
 
 // Absolute; protected with everything inside and every folder above. Never consulted for a path
 // under the home folder.
@@ -129,7 +129,7 @@ inline constexpr std::array<std::string_view, 27> SYSTEM_DAEMON_CACHE_NAMES = {
     "com.apple.tipsd",
     "com.apple.familycircled",
 };
-inline constexpr std::string_view SAFARI_CACHE_PREFIX = "com.apple.safari.";
+inline constexpr std::string_view kSafariCachePrefix = "com.apple.safari.";
 
 // Messaging-media exception: the names of a path that follow the home folder's, compared
 // exactly. Two places inside Group Containers that chat apps fill with re-downloadable media.
@@ -140,7 +140,7 @@ struct NamePattern {
 };
 
 // An item directly inside WhatsApp's Message/Media folder.
-inline constexpr std::array<NamePattern, 6> WHATSAPP_MEDIA_ITEM = {{
+inline constexpr std::array<NamePattern, 6> kWhatsappMediaItem = {{
     {NameMatch::Exact, "Library"},
     {NameMatch::Exact, "Group Containers"},
     {NameMatch::Exact, "group.net.whatsapp.WhatsApp.shared"},
@@ -150,7 +150,7 @@ inline constexpr std::array<NamePattern, 6> WHATSAPP_MEDIA_ITEM = {{
 }};
 
 // Telegram's postbox media folder itself.
-inline constexpr std::array<NamePattern, 7> TELEGRAM_POSTBOX_MEDIA = {{
+inline constexpr std::array<NamePattern, 7> kTelegramPostboxMedia = {{
     {NameMatch::Exact, "Library"},
     {NameMatch::Exact, "Group Containers"},
     {NameMatch::EndsWith, ".ru.keepcoder.Telegram"},
@@ -165,17 +165,17 @@ inline constexpr std::array<std::string_view, 12> CLOUD_FOLDER_NAMES = {
     "dropbox",  "pcloud",    "box",         "mega",         "onedrive",     "box sync",
     "megasync", "nextcloud", "pclouddrive", "google drive", "pcloud drive", "proton drive",
 };
-inline constexpr std::array<std::string_view, 3> CLOUD_FOLDER_NAME_PREFIXES = {
+inline constexpr std::array<std::string_view, 3> kCloudFolderNamePrefixes = {
     "dropbox (",
     "onedrive - ",
     "onedrive-",
 };
 
-inline constexpr std::string_view CLOUD_STORAGE_FOLDER = "Library/CloudStorage";
-inline constexpr std::string_view VOLUMES_FOLDER = "Volumes";
-inline constexpr std::string_view GOOGLE_DRIVE_VOLUME_PREFIX = "googledrive";
-inline constexpr std::string_view DROPBOX_CACHE_MARKER = ".dropbox.cache";
-inline constexpr std::string_view SYNC_ROOT_MARKER_FILE = ".849C9593-D756-4E56-8D6E-42412F2A707B";
-inline constexpr std::string_view DROPBOX_INFO_FILE = ".dropbox/info.json";
+inline constexpr std::string_view kCloudStorageFolder = "Library/CloudStorage";
+inline constexpr std::string_view kVolumesFolder = "Volumes";
+inline constexpr std::string_view kGoogleDriveVolumePrefix = "googledrive";
+inline constexpr std::string_view kDropboxCacheMarker = ".dropbox.cache";
+inline constexpr std::string_view kSyncRootMarkerFile = ".849C9593-D756-4E56-8D6E-42412F2A707B";
+inline constexpr std::string_view kDropboxInfoFile = ".dropbox/info.json";
 
 }  // namespace orvc::safety

@@ -9,10 +9,10 @@
 namespace orvc::safety {
 namespace {
 
-constexpr utf8proc_int32_t CAPITAL_SIGMA = 0x03A3;
-constexpr utf8proc_int32_t FINAL_SIGMA = 0x03C2;
-constexpr utf8proc_int32_t CAPITAL_I_WITH_DOT = 0x0130;
-constexpr utf8proc_int32_t COMBINING_DOT_ABOVE = 0x0307;
+constexpr utf8proc_int32_t kCapitalSigma = 0x03A3;
+constexpr utf8proc_int32_t kFinalSigma = 0x03C2;
+constexpr utf8proc_int32_t kCapitalIWithDot = 0x0130;
+constexpr utf8proc_int32_t kCombiningDotAbove = 0x0307;
 
 bool is_cased(utf8proc_int32_t c) {
   const auto category = utf8proc_category(c);
@@ -88,14 +88,14 @@ std::string unicode_lower(const std::string& text) {
   out.reserve(valid.size());
   for (size_t i = 0; i < points.size(); ++i) {
     const utf8proc_int32_t c = points[i];
-    if (c == CAPITAL_I_WITH_DOT) {
+    if (c == kCapitalIWithDot) {
       out.push_back('i');
-      append_code_point(out, COMBINING_DOT_ABOVE);
-    } else if (c == CAPITAL_SIGMA) {
+      append_code_point(out, kCombiningDotAbove);
+    } else if (c == kCapitalSigma) {
       const long at = static_cast<long>(i);
       const bool word_final =
           cased_after_ignorables(points, at - 1, -1) && !cased_after_ignorables(points, at + 1, 1);
-      append_code_point(out, word_final ? FINAL_SIGMA : utf8proc_tolower(c));
+      append_code_point(out, word_final ? kFinalSigma : utf8proc_tolower(c));
     } else {
       append_code_point(out, utf8proc_tolower(c));
     }

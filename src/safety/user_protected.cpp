@@ -17,7 +17,7 @@
 namespace orvc::safety {
 namespace {
 
-constexpr std::string_view PROTECTED_PATHS_FILE = "protected_paths.json";
+constexpr std::string_view kProtectedPathsFile = "protected_paths.json";
 
 struct LoadedList {
   std::mutex lock;
@@ -55,7 +55,7 @@ void load_into(LoadedList& list) {
   // Without a home folder there is no file to consult, and so nothing to be broken.
   const auto folder = app_data_dir();
   if (!folder) return;
-  const std::string file = join_path(*folder, PROTECTED_PATHS_FILE);
+  const std::string file = join_path(*folder, kProtectedPathsFile);
   auto entries = read_list_file(file);
   if (!entries) {
     list.refusal =
@@ -71,7 +71,7 @@ void load_into(LoadedList& list) {
 Result<std::string> app_data_dir() {
   const std::optional<std::string> home = home_folder();
   if (!home) return failure("Could not resolve application data directory");
-  return join_path(*home, APP_DATA_FOLDER);
+  return join_path(*home, kAppDataFolder);
 }
 
 bool matches_protected_list(const std::vector<std::string>& list, const std::string& path) {

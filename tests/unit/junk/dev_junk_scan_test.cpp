@@ -45,11 +45,11 @@ TEST_F(ScanEnvironment, DockerRunningNoteGoesOnVirtualDisksOnly) {
   allocate_file(at(data + "vms/0/Docker.raw"), 2 * kMiB);
   allocate_file(at(data + "vms/1/data/Docker.raw"), kMiB);
   allocate_file(at(data + "log/host.log"), 4096);
-  const std::string disk = "Docker: Docker.raw | " + std::string(DOCKER_DISK_DESCRIPTION);
+  const std::string disk = "Docker: Docker.raw | " + std::string(kDockerDiskDescription);
   const std::string logs = "Docker: log | Docker Desktop logs";
 
   fake_pgrep("echo 4242\n");
-  const std::string note(DOCKER_RUNNING_NOTE);
+  const std::string note(kDockerRunningNote);
   EXPECT_EQ(items_of(scan_dev_junk().value()),
             (std::vector<std::string>{disk + note, disk + note, logs}));
   fake_pgrep("exit 0\n");  // success without output is not enough

@@ -39,7 +39,7 @@ TEST_F(LastActivity, ProjectPastTheEntryLimitIsUnknown) {
   const std::string project = home_ / "big";
   make_dirs(project + "/many");
   // With the folder "many" itself, exactly the limit.
-  for (size_t i = 1; i < PROJECT_ACTIVITY_ENTRY_LIMIT; ++i) {
+  for (size_t i = 1; i < kProjectActivityEntryLimit; ++i) {
     const int fd = creat((project + "/many/f" + std::to_string(i)).c_str(), 0644);
     ASSERT_GE(fd, 0);
     close(fd);

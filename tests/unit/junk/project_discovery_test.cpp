@@ -39,10 +39,10 @@ TEST(ProjectWalks, DepthLimits) {
              "a/b/c/d/e/__pycache__/", "Library/x/__pycache__/", ".hidden/__pycache__/",
              "web/node_modules/pkg/__pycache__/", "a/__pycache__/inner/__pycache__/"});
   std::vector<std::string> found;
-  find_node_modules(home / "r", NODE_MODULES_WALK_DEPTH, found);
+  find_node_modules(home / "r", kNodeModulesWalkDepth, found);
   EXPECT_EQ(relative(home, found), std::vector<std::string>{"r/1/2/3/4/5/node_modules"});
   found.clear();
-  find_pycache_dirs(home.path(), PYCACHE_WALK_DEPTH, found);
+  find_pycache_dirs(home.path(), kPycacheWalkDepth, found);
   std::vector<std::string> pycaches = relative(home, found);
   std::ranges::sort(pycaches);
   EXPECT_EQ(pycaches, (std::vector<std::string>{"Library/x/__pycache__", "a/__pycache__",
@@ -66,8 +66,8 @@ TEST(ProjectWalks, BuildOutputWalkEntersOnlyWhatItShould) {
                 "rs-link->rs",                                  // links are not followed
             });
   std::vector<BuildArtifactCandidate> found;
-  find_build_artifacts(root, BUILD_WALK_DEPTH, found);
-  find_build_artifacts(root, BUILD_WALK_DEPTH, found);  // the same root twice
+  find_build_artifacts(root, kBuildWalkDepth, found);
+  find_build_artifacts(root, kBuildWalkDepth, found);  // the same root twice
   sort_unique_by_path(found);
   std::vector<std::string> described;
   for (const auto& c : found) {
