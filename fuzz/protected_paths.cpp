@@ -7,6 +7,7 @@
 
 #include "fuzz_input.hpp"
 #include "safety/path_rules.hpp"
+#include "safety/unicode_lower.hpp"
 #include "safety/user_protected.hpp"
 #include "util/text.hpp"
 

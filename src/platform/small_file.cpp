@@ -53,7 +53,9 @@ Result<std::string> read_small_file_at(int dir_fd, const std::string& name, Fina
   }
 
   std::string content;
-  std::array<char, 16384> buffer{};
+  // Not zeroed first: that would cost more than reading a small record, and history reads
+  // thousands of them.
+  std::array<char, 16384> buffer;
   while (true) {
     const ssize_t count = read(file.get(), buffer.data(), buffer.size());
     if (count < 0) {
