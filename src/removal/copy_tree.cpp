@@ -14,9 +14,9 @@
 #include "removal/path_names.hpp"
 #include "removal/tree_walk.hpp"
 #include "util/file_identity.hpp"
+#include "util/lexical_path.hpp"
 #include "util/text.hpp"
 #include "util/unique_fd.hpp"
-#include "util/lexical_path.hpp"
 
 namespace orvc::removal {
 namespace {

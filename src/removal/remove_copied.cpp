@@ -11,9 +11,9 @@
 #include "removal/copy_tree.hpp"
 #include "removal/path_names.hpp"
 #include "removal/tree_walk.hpp"
+#include "util/lexical_path.hpp"
 #include "util/text.hpp"
 #include "util/unique_fd.hpp"
-#include "util/lexical_path.hpp"
 
 namespace orvc::removal {
 namespace {

@@ -12,10 +12,10 @@
 #include "removal/path_names.hpp"
 #include "removal/trash_lookup.hpp"
 #include "safety/resolved_home.hpp"
+#include "util/lexical_path.hpp"
 #include "util/stop_request.hpp"
 #include "util/text.hpp"
 #include "util/work_progress.hpp"
-#include "util/lexical_path.hpp"
 
 namespace orvc::removal {
 namespace {

@@ -70,8 +70,8 @@ uint64_t entry_usage(int parent_fd, const Entry& entry, SizeKind kind, bool wide
 // remain.
 std::vector<Entry> list_entries(FolderStream& folder, SizeKind kind, uint64_t& listed_bytes) {
   std::vector<Entry> entries;
-  if (auto sized = kind == SizeKind::Allocated ? platform::list_with_sizes(folder.fd())
-                                                : std::nullopt) {
+  if (auto sized =
+          kind == SizeKind::Allocated ? platform::list_with_sizes(folder.fd()) : std::nullopt) {
     add_seen(sized->size());
     for (auto& entry : *sized) {
       if (entry.kind == platform::SizedEntry::Kind::Folder) {

@@ -71,7 +71,8 @@ TEST_F(FindLargeFiles, ZeroThresholdListsEveryFileBiggestFirstKeepingTiesInOrder
   write_file(home / "tree/three", "xyz");
   const std::atomic<bool> cancel_flag = false;
   std::vector<std::string> expected = {home / "tree/three"};
-  for (const auto& file : scan::collect_files({home / "tree"}, {}, scan::GitDetection::Off, cancel_flag)) {
+  for (const auto& file :
+       scan::collect_files({home / "tree"}, {}, scan::GitDetection::Off, cancel_flag)) {
     if (file.size == 2) expected.push_back(file.path);  // equal sizes in the crawl's order
   }
   expected.push_back(home / "tree/empty");

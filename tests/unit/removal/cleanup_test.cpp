@@ -120,7 +120,8 @@ TEST_F(CleanupTest, ConfirmedItemsMoveOnlyWhileStillTheNamedFile) {
   write_file(home("replacement"), "other");
   ASSERT_EQ(rename(home("replacement").c_str(), home("replaced").c_str()), 0);
 
-  CleanupRequest request{{home("moved"), home("declined"), home("replaced")}, CleanupType::Duplicates};
+  CleanupRequest request{{home("moved"), home("declined"), home("replaced")},
+                         CleanupType::Duplicates};
   request.confirm = [&](size_t index) -> std::optional<ItemIdentity> {
     const std::optional<ItemIdentity> answers[] = {moved, std::nullopt, replaced};
     return answers[index];

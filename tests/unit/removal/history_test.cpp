@@ -143,8 +143,8 @@ TEST(HistoryLayout, ReadsOnlyTheWritersOwnLayoutAsTheJsonParserWould) {
 class HistoryStoreTest : public testing::RemovalTest {};
 
 TEST_F(HistoryStoreTest, WritesPrivateManifestsAtomically) {
-  CleanupSession session =
-      new_session(CleanupType::Delete, {{"/a", 7, "cli_delete", "a"}, {"/b", 8, "cli_delete", "b"}});
+  CleanupSession session = new_session(
+      CleanupType::Delete, {{"/a", 7, "cli_delete", "a"}, {"/b", 8, "cli_delete", "b"}});
   EXPECT_EQ(session.total_bytes_freed, 15u);
   EXPECT_EQ(session.status, "completed");
   EXPECT_NEAR(static_cast<double>(session.unix_timestamp), static_cast<double>(now_seconds()), 5);

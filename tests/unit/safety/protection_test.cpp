@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.hpp"
-#include "support/scoped_env.hpp"
-#include "unit/fixture_tree.hpp"
 #include "safety/protection.hpp"
 #include "safety/system_item.hpp"
+#include "support/scoped_env.hpp"
+#include "unit/fixture_tree.hpp"
 
 namespace orvc::safety {
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <thread>
 
-#include "safety/protection.hpp"
 #include "platform/platform.hpp"
+#include "safety/protection.hpp"
 #include "safety/unicode_lower.hpp"
 #include "support/scoped_env.hpp"
 #include "support/temp_home.hpp"

@@ -49,7 +49,8 @@ int walks_of_a_tree_with_a_mount() {
   const std::atomic<bool> cancel{false};
   const auto crawled = [&](const std::string& root) {
     std::vector<std::string> paths;
-    for (const auto& file : collect_files({root}, {}, GitDetection::Off, cancel)) paths.push_back(file.path);
+    for (const auto& file : collect_files({root}, {}, GitDetection::Off, cancel))
+      paths.push_back(file.path);
     return paths;
   };
   if (crawled(tree) != std::vector<std::string>{tree + "/local"}) return 1;
