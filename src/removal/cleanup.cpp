@@ -23,6 +23,7 @@
 #include "scan/tree_size.hpp"
 #include "util/blocking_job.hpp"
 #include "util/diagnostics.hpp"
+#include "util/lexical_path.hpp"
 #include "util/saturating.hpp"
 #include "util/stop_request.hpp"
 #include "util/text.hpp"
@@ -30,6 +31,17 @@
 
 namespace orvc::removal {
 namespace {
+
+std::string repeat_key(const std::string& absolute) {
+  std::string key;
+  for (const PathComponent& component : path_components(absolute)) {
+    if (component.kind == ComponentKind::Root) continue;
+    key += '/';
+    key += component.bytes;
+  }
+  if (absolute.ends_with('/')) key += '/';
+  return key;
+}
 
 // One requested path on its way through a run.
 struct Item {
@@ -308,10 +320,13 @@ CleanupReport run_cleanup_report(const CleanupRequest& request) {
     return true;
   });
   if (!examined) return {failure("Task join error: " + examined.error()), {}, std::nullopt};
-  // The same item named twice is moved once.
+  // The same item named twice is moved once, also when the names differ only in "." components
+  // or repeated slashes. A trailing slash stays distinct: on a link it names the link's target.
   std::unordered_set<std::string> seen;
   for (Item& item : items) {
-    if (item.planned() && !seen.insert(item.absolute).second) item.state = Item::State::Repeated;
+    if (item.planned() && !seen.insert(repeat_key(item.absolute)).second) {
+      item.state = Item::State::Repeated;
+    }
   }
 
   // Interrupted while looking: nothing has been touched, nothing is recorded.

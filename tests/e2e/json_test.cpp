@@ -129,7 +129,7 @@ TEST_F(JsonReports, RemovalShowsEveryOutcomeAndHistoryAndRestoreFollowIt) {
   write_file(home / ".ssh/id_rsa", "secret");
   make_dirs(home / "d");
   const auto r = run_orvc(
-      {"delete", "--json", "ok.txt", "ok.txt", "gone.txt", ".ssh/id_rsa", "d/."}, home.path());
+      {"delete", "--json", "ok.txt", "./ok.txt", "gone.txt", ".ssh/id_rsa", "d/."}, home.path());
   EXPECT_EQ(r.exit_code, 1);
   const std::string message = "Cleaned with 1 issue(s). 1 item(s) could not be removed: '" +
                               home.path() + "/d/.': target has no file name";
