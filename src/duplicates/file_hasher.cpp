@@ -52,18 +52,6 @@ FileHasher::FileHasher(const std::atomic<bool>* cancel_flag) : cancel_flag_(canc
   buffer_.reset(static_cast<uint8_t*>(memory));
 }
 
-std::optional<Digest> KnownContent::find(uint64_t size, const Digest& sample) const {
-  const std::lock_guard hold(lock_);
-  const auto found = digests_.find({size, sample});
-  if (found == digests_.end()) return std::nullopt;
-  return found->second;
-}
-
-void KnownContent::remember(uint64_t size, const Digest& sample, const Digest& content) {
-  const std::lock_guard hold(lock_);
-  digests_.try_emplace({size, sample}, content);
-}
-
 size_t SizedDigestHash::operator()(const SizedDigest& key) const {
   // The digest is already uniformly distributed; eight of its bytes make a good hash.
   uint64_t prefix;
@@ -108,14 +96,13 @@ std::optional<StageFile> StageFile::open(const std::string& path, uint64_t expec
 }
 
 std::optional<StageDigest> FileHasher::hash_stage(const std::string& path, uint64_t expected_size,
-                                                  HashStage stage, KnownContent* known) {
+                                                  HashStage stage) {
   const auto file = StageFile::open(path, expected_size, stage);
   if (!file) return std::nullopt;
-  return hash_stage(*file, stage, known);
+  return hash_stage(*file, stage);
 }
 
-std::optional<StageDigest> FileHasher::hash_stage(const StageFile& file, HashStage stage,
-                                                  KnownContent* known) {
+std::optional<StageDigest> FileHasher::hash_stage(const StageFile& file, HashStage stage) {
   const uint64_t size = file.size();
   uint8_t* buffer = buffer_.get();
 
@@ -140,27 +127,20 @@ std::optional<StageDigest> FileHasher::hash_stage(const StageFile& file, HashSta
       if (size > 0 && !feed(std::min(size, kPrefixBytes), 0)) return std::nullopt;
       break;
     case HashStage::Sample: {
+      // Within one size, a whole small file read is its own sample: its content digest serves
+      // both stages, so its bytes are digested once.
+      if (size <= kWholeSampleLimit) {
+        if (size > 0 && !feed(size, 0)) return std::nullopt;
+        const Digest content = finish(hasher);
+        return StageDigest{content, content};
+      }
       uint8_t size_le[8];
       for (int i = 0; i < 8; ++i) size_le[i] = static_cast<uint8_t>(size >> (8 * i));
       blake3_hasher_update(&hasher, size_le, sizeof size_le);
-      if (size > kWholeSampleLimit) {
-        if (!feed(kSampleWindowBytes, 0) ||
-            !feed(kSampleWindowBytes, size / 2 - kSampleWindowBytes / 2) ||
-            !feed(kSampleWindowBytes, size - kSampleWindowBytes)) {
-          return std::nullopt;
-        }
-      } else {
-        if (size > 0 && !feed(size, 0)) return std::nullopt;
-        const Digest sample = finish(hasher);
-        if (known) {
-          if (auto content = known->find(size, sample)) return StageDigest{sample, *content};
-        }
-        blake3_hasher whole;
-        blake3_hasher_init(&whole);
-        blake3_hasher_update(&whole, buffer, size);
-        const Digest content = finish(whole);
-        if (known) known->remember(size, sample, content);
-        return StageDigest{sample, content};
+      if (!feed(kSampleWindowBytes, 0) ||
+          !feed(kSampleWindowBytes, size / 2 - kSampleWindowBytes / 2) ||
+          !feed(kSampleWindowBytes, size - kSampleWindowBytes)) {
+        return std::nullopt;
       }
       break;
     }
@@ -172,6 +152,44 @@ std::optional<StageDigest> FileHasher::hash_stage(const StageFile& file, HashSta
   }
 
   return StageDigest{finish(hasher), std::nullopt};
+}
+
+std::optional<Digest> FileHasher::digest_comparing(const StageFile& first,
+                                                   std::span<const StageFile* const> others,
+                                                   std::vector<Comparison>& verdicts) {
+  static_assert(2 * kContentChunkBytes <= kBufferBytes);
+  uint8_t* const mine = buffer_.get();
+  uint8_t* const theirs = mine + kContentChunkBytes;
+  const uint64_t size = first.size();
+  verdicts.assign(others.size(), Comparison::Same);
+  for (size_t k = 0; k < others.size(); ++k) {
+    if (!others[k]) verdicts[k] = Comparison::Unreadable;
+  }
+
+  blake3_hasher hasher;
+  blake3_hasher_init(&hasher);
+  for (uint64_t offset = 0; offset < size; offset += kContentChunkBytes) {
+    const uint64_t length = std::min(kContentChunkBytes, size - offset);
+    if ((cancel_flag_ && cancel_flag_->load(std::memory_order_relaxed)) ||
+        !read_exactly(first.fd(), mine, length, offset)) {
+      std::ranges::replace(verdicts, Comparison::Same, Comparison::Different);
+      return std::nullopt;
+    }
+    add_seen(0, length);
+    blake3_hasher_update(&hasher, mine, length);
+    for (size_t k = 0; k < others.size(); ++k) {
+      if (verdicts[k] != Comparison::Same) continue;
+      if (!read_exactly(others[k]->fd(), theirs, length, offset)) {
+        verdicts[k] = Comparison::Unreadable;
+        continue;
+      }
+      add_seen(0, length);
+      if (std::memcmp(mine, theirs, length) != 0) verdicts[k] = Comparison::Different;
+    }
+  }
+  Digest digest;
+  blake3_hasher_finalize(&hasher, digest.data(), digest.size());
+  return digest;
 }
 
 std::string to_hex(const Digest& digest) {

@@ -6,10 +6,10 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
+#include <span>
 #include <string>
-#include <unordered_map>
+#include <vector>
 
 #include "util/unique_fd.hpp"
 
@@ -17,8 +17,8 @@ namespace orvc::duplicates {
 
 enum class HashStage {
   Prefix,   // the first min(S, 4096) bytes
-  Sample,   // S as 8 little-endian bytes, then three 128 KiB windows, or the whole file up to 384
-            // KiB
+  Sample,   // S as 8 little-endian bytes, then three 128 KiB windows; a file of at most 384 KiB
+            // whole (its content digest)
   Content,  // the whole file, in 64 KiB reads
 };
 
@@ -51,19 +51,6 @@ struct SizedDigestHash {
   size_t operator()(const SizedDigest& key) const;
 };
 
-// Whole-file digests of the small files met in one sample stage, by size and sample digest. Two
-// files of one size whose samples (their whole bytes) agree have the same content digest, so
-// it is computed for the first of them only. Thread-safe.
-class KnownContent {
- public:
-  std::optional<Digest> find(uint64_t size, const Digest& sample) const;
-  void remember(uint64_t size, const Digest& sample, const Digest& content);
-
- private:
-  mutable std::mutex lock_;
-  std::unordered_map<SizedDigest, Digest, SizedDigestHash> digests_;
-};
-
 // One file opened for one stage: still a regular file of the crawled size (links are not
 // followed), with the bytes the stage reads announced to the system, which starts reading them
 // at once. Opening several before reading any keeps several reads in flight per thread.
@@ -81,20 +68,32 @@ class StageFile {
   uint64_t size_;
 };
 
+// How a file compared with the first of its bucket, chunk by chunk.
+enum class Comparison {
+  Same,        // read whole and equal, byte for byte
+  Different,   // a chunk differs, or the first file could not be read whole
+  Unreadable,  // a read came up short
+};
+
 class FileHasher {
  public:
   // Once `cancel_flag` is set, a file being read yields nothing at its next read.
   explicit FileHasher(const std::atomic<bool>* cancel_flag = nullptr);
 
   // The stage's digest of an opened file, or nothing when any read comes up short.
-  std::optional<StageDigest> hash_stage(const StageFile& file, HashStage stage,
-                                        KnownContent* known = nullptr);
+  std::optional<StageDigest> hash_stage(const StageFile& file, HashStage stage);
 
   // The stage's digest, or nothing when the path is no longer a regular file of
   // `expected_size` bytes (links are not followed) or any read comes up short.
-  // `known`, when given, shares the content digests of small files within a sample stage.
   std::optional<StageDigest> hash_stage(const std::string& path, uint64_t expected_size,
-                                        HashStage stage, KnownContent* known = nullptr);
+                                        HashStage stage);
+
+  // The content digest of `first`, read side by side with `others` one chunk at a time: every
+  // chunk of each other file is compared byte for byte with the same chunk of `first`. A null
+  // entry of `others` takes no part. Nothing when `first` cannot be read whole.
+  std::optional<Digest> digest_comparing(const StageFile& first,
+                                         std::span<const StageFile* const> others,
+                                         std::vector<Comparison>& verdicts);
 
   std::optional<Digest> hash(const std::string& path, uint64_t expected_size, HashStage stage) {
     auto result = hash_stage(path, expected_size, stage);

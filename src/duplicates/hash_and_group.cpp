@@ -1,5 +1,7 @@
 #include "duplicates/hash_and_group.hpp"
 
+#include <algorithm>
+#include <iterator>
 #include <unordered_map>
 
 #include "duplicates/hashing_pool.hpp"
@@ -20,6 +22,10 @@ struct Bucket {
   std::vector<Member> members;
 };
 
+HashJob job_of(const Member& member, uint64_t size) {
+  return {&member.candidate->path, size, member.candidate->identity};
+}
+
 // Hashes every member of `buckets` for `stage` and regroups by (size, digest). Buckets come
 // out in order of first appearance, members in the order they went in; singletons are dropped.
 std::vector<Bucket> hash_and_regroup(const std::vector<Bucket>& buckets, HashStage stage,
@@ -36,7 +42,7 @@ std::vector<Bucket> hash_and_regroup(const std::vector<Bucket>& buckets, HashSta
       Entry entry{&member, bucket.size, std::nullopt};
       if (stage != HashStage::Content || !member.content) {
         entry.job = jobs.size();
-        jobs.push_back({&member.candidate->path, bucket.size, member.candidate->identity});
+        jobs.push_back(job_of(member, bucket.size));
       }
       entries.push_back(entry);
     }
@@ -65,6 +71,64 @@ std::vector<Bucket> hash_and_regroup(const std::vector<Bucket>& buckets, HashSta
   return regrouped;
 }
 
+// Buckets of more files than this are digested file by file: comparing side by side keeps every
+// member open at once.
+constexpr size_t kMostComparedSideBySide = 16;
+
+// The content stage. Files of at most 384 KiB were digested whole by the sample stage, so their
+// buckets are final. In the others each file is compared byte for byte with the first, whose
+// bytes alone are digested; the few that differ, and the members of very large buckets, are
+// digested one by one. Groups keep the order in which their first members came.
+std::vector<Bucket> confirm_contents(const std::vector<Bucket>& buckets, unsigned permits,
+                                     const std::atomic<bool>& cancel_flag) {
+  const auto compared = [](const Bucket& b) {
+    return !b.members.front().content && b.members.size() <= kMostComparedSideBySide;
+  };
+  std::vector<std::vector<HashJob>> comparison_jobs;
+  for (const auto& bucket : buckets) {
+    if (!compared(bucket)) continue;
+    auto& jobs = comparison_jobs.emplace_back();
+    for (const auto& member : bucket.members) jobs.push_back(job_of(member, bucket.size));
+  }
+  const auto comparisons = compare_buckets(comparison_jobs, permits, cancel_flag);
+
+  std::vector<std::vector<Bucket>> parts(buckets.size());
+  std::vector<Bucket> to_hash;
+  std::unordered_map<const DuplicateCandidate*, size_t> origin;
+  auto comparison = comparisons.begin();
+  for (size_t i = 0; i < buckets.size(); ++i) {
+    const Bucket& bucket = buckets[i];
+    if (bucket.members.front().content) {
+      parts[i].push_back(bucket);
+      continue;
+    }
+    Bucket unsettled{bucket.size, {}, {}};
+    if (compared(bucket)) {
+      Bucket same{bucket.size, comparison->digest.value_or(Digest{}), {}};
+      for (size_t k = 0; k < bucket.members.size(); ++k) {
+        const Comparison verdict = comparison->verdicts[k];
+        if (verdict == Comparison::Same) same.members.push_back(bucket.members[k]);
+        if (verdict == Comparison::Different) unsettled.members.push_back(bucket.members[k]);
+      }
+      ++comparison;
+      if (same.members.size() > 1) parts[i].push_back(std::move(same));
+    } else {
+      unsettled.members = bucket.members;
+    }
+    if (unsettled.members.size() < 2) continue;
+    for (const auto& member : unsettled.members) origin[member.candidate] = i;
+    to_hash.push_back(std::move(unsettled));
+  }
+  if (!to_hash.empty()) {
+    for (auto& bucket : hash_and_regroup(to_hash, HashStage::Content, permits, cancel_flag)) {
+      parts[origin.at(bucket.members.front().candidate)].push_back(std::move(bucket));
+    }
+  }
+  std::vector<Bucket> confirmed;
+  for (auto& part : parts) std::ranges::move(part, std::back_inserter(confirmed));
+  return confirmed;
+}
+
 // One group per final bucket, each member with the bytes no clone shares, measured only now
 // that it is known to have a copy.
 std::vector<DuplicateGroup> groups_of(const std::vector<Bucket>& buckets, unsigned permits,
@@ -72,7 +136,7 @@ std::vector<DuplicateGroup> groups_of(const std::vector<Bucket>& buckets, unsign
   std::vector<HashJob> jobs;
   for (const auto& bucket : buckets) {
     for (const auto& member : bucket.members) {
-      jobs.push_back({&member.candidate->path, bucket.size, member.candidate->identity});
+      jobs.push_back(job_of(member, bucket.size));
     }
   }
   const auto private_bytes = measure_private_bytes(jobs, permits, cancel_flag);
@@ -117,7 +181,7 @@ std::vector<DuplicateGroup> hash_and_group(const SizeGroups& size_groups,
     (bucket.size <= kPrefixBytes ? identical : to_sample).push_back(std::move(bucket));
   }
   const auto sampled = hash_and_regroup(to_sample, HashStage::Sample, permits, cancel_flag);
-  for (auto& bucket : hash_and_regroup(sampled, HashStage::Content, permits, cancel_flag)) {
+  for (auto& bucket : confirm_contents(sampled, permits, cancel_flag)) {
     identical.push_back(std::move(bucket));
   }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <numeric>
 #include <string>
 
 #include "platform/platform.hpp"
@@ -59,8 +60,6 @@ std::vector<std::optional<StageDigest>> hash_files(std::span<const HashJob> jobs
   const std::vector<size_t> order = read_order(jobs);
   const size_t batch = files_ahead(stage);
   std::atomic<size_t> next{0};
-  KnownContent known_content;
-  KnownContent* known = stage == HashStage::Sample ? &known_content : nullptr;
 
   // Each worker writes only the slots of the jobs it claimed.
   const auto work = [&] {
@@ -79,7 +78,7 @@ std::vector<std::optional<StageDigest>> hash_files(std::span<const HashJob> jobs
         }
         for (auto& [i, file] : opened) {
           if (file && !cancel_flag.load(std::memory_order_relaxed)) {
-            digests[i] = hasher.hash_stage(*file, stage, known);
+            digests[i] = hasher.hash_stage(*file, stage);
           }
         }
         add_done(opened.size());
@@ -93,6 +92,61 @@ std::vector<std::optional<StageDigest>> hash_files(std::span<const HashJob> jobs
 
   run_side_by_side(std::min<size_t>(std::max(permits, 1u), jobs.size()), work);
   return digests;
+}
+
+std::vector<BucketComparison> compare_buckets(std::span<const std::vector<HashJob>> buckets,
+                                              unsigned permits,
+                                              const std::atomic<bool>& cancel_flag) {
+  std::vector<BucketComparison> results(buckets.size());
+  size_t files = 0;
+  for (size_t i = 0; i < buckets.size(); ++i) {
+    results[i].verdicts.assign(buckets[i].size(), Comparison::Unreadable);
+    files += buckets[i].size();
+  }
+  begin_phase(WorkPhase::Hashing, files);
+  std::vector<size_t> order(buckets.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::ranges::stable_sort(order, [&](size_t a, size_t b) {
+    return buckets[a].front().identity.file < buckets[b].front().identity.file;
+  });
+  std::atomic<size_t> next{0};
+
+  // Each worker writes only the results of the buckets it claimed.
+  const auto work = [&] {
+    try {
+      const platform::LowThreadIoPriority low_priority;
+      FileHasher hasher(&cancel_flag);
+      std::vector<std::optional<StageFile>> opened;
+      std::vector<const StageFile*> others;
+      std::vector<Comparison> verdicts;
+      for (size_t k = next++; k < buckets.size(); k = next++) {
+        if (cancel_flag.load(std::memory_order_relaxed)) continue;
+        const std::vector<HashJob>& members = buckets[order[k]];
+        BucketComparison& result = results[order[k]];
+        opened.clear();
+        for (const HashJob& member : members) {
+          opened.push_back(StageFile::open(*member.path, member.size, HashStage::Content));
+        }
+        const auto first =
+            std::ranges::find_if(opened, [](const auto& f) { return f.has_value(); });
+        if (first != opened.end()) {
+          others.clear();
+          for (auto other = first + 1; other != opened.end(); ++other) {
+            others.push_back(*other ? &**other : nullptr);
+          }
+          result.digest = hasher.digest_comparing(**first, others, verdicts);
+          const auto lead = result.verdicts.begin() + (first - opened.begin());
+          *lead = result.digest ? Comparison::Same : Comparison::Unreadable;
+          std::ranges::copy(verdicts, lead + 1);
+        }
+        add_done(members.size());
+      }
+    } catch (const std::exception& e) {
+      report_diagnostic(std::string("A hashing worker stopped: ") + e.what());
+    }
+  };
+  run_side_by_side(std::min<size_t>(std::max(permits, 1u), buckets.size()), work);
+  return results;
 }
 
 std::vector<std::optional<uint64_t>> measure_private_bytes(std::span<const HashJob> jobs,

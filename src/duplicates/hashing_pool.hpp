@@ -31,6 +31,20 @@ std::vector<std::optional<StageDigest>> hash_files(std::span<const HashJob> jobs
                                                    unsigned permits,
                                                    const std::atomic<bool>& cancel_flag);
 
+// The content stage of one bucket of files of one size, read side by side.
+struct BucketComparison {
+  std::optional<Digest> digest;      // of the first member that could be read whole
+  std::vector<Comparison> verdicts;  // one per member, in member order; that member is Same
+};
+
+// Compares every member of each bucket byte for byte with the first that can be opened, whose
+// bytes alone are digested; buckets are compared side by side, near to far by the inode of
+// their first member. One result per bucket, in bucket order. Every member of a bucket is open
+// at once, so buckets should be small. Members done go to the work counters.
+std::vector<BucketComparison> compare_buckets(std::span<const std::vector<HashJob>> buckets,
+                                              unsigned permits,
+                                              const std::atomic<bool>& cancel_flag);
+
 // The bytes of each job's file that no clone shares (platform::private_bytes), one result per
 // job in job order: nothing for a file that is no longer a regular file of the crawled size, or
 // whose system cannot tell.
