@@ -93,7 +93,7 @@ Items with_running_note(DockerItems found) {
   return items;
 }
 
-Items node_items(const std::string& home) {
+Items node_items(const std::string& home, const std::vector<std::string>& project_roots) {
   Items items;
   const bool has_cacache = exists(child_path(home, kNpmCacache));
   for (const JunkSourceRow& row : kNodeCacheRows) {
@@ -102,7 +102,7 @@ Items node_items(const std::string& home) {
           items);
   }
   std::vector<std::string> candidates;
-  for (const std::string& root : find_project_roots(home)) {
+  for (const std::string& root : project_roots) {
     find_node_modules(root, kNodeModulesWalkDepth, candidates);
   }
   sort_unique_by_path(candidates);
@@ -135,10 +135,10 @@ Items python_items(const std::string& home) {
   return items;
 }
 
-Items build_artifact_items(const std::string& home) {
+Items build_artifact_items(const std::vector<std::string>& project_roots) {
   Items items;
   std::vector<BuildArtifactCandidate> candidates;
-  for (const std::string& root : find_project_roots(home)) {
+  for (const std::string& root : project_roots) {
     find_build_artifacts(root, kBuildWalkDepth, candidates);
   }
   sort_unique_by_path(candidates);
@@ -186,9 +186,12 @@ Result<std::vector<JunkCategory>> scan_dev_junk(LastActivity last_activity) {
           docker.virtual_disks = noted(std::move(docker.virtual_disks));
           docker.others = noted(std::move(docker.others));
         },
-        [&] { node = noted(node_items(home)); }, [&] { xcode = noted(xcode_items(home)); },
-        [&] { python = noted(python_items(home)); },
-        [&] { build_artifacts = noted(build_artifact_items(home)); });
+        [&] { xcode = noted(xcode_items(home)); }, [&] { python = noted(python_items(home)); },
+        [&] {
+          const std::vector<std::string> roots = find_project_roots(home);
+          tbb::parallel_invoke([&] { node = noted(node_items(home, roots)); },
+                               [&] { build_artifacts = noted(build_artifact_items(roots)); });
+        });
   };
   if (cache_looks_cold(home, kCacheSampleEntries)) {
     run_in_io_arena(fill);

@@ -1,5 +1,6 @@
 #include "junk/project_roots.hpp"
 
+#include <oneapi/tbb/parallel_for.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -42,14 +43,23 @@ std::vector<std::string> find_project_roots(const std::string& home) {
     std::string candidate = child_path(home, name);
     if (is_folder(candidate) && !is_known(candidate)) roots.push_back(std::move(candidate));
   }
-  FolderStream listing = FolderStream::open(home);
-  if (!listing) return roots;
-  while (const dirent* listed = listing.next()) {
-    const char* name = listed->d_name;
-    if (name[0] == '.' || std::string_view(name) == "Library") continue;
-    std::string entry = child_path(home, name);
-    if (!is_folder(entry) || is_known(entry)) continue;
-    if (is_project_dir(entry) || holds_project(entry)) roots.push_back(std::move(entry));
+  std::vector<std::string> entries;
+  if (FolderStream listing = FolderStream::open(home)) {
+    while (const dirent* listed = listing.next()) {
+      const char* name = listed->d_name;
+      if (name[0] == '.' || std::string_view(name) == "Library") continue;
+      std::string entry = child_path(home, name);
+      if (!is_known(entry)) entries.push_back(std::move(entry));
+    }
+  }
+  // Each entry costs a few metadata calls and perhaps a listing: side by side, a cold cache
+  // sees them at once.
+  std::vector<char> holds(entries.size(), 0);
+  tbb::parallel_for(size_t{0}, entries.size(), [&](size_t i) {
+    holds[i] = is_folder(entries[i]) && (is_project_dir(entries[i]) || holds_project(entries[i]));
+  });
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (holds[i]) roots.push_back(std::move(entries[i]));
   }
   return roots;
 }
