@@ -31,8 +31,9 @@ ProcessResult run_bounded(const std::vector<std::string>& args, const std::strin
 // What the list says is checked in the unit tests; here, that each way of being broken stops
 // every removal run at once, while the reports still run.
 TEST_F(DeleteTest, BrokenProtectedListStopsEveryRemovalRun) {
-  const std::string list =
-      home / "Library/Application Support/com.orvanta.app/protected_paths.json";
+  const std::string app = home / "Library/Application Support/com.orvanta.app",
+                    list = app + "/protected_paths.json";
+  make_dirs(app);
   write_file(home / "victim.txt", "v");
   write_sized_file(home / "big/large.bin", 2 << 20);
   write_sized_file(home / "big/twin.bin", 2 << 20);
