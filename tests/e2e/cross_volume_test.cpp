@@ -3,6 +3,7 @@
 // the volume's own Trash, so that items go to the home Trash by copy; skipped where mounting is
 // not permitted. How each kind of entry is copied, and that only unchanged entries are removed
 // after a copy, is unit-tested (copy_tree_test); here, the whole commands.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
@@ -10,12 +11,15 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "removal_support.hpp"
 #include "support/killed_run.hpp"
 
 namespace orvc::testing {
 namespace {
+
+using ::testing::ElementsAre;
 
 const std::string kBlockedVolumeTrash = ".Trash-" + std::to_string(getuid());
 
@@ -54,10 +58,8 @@ class AcrossFileSystems : public RestoreTest {
 // Delete copies items into the home Trash and restore copies them back as they were; an item
 // that cannot be copied stays whole, and a path taken again keeps the Trash copy.
 TEST_F(AcrossFileSystems, ItemsAreCopiedIntoTheTrashAndBackAsTheyWere) {
-  const std::string file = vol + "/data/f.bin";
-  const std::string folder = vol + "/data/tree";
-  const std::string taken = vol + "/g.txt";
-  const std::string refused = vol + "/run";
+  const std::string file = vol + "/data/f.bin", folder = vol + "/data/tree";
+  const std::string taken = vol + "/g.txt", refused = vol + "/run";
   write_sized_file(file, 200000, 9);
   write_file(folder + "/a.txt", "a");
   write_file(folder + "/deep/b.txt", "b");
@@ -75,19 +77,18 @@ TEST_F(AcrossFileSystems, ItemsAreCopiedIntoTheTrashAndBackAsTheyWere) {
   const std::string info = home / ".local/share/Trash/info";
 
   const auto deleted = delete_paths({file, folder, taken, refused});
-  EXPECT_EQ(deleted.exit_code, 1);
-  EXPECT_EQ(deleted.out, plan({file, folder, taken, refused}));
-  EXPECT_EQ(deleted.err,
-            could_not_remove(refused, "move to ~/.Trash failed: cannot copy '" + refused +
-                                          "/control': not a regular file, folder or "
-                                          "symbolic link"));
+  EXPECT_EQ(
+      std::tie(deleted.exit_code, deleted.out, deleted.err),
+      std::tuple(1, plan({file, folder, taken, refused}),
+                 could_not_remove(refused, "move to ~/.Trash failed: cannot copy '" + refused +
+                                               "/control': not a regular file, folder or "
+                                               "symbolic link")));
   EXPECT_EQ(read_file(refused + "/log.txt"), "log");
   EXPECT_EQ(read_file(trash_files("f.bin")), bytes);
   EXPECT_EQ(read_file(trash_files("tree")), "already here");
-  EXPECT_EQ(sorted_entries(trash_files()),
-            (std::vector<std::string>{"f.bin", "g.txt", "tree", "tree 2"}));
-  EXPECT_EQ(sorted_entries(info),
-            (std::vector<std::string>{"f.bin.trashinfo", "g.txt.trashinfo", "tree 2.trashinfo"}));
+  EXPECT_THAT(sorted_entries(trash_files()), ElementsAre("f.bin", "g.txt", "tree", "tree 2"));
+  EXPECT_THAT(sorted_entries(info),
+              ElementsAre("f.bin.trashinfo", "g.txt.trashinfo", "tree 2.trashinfo"));
 
   write_file(taken, "new");
   // What an interrupted restore would have left beside the destination.
@@ -102,9 +103,8 @@ TEST_F(AcrossFileSystems, ItemsAreCopiedIntoTheTrashAndBackAsTheyWere) {
   EXPECT_EQ(snapshot(vol + "/data"), before);
   EXPECT_EQ(read_file(file), bytes);
   EXPECT_EQ(read_file(taken), "new");
-  EXPECT_EQ(sorted_entries(vol),
-            (std::vector<std::string>{kBlockedVolumeTrash, "data", "g.txt", "run"}));
-  EXPECT_EQ(sorted_entries(trash_files()), (std::vector<std::string>{"g.txt", "tree"}));
+  EXPECT_THAT(sorted_entries(vol), ElementsAre(kBlockedVolumeTrash, "data", "g.txt", "run"));
+  EXPECT_THAT(sorted_entries(trash_files()), ElementsAre("g.txt", "tree"));
   EXPECT_EQ(read_file(trash_files("g.txt")), "old");
   EXPECT_EQ(sorted_entries(info), std::vector<std::string>{"g.txt.trashinfo"});
 }
@@ -182,8 +182,7 @@ cmp "$HOME/big.bin" "$HOME/big.copy" && echo whole
 echo "trash: $(ls -A "$HOME/small/Trash/files") records: $(ls -A "$HOME/small/Trash/info")"
 grep -c 'No space left on device' "$HOME/err.txt"
 )SH");
-  ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
-  EXPECT_EQ(r.out, "whole\ntrash:  records: \n1\n");
+  EXPECT_EQ(std::tie(r.exit_code, r.out), std::tuple(0, "whole\ntrash:  records: \n1\n")) << r.err;
 }
 
 // Killed at any moment of a copy, a run leaves the item whole in place or whole in the Trash;
@@ -215,8 +214,7 @@ for delay in 0.01 0.05 0.1 0.2 0.4; do
 done
 echo checked
 )SH");
-  ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
-  EXPECT_EQ(r.out, "checked\n");
+  EXPECT_EQ(std::tie(r.exit_code, r.out), std::tuple(0, "checked\n")) << r.err;
 }
 
 }  // namespace
