@@ -60,55 +60,45 @@ class JsonReports : public ::testing::Test {
   TempDir home;
 };
 
-// Paths under "tree" are given relative to the home folder, where orvc runs. After the reports,
-// what --apply adds to them: the executor's outcome for every item handed to it.
+// Paths under "tree" are given relative to the home folder, where orvc runs; figures are looked
+// up by JSON pointer. After the reports, what --apply adds to them: the executor's outcome for
+// every item handed to it.
 TEST_F(JsonReports, EveryReportValidatesAndHoldsTheFixturesFigures) {
-  const std::pair<std::vector<std::string>, std::function<void(const Json&)>> cases[] = {
-      {{"scan", "--path", "tree"},
-       [&](const Json& d) {
-         EXPECT_EQ(d["total"]["size"], 5 * kMiB + 2);
-         EXPECT_EQ(d["entry_count"], 5);  // the text leaves out small.txt
-         EXPECT_EQ(d["entries"].back()["path"], "tree/small.txt");
-       }},
+  const std::pair<std::vector<std::string>, std::map<std::string, Json>> cases[] = {
+      {{"scan", "--path", "tree"},  // the text leaves out small.txt
+       {{"/total/size", 5 * kMiB + 2}, {"/entry_count", 5}, {"/entries/4/path", "tree/small.txt"}}},
       {{"duplicates", "--path", "tree"},
-       [&](const Json& d) {
-         EXPECT_EQ(d["reclaimable_bytes"], 2 * kMiB);
-         const Json& group = d["groups"][0];
-         EXPECT_EQ(group["keep"]["path"], "tree/copy.bin");
-         EXPECT_EQ(group["keep"]["modified"], "2020-09-13T12:26:40+00:00");
-         std::map<std::string, Json> copies;
-         for (const Json& copy : group["duplicates"]) copies[copy["path"]] = copy;
-         EXPECT_EQ(copies["tree/repo/copy.bin"]["git_tracked"], true);
-         EXPECT_EQ(copies["tree/bad\uFFFD.bin"]["path_bytes"], "dHJlZS9iYWT/LmJpbg==");
-       }},
+       {{"/reclaimable_bytes", 2 * kMiB},
+        {"/groups/0/keep/path", "tree/copy.bin"},
+        {"/groups/0/keep/modified", "2020-09-13T12:26:40+00:00"}}},
       {{"large-files", "--path", "tree", "--threshold", "1"},
-       [&](const Json& d) {
-         EXPECT_EQ(d["total_bytes"], 5 * kMiB);
-         const Json& big = d["files"][0];
-         EXPECT_EQ(big["path"], "tree/big.bin");
-         EXPECT_EQ(big["modified"], "2023-11-14T22:13:20+00:00");
-         EXPECT_EQ(big["modified_unix"], 1700000000);
-         EXPECT_GE(big["allocated"].get<uint64_t>(), 2 * kMiB);
-         EXPECT_EQ(d["options"]["threshold_bytes"], kMiB);
-       }},
+       {{"/total_bytes", 5 * kMiB},
+        {"/files/0/path", "tree/big.bin"},
+        {"/files/0/modified", "2023-11-14T22:13:20+00:00"},
+        {"/files/0/modified_unix", 1700000000},
+        {"/options/threshold_bytes", kMiB}}},
       {{"dev-junk"},
-       [&](const Json& d) {
-         EXPECT_EQ(d["item_count"], 2);
-         EXPECT_EQ(d["safe_bytes"], 2 * kMiB);
-         EXPECT_EQ(d["categories"][0]["items"][0]["path"], home / ".yarn/cache");
-         EXPECT_EQ(d["categories"][0]["items"][0]["safe"], true);
-       }},
+       {{"/item_count", 2},
+        {"/safe_bytes", 2 * kMiB},
+        {"/categories/0/items/0/path", home / ".yarn/cache"},
+        {"/categories/0/items/0/safe", true}}},
       {{"diff"},
-       [&](const Json& d) {
-         EXPECT_EQ(d["removed_count"], 1);
-         EXPECT_EQ(d["removed_bytes"], 2 * kMiB);
-         EXPECT_EQ(d["preserved"][0]["path"], home / ".conda/envs");
-       }},
+       {{"/removed_count", 1},
+        {"/removed_bytes", 2 * kMiB},
+        {"/preserved/0/path", home / ".conda/envs"}}},
   };
-  for (const auto& [args, check] : cases) {
+  std::map<std::string, Json> documents;
+  for (const auto& [args, figures] : cases) {
     SCOPED_TRACE(args.front());
-    check(document(args));
+    const Json& d = documents[args.front()] = document(args);
+    for (const auto& [at, value] : figures) EXPECT_EQ(d[Json::json_pointer(at)], value) << at;
   }
+  EXPECT_GE(documents["large-files"]["files"][0]["allocated"].get<uint64_t>(), 2 * kMiB);
+  std::map<std::string, Json> copies;
+  for (const Json& copy : documents["duplicates"]["groups"][0]["duplicates"])
+    copies[copy["path"]] = copy;
+  EXPECT_EQ(copies["tree/repo/copy.bin"]["git_tracked"], true);
+  EXPECT_EQ(copies["tree/bad\uFFFD.bin"]["path_bytes"], "dHJlZS9iYWT/LmJpbg==");
 
   const Json cleaned = document({"dev-junk", "--apply"})["removal"];
   ASSERT_EQ(cleaned["items"].size(), 1u);  // the risky item is never handed over
