@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <ctime>
+#include <tuple>
 
 #include "support/run_process.hpp"
 #include "support/temp_home.hpp"
@@ -125,8 +126,7 @@ name/_build
   Cleaned 101.5 MB — moved to Trash (recoverable).
 )",
                                 home_.path()));
-  EXPECT_EQ(result.err, "");
-  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(std::tie(result.exit_code, result.err), std::tuple(0, ""));
   // The Trash holds the safe items alone; every risky item and near miss stays.
   for (const std::string& kept : std::vector<std::string>{
            "Projects/old/node_modules", "Projects/web/node_modules", "Projects/py/.venv",

@@ -102,8 +102,7 @@ TEST_F(RestoreTest, AnItemStaysInTheTrashWhenItsEntryOrItsWayChanged) {
   const auto replaced = [](const std::string& because) {
     return ": the Trash entry 'a.txt' is no longer the item removed (" + because + "); left alone";
   };
-  make_dirs(home / ".ssh");
-  make_dirs(home / "elsewhere");
+  for (const char* folder : {"/.ssh", "/elsewhere"}) make_dirs(home.path() + folder);
   const std::pair<std::function<void()>, std::string> cases[] = {
       {[&] { write_file(entry, "a longer text"); }, replaced("its size is not the recorded size")},
       {[&] {
@@ -132,9 +131,7 @@ TEST_F(RestoreTest, AnItemStaysInTheTrashWhenItsEntryOrItsWayChanged) {
                                path + "'" + why + "\n"));
     }
     EXPECT_EQ(snapshot(home.path()), before);
-    for (const auto& made : {home / "proj", home / ".local/share/Trash", history_folder()}) {
-      remove_tree(made);
-    }
+    for (const auto& made : {home / "proj", home / ".local", history_folder()}) remove_tree(made);
   }
 }
 
