@@ -4,7 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <nlohmann/json.hpp>
 
 #include "support/run_process.hpp"

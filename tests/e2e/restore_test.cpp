@@ -1,6 +1,5 @@
 // `orvc restore`: runs and paths put back as they were, and every item that must stay in the
 // Trash (a path taken again, a replaced Trash entry, a folder on the way that became a link).
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
