@@ -128,11 +128,9 @@ TEST_F(AcrossFileSystems, RestoreKilledDuringTheCopyLeavesTheItemWholeInOnePlace
   // taken path keeps the Trash copy. Otherwise the next restore finishes the job and tidies the
   // partial copy.
   if (in_trash && in_place) return;
-  const auto r = orvc({"restore", id});
-  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(orvc({"restore", id}).exit_code, 0);
   EXPECT_EQ(read_file(file), bytes);
-  EXPECT_FALSE(exists_no_follow(partial));
-  EXPECT_FALSE(exists_no_follow(trash_files("big.bin")));
+  EXPECT_FALSE(exists_no_follow(partial) || exists_no_follow(trash_files("big.bin")));
 }
 
 TEST_F(AcrossFileSystems, ItemsGoToTheirVolumesTrashWhereOtherToolsAndRestoreSeeThem) {
