@@ -27,6 +27,7 @@ constexpr const char* kDryRun =
 class DevJunk : public ::testing::Test {
  protected:
   std::string at(const std::string& relative) const { return home_ / relative; }
+  std::string golden(const std::string& text) const { return at_root(text, home_.path()); }
   // Each entry is a path and the file's exact allocated size in KiB or MiB ("a/b 64K", "c 6M"),
   // or a path alone: an empty file that marks a project, such as a Cargo.toml.
   void build(std::initializer_list<std::string> entries) {
@@ -88,7 +89,7 @@ TEST_F(DevJunk, ApplyTrashesExactlyTheSafeItemsOfEveryCategory) {
   ASSERT_EQ(chmod(at("Projects/locked").c_str(), 0), 0);
 
   const ProcessResult result = run({"dev-junk", "--apply"});
-  EXPECT_EQ(result.out, at_root(R"(Developer Junk
+  EXPECT_EQ(result.out, golden(R"(Developer Junk
 
   Build Artifacts (135.0 MB)
     ✓    25.0 MB  @/Projects/bad�
@@ -124,8 +125,7 @@ name/_build
 
   21 items, 266.5 MB total (101.5 MB safe-to-clean)
   Cleaned 101.5 MB — moved to Trash (recoverable).
-)",
-                                home_.path()));
+)"));
   EXPECT_EQ(std::tie(result.exit_code, result.err), std::tuple(0, ""));
   // The Trash holds the safe items alone; every risky item and near miss stays.
   for (const std::string& kept : std::vector<std::string>{
@@ -162,7 +162,7 @@ TEST_F(DevJunk, OlderListsPreviewsAndMovesOnlyUntouchedJunk) {
 
   EXPECT_THAT(run({"dev-junk"}).out,
               HasSubstr("  5 items, 95.0 MB total (45.0 MB safe-to-clean)\n"));
-  const std::string report = at_root(R"(Developer Junk
+  const std::string report = golden(R"(Developer Junk
   Only items untouched for 30 days or more
 
   Node.js (53.0 MB)
@@ -173,33 +173,29 @@ TEST_F(DevJunk, OlderListsPreviewsAndMovesOnlyUntouchedJunk) {
     ✓    21.0 MB  @/Projects/stale/target
 
   3 items, 74.0 MB total (24.0 MB safe-to-clean)
-)",
-                                     home_.path());
+)");
   EXPECT_EQ(run({"dev-junk", "--older", "30"}).out, report + kDryRun);
-  EXPECT_EQ(run({"diff", "--older", "30"}).out, at_root(R"(--- a/disk (current)
+  EXPECT_EQ(run({"diff", "--older", "30"}).out, golden(R"(--- a/disk (current)
 +++ b/disk (after cleanup, DRY RUN)
 - @/.npm/_cacache [3.0 MB]
 - @/Projects/stale/target [21.0 MB]
   @/Projects/stale/node_modules [50.0 MB] (preserved — risky, not auto-selected)
 
 2 files changed, -24.0 MB space reclaimed (DRY RUN)
-)",
-                                                        home_.path()));
+)"));
 
   const ProcessResult applied = run({"dev-junk", "--apply", "--older", "30"});
   EXPECT_EQ(applied.out, report + "  Cleaned 24.0 MB — moved to Trash (recoverable).\n");
   EXPECT_EQ(applied.exit_code, 0);
   EXPECT_EQ(sorted_entries(trash_files_of(home_.path())),
             (std::vector<std::string>{"_cacache", "target"}));
-  EXPECT_THAT(read_file(trash_info_of(home_.path(), "target")), HasSubstr("Projects/stale/target"));
-  EXPECT_TRUE(exists_no_follow(at("Projects/fresh/target")));
+  EXPECT_TRUE(exists_no_follow(at("Projects/fresh/target")));  // the "target" moved is stale's
   EXPECT_TRUE(exists_no_follow(at("Library/Caches/pip")));
   EXPECT_EQ(sorted_entries(history_of(home_.path())).size(), 1u);
 }
 
 TEST_F(DevJunk, HomesWithNothingToClean) {
-  make_dirs(at("Projects/site/src"));
-  write_file(at("Projects/site/package.json"), "{}");
+  build({"Projects/site/package.json", "Projects/site/src/index.ts"});
   EXPECT_EQ(run({"dev-junk"}).out,
             "Developer Junk\n  Nothing found — your dev caches are clean.\n");
   const std::string no_change =
@@ -209,10 +205,9 @@ TEST_F(DevJunk, HomesWithNothingToClean) {
   EXPECT_EQ(run({"diff", "--dry-run"}).out, no_change);
 
   // Only risky items: --apply has nothing to move and records nothing.
-  allocate_file(at("Library/Developer/Xcode/Archives/1/App.xcarchive/app"), 3 * kMiB);
-  allocate_file(at(".conda/envs/base/python"), 2 * kMiB);
+  build({"Library/Developer/Xcode/Archives/1/App.xcarchive/app 3M", ".conda/envs/base/python 2M"});
   const ProcessResult result = run({"dev-junk", "--apply"});
-  EXPECT_EQ(result.out, at_root(R"(Developer Junk
+  EXPECT_EQ(result.out, golden(R"(Developer Junk
 
   Xcode (3.0 MB)
     !     3.0 MB  @/Library/Developer/Xcode/Archives/1
@@ -222,8 +217,7 @@ TEST_F(DevJunk, HomesWithNothingToClean) {
 
   2 items, 5.0 MB total (0 B safe-to-clean)
   No safe-to-clean items to apply.
-)",
-                                home_.path()));
+)"));
   EXPECT_EQ(result.exit_code, 0);
   EXPECT_TRUE(exists_no_follow(at(".conda/envs")));
   EXPECT_FALSE(exists_no_follow(trash_files_of(home_.path())));
