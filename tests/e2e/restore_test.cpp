@@ -53,6 +53,7 @@ TEST_F(RestoreTest, ARunComesBackAsItWasIntoFoldersMadeAnew) {
 
 TEST_F(RestoreTest, PathsPutBackTheirItemsWhoeverTrashedThemButNeverOntoATakenPath) {
   const std::string taken = home / "tp/a.txt";
+  const auto golden = [&](const std::string& text) { return at_root(text, home.path()); };
   for (const char* name : {"a.txt", "b.txt", "x.txt", "d/inner.txt"})
     write_file(home / "tp/" + name, name);
   delete_run({taken, home / "tp/b.txt"});
@@ -61,15 +62,13 @@ TEST_F(RestoreTest, PathsPutBackTheirItemsWhoeverTrashedThemButNeverOntoATakenPa
 
   // Relative to the working folder.
   const auto r = orvc({"restore", "x.txt", home / "tp/d", "a.txt", "never"}, home / "tp");
-  EXPECT_EQ(r.exit_code, 1);
-  EXPECT_EQ(std::tie(r.out, r.err),
-            std::tuple(at_root("Restoring from Trash: 4 item(s)\n  restored @/tp/x.txt\n  restored "
-                               "@/tp/d\n  left @/tp/a.txt\n  left @/tp/never\n",
-                               home.path()),
-                       at_root("  Some items could not be restored: Restored 2 of 4 item(s) with 2 "
-                               "issue(s). '@/tp/a.txt' exists; left in the Trash as 'a.txt'; "
-                               "'@/tp/never': not found in the Trash\n",
-                               home.path())));
+  EXPECT_EQ(std::tie(r.exit_code, r.out, r.err),
+            std::tuple(1,
+                       golden("Restoring from Trash: 4 item(s)\n  restored @/tp/x.txt\n  restored "
+                              "@/tp/d\n  left @/tp/a.txt\n  left @/tp/never\n"),
+                       golden("  Some items could not be restored: Restored 2 of 4 item(s) with 2 "
+                              "issue(s). '@/tp/a.txt' exists; left in the Trash as 'a.txt'; "
+                              "'@/tp/never': not found in the Trash\n")));
   EXPECT_EQ(std::tuple(read_file(home / "tp/x.txt"), read_file(home / "tp/d/inner.txt"),
                        read_file(taken), read_file(trash_files("a.txt"))),
             std::tuple("x.txt", "d/inner.txt", "new", "a.txt"));
@@ -77,9 +76,8 @@ TEST_F(RestoreTest, PathsPutBackTheirItemsWhoeverTrashedThemButNeverOntoATakenPa
 
   const auto to = orvc({"restore", taken, "--to", "~/rescued"});
   EXPECT_EQ(std::tie(to.exit_code, to.out),
-            std::tuple(0, at_root("Restoring from Trash: 1 item(s)\n  restored @/rescued/a.txt\n"
-                                  "  Done — 1 item(s) put back.\n",
-                                  home.path())));
+            std::tuple(0, golden("Restoring from Trash: 1 item(s)\n  restored @/rescued/a.txt\n"
+                                 "  Done — 1 item(s) put back.\n")));
   EXPECT_EQ(read_file(home / "rescued/a.txt"), "a.txt");
   EXPECT_EQ(read_file(taken), "new");
   EXPECT_EQ(sorted_entries(home / ".local/share/Trash/info"),
@@ -135,6 +133,7 @@ TEST_F(RestoreTest, AnItemStaysInTheTrashWhenItsEntryOrItsWayChanged) {
 // Ids are random; the test gives two runs ids that share a prefix.
 TEST_F(RestoreTest, RunsByUniquePrefixWithADryRunFirstWhoseFlagsGoEitherSide) {
   const std::string a = home / "p/q/a.txt", b = home / "p/b.txt";
+  const auto golden = [&](const std::string& text) { return at_root(text, home.path()); };
   for (const auto& path : {home / "f", a, b}) write_file(path, path);
   const std::vector<std::string> ids = {delete_run({home / "f"}), delete_run({a, b})};
   pin_run(ids[0], "abcd1000-0000-4000-8000-000000000000", 1'700'000'000);
@@ -151,9 +150,8 @@ TEST_F(RestoreTest, RunsByUniquePrefixWithADryRunFirstWhoseFlagsGoEitherSide) {
                 "",
                 "Error: Run id 'abcd' is ambiguous: it matches 2 runs (abcd2000, abcd1000)\n"},
                {{"restore", "--dry-run", "--to", home / "new", "abcd2"},
-                at_root("Restoring from Trash: 2 item(s)\n  would restore @/new/a.txt\n  would "
-                        "restore @/new/b.txt\n",
-                        home.path()) +
+                golden("Restoring from Trash: 2 item(s)\n  would restore @/new/a.txt\n  would "
+                       "restore @/new/b.txt\n") +
                     dry_run + "2 item(s) back.\n",
                 ""},
                {{"restore", "--to", home / "new", b, "--dry-run"}, b_elsewhere, ""},
@@ -166,9 +164,8 @@ TEST_F(RestoreTest, RunsByUniquePrefixWithADryRunFirstWhoseFlagsGoEitherSide) {
 
   const auto unique = orvc({"restore", "ABCD2"});
   EXPECT_EQ(std::tie(unique.exit_code, unique.out),
-            std::tuple(0, at_root("Restoring from Trash: 2 item(s)\n  restored @/p/q/a.txt\n  "
-                                  "restored @/p/b.txt\n  Done — 2 item(s) put back.\n",
-                                  home.path())));
+            std::tuple(0, golden("Restoring from Trash: 2 item(s)\n  restored @/p/q/a.txt\n  "
+                                 "restored @/p/b.txt\n  Done — 2 item(s) put back.\n")));
   EXPECT_EQ(read_file(a), a);
   EXPECT_FALSE(exists_no_follow(home / "f"));
 }
