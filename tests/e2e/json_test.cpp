@@ -149,8 +149,8 @@ TEST_F(JsonReports, RemovalShowsEveryOutcomeAndHistoryAndRestoreFollowIt) {
   EXPECT_EQ(run["items"][0]["state"], "in_trash");
   EXPECT_EQ(run["items"][0]["trash_path"], moved["trash_path"]);
 
-  const Json dry = this->document({"restore", "--dry-run", id.substr(0, 8)});
-  EXPECT_EQ(dry["items"][0]["outcome"], "would_restore");
+  EXPECT_EQ(this->document({"restore", "--dry-run", id.substr(0, 8)})["items"][0]["outcome"],
+            "would_restore");
   const Json back = this->document({"restore", id});
   EXPECT_EQ(back["items"][0]["outcome"], "restored");
   EXPECT_EQ(back["restored_count"], 1);

@@ -137,8 +137,7 @@ TEST(RelativeHome, CountsAsNoHome) {
   for (const char* home : {static_cast<const char*>(nullptr), "home", "./home", "."}) {
     SCOPED_TRACE(home ? home : "(unset)");
     ProcessOptions options = orvc_options(work.path(), {{"PATH", work / "no-bin"}});
-    options.env.erase("XDG_DATA_HOME");
-    options.env.erase("HOME");
+    for (const char* name : {"XDG_DATA_HOME", "HOME"}) options.env.erase(name);
     if (home) options.env["HOME"] = home;
     for (const auto& [args, out, err] : runs) {
       const auto r = run_program(orvc_command(args), options);
