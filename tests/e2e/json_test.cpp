@@ -4,7 +4,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <nlohmann/json.hpp>
 
 #include "support/run_process.hpp"
@@ -60,55 +59,45 @@ class JsonReports : public ::testing::Test {
   TempDir home;
 };
 
-// Paths under "tree" are given relative to the home folder, where orvc runs. After the reports,
-// what --apply adds to them: the executor's outcome for every item handed to it.
+// Paths under "tree" are given relative to the home folder, where orvc runs; figures are looked
+// up by JSON pointer. After the reports, what --apply adds to them: the executor's outcome for
+// every item handed to it.
 TEST_F(JsonReports, EveryReportValidatesAndHoldsTheFixturesFigures) {
-  const std::pair<std::vector<std::string>, std::function<void(const Json&)>> cases[] = {
-      {{"scan", "--path", "tree"},
-       [&](const Json& d) {
-         EXPECT_EQ(d["total"]["size"], 5 * kMiB + 2);
-         EXPECT_EQ(d["entry_count"], 5);  // the text leaves out small.txt
-         EXPECT_EQ(d["entries"].back()["path"], "tree/small.txt");
-       }},
+  const std::pair<std::vector<std::string>, std::map<std::string, Json>> cases[] = {
+      {{"scan", "--path", "tree"},  // the text leaves out small.txt
+       {{"/total/size", 5 * kMiB + 2}, {"/entry_count", 5}, {"/entries/4/path", "tree/small.txt"}}},
       {{"duplicates", "--path", "tree"},
-       [&](const Json& d) {
-         EXPECT_EQ(d["reclaimable_bytes"], 2 * kMiB);
-         const Json& group = d["groups"][0];
-         EXPECT_EQ(group["keep"]["path"], "tree/copy.bin");
-         EXPECT_EQ(group["keep"]["modified"], "2020-09-13T12:26:40+00:00");
-         std::map<std::string, Json> copies;
-         for (const Json& copy : group["duplicates"]) copies[copy["path"]] = copy;
-         EXPECT_EQ(copies["tree/repo/copy.bin"]["git_tracked"], true);
-         EXPECT_EQ(copies["tree/bad\uFFFD.bin"]["path_bytes"], "dHJlZS9iYWT/LmJpbg==");
-       }},
+       {{"/reclaimable_bytes", 2 * kMiB},
+        {"/groups/0/keep/path", "tree/copy.bin"},
+        {"/groups/0/keep/modified", "2020-09-13T12:26:40+00:00"}}},
       {{"large-files", "--path", "tree", "--threshold", "1"},
-       [&](const Json& d) {
-         EXPECT_EQ(d["total_bytes"], 5 * kMiB);
-         const Json& big = d["files"][0];
-         EXPECT_EQ(big["path"], "tree/big.bin");
-         EXPECT_EQ(big["modified"], "2023-11-14T22:13:20+00:00");
-         EXPECT_EQ(big["modified_unix"], 1700000000);
-         EXPECT_GE(big["allocated"].get<uint64_t>(), 2 * kMiB);
-         EXPECT_EQ(d["options"]["threshold_bytes"], kMiB);
-       }},
+       {{"/total_bytes", 5 * kMiB},
+        {"/files/0/path", "tree/big.bin"},
+        {"/files/0/modified", "2023-11-14T22:13:20+00:00"},
+        {"/files/0/modified_unix", 1700000000},
+        {"/options/threshold_bytes", kMiB}}},
       {{"dev-junk"},
-       [&](const Json& d) {
-         EXPECT_EQ(d["item_count"], 2);
-         EXPECT_EQ(d["safe_bytes"], 2 * kMiB);
-         EXPECT_EQ(d["categories"][0]["items"][0]["path"], home / ".yarn/cache");
-         EXPECT_EQ(d["categories"][0]["items"][0]["safe"], true);
-       }},
+       {{"/item_count", 2},
+        {"/safe_bytes", 2 * kMiB},
+        {"/categories/0/items/0/path", home / ".yarn/cache"},
+        {"/categories/0/items/0/safe", true}}},
       {{"diff"},
-       [&](const Json& d) {
-         EXPECT_EQ(d["removed_count"], 1);
-         EXPECT_EQ(d["removed_bytes"], 2 * kMiB);
-         EXPECT_EQ(d["preserved"][0]["path"], home / ".conda/envs");
-       }},
+       {{"/removed_count", 1},
+        {"/removed_bytes", 2 * kMiB},
+        {"/preserved/0/path", home / ".conda/envs"}}},
   };
-  for (const auto& [args, check] : cases) {
+  std::map<std::string, Json> documents;
+  for (const auto& [args, figures] : cases) {
     SCOPED_TRACE(args.front());
-    check(document(args));
+    const Json& d = documents[args.front()] = document(args);
+    for (const auto& [at, value] : figures) EXPECT_EQ(d[Json::json_pointer(at)], value) << at;
   }
+  EXPECT_GE(documents["large-files"]["files"][0]["allocated"].get<uint64_t>(), 2 * kMiB);
+  std::map<std::string, Json> copies;
+  for (const Json& copy : documents["duplicates"]["groups"][0]["duplicates"])
+    copies[copy["path"]] = copy;
+  EXPECT_EQ(copies["tree/repo/copy.bin"]["git_tracked"], true);
+  EXPECT_EQ(copies["tree/bad\uFFFD.bin"]["path_bytes"], "dHJlZS9iYWT/LmJpbg==");
 
   const Json cleaned = document({"dev-junk", "--apply"})["removal"];
   ASSERT_EQ(cleaned["items"].size(), 1u);  // the risky item is never handed over
@@ -160,8 +149,8 @@ TEST_F(JsonReports, RemovalShowsEveryOutcomeAndHistoryAndRestoreFollowIt) {
   EXPECT_EQ(run["items"][0]["state"], "in_trash");
   EXPECT_EQ(run["items"][0]["trash_path"], moved["trash_path"]);
 
-  const Json dry = this->document({"restore", "--dry-run", id.substr(0, 8)});
-  EXPECT_EQ(dry["items"][0]["outcome"], "would_restore");
+  EXPECT_EQ(this->document({"restore", "--dry-run", id.substr(0, 8)})["items"][0]["outcome"],
+            "would_restore");
   const Json back = this->document({"restore", id});
   EXPECT_EQ(back["items"][0]["outcome"], "restored");
   EXPECT_EQ(back["restored_count"], 1);
@@ -171,23 +160,19 @@ TEST_F(JsonReports, RemovalShowsEveryOutcomeAndHistoryAndRestoreFollowIt) {
 // Failing runs keep their exit status and standard-error line; standard output still gets one
 // document, never the help text.
 TEST_F(JsonReports, FailuresAreDocumentsToo) {
-  const std::tuple<std::vector<std::string>, std::string, std::string> failures[] = {
+  // The runs whose error is about HOME run with it empty.
+  const std::pair<std::vector<std::string>, std::string> failures[] = {
       {{"scan", "--path", "none", "--json"},
-       home.path(),
        "Scan failed: Cannot access 'none': No such file or directory (os error 2)"},
-      {{"large-files", "--json"},
-       "",
-       "Large-files scan failed: HOME environment variable is not set"},
-      {{"dev-junk", "--json"},
-       "",
-       "Developer junk scan failed: HOME environment variable is not set"},
-      {{"duplicates", "--json", "--bogus"}, home.path(), "Error: Unknown flag: --bogus"},
+      {{"large-files", "--json"}, "Large-files scan failed: HOME environment variable is not set"},
+      {{"dev-junk", "--json"}, "Developer junk scan failed: HOME environment variable is not set"},
+      {{"duplicates", "--json", "--bogus"}, "Error: Unknown flag: --bogus"},
       {{"restore", "--json", "--dry-run"},
-       home.path(),
        "Error: restore requires a run id or at least one path argument"},
   };
-  for (const auto& [args, home_variable, error] : failures) {
+  for (const auto& [args, error] : failures) {
     SCOPED_TRACE(error);
+    const std::string home_variable = error.find("HOME") == std::string::npos ? home.path() : "";
     const auto r = run_orvc(args, home.path(), {{"HOME", home_variable}});
     EXPECT_EQ(r.exit_code, 1);
     EXPECT_EQ(r.out, "{\"schema\":\"orvc/1\",\"error\":" + Json(error).dump() + "}\n");
