@@ -14,8 +14,6 @@ using ::testing::HasSubstr;
 
 class Duplicates : public ::testing::Test {
  protected:
-  ProcessResult run() { return run_orvc({"duplicates", "--path", root}, home.path()); }
-
   TempDir home;
   const std::string root = home / "tree";
 };
@@ -26,14 +24,13 @@ TEST_F(Duplicates, OneGroupKeepsTheOldestAndSkippedFoldersAndLinksAreNeverSeen) 
     write_sized_file(root + "/" + name, 1 << 20);
   }
   make_symlink(root + "/b", root + "/link-to-b");
-  set_mtime(root + "/b", 1000);
-  set_mtime(root + "/a", 2000);
-  set_mtime(root + "/c", 3000);
+  for (const auto& [name, time] : {std::pair{"b", 1000}, {"a", 2000}, {"c", 3000}})
+    set_mtime(root + "/" + name, time);
   std::string copies;  // in the crawl's order
   for (const auto& name : listing_order(root)) {
     if (name == "a" || name == "c") copies += "    dup   " + root + "/" + name + "\n";
   }
-  const auto r = run();
+  const auto r = run_orvc({"duplicates", "--path", root}, home.path());
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, "Finding duplicates under " + root + "\n\n  3 × 1.0 MB  (reclaim 2.0 MB)\n" +
                        "    keep " + root + "/b\n" + copies +

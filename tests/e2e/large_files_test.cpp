@@ -36,8 +36,7 @@ TEST(LargeFiles, HomeRootsLeaveOutLibrarySkippedNamesAndTheTrash) {
                            "      1.5 MB  0d  @/loose.bin\n\n  2 files, 4.5 MB total\n",
                            home.path()) +
                        kDryRun);
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(std::tie(r.exit_code, r.err), std::tuple(0, ""));
 }
 
 // 150 files of 101 to 250 bytes: the largest 100 are shown, all 150 are moved.
@@ -51,21 +50,14 @@ TEST(LargeFiles, ShowsAHundredAndApplyMovesThemAll) {
     if (size > 150) listing += "       " + std::to_string(size) + " B  0d  " + name + "\n";
   }
   listing += "  … and 50 more\n\n  150 files, 25.7 KB total\n";
-  const std::vector<std::string> args = {"large-files", "--path", folder, "--threshold", "0"};
-
-  const auto dry = run_orvc(args, home.path());
-  EXPECT_EQ(dry.out, listing + kDryRun);
-  EXPECT_EQ(dry.err, "");
-  EXPECT_EQ(dry.exit_code, 0);
+  const auto dry = run_orvc({"large-files", "--path", folder, "--threshold", "0"}, home.path());
+  EXPECT_EQ(std::tie(dry.exit_code, dry.out, dry.err), std::tuple(0, listing + kDryRun, ""));
   EXPECT_EQ(sorted_entries(folder).size(), 150u);
-
-  std::vector<std::string> apply = args;
-  apply.push_back("--apply");
-  const auto applied = run_orvc(apply, home.path());
-  EXPECT_EQ(applied.out, listing + "  Moved 25.7 KB to Trash (recoverable).\n");
-  EXPECT_EQ(applied.err, "");
-  EXPECT_EQ(applied.exit_code, 0);
-  EXPECT_EQ(sorted_entries(folder).size(), 0u);
+  const auto applied =
+      run_orvc({"large-files", "--path", folder, "--threshold", "0", "--apply"}, home.path());
+  EXPECT_EQ(std::tie(applied.exit_code, applied.out, applied.err),
+            std::tuple(0, listing + "  Moved 25.7 KB to Trash (recoverable).\n", ""));
+  EXPECT_TRUE(sorted_entries(folder).empty());
   EXPECT_EQ(sorted_entries(trash_files_of(home.path())).size(), 150u);
 }
 
