@@ -84,16 +84,13 @@ class DeleteTest : public ::testing::Test {
   }
   std::string trash_info(const std::string& name) const { return trash_info_of(home.path(), name); }
   std::string history_folder() const {
-    const std::string folder = history_of(home.path());
-    return folder.substr(0, folder.size() - 1);
+    return std::filesystem::path(history_of(home.path())).parent_path();
   }
   // `count` small files home/items/f0, f1, …, each holding its number.
   std::vector<std::string> numbered_items(int count) {
     std::vector<std::string> paths;
-    for (int i = 0; i < count; ++i) {
-      paths.push_back(home / ("items/f" + std::to_string(i)));
-      write_file(paths.back(), std::to_string(i));
-    }
+    for (int i = 0; i < count; ++i)
+      write_file(paths.emplace_back(home / ("items/f" + std::to_string(i))), std::to_string(i));
     return paths;
   }
 
