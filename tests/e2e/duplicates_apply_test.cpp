@@ -16,9 +16,8 @@ namespace {
 class DuplicatesApply : public ::testing::Test {
  protected:
   ProcessResult run(std::vector<std::string> flags) {
-    std::vector<std::string> args = {"duplicates", "--path", root};
-    args.insert(args.end(), flags.begin(), flags.end());
-    return run_orvc(args, home.path());
+    flags.insert(flags.begin(), {"duplicates", "--path", root});
+    return run_orvc(flags, home.path());
   }
 
   void copy_of(const std::string& name, uint64_t size, unsigned seed, int64_t mtime) {
@@ -36,10 +35,10 @@ TEST_F(DuplicatesApply, MovesTheExtraCopiesOfAllGroupsAndRecordsThem) {
   for (unsigned i = 55; i >= 1; --i) {
     copy_of(fmt::format("old-{}", i), 4096 * i, i, 1000);
     copy_of(fmt::format("sub/new-{}", i), 4096 * i, i, 2000);
-    if (i <= 5) continue;
-    report += fmt::format(
-        "\n  2 × {0}.0 KB  (reclaim {0}.0 KB)\n    keep {1}/old-{2}\n    dup   {1}/sub/new-{2}\n",
-        4 * i, root, i);
+    if (i > 5)
+      report += fmt::format(
+          "\n  2 × {0}.0 KB  (reclaim {0}.0 KB)\n    keep {1}/old-{2}\n    dup   {1}/sub/new-{2}\n",
+          4 * i, root, i);
   }
   report += "\n  57 duplicate groups, 6.0 MB reclaimable\n";
   copy_of("plain", 5000, 99, 1000);
@@ -71,9 +70,8 @@ TEST_F(DuplicatesApply, MovesTheExtraCopiesOfAllGroupsAndRecordsThem) {
                             "  Moved 1 copies to Trash (recoverable), freeing 4.9 KB.\n"))
       << tracked.out;
   EXPECT_FALSE(exists_no_follow(root + "/repo/tracked"));
-  for (const char* stays : {"plain", "linked", "linked-kept", "old-1", "old-55"}) {
+  for (const char* stays : {"plain", "linked", "linked-kept", "old-1", "old-55"})
     EXPECT_TRUE(exists_no_follow(root + "/" + stays)) << stays;
-  }
 }
 
 // Clones made with cp --reflink share their blocks with the kept copy; one that has since been
@@ -81,9 +79,8 @@ TEST_F(DuplicatesApply, MovesTheExtraCopiesOfAllGroupsAndRecordsThem) {
 // name outside the scanned folder frees nothing.
 TEST_F(DuplicatesApply, ClonesAndHardLinkedCopiesCountOnlyWhatTheyFree) {
   make_dirs(home / "vol");
-  const ProcessOptions options =
-      orvc_options(home.path(), {{"ORVC", ORVC_BINARY}, {"PATH", "/usr/sbin:/usr/bin:/sbin:/bin"}});
-  const auto r = run_program({"unshare", "-m", "--propagation", "private", "/bin/sh", "-c", R"SH(
+  const auto r =
+      run_program({"unshare", "-m", "--propagation", "private", "/bin/sh", "-c", R"SH(
 truncate -s 320M "$HOME/xfs.img" && mkfs.xfs -q -m reflink=1 "$HOME/xfs.img" &&
   mount -o loop "$HOME/xfs.img" "$HOME/vol" || exit 99
 set -e
@@ -104,7 +101,8 @@ sync
 "$ORVC" duplicates --path "$t" --apply 2>/dev/null | tail -n 2
 ls "$t"
 )SH"},
-                             options);
+                  orvc_options(home.path(),
+                               {{"ORVC", ORVC_BINARY}, {"PATH", "/usr/sbin:/usr/bin:/sbin:/bin"}}));
   if (r.exit_code == 99) GTEST_SKIP() << "cannot mount an XFS image here: " << r.err;
   ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
   const std::string tree = home / "vol/tree";
