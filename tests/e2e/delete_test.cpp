@@ -1,7 +1,6 @@
 // `orvc delete` end to end: the item a path text really names moves into the freedesktop Trash
 // (links as links) where trash-cli sees it, and every path that may not go is refused.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include "removal_support.hpp"
 
@@ -37,13 +36,15 @@ TEST_F(DeleteTest, ItemsLandInTheTrashAsTheyAreAndRefusedPathsMoveNothing) {
   EXPECT_FALSE(exists_no_follow(trash_info("notes.txt")));
 
   const std::string app = home / "Library/Application Support/com.orvanta.app";
-  const std::string list = "{\"paths\": [\"" + home.path() + "/Work\"]}";
-  write_file(app + "/protected_paths.json", list);
-  const char* const kept[] = {".ssh/id_rsa", "Documents/cv.pdf", "Work/plan.txt", "Dropbox/f.txt"};
-  for (const char* name : kept) write_file(home / name, name);
+  write_file(app + "/protected_paths.json", "{\"paths\": [\"" + home.path() + "/Work\"]}");
+  for (const char* name : {".ssh/id_rsa", "Documents/cv.pdf", "Work/plan.txt", "Dropbox/f.txt"})
+    write_file(home / name, name);
   make_dirs(home / "plain/sub");
   make_symlink(home / ".ssh", home / "w/l");
   make_symlink(home / "loop", home / "loop");
+  // A refused run may write in the history folder but leaves no entry there.
+  set_mtime(history_folder(), 0);
+  const std::string before = snapshot(home.path());
   const auto refused = [&](const std::string& folder, const std::string& path,
                            const std::string& err) {
     const auto r = orvc({"delete", path}, folder);
@@ -51,11 +52,9 @@ TEST_F(DeleteTest, ItemsLandInTheTrashAsTheyAreAndRefusedPathsMoveNothing) {
   };
   for (const std::string& path : std::vector<std::string>{
            ".ssh", "Documents", "Work", app, app + "/", app + "/protected_paths.json",
-           app + "/history", app + "/history/../protected_paths.json"}) {
+           app + "/history", app + "/history/../protected_paths.json"})
     refused(home.path(), path, kSkipped);
-  }
-  const std::string parent = home.path().substr(0, home.path().rfind('/'));
-  refused(parent, home.path().substr(parent.size() + 1), kSkipped);
+  refused(home / "..", std::filesystem::path(home.path()).filename(), kSkipped);
   refused(home / ".ssh", "id_rsa", kSkipped);
   const std::string cloud = home / "Dropbox/f.txt";
   refused(home / "Dropbox", "f.txt",
@@ -82,12 +81,8 @@ TEST_F(DeleteTest, ItemsLandInTheTrashAsTheyAreAndRefusedPathsMoveNothing) {
           could_not_remove(home / "loop/f", "Too many levels of symbolic links (os error 40)"));
   const std::string too_long = home / (std::string(5000, 'x') + "/f");
   refused(home.path(), too_long, could_not_remove(too_long, "File name too long (os error 36)"));
-  for (const char* name : kept) EXPECT_EQ(read_file(home / name), name);
-  EXPECT_EQ(read_file(app + "/protected_paths.json"), list);
-  EXPECT_TRUE(exists_no_follow(home / "plain/sub"));
-  EXPECT_EQ(sorted_entries(trash_files()),
-            (std::vector<std::string>{"dangling", "plan.txt", "proj", "to-real"}));
-  EXPECT_EQ(manifests().size(), 1u);
+  set_mtime(history_folder(), 0);
+  EXPECT_EQ(snapshot(home.path()), before);
 }
 
 }  // namespace
