@@ -43,11 +43,10 @@ OPTIONS
 All deletions move items to the macOS Trash (recoverable).
 )";
 
-// The messages themselves are unit-tested; here, how a command line reaches the user, and every
-// form of the help.
-TEST(Cli, HelpVersionAndRejectedCommandLines) {
+// The messages themselves are unit-tested; here, how a command line reaches the user, every form
+// of the help, and colour on a terminal unless NO_COLOR is set.
+TEST(Cli, HelpVersionRejectedCommandLinesAndColour) {
   const TempDir home;
-  const std::string version = "orvc " ORVC_PROJECT_VERSION "\n";
   const struct {
     std::vector<std::string> args;
     std::string out, err;  // the run fails exactly when it writes to stderr
@@ -57,11 +56,10 @@ TEST(Cli, HelpVersionAndRejectedCommandLines) {
       {{"help", "more"}, kHelp, ""},
       {{"-h"}, kHelp, ""},
       {{"--help"}, kHelp, ""},
-      {{"version"}, version, ""},
-      {{"--version"}, version, ""},
+      {{"version"}, "orvc " ORVC_PROJECT_VERSION "\n", ""},
+      {{"--version"}, "orvc " ORVC_PROJECT_VERSION "\n", ""},
       {{"Scan"}, kHelp, "Error: Unknown command: Scan\n\n"},
       {{"scan", "\xff\xfe-x"}, kHelp, "Error: Unknown flag: \xff\xfe-x\n\n"},  // as its bytes
-      {{"delete"}, kHelp, "Error: delete requires at least one path argument\n\n"},
       {{"diff", "--older"}, kHelp, "Error: --older requires a number of days\n\n"},
       {{"restore", "x", "--to"}, kHelp, "Error: --to requires a directory argument\n\n"},
       {{"restore", "x", "--force"}, kHelp, "Error: Unknown flag for restore: --force\n\n"},
@@ -75,12 +73,7 @@ TEST(Cli, HelpVersionAndRejectedCommandLines) {
     EXPECT_EQ(std::tie(r.exit_code, r.out, r.err), std::tuple(c.err.empty() ? 0 : 1, c.out, c.err))
         << ::testing::PrintToString(c.args);
   }
-}
-
-TEST(Cli, ColourOnATerminalUnlessNoColor) {
-  const TempDir home;
-  ProcessOptions terminal;
-  terminal.env = {{"HOME", home.path()}};
+  ProcessOptions terminal = piped;
   terminal.stdout_is_terminal = true;
   auto r = run_program({ORVC_BINARY, "help"}, terminal);
   EXPECT_EQ(r.exit_code, 0);
