@@ -2,11 +2,9 @@
 // Trash names at the same moment.
 #include <fcntl.h>
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <stdio.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <set>
 #include <thread>
 
@@ -28,19 +26,17 @@ TEST_F(DeleteTest, SwappingAFolderForALinkNeverMovesWhatItLeadsTo) {
   const int w = open((home / "w").c_str(), O_RDONLY | O_DIRECTORY);
   ASSERT_TRUE(real_folder >= 0 && w >= 0);
 
-  std::atomic<bool> stop{false};
-  std::thread swapper([&] {
-    while (!stop.load(std::memory_order_relaxed)) renameat2(w, "d", w, "l", RENAME_EXCHANGE);
+  std::jthread swapper([&](const std::stop_token& stop) {
+    while (!stop.stop_requested()) renameat2(w, "d", w, "l", RENAME_EXCHANGE);
   });
   for (int round = 0; round < 200; ++round) {
     const int decoy = openat(real_folder, "id_rsa", O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    ASSERT_GE(decoy, 0);
-    ASSERT_EQ(write(decoy, "decoy", 5), 5);
+    ASSERT_TRUE(decoy >= 0 && write(decoy, "decoy", 5) == 5);
     close(decoy);
     const auto r = delete_paths({home / "w/d/id_rsa"});
     ASSERT_EQ(read_file(home / ".ssh/id_rsa"), "key") << "round " << round << ": " << r.err;
   }
-  stop = true;
+  swapper.request_stop();
   swapper.join();
   close(real_folder);
   close(w);
@@ -66,20 +62,17 @@ TEST_F(DeleteTest, NoTrashEntryIsEverReplaced) {
     write_file(second.back(), "b" + std::to_string(i));
     for (const char* who : {"a", "b", "s"}) expected.insert(who + std::to_string(i));
   }
-  make_dirs(trash_files());
-  make_dirs(home / ".local/share/Trash/info");
+  for (const char* part : {"files", "info"}) make_dirs(home / ".local/share/Trash/" + part);
 
   std::thread other_tool([&] {
     for (int i = 0; i < kFiles; ++i) {
-      for (int n = 1;; ++n) {
+      int fd = -1;
+      for (int n = 1; fd < 0; ++n) {
         const std::string name = "f" + std::to_string(i) + (n == 1 ? "" : " " + std::to_string(n));
-        const int fd = open(trash_files(name).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
-        if (fd < 0) continue;
-        const std::string content = "s" + std::to_string(i);
-        EXPECT_EQ(write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
-        close(fd);
-        break;
+        fd = open(trash_files(name).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
       }
+      EXPECT_GT(dprintf(fd, "s%d", i), 0);
+      close(fd);
     }
   });
   ProcessResult second_run;
@@ -91,9 +84,8 @@ TEST_F(DeleteTest, NoTrashEntryIsEverReplaced) {
       << first_run.err << second_run.err;
 
   std::multiset<std::string> contents;
-  for (const std::string& name : sorted_entries(trash_files())) {
+  for (const std::string& name : sorted_entries(trash_files()))
     contents.insert(read_file(trash_files(name)));
-  }
   EXPECT_EQ(contents, expected);
 }
 

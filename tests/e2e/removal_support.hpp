@@ -110,9 +110,8 @@ class DeleteTest : public ::testing::Test {
   // The text of every manifest, in file-name order.
   std::vector<std::string> manifests() const {
     std::vector<std::string> texts;
-    for (const auto& name : sorted_entries(history_of(home.path()))) {
+    for (const auto& name : sorted_entries(history_of(home.path())))
       if (name.ends_with(".json")) texts.push_back(read_file(history_of(home.path(), name)));
-    }
     return texts;
   }
 
@@ -121,9 +120,8 @@ class DeleteTest : public ::testing::Test {
     const auto before = sorted_entries(history_folder());
     const auto r = act();
     EXPECT_EQ(r.exit_code, 0) << r.err;
-    for (const auto& name : sorted_entries(history_folder())) {
+    for (const auto& name : sorted_entries(history_folder()))
       if (std::ranges::find(before, name) == before.end()) return name.substr(0, 36);
-    }
     ADD_FAILURE() << "no new manifest";
     return "";
   }

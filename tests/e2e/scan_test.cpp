@@ -24,15 +24,12 @@ TEST(Scan, ListsTheTwentyFiveLargestEntries) {
   for (int i = 0; i < 23; ++i) write_sized_file(root + "/f" + std::to_string(i), 1 << 20);
   make_symlink("loop", root + "/loop");
   make_symlink(root, root + "/up");
-  ASSERT_EQ(chmod((root + "/locked").c_str(), 0), 0);
   // As root every folder is readable: the scan runs as nobody then.
-  ASSERT_EQ(chmod(home.path().c_str(), 0755), 0);
+  ASSERT_TRUE(chmod((root + "/locked").c_str(), 0) == 0 && chmod(home.path().c_str(), 0755) == 0);
   std::vector<std::string> argv = orvc_command({"scan", "--path", root});
-  if (geteuid() == 0) {
+  if (geteuid() == 0)
     argv.insert(argv.begin(), {"setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
-  }
   const auto r = run_program(argv, orvc_options(home.path(), {{"PATH", "/usr/bin:/bin"}}));
-  chmod((root + "/locked").c_str(), 0755);
   ASSERT_EQ(std::tie(r.exit_code, r.err), std::tuple(0, ""));
   // Equal sizes keep the order in which the folder lists them.
   std::string last_lines;
