@@ -27,42 +27,34 @@ constexpr uint64_t kSizes[] = {100,  3000,  4095,  4096,   4097,   5000,
 void generate_tree(const std::string& root) {
   std::mt19937 rng{20240611};
   unsigned counter = 0;
-  const auto new_path = [&] {
+  const auto new_path = [&] {  // in a folder that exists
     const unsigned n = counter++;
+    make_dirs(fmt::format("{}/d{}/e{}", root, n % 31, n % 7));
     return fmt::format("{}/d{}/e{}/f{}", root, n % 31, n % 7, n);
   };
-  const auto pick = [&](const std::vector<std::string>& paths) {
-    return paths[rng() % paths.size()];
-  };
-  const auto hard_link = [&](const std::string& source) {
-    const std::string target = new_path();
-    make_dirs(target.substr(0, target.rfind('/')));
-    ASSERT_EQ(link(source.c_str(), target.c_str()), 0);
-  };
   std::vector<std::string> originals;
+  const auto pick = [&] { return originals[rng() % originals.size()]; };
   for (int i = 0; i < 2000; ++i) {
     const size_t n = std::size(kSizes);
     std::string content(kSizes[std::min({rng() % n, rng() % n, rng() % n})], '\0');
     for (auto& c : content) c = static_cast<char>(rng());
-    originals.push_back(new_path());
-    write_file(originals.back(), content);
+    write_file(originals.emplace_back(new_path()), content);
   }
   for (int set = 0; set < 40; ++set) {
-    const std::string source = pick(originals);
+    const std::string source = pick();
     for (unsigned copy = 0; copy < 1 + rng() % 3; ++copy) write_file(new_path(), read_file(source));
-    if (set % 4 == 0) hard_link(source);
-    if (set % 5 == 0) {
-      const char* skipped = set % 2 ? "node_modules" : "Caches";
+    if (set % 4 == 0) ASSERT_EQ(link(source.c_str(), new_path().c_str()), 0);
+    const char* skipped = set % 2 ? "node_modules" : "Caches";
+    if (set % 5 == 0)
       write_file(fmt::format("{}/{}/{}", root, skipped, counter++), read_file(source));
-    }
   }
   for (int i = 0; i < 300; ++i) {
-    std::string content = read_file(pick(originals));
+    std::string content = read_file(pick());
     const size_t at = content.size() > 393216 ? 150000 : content.size() - 1 - rng() % 16;
     content[at] = static_cast<char>(content[at] ^ 0x40);
     write_file(new_path(), content);
   }
-  for (int i = 0; i < 100; ++i) hard_link(pick(originals));
+  for (int i = 0; i < 100; ++i) ASSERT_EQ(link(pick().c_str(), new_path().c_str()), 0);
 }
 
 // The inodes of `paths`, and their size.
@@ -90,8 +82,7 @@ TEST(DuplicatesCrossCheck, FindsExactlyTheSetsJdupesFinds) {
   for (const auto& group : document["groups"]) {
     std::vector<std::string> paths = {group["keep"]["path"]};
     for (const auto& copy : group["duplicates"]) paths.push_back(copy["path"]);
-    const std::string content = read_file(paths[0]);
-    for (const auto& path : paths) EXPECT_EQ(read_file(path), content) << path;
+    for (const auto& path : paths) EXPECT_EQ(read_file(path), read_file(paths[0])) << path;
     const auto [inodes, size] = identity_of(paths);
     EXPECT_EQ(inodes.size(), paths.size()) << "two names of one file in a group";
     found.insert(inodes);
@@ -105,16 +96,13 @@ TEST(DuplicatesCrossCheck, FindsExactlyTheSetsJdupesFinds) {
   std::istringstream lines(peer.out + "\n");
   std::vector<std::string> set;
   for (std::string line; std::getline(lines, line);) {
-    if (!line.empty()) {
-      if (line.find("/node_modules/") == std::string::npos &&
-          line.find("/Caches/") == std::string::npos) {
-        set.push_back(line);
-      }
-      continue;
+    if (line.empty()) {
+      const auto [inodes, size] = identity_of(set);
+      if (size >= 4096 && inodes.size() >= 2) expected.insert(inodes);
+      set.clear();
+    } else if (!line.contains("/node_modules/") && !line.contains("/Caches/")) {
+      set.push_back(line);
     }
-    const auto [inodes, size] = identity_of(set);
-    if (size >= 4096 && inodes.size() >= 2) expected.insert(inodes);
-    set.clear();
   }
   EXPECT_GE(expected.size(), 10u) << "too few planted sets survived the filters";
   EXPECT_EQ(found, expected);

@@ -2,7 +2,6 @@
 // themselves (sizes, hard links, last-byte differences, keeping the oldest) are unit-tested;
 // here: the report, the diagnostics, what the crawl never enters, and one file seen twice.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include "support/run_process.hpp"
 #include "support/temp_home.hpp"
@@ -12,28 +11,19 @@ namespace {
 
 using ::testing::HasSubstr;
 
-class Duplicates : public ::testing::Test {
- protected:
-  ProcessResult run() { return run_orvc({"duplicates", "--path", root}, home.path()); }
-
-  TempDir home;
+TEST(Duplicates, OneGroupKeepsTheOldestAndSkippedFoldersAndLinksAreNeverSeen) {
+  const TempDir home;
   const std::string root = home / "tree";
-};
-
-TEST_F(Duplicates, OneGroupKeepsTheOldestAndSkippedFoldersAndLinksAreNeverSeen) {
   for (const char* name : {"a", "b", "c", "src/.git/b", "NODE_MODULES/b", "src/node_modules/b",
-                           "Library/Caches/b", ".Trash/b", ".cache/b", "build/b"}) {
+                           "Library/Caches/b", ".Trash/b", ".cache/b", "build/b"})
     write_sized_file(root + "/" + name, 1 << 20);
-  }
   make_symlink(root + "/b", root + "/link-to-b");
-  set_mtime(root + "/b", 1000);
-  set_mtime(root + "/a", 2000);
-  set_mtime(root + "/c", 3000);
+  for (const auto& [name, time] : {std::pair{"b", 1000}, {"a", 2000}, {"c", 3000}})
+    set_mtime(root + "/" + name, time);
   std::string copies;  // in the crawl's order
-  for (const auto& name : listing_order(root)) {
+  for (const auto& name : listing_order(root))
     if (name == "a" || name == "c") copies += "    dup   " + root + "/" + name + "\n";
-  }
-  const auto r = run();
+  const auto r = run_orvc({"duplicates", "--path", root}, home.path());
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, "Finding duplicates under " + root + "\n\n  3 × 1.0 MB  (reclaim 2.0 MB)\n" +
                        "    keep " + root + "/b\n" + copies +
@@ -44,10 +34,12 @@ TEST_F(Duplicates, OneGroupKeepsTheOldestAndSkippedFoldersAndLinksAreNeverSeen) 
 
 // A folder bind-mounted inside the scanned tree shows each of its files twice with one link
 // each; none of them is a copy of itself.
-TEST_F(Duplicates, BindMountedFolderInsideTheRootHoldsNoCopiesOfItself) {
+TEST(Duplicates, BindMountedFolderInsideTheRootHoldsNoCopiesOfItself) {
+  const TempDir home;
+  const std::string root = home / "tree";
   make_dirs(root + "/view");
-  write_sized_file(root + "/real/a.bin", 8192);
-  write_sized_file(root + "/real/b.bin", 8192);  // the same bytes: a real copy
+  // a.bin and b.bin hold the same bytes: a real copy.
+  for (const char* name : {"a.bin", "b.bin"}) write_sized_file(root + "/real/" + name, 8192);
   write_sized_file(root + "/real/only.bin", 9000);
   set_mtime(root + "/real/a.bin", 1000);
   set_mtime(root + "/real/b.bin", 2000);

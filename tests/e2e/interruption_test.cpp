@@ -1,7 +1,6 @@
 // The live progress line, and runs that are interrupted or lose their reader: Ctrl-C and
 // SIGTERM during a walk and during many moves, and a removal piped into `head`.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <fstream>
@@ -35,8 +34,8 @@ TEST_F(Interruption, AStopSignalEndsAWalkAtOnceWithNothingPrinted) {
       caught_mid_walk = run.caught_busy;
       if (!caught_mid_walk) continue;  // the walk was over before it could be stopped
       EXPECT_LT(run.after_resume, std::chrono::milliseconds(500)) << signal_number;
-      EXPECT_EQ(run.result.exit_code, status);
-      EXPECT_EQ(run.result.out + run.result.err, "");
+      EXPECT_EQ(std::tie(run.result.exit_code, run.result.out, run.result.err),
+                std::tuple(status, "", ""));
     }
     EXPECT_TRUE(caught_mid_walk) << "no run was stopped while walking";
   }
@@ -47,41 +46,35 @@ TEST_F(Interruption, MovesUnderWayFinishAndTheHistoryListsExactlyTheMovedItems) 
   const std::vector<std::string> paths = numbered_items(kCount);
   std::vector<std::string> args = paths;
   args.insert(args.begin(), "delete");
+  const auto midway = [&](pid_t) {
+    const size_t moved = sorted_entries(trash_files()).size();
+    return moved >= 20 && moved < kCount;
+  };
   // A second Ctrl-C changes nothing.
-  const auto run = signal_when_busy(orvc_command(args), options(),
-                                    [&](pid_t) {
-                                      const size_t moved = sorted_entries(trash_files()).size();
-                                      return moved >= 20 && moved < kCount;
-                                    },
-                                    {SIGINT, SIGINT});
+  const auto run = signal_when_busy(orvc_command(args), options(), midway, {SIGINT, SIGINT});
   ASSERT_TRUE(run.caught_busy) << "the moves were over before they could be interrupted";
-  const ProcessResult& r = run.result;
   const int moved = count_moved(paths);
   EXPECT_LT(moved, kCount);
-  EXPECT_EQ(r.exit_code, 130);
-  EXPECT_EQ(r.out, plan(paths));
-  EXPECT_EQ(r.err, "  Some items could not be moved: Interrupted — " + std::to_string(moved) +
-                       " item(s) moved to Trash (recoverable), " + std::to_string(kCount - moved) +
-                       " left alone.\n");
+  EXPECT_EQ(std::tie(run.result.exit_code, run.result.out, run.result.err),
+            std::tuple(130, plan(paths),
+                       "  Some items could not be moved: Interrupted — " + std::to_string(moved) +
+                           " item(s) moved to Trash (recoverable), " +
+                           std::to_string(kCount - moved) + " left alone.\n"));
   const auto sessions = manifests();
   ASSERT_EQ(sessions.size(), 1u);
   EXPECT_THAT(sessions[0], HasSubstr("\"status\": \"completed\""));
-  for (int i = 0; i < kCount; ++i) {
-    const bool listed = sessions[0].find("\"" + paths[i] + "\"") != std::string::npos;
-    EXPECT_EQ(listed, !exists_no_follow(paths[i])) << paths[i];
-  }
+  for (const std::string& path : paths)
+    EXPECT_EQ(sessions[0].contains("\"" + path + "\""), !exists_no_follow(path)) << path;
 }
 
 TEST_F(Interruption, ProgressIsDrawnOnATerminalOnlyAndErasedBeforeTheReport) {
   // The Docker check, made for the virtual disk, waits a second, so the scan outlasts the half
   // second before a first line.
-  write_file(home / "bin/pgrep", "#!/bin/sh\n/bin/sleep 1\nexit 1\n");
-  ASSERT_EQ(chmod((home / "bin/pgrep").c_str(), 0755), 0);
+  write_file(home / "no-bin/pgrep", "#!/bin/sh\n/bin/sleep 1\nexit 1\n");
+  ASSERT_EQ(chmod((home / "no-bin/pgrep").c_str(), 0755), 0);
   write_file(home / "Library/Containers/com.docker.docker/Data/vms/0/Docker.raw", "d");
-  make_dirs(home / "p/app/__pycache__");
   write_file(home / "p/app/__pycache__/m.pyc", "x");
-  const std::map<std::string, std::string> env = {{"PATH", home / "bin"}};
-  const std::string report = run_orvc({"dev-junk", "-q"}, home.path(), env).out;
+  const std::string report = orvc({"dev-junk", "-q"}).out;
   ASSERT_THAT(report, HasSubstr("__pycache__"));
 
   const struct {
@@ -89,15 +82,13 @@ TEST_F(Interruption, ProgressIsDrawnOnATerminalOnlyAndErasedBeforeTheReport) {
     bool terminal, drawn;
   } cases[] = {{{"dev-junk"}, true, true},
                {{"-q", "dev-junk"}, true, false},
-               {{"dev-junk", "--quiet"}, true, false},
                {{"dev-junk", "--progress"}, false, false}};
   for (const auto& c : cases) {
-    ProcessOptions options = orvc_options(home.path(), env);
-    options.stderr_is_terminal = c.terminal;
-    const auto r = run_program(orvc_command(c.args), options);
+    ProcessOptions terminal = options();
+    terminal.stderr_is_terminal = c.terminal;
+    const auto r = run_program(orvc_command(c.args), terminal);
     SCOPED_TRACE(::testing::PrintToString(c.args));
-    EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(r.out, report);
+    EXPECT_EQ(std::tie(r.exit_code, r.out), std::tuple(0, report));
     EXPECT_TRUE(c.drawn ? r.err.find("\rMeasuring: ") != std::string::npos &&
                               r.err.ends_with("\r\x1b[K")
                         : r.err.empty())
@@ -107,16 +98,15 @@ TEST_F(Interruption, ProgressIsDrawnOnATerminalOnlyAndErasedBeforeTheReport) {
 
 // Stdout closing ends no removal: every move is made and recorded.
 TEST_F(Interruption, AReaderThatGoesAwayEndsNoRemoval) {
-  numbered_items(3000);  // far more plan lines than a pipe holds once `head` has stopped reading
+  // Far more plan lines than a pipe holds once `head` has stopped reading.
+  const std::vector<std::string> paths = numbered_items(3000);
   const auto r = run_program(
       {"/bin/sh", "-c",
        "{ PATH=/nonexistent \"$0\" delete items/*; echo \"status $?\" >&2; } | head -n 1",
        ORVC_BINARY},
       orvc_options(home.path(), {{"PATH", "/usr/bin:/bin"}}));
-  EXPECT_EQ(r.out, "Moving to Trash: 3000 item(s)\n");
-  EXPECT_EQ(r.err, "status 0\n");
-  EXPECT_EQ(sorted_entries(trash_files()).size(), 3000u);
-  EXPECT_TRUE(sorted_entries(home / "items").empty());
+  EXPECT_EQ(std::tie(r.out, r.err), std::tuple("Moving to Trash: 3000 item(s)\n", "status 0\n"));
+  EXPECT_EQ(count_moved(paths), 3000);
   EXPECT_EQ(manifests().size(), 1u);
 }
 

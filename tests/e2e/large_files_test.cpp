@@ -13,8 +13,9 @@ const std::string kDryRun =
     "  DRY RUN — nothing was deleted. Re-run with --apply to move these to Trash.\n";
 
 // Without --path the home folder's top-level entries are the roots, Library and the Trash aside,
-// and the names the crawl passes over below a root are passed over there too.
-TEST(LargeFiles, HomeRootsLeaveOutLibrarySkippedNamesAndTheTrash) {
+// and the names the crawl passes over below a root are passed over there too. With --path and
+// 150 files of 101 to 250 bytes: the largest 100 are shown, all 150 are moved.
+TEST(LargeFiles, HomeRootsAndAListOfAHundredThatApplyMovesWhole) {
   const TempDir home;
   EXPECT_EQ(run_orvc({"large-files"}, home.path()).out,
             "Finding large files (≥ 100 MB, ≥0d old ) under home folder\n"
@@ -23,9 +24,8 @@ TEST(LargeFiles, HomeRootsLeaveOutLibrarySkippedNamesAndTheTrash) {
        {".cache/pip/wheel.bin", "node_modules/dep/blob.bin", "NODE_MODULES/dep/blob.bin",
         "Documents/NODE_MODULES/dep.bin", ".npm/_cacache/blob.bin", "CACHES/blob.bin",
         "Documents/CloudStorage/cloud.bin", "Documents/Photos Library.photoslibrary/p.bin",
-        ".Trash/old.bin", "Trash/files/trashed.bin", "Library/app.bin"}) {
+        ".Trash/old.bin", "Trash/files/trashed.bin", "Library/app.bin"})
     write_sized_file(home / passed_over, 2 << 20);
-  }
   write_sized_file(home / "Downloads/movie.bin", 3 << 20);
   write_sized_file(home / "loose.bin", 3 << 19);
   // With the data folder at home, the Trash folder is a top-level entry of its own.
@@ -36,13 +36,8 @@ TEST(LargeFiles, HomeRootsLeaveOutLibrarySkippedNamesAndTheTrash) {
                            "      1.5 MB  0d  @/loose.bin\n\n  2 files, 4.5 MB total\n",
                            home.path()) +
                        kDryRun);
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.exit_code, 0);
-}
+  EXPECT_EQ(std::tie(r.exit_code, r.err), std::tuple(0, ""));
 
-// 150 files of 101 to 250 bytes: the largest 100 are shown, all 150 are moved.
-TEST(LargeFiles, ShowsAHundredAndApplyMovesThemAll) {
-  const TempDir home;
   const std::string folder = home / "many";
   std::string listing = "Finding large files (≥ 0 MB, ≥0d old ) under " + folder + "\n";
   for (int size = 250; size > 100; --size) {
@@ -51,21 +46,13 @@ TEST(LargeFiles, ShowsAHundredAndApplyMovesThemAll) {
     if (size > 150) listing += "       " + std::to_string(size) + " B  0d  " + name + "\n";
   }
   listing += "  … and 50 more\n\n  150 files, 25.7 KB total\n";
-  const std::vector<std::string> args = {"large-files", "--path", folder, "--threshold", "0"};
-
-  const auto dry = run_orvc(args, home.path());
-  EXPECT_EQ(dry.out, listing + kDryRun);
-  EXPECT_EQ(dry.err, "");
-  EXPECT_EQ(dry.exit_code, 0);
-  EXPECT_EQ(sorted_entries(folder).size(), 150u);
-
-  std::vector<std::string> apply = args;
-  apply.push_back("--apply");
-  const auto applied = run_orvc(apply, home.path());
-  EXPECT_EQ(applied.out, listing + "  Moved 25.7 KB to Trash (recoverable).\n");
-  EXPECT_EQ(applied.err, "");
-  EXPECT_EQ(applied.exit_code, 0);
-  EXPECT_EQ(sorted_entries(folder).size(), 0u);
+  const auto dry = run_orvc({"large-files", "--path", folder, "--threshold", "0"}, home.path());
+  EXPECT_EQ(std::tie(dry.exit_code, dry.out, dry.err), std::tuple(0, listing + kDryRun, ""));
+  const auto applied =
+      run_orvc({"large-files", "--path", folder, "--threshold", "0", "--apply"}, home.path());
+  EXPECT_EQ(std::tie(applied.exit_code, applied.out, applied.err),
+            std::tuple(0, listing + "  Moved 25.7 KB to Trash (recoverable).\n", ""));
+  EXPECT_TRUE(sorted_entries(folder).empty());
   EXPECT_EQ(sorted_entries(trash_files_of(home.path())).size(), 150u);
 }
 

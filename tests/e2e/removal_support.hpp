@@ -84,16 +84,13 @@ class DeleteTest : public ::testing::Test {
   }
   std::string trash_info(const std::string& name) const { return trash_info_of(home.path(), name); }
   std::string history_folder() const {
-    const std::string folder = history_of(home.path());
-    return folder.substr(0, folder.size() - 1);
+    return std::filesystem::path(history_of(home.path())).parent_path();
   }
   // `count` small files home/items/f0, f1, …, each holding its number.
   std::vector<std::string> numbered_items(int count) {
     std::vector<std::string> paths;
-    for (int i = 0; i < count; ++i) {
-      paths.push_back(home / ("items/f" + std::to_string(i)));
-      write_file(paths.back(), std::to_string(i));
-    }
+    for (int i = 0; i < count; ++i)
+      write_file(paths.emplace_back(home / ("items/f" + std::to_string(i))), std::to_string(i));
     return paths;
   }
 
@@ -113,9 +110,8 @@ class DeleteTest : public ::testing::Test {
   // The text of every manifest, in file-name order.
   std::vector<std::string> manifests() const {
     std::vector<std::string> texts;
-    for (const auto& name : sorted_entries(history_of(home.path()))) {
+    for (const auto& name : sorted_entries(history_of(home.path())))
       if (name.ends_with(".json")) texts.push_back(read_file(history_of(home.path(), name)));
-    }
     return texts;
   }
 
@@ -124,9 +120,8 @@ class DeleteTest : public ::testing::Test {
     const auto before = sorted_entries(history_folder());
     const auto r = act();
     EXPECT_EQ(r.exit_code, 0) << r.err;
-    for (const auto& name : sorted_entries(history_folder())) {
+    for (const auto& name : sorted_entries(history_folder()))
       if (std::ranges::find(before, name) == before.end()) return name.substr(0, 36);
-    }
     ADD_FAILURE() << "no new manifest";
     return "";
   }
