@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <regex>
+#include <cctype>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -16,10 +16,15 @@
 namespace orvc::cli {
 namespace {
 
-// `word` with no letter, digit or dash right before or after it. Words hold letters, digits,
-// dashes and spaces only.
+// `word` with no letter, digit or dash right before or after it.
 bool has_word(const std::string& text, const std::string& word) {
-  return std::regex_search(text, std::regex("(^|[^[:alnum:]-])" + word + "($|[^[:alnum:]-])"));
+  const auto word_char = [&text](size_t at) {  // before the start, `at` wraps past the end
+    return at < text.size() &&
+           (std::isalnum(static_cast<unsigned char>(text[at])) || text[at] == '-');
+  };
+  for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
+    if (!word_char(at - 1) && !word_char(at + word.size())) return true;
+  return false;
 }
 
 TEST(DocsCoverage, EveryCommandAliasAndFlagIsDocumentedAndTheCompletionsParse) {
@@ -54,14 +59,12 @@ TEST(DocsCoverage, EveryCommandAliasAndFlagIsDocumentedAndTheCompletionsParse) {
   for (auto [file, spelled, parse] : documents) {
     const std::string path = ORVC_SOURCE_DIR "/" + std::string(file);
     const std::string text = testing::read_file(path);
-    EXPECT_FALSE(text.empty()) << path;
     for (const std::string& word : words)
       EXPECT_TRUE(has_word(text, spelled(word))) << file << " lacks " << word;
     parse.push_back(path);
     const auto r = testing::run_program(parse, {});
     if (r.exit_code == 127 && r.err.empty()) continue;  // not installed
-    EXPECT_EQ(r.exit_code, 0) << parse.front();
-    EXPECT_EQ(r.out + r.err, "") << parse.front();
+    EXPECT_EQ(std::to_string(r.exit_code) + r.out + r.err, "0") << parse.front();
   }
 }
 
