@@ -19,8 +19,7 @@
 namespace orvc::gitignore {
 namespace {
 
-class Generator {
- public:
+struct Generator {
   std::string pattern() {
     std::string pattern = chance(20) ? "!" : "";
     if (chance(20)) pattern += "/";
@@ -42,7 +41,6 @@ class Generator {
   }
   int number(int from, int to) { return std::uniform_int_distribution<int>(from, to)(random_); }
 
- private:
   bool chance(int percent) { return number(0, 99) < percent; }
   std::string pick(const std::vector<std::string>& from) {
     return from[number(0, static_cast<int>(from.size()) - 1)];
@@ -65,10 +63,8 @@ std::vector<bool> git_verdicts(const std::string& repo, const std::vector<std::s
   const auto result = git(args, repo);
   std::vector<bool> verdicts;
   std::istringstream lines(result.out);
-  for (std::string line; std::getline(lines, line);) {
-    const auto second_colon = line.find(':', line.find(':') + 1);
-    verdicts.push_back(line.front() != ':' && line[second_colon + 1] != '!');
-  }
+  for (std::string line; std::getline(lines, line);)
+    verdicts.push_back(line.front() != ':' && line[line.find(':', line.find(':') + 1) + 1] != '!');
   EXPECT_EQ(verdicts.size(), paths.size()) << result.err;
   return verdicts;
 }
@@ -78,9 +74,8 @@ bool rule_matches_folder_above(std::vector<IgnoreFile> files, const std::string&
   for (auto& file : files)
     for (auto& rule : file.rules) rule.negated = false;
   for (size_t slash = relative.find('/'); slash != std::string::npos;
-       slash = relative.find('/', slash + 1)) {
+       slash = relative.find('/', slash + 1))
     if (is_ignored(files, repo + "/" + relative.substr(0, slash))) return true;
-  }
   return false;
 }
 
