@@ -35,8 +35,6 @@ TEST(PathRules, PrefixTestIsComponentWiseAndAsciiCaseInsensitive) {
   EXPECT_FALSE(path_starts_with_ci("/Ärzte", "/ärzte"));
   // Invalid bytes compare as their lossy text, so two different invalid bytes match.
   EXPECT_TRUE(path_starts_with_ci("/\xff/x", "/\xfe"));
-  EXPECT_TRUE(equals_ci(SplitPath("/A/b"), SplitPath("/a/B/")));
-  EXPECT_FALSE(equals_ci(SplitPath("/a/b/c"), SplitPath("/a/b")));
   EXPECT_FALSE(path_starts_with("/A/b", "/a"));
 }
 
@@ -44,7 +42,7 @@ TEST(PathRules, SplitPathsCompareLikeTheirText) {
   const std::string paths[] = {"/",        "/a",      "/A/b",   "/a/b/c", "a/b",
                                "/a/../b",  "/\xff/x", "/\xfe",  "",       "/Ärzte",
                                "/ärzte/x", "//a//b/", "/a/./b", "../x",   "/a/bc"};
-  for (const std::string& a : paths) {
+  for (const std::string& a : paths)
     for (const std::string& b : paths) {
       EXPECT_EQ(starts_with_ci(SplitPath(a), SplitPath(b)), path_starts_with_ci(a, b))
           << a << " | " << b;
@@ -52,7 +50,6 @@ TEST(PathRules, SplitPathsCompareLikeTheirText) {
                 path_starts_with_ci(a, b) && path_starts_with_ci(b, a))
           << a << " | " << b;
     }
-  }
 }
 
 // What realpath(3) itself says, for comparison.
@@ -70,7 +67,7 @@ TEST(PathRules, CanonicalisesAsRealpathDoes) {
        {"real/sub", "alias/sub", "real/file", "file-link", "dangling", "loop", "missing",
         "real/file/x", "real//sub", "real/./sub", "real/sub/..", "alias/sub/../sub", "real/sub/"})
     EXPECT_EQ(canonicalize(dir / relative), libc_realpath(dir / relative)) << relative;
-  for (const std::string path : {"/", "/..", "relative-no-such"})
+  for (const std::string path : {"/", "/..", "relative-no-such", ""})
     EXPECT_EQ(canonicalize(path), libc_realpath(path)) << path;
 }
 
@@ -93,7 +90,6 @@ TEST(PathRules, OddInputStillGetsAnAnswer) {
   EXPECT_EQ(normalize_lexically(deep), deep);
   EXPECT_EQ(resolve_existing_prefix(deep + "/f"), deep + "/f");
   EXPECT_EQ(canonicalize(std::string("/tmp\0x", 6)), std::nullopt);
-  EXPECT_EQ(canonicalize(""), std::nullopt);
 }
 
 }  // namespace

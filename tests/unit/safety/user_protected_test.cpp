@@ -18,9 +18,7 @@ namespace {
 using namespace orvc::testing;
 using Entries = std::vector<std::string>;
 
-std::string list_file(const TempDir& home) {
-  return home / "Library/Application Support/com.orvanta.app/protected_paths.json";
-}
+const std::string kListFile = "Library/Application Support/com.orvanta.app/protected_paths.json";
 
 // Only what the text means is checked here; malformed JSON is the parser's business.
 TEST(ProtectedPathsFile, AcceptsTheRecordAndItsArrayFormOnly) {
@@ -44,9 +42,8 @@ TEST(UserProtectedMatching, WholeComponentsInsideOrAboveTakenLiterally) {
     EXPECT_TRUE(matches_protected_list(list, path)) << path;
   for (const char* path : {"/Users/u/Workshop", "/Users/u/Wo", "/Users/u/Work/../Workshop"})
     EXPECT_FALSE(matches_protected_list(list, path)) << path;
-  EXPECT_FALSE(matches_protected_list({"~/work"}, "/Users/u/work/x"));
-  EXPECT_FALSE(matches_protected_list({""}, "/Users/u/x"));
-  EXPECT_FALSE(matches_protected_list({}, "/Users/u/x"));
+  for (const Entries& literal_or_empty : {Entries{"~/work"}, Entries{""}, Entries{}})
+    EXPECT_FALSE(matches_protected_list(literal_or_empty, "/Users/u/work/x"));
   EXPECT_TRUE(matches_protected_list({unicode_lower("/Users/Ünal")}, "/USERS/ÜNAL/x"));
 }
 
@@ -58,14 +55,14 @@ TEST(UserProtectedMatching, WholeComponentsInsideOrAboveTakenLiterally) {
 int broken_list_refuses_the_run(const std::string& content, const std::string& reason) {
   const TempDir home;
   const ScopedEnv home_env("HOME", home.path());
-  write_file(list_file(home), content);
+  write_file(home / kListFile, content);
   const Status status = user_protection_status();
   if (status) return 1;
-  if (status.error() != "Refusing to move anything: the protected paths file '" + list_file(home) +
+  if (status.error() != "Refusing to move anything: the protected paths file '" + home / kListFile +
                             "' is not valid: " + reason)
     return 2;
   if (is_user_protected("/a/x") || is_protected_path("/a/x")) return 3;
-  write_file(list_file(home), R"({"paths": ["/a"]})");
+  write_file(home / kListFile, R"({"paths": ["/a"]})");
   if (user_protection_status() != status) return 4;
   return is_user_protected("/a/x") ? 5 : 0;
 }
@@ -75,7 +72,7 @@ int broken_list_refuses_the_run(const std::string& content, const std::string& r
 int concurrent_first_use_then_edits() {
   const TempDir home;
   const ScopedEnv home_env("HOME", home.path());
-  write_file(list_file(home), R"({"paths": [")" + home / "Keep" + "\"]}");
+  write_file(home / kListFile, R"({"paths": [")" + home / "Keep" + "\"]}");
   std::atomic<int> wrong{0};
   std::vector<std::thread> workers;
   for (int t = 0; t < 8; ++t)
@@ -88,7 +85,7 @@ int concurrent_first_use_then_edits() {
     });
   for (auto& worker : workers) worker.join();
   if (wrong.load() != 0) return 1;
-  write_file(list_file(home), R"({"paths": []})");
+  write_file(home / kListFile, R"({"paths": []})");
   return is_user_protected(home / "KEEP") ? 0 : 2;
 }
 
