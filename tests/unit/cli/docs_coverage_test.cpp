@@ -2,8 +2,8 @@
 // and output-flag tables, and the completions parse. (The help prints the tables themselves.)
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cctype>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -11,20 +11,19 @@
 #include "cli/command_table.hpp"
 #include "cli/output_options.hpp"
 #include "support/run_process.hpp"
+#include "support/temp_home.hpp"
 
 namespace orvc::cli {
 namespace {
 
 // `word` with no letter, digit or dash right before or after it.
 bool has_word(const std::string& text, const std::string& word) {
-  const auto inside = [](char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '-';
+  const auto word_char = [&text](size_t at) {  // before the start, `at` wraps past the end
+    return at < text.size() &&
+           (std::isalnum(static_cast<unsigned char>(text[at])) || text[at] == '-');
   };
-  for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
-    const size_t end = at + word.size();
-    if ((at == 0 || !inside(text[at - 1])) && (end == text.size() || !inside(text[end])))
-      return true;
-  }
+  for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
+    if (!word_char(at - 1) && !word_char(at + word.size())) return true;
   return false;
 }
 
@@ -45,10 +44,8 @@ TEST(DocsCoverage, EveryCommandAliasAndFlagIsDocumentedAndTheCompletionsParse) {
     return (w[0] == '-' ? "Fl " : "Cm ") + w.substr(w[0] == '-');
   };
   const Spelling fish = [](const std::string& w) {
-    return (w.starts_with("--") ? "-l "
-            : w[0] == '-'       ? "-s "
-                                : "") +
-           w.substr(w.find_first_not_of('-'));
+    const size_t dashes = w.find_first_not_of('-');
+    return std::array{"", "-s ", "-l "}[dashes] + w.substr(dashes);
   };
   const Spelling plain = [](const std::string& w) { return w; };
   const struct {
@@ -59,19 +56,15 @@ TEST(DocsCoverage, EveryCommandAliasAndFlagIsDocumentedAndTheCompletionsParse) {
                    {"completions/orvc.bash", plain, {"bash", "-n"}},
                    {"completions/_orvc", plain, {"zsh", "-n"}},
                    {"completions/orvc.fish", fish, {"fish", "--no-execute"}}};
-  for (const auto& [file, spelled, parse] : documents) {
+  for (auto [file, spelled, parse] : documents) {
     const std::string path = ORVC_SOURCE_DIR "/" + std::string(file);
-    std::ostringstream text;
-    text << std::ifstream(path).rdbuf();
-    EXPECT_FALSE(text.str().empty()) << path;
+    const std::string text = testing::read_file(path);
     for (const std::string& word : words)
-      EXPECT_TRUE(has_word(text.str(), spelled(word))) << file << " lacks " << word;
-    std::vector<std::string> argv = parse;
-    argv.push_back(path);
-    const auto r = testing::run_program(argv, {});
+      EXPECT_TRUE(has_word(text, spelled(word))) << file << " lacks " << word;
+    parse.push_back(path);
+    const auto r = testing::run_program(parse, {});
     if (r.exit_code == 127 && r.err.empty()) continue;  // not installed
-    EXPECT_EQ(r.exit_code, 0) << parse.front();
-    EXPECT_EQ(r.out + r.err, "") << parse.front();
+    EXPECT_EQ(std::to_string(r.exit_code) + r.out + r.err, "0") << parse.front();
   }
 }
 

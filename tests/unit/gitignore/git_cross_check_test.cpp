@@ -19,14 +19,12 @@
 namespace orvc::gitignore {
 namespace {
 
-class Generator {
- public:
+struct Generator {
   std::string pattern() {
     std::string pattern = chance(20) ? "!" : "";
     if (chance(20)) pattern += "/";
-    const int segments = number(1, 3);
     bool last_was_double_star = false;
-    for (int i = 0; i < segments; ++i) {
+    for (int i = 0, segments = number(1, 3); i < segments; ++i) {
       if (i > 0) pattern += "/";
       last_was_double_star = !last_was_double_star && chance(15);
       pattern += last_was_double_star ? "**"
@@ -43,7 +41,6 @@ class Generator {
   }
   int number(int from, int to) { return std::uniform_int_distribution<int>(from, to)(random_); }
 
- private:
   bool chance(int percent) { return number(0, 99) < percent; }
   std::string pick(const std::vector<std::string>& from) {
     return from[number(0, static_cast<int>(from.size()) - 1)];
@@ -51,43 +48,41 @@ class Generator {
   std::mt19937 random_{20240611};
 };
 
+// Git run in `folder`, which is also its HOME, without the system configuration.
+testing::ProcessResult git(std::vector<std::string> args, const std::string& folder) {
+  args.insert(args.begin(), "git");
+  return testing::run_program(
+      args, {.env = {{"HOME", folder}, {"GIT_CONFIG_NOSYSTEM", "1"}}, .working_dir = folder});
+}
+
 // Git's verdicts, one per path, from `git check-ignore --no-index -v -n`: lines
 // "<source>:<line>:<pattern>\t<path>", or "::\t<path>" when nothing matched.
 std::vector<bool> git_verdicts(const std::string& repo, const std::vector<std::string>& paths) {
-  std::vector<std::string> argv = {"git", "check-ignore", "--no-index", "-v", "-n"};
-  argv.insert(argv.end(), paths.begin(), paths.end());
-  testing::ProcessOptions options;
-  options.env = {{"HOME", repo}, {"GIT_CONFIG_NOSYSTEM", "1"}};
-  options.working_dir = repo;
-  const auto result = testing::run_program(argv, options);
+  std::vector<std::string> args = {"check-ignore", "--no-index", "-v", "-n"};
+  args.insert(args.end(), paths.begin(), paths.end());
+  const auto result = git(args, repo);
   std::vector<bool> verdicts;
   std::istringstream lines(result.out);
-  for (std::string line; std::getline(lines, line);) {
-    const auto second_colon = line.find(':', line.find(':') + 1);
-    verdicts.push_back(line.front() != ':' && line[second_colon + 1] != '!');
-  }
+  for (std::string line; std::getline(lines, line);)
+    verdicts.push_back(line.front() != ':' && line[line.find(':', line.find(':') + 1) + 1] != '!');
   EXPECT_EQ(verdicts.size(), paths.size()) << result.err;
   return verdicts;
 }
 
 bool rule_matches_folder_above(std::vector<IgnoreFile> files, const std::string& repo,
                                const std::string& relative) {
-  for (auto& file : files) {
+  for (auto& file : files)
     for (auto& rule : file.rules) rule.negated = false;
-  }
   for (size_t slash = relative.find('/'); slash != std::string::npos;
-       slash = relative.find('/', slash + 1)) {
+       slash = relative.find('/', slash + 1))
     if (is_ignored(files, repo + "/" + relative.substr(0, slash))) return true;
-  }
   return false;
 }
 
 TEST(GitCrossCheck, GeneratedPatternsAgreeWithGitCheckIgnore) {
   testing::TempDir dir;
   const std::string repo = dir / "repo";
-  testing::ProcessOptions git_env;
-  git_env.env = {{"HOME", dir.path()}, {"GIT_CONFIG_NOSYSTEM", "1"}};
-  const auto init = testing::run_program({"git", "init", "-q", repo}, git_env);
+  const auto init = git({"init", "-q", repo}, dir.path());
   ASSERT_EQ(init.exit_code, 0) << init.err;
   Generator generate;
   int compared = 0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -14,22 +15,13 @@ namespace {
 using namespace orvc::testing;
 
 TEST(PathRules, NormalizesLexically) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"/a/./b/../c", "/a/c"},
-      {"/..", "/.."},
-      {"../x", "../x"},
-      {"a/../../b", "../b"},
-      {"./a/", "a"},
-      {"//a//b/", "/a/b"},
-      {"", ""},
-      {"/", "/"},
-      {".", ""},
-      {"/a/b/../..", "/"},
-      {"/a/\xff/..", "/a"},
-      {"..", ".."},
-  };
-  for (const auto& [input, expected] : cases)
-    EXPECT_EQ(normalize_lexically(input), expected) << input;
+  // Each input followed by its normal form.
+  const char* cases[] = {
+      "/a/./b/../c", "/a/c", "/..",        "/..",  "../x",       "../x", "a/../../b", "../b",
+      "./a/",        "a",    "//a//b/",    "/a/b", "",           "",     "/",         "/",
+      ".",           "",     "/a/b/../..", "/",    "/a/\xff/..", "/a",   "..",        ".."};
+  for (size_t i = 0; i < std::size(cases); i += 2)
+    EXPECT_EQ(normalize_lexically(cases[i]), cases[i + 1]) << cases[i];
 }
 
 TEST(PathRules, PrefixTestIsComponentWiseAndAsciiCaseInsensitive) {
@@ -43,8 +35,6 @@ TEST(PathRules, PrefixTestIsComponentWiseAndAsciiCaseInsensitive) {
   EXPECT_FALSE(path_starts_with_ci("/Ärzte", "/ärzte"));
   // Invalid bytes compare as their lossy text, so two different invalid bytes match.
   EXPECT_TRUE(path_starts_with_ci("/\xff/x", "/\xfe"));
-  EXPECT_TRUE(equals_ci(SplitPath("/A/b"), SplitPath("/a/B/")));
-  EXPECT_FALSE(equals_ci(SplitPath("/a/b/c"), SplitPath("/a/b")));
   EXPECT_FALSE(path_starts_with("/A/b", "/a"));
 }
 
@@ -52,7 +42,7 @@ TEST(PathRules, SplitPathsCompareLikeTheirText) {
   const std::string paths[] = {"/",        "/a",      "/A/b",   "/a/b/c", "a/b",
                                "/a/../b",  "/\xff/x", "/\xfe",  "",       "/Ärzte",
                                "/ärzte/x", "//a//b/", "/a/./b", "../x",   "/a/bc"};
-  for (const std::string& a : paths) {
+  for (const std::string& a : paths)
     for (const std::string& b : paths) {
       EXPECT_EQ(starts_with_ci(SplitPath(a), SplitPath(b)), path_starts_with_ci(a, b))
           << a << " | " << b;
@@ -60,16 +50,13 @@ TEST(PathRules, SplitPathsCompareLikeTheirText) {
                 path_starts_with_ci(a, b) && path_starts_with_ci(b, a))
           << a << " | " << b;
     }
-  }
 }
 
 // What realpath(3) itself says, for comparison.
 std::optional<std::string> libc_realpath(const std::string& path) {
-  char* resolved = realpath(path.c_str(), nullptr);
-  if (!resolved) return std::nullopt;
-  std::string text(resolved);
-  std::free(resolved);
-  return text;
+  const std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr),
+                                                             &std::free);
+  return resolved ? std::optional<std::string>(resolved.get()) : std::nullopt;
 }
 
 TEST(PathRules, CanonicalisesAsRealpathDoes) {
@@ -78,12 +65,10 @@ TEST(PathRules, CanonicalisesAsRealpathDoes) {
                          "dangling->missing", "loop->loop"});
   for (const std::string relative :
        {"real/sub", "alias/sub", "real/file", "file-link", "dangling", "loop", "missing",
-        "real/file/x", "real//sub", "real/./sub", "real/sub/..", "alias/sub/../sub", "real/sub/"}) {
+        "real/file/x", "real//sub", "real/./sub", "real/sub/..", "alias/sub/../sub", "real/sub/"})
     EXPECT_EQ(canonicalize(dir / relative), libc_realpath(dir / relative)) << relative;
-  }
-  for (const std::string path : {"/", "/..", "relative-no-such"}) {
+  for (const std::string path : {"/", "/..", "relative-no-such", ""})
     EXPECT_EQ(canonicalize(path), libc_realpath(path)) << path;
-  }
 }
 
 TEST(PathRules, ResolvesTheExistingPrefixButNeverTheLastComponent) {
@@ -91,12 +76,11 @@ TEST(PathRules, ResolvesTheExistingPrefixButNeverTheLastComponent) {
   make_tree(dir.path(), {"real/sub/", "alias->real"});
   EXPECT_EQ(resolve_existing_prefix(dir / "alias/sub/missing/deeper/file.txt"),
             dir / "real/sub/missing/deeper/file.txt");
-  EXPECT_EQ(resolve_existing_prefix(dir / "alias"), dir / "alias");
-  EXPECT_EQ(resolve_existing_prefix("/no-such-top/x"), "/no-such-top/x");
-  EXPECT_EQ(resolve_existing_prefix("/"), std::nullopt);
-  EXPECT_EQ(resolve_existing_prefix(dir / "real/.."), std::nullopt);
-  EXPECT_EQ(resolve_existing_prefix("no-such-relative/x"), std::nullopt);
-  EXPECT_EQ(resolve_existing_prefix(""), std::nullopt);
+  for (const std::string& unchanged : {dir / "alias", std::string("/no-such-top/x")})
+    EXPECT_EQ(resolve_existing_prefix(unchanged), unchanged);
+  for (const std::string& unresolved :
+       {std::string("/"), dir / "real/..", std::string("no-such-relative/x"), std::string()})
+    EXPECT_EQ(resolve_existing_prefix(unresolved), std::nullopt) << unresolved;
 }
 
 TEST(PathRules, OddInputStillGetsAnAnswer) {
@@ -106,7 +90,6 @@ TEST(PathRules, OddInputStillGetsAnAnswer) {
   EXPECT_EQ(normalize_lexically(deep), deep);
   EXPECT_EQ(resolve_existing_prefix(deep + "/f"), deep + "/f");
   EXPECT_EQ(canonicalize(std::string("/tmp\0x", 6)), std::nullopt);
-  EXPECT_EQ(canonicalize(""), std::nullopt);
 }
 
 }  // namespace
