@@ -6,29 +6,19 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "../fixture_tree.hpp"
 #include "removal_fixture.hpp"
 
 namespace orvc::removal {
 namespace {
 
-using testing::exists_no_follow;
-using testing::make_symlink;
-using testing::read_file;
-using testing::sorted_entries;
-using testing::write_file;
+using namespace orvc::testing;
+using Names = std::vector<std::string>;
 
 class CopyTreeTest : public testing::RemovalTest {};
-
-struct stat metadata_of(const std::string& path) {
-  struct stat metadata {};
-  EXPECT_EQ(lstat(path.c_str(), &metadata), 0) << path << ": " << std::strerror(errno);
-  return metadata;
-}
 
 // Special files are refused before anything is copied: e2e/cross_volume_test.
 TEST_F(CopyTreeTest, RemovesOnlyWhatWasCopiedAndHasNotChangedSince) {
@@ -36,21 +26,19 @@ TEST_F(CopyTreeTest, RemovesOnlyWhatWasCopiedAndHasNotChangedSince) {
        {"same", "grown", "replaced", "touched", "relinked", "sub/same", "sub/grown"}) {
     write_file(home(std::string("item/") + name), name);
   }
-  write_file(home("outside/keep"), "keep");
-  make_symlink(home("outside"), home("item/link"));
+  make_tree(home_.path(),
+            {"outside/keep=keep", "outside/o=outer", "item/link->" + home("outside")});
   // One file under three names inside the item, one shared with the outside.
-  write_file(home("outside/o"), "outer");
   for (const auto& [from, to] :
-       {std::pair{"item/same", "item/sub/b"}, std::pair{"item/same", "item/c"},
-        std::pair{"outside/o", "item/y"}}) {
+       {std::pair{"item/same", "item/sub/b"}, {"item/same", "item/c"}, {"outside/o", "item/y"}}) {
     ASSERT_EQ(link(home(from).c_str(), home(to).c_str()), 0) << to;
   }
   const auto copied = copy_tree(home("item"), home("trash/item"));
   ASSERT_TRUE(copied) << copied.error();
   const struct stat first = metadata_of(home("trash/item/same"));
   EXPECT_EQ(first.st_nlink, 3u);
-  EXPECT_EQ(metadata_of(home("trash/item/sub/b")).st_ino, first.st_ino);
-  EXPECT_EQ(metadata_of(home("trash/item/c")).st_ino, first.st_ino);
+  for (const char* other : {"trash/item/sub/b", "trash/item/c"})
+    EXPECT_EQ(metadata_of(home(other)).st_ino, first.st_ino) << other;
   // The name shared with the outside becomes a file of its own in the copy.
   EXPECT_EQ(metadata_of(home("trash/item/y")).st_nlink, 1u);
   EXPECT_EQ(read_file(home("trash/item/y")), "outer");
@@ -58,24 +46,20 @@ TEST_F(CopyTreeTest, RemovesOnlyWhatWasCopiedAndHasNotChangedSince) {
   // While the copy was being made: one file grew, one was replaced, one was written with as
   // many bytes (a new modification time), one is new. One only gained a name elsewhere: its
   // link count and status time moved, its data did not; so do the linked names as each goes.
-  testing::set_mtime(home("item/touched"), 1'600'000'000);
+  set_mtime(home("item/touched"), 1'600'000'000);
   ASSERT_EQ(link(home("item/relinked").c_str(), home("outside/relinked").c_str()), 0);
-  write_file(home("item/grown"), "grown and more");
-  write_file(home("item/sub/grown"), "grown and more");
   ASSERT_EQ(unlink(home("item/replaced").c_str()), 0);
-  write_file(home("item/replaced"), "replaced anew");
-  write_file(home("item/sub/new"), "new");
+  make_tree(home_.path(), {"item/grown=grown and more", "item/sub/grown=grown and more",
+                           "item/replaced=replaced anew", "item/sub/new=new"});
 
-  const auto removed = remove_copied(home("item"), *copied);
-  EXPECT_EQ(removed.error(),
+  EXPECT_EQ(remove_copied(home("item"), *copied).error(),
             "'" + home("item") + "' changed while it was copied; what changed was left in place");
-  EXPECT_EQ(sorted_entries(home("item")),
-            (std::vector<std::string>{"grown", "replaced", "sub", "touched"}));
-  EXPECT_EQ(sorted_entries(home("item/sub")), (std::vector<std::string>{"grown", "new"}));
-  EXPECT_EQ(read_file(home("item/grown")), "grown and more");
-  EXPECT_EQ(read_file(home("trash/item/sub/grown")), "sub/grown");
-  EXPECT_EQ(read_file(home("outside/relinked")), "relinked");
-  EXPECT_EQ(read_file(home("outside/keep")), "keep");
+  EXPECT_EQ(sorted_entries(home("item")), (Names{"grown", "replaced", "sub", "touched"}));
+  EXPECT_EQ(sorted_entries(home("item/sub")), (Names{"grown", "new"}));
+  const Names kept = {"item/grown", "trash/item/sub/grown", "outside/relinked", "outside/keep"};
+  Names contents;
+  for (const auto& path : kept) contents.push_back(read_file(home(path)));
+  EXPECT_EQ(contents, (Names{"grown and more", "sub/grown", "relinked", "keep"}));
   EXPECT_EQ(metadata_of(home("outside/o")).st_nlink, 1u);
 
   // What is there is never replaced; unchanged, the whole item goes.
@@ -88,16 +72,14 @@ TEST_F(CopyTreeTest, RemovesOnlyWhatWasCopiedAndHasNotChangedSince) {
 }
 
 TEST_F(CopyTreeTest, RemoveTreeNeverFollowsLinks) {
-  write_file(home("outside/keep"), "keep");
-  write_file(home("item/sub/f"), "f");
-  make_symlink(home("outside"), home("item/sub/link"));
-  make_symlink(home("outside"), home("folder-link"));
+  make_tree(home_.path(), {"outside/keep=keep", "item/sub/f=f", "item/sub/link->" + home("outside"),
+                           "folder-link->" + home("outside")});
   for (const char* path : {"item", "folder-link"}) {
-    ASSERT_TRUE(remove_tree(home(path))) << path;
+    ASSERT_TRUE(removal::remove_tree(home(path))) << path;
     EXPECT_FALSE(exists_no_follow(home(path))) << path;
   }
   EXPECT_EQ(read_file(home("outside/keep")), "keep");
-  EXPECT_FALSE(remove_tree(home("item")));
+  EXPECT_FALSE(removal::remove_tree(home("item")));
 }
 
 // Modes, modification times, hard and symbolic links travel as e2e/cross_volume_test's round
@@ -116,10 +98,7 @@ TEST_F(CopyTreeTest, ReadOnlyFoldersTimesOwnersExtendedAttributesAndHolesAreKept
       {"ro/", 0555, 1'100'000'000, 1'150'000'000},
       {"", 0750, 1'000'000'000, 1'010'000'000},
   };
-  for (const auto& entry : table) {
-    const std::string path = home("item/") + entry.path;
-    path.ends_with('/') ? testing::make_dirs(path) : write_file(path, entry.path);
-  }
+  for (const auto& entry : table) make_tree(home_.path(), {std::string("item/") + entry.path});
   constexpr off_t kSize = off_t{1} << 30;
   const std::vector<std::pair<off_t, std::string>> written = {
       {0, "head"}, {kSize / 2 + 12345, "middle"}, {kSize - 4, "tail"}, {kSize / 4, ""}};
