@@ -26,54 +26,47 @@
 namespace orvc::removal {
 namespace {
 
+using testing::exists_no_follow;
+using testing::make_tree;
+
 constexpr uid_t kNobody = 65534;
 
 std::string outcome(const Status& status) {
   return status ? "ok" : status.error();
 }
 
-// The check as the mover runs it, from the item's open parent folder.
-Status check_removable_tree(const std::string& item) {
-  const size_t slash = item.rfind('/');
-  const UniqueFd parent(open(item.substr(0, slash).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  return check_removable_tree_at(parent.get(), item.substr(slash + 1), item);
-}
-
 // Runs `arrange` (what it reports, if anything) then `body` in a child process, the body as the
 // user nobody when asked.
 std::string in_child(const std::function<std::string()>& arrange,
                      const std::function<std::string()>& body, bool as_nobody) {
-  int pipe_fds[2];
-  if (pipe(pipe_fds) != 0) return "no pipe";
+  int ends[2];
+  if (pipe(ends) != 0) return "no pipe";
   const pid_t pid = fork();
   if (pid == 0) {
-    close(pipe_fds[0]);
     std::string report = arrange();
     const bool became =
         !as_nobody || (setgroups(0, nullptr) == 0 && setresgid(kNobody, kNobody, kNobody) == 0 &&
                        setresuid(kNobody, kNobody, kNobody) == 0);
     if (report.empty()) report = became ? body() : "cannot become nobody";
-    const ssize_t ignored = write(pipe_fds[1], report.data(), report.size());
-    (void)ignored;  // the parent sees a short report
-    _exit(0);
+    _exit(write(ends[1], report.data(), report.size()) < 0);
   }
-  close(pipe_fds[1]);
-  char buffer[4096];
-  const ssize_t n = read(pipe_fds[0], buffer, sizeof buffer);  // reports are short
-  close(pipe_fds[0]);
+  close(ends[1]);
+  std::string report(4096, '\0');  // reports are short
+  report.resize(static_cast<size_t>(std::max<ssize_t>(read(ends[0], report.data(), 4096), 0)));
+  close(ends[0]);
   waitpid(pid, nullptr, 0);
-  return std::string(buffer, static_cast<size_t>(std::max<ssize_t>(n, 0)));
+  return report;
 }
 
-// Sets or clears inode flags, keeping the others; false where the file system keeps none.
-bool set_flag(const std::string& path, int flag, bool on) {
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+// Sets or clears inode flags, keeping the others; "skip: ..." where the file system keeps none.
+std::string set_flag(const std::string& path, int flag, bool on) {
+  const UniqueFd fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   int flags = 0;
-  bool done = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-  flags = on ? flags | flag : flags & ~flag;
-  done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-  if (fd >= 0) close(fd);
-  return done;
+  if (fd && ioctl(fd.get(), FS_IOC_GETFLAGS, &flags) == 0) {
+    flags = on ? flags | flag : flags & ~flag;
+    if (ioctl(fd.get(), FS_IOC_SETFLAGS, &flags) == 0) return "";
+  }
+  return "skip: inode flags: " + std::string(std::strerror(errno));
 }
 
 using RemovableCheck = testing::RemovalTest;
@@ -93,14 +86,10 @@ TEST_F(RemovableCheck, RefusedBeforeAnythingIsCopied) {
     };
   };
   const auto flag = [&](const std::string& path, int flag) -> Arrange {
-    return [=, this] {
-      return set_flag(home(path), flag, true)
-                 ? ""
-                 : "skip: inode flags: " + std::string(strerror(errno));
-    };
+    return [=, this] { return set_flag(home(path), flag, true); };
   };
   const Arrange sticky = [&] {
-    testing::make_tree(home("work/item/shared"), {"theirs=x"});
+    make_tree(home("work/item/shared"), {"theirs=x"});
     chmod(home("work/item/shared").c_str(), 01777);
     return "";
   };
@@ -145,8 +134,8 @@ TEST_F(RemovableCheck, RefusedBeforeAnythingIsCopied) {
   for (const auto& [name, as_nobody, arrange, expected, remove_partial] : table) {
     SCOPED_TRACE(name);
     for (const char* folder : {"work", "trash"}) testing::remove_tree(home(folder));
-    testing::make_tree(home_.path(), {"work/item/sub/f=f", "work/item/g=g", "work/item/mnt/",
-                                      "trash/partial/ro/inner/f=f", "trash/partial/g=g"});
+    make_tree(home_.path(), {"work/item/sub/f=f", "work/item/g=g", "work/item/mnt/",
+                             "trash/partial/ro/inner/f=f", "trash/partial/g=g"});
     for (const auto& entry : std::filesystem::recursive_directory_iterator(home_.path()))
       ASSERT_EQ(lchown(entry.path().c_str(), kNobody, kNobody), 0) << entry.path();
     const std::string report = in_child(
@@ -165,9 +154,8 @@ TEST_F(RemovableCheck, RefusedBeforeAnythingIsCopied) {
     }
     EXPECT_EQ(report, expected);
     const bool moved = expected == "ok";
-    EXPECT_EQ(testing::exists_no_follow(home("trash/item")), moved && !remove_partial);
-    EXPECT_EQ(testing::exists_no_follow(home(remove_partial ? "trash/partial" : "work/item")),
-              !moved);
+    EXPECT_EQ(exists_no_follow(home("trash/item")), moved && !remove_partial);
+    EXPECT_EQ(exists_no_follow(home(remove_partial ? "trash/partial" : "work/item")), !moved);
   }
   if (!skipped.empty()) GTEST_SKIP() << "not possible here:" << skipped;
 }
