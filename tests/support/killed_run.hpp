@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -32,13 +34,11 @@ inline char process_state(pid_t pid) {
 }
 
 inline bool has_folder_open(pid_t pid, const std::string& folder) {
-  const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
-  for (const auto& name : sorted_entries(fds)) {
-    char target[4096];
-    const ssize_t n = readlink((fds + "/" + name).c_str(), target, sizeof target);
-    if (n > 0 && std::string_view(target, static_cast<size_t>(n)).starts_with(folder)) return true;
-  }
-  return false;
+  const std::string fds = "/proc/" + std::to_string(pid) + "/fd/";
+  std::error_code error;
+  return std::ranges::any_of(listing_order(fds), [&](const std::string& name) {
+    return std::filesystem::read_symlink(fds + name, error).string().starts_with(folder);
+  });
 }
 
 // Stops `pid` once `busy` holds; true when it still held with the program stopped, false when

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 namespace orvc::testing {
 namespace {
@@ -15,17 +16,13 @@ namespace {
 [[noreturn]] void exec_child(const std::vector<std::string>& argv, const ProcessOptions& options) {
   if (options.working_dir && chdir(options.working_dir->c_str()) != 0) _exit(126);
   std::map<std::string, std::string> env = options.env;
-  if (!env.contains("PATH")) {
-    const char* path = std::getenv("PATH");
-    env["PATH"] = path ? path : "/usr/bin:/bin";
-  }
+  env.try_emplace("PATH", std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin");
   // Look the program up on the child's own PATH.
   setenv("PATH", env["PATH"].c_str(), 1);
-  std::vector<std::string> assignments;
-  for (const auto& [name, value] : env) assignments.push_back(name + "=" + value);
   std::vector<char*> args, envp;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  for (const auto& e : assignments) envp.push_back(const_cast<char*>(e.c_str()));
+  // The child execs or exits at once: the copies are never freed.
+  for (const auto& [name, value] : env) envp.push_back(strdup((name + "=" + value).c_str()));
   args.push_back(nullptr);
   envp.push_back(nullptr);
   execvpe(args[0], args.data(), envp.data());

@@ -20,8 +20,8 @@ struct ProcessOptions {
   // The environment is exactly this (plus PATH from the parent unless given); nothing leaks in.
   std::map<std::string, std::string> env;
   std::optional<std::string> working_dir;
-  bool stdout_is_terminal =
-      false;  // run under a pseudo-terminal (stdout and stderr merged into out)
+  // Run under a pseudo-terminal (stdout and stderr merged into out).
+  bool stdout_is_terminal = false;
   bool stderr_is_terminal = false;  // stderr alone on a pseudo-terminal; stdout stays a pipe
 };
 

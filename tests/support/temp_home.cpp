@@ -12,8 +12,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <vector>
+
+#include "util/folder_stream.hpp"
+#include "util/unique_fd.hpp"
 
 namespace orvc::testing {
 
@@ -24,9 +27,7 @@ TempDir::TempDir() {
     ADD_FAILURE() << "mkdtemp failed: " << std::strerror(errno);
     std::abort();
   }
-  char* resolved = realpath(pattern.c_str(), nullptr);
-  path_ = resolved;
-  std::free(resolved);
+  path_ = std::filesystem::canonical(pattern);
 }
 
 TempDir::~TempDir() {
@@ -58,10 +59,9 @@ void write_sized_file(const std::string& path, uint64_t size, unsigned seed) {
 
 void allocate_file(const std::string& path, uint64_t bytes) {
   make_parent(path);
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  ASSERT_GE(fd, 0) << path;
-  ASSERT_EQ(bytes > 0 ? posix_fallocate(fd, 0, static_cast<off_t>(bytes)) : 0, 0) << path;
-  close(fd);
+  const UniqueFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  ASSERT_TRUE(fd) << path;
+  ASSERT_EQ(bytes > 0 ? posix_fallocate(fd.get(), 0, static_cast<off_t>(bytes)) : 0, 0) << path;
 }
 
 void make_symlink(const std::string& target, const std::string& link) {
@@ -71,9 +71,7 @@ void make_symlink(const std::string& target, const std::string& link) {
 
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 bool exists_no_follow(const std::string& path) {
@@ -96,10 +94,6 @@ int unlock_entry(const char* path, const struct stat*, int type, struct FTW*) {
   if (type == FTW_D || type == FTW_DNR) chmod(path, 0700);
   return 0;
 }
-int remove_entry(const char* path, const struct stat*, int type, struct FTW*) {
-  (type == FTW_DP || type == FTW_DNR) ? rmdir(path) : unlink(path);
-  return 0;
-}
 }  // namespace
 
 uint64_t allocated_bytes(const std::string& path) {
@@ -120,14 +114,7 @@ void set_tree_mtime(const std::string& root, int64_t seconds_since_epoch) {
 }
 
 std::vector<std::string> listing_order(const std::string& folder) {
-  std::vector<std::string> names;
-  std::error_code error;
-  // Never throws: /proc folders of a program that ends vanish while they are read.
-  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-       it.increment(error)) {
-    names.push_back(it->path().filename());
-  }
-  return names;
+  return names_in(folder);
 }
 
 std::vector<std::string> sorted_entries(const std::string& folder) {
@@ -145,7 +132,8 @@ std::string at_root(const std::string& text, const std::string& root) {
 void remove_tree(const std::string& path) {
   if (path.empty() || path == "/") return;
   nftw(path.c_str(), unlock_entry, 64, FTW_PHYS);
-  nftw(path.c_str(), remove_entry, 64, FTW_PHYS | FTW_DEPTH);
+  std::error_code ignored;
+  std::filesystem::remove_all(path, ignored);
 }
 
 }  // namespace orvc::testing

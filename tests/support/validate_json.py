@@ -1,9 +1,6 @@
 #!/usr/bin/env python3
-"""Validates one orvc --json document against its command's schema in docs/schema.
-
-Usage: validate_json.py SCHEMA_DIR COMMAND DOCUMENT_FILE
-Prints every problem and exits 1 when there is one; exits 0 when the document is valid.
-"""
+# Usage: validate_json.py SCHEMA_DIR COMMAND DOCUMENT_FILE. Validates one orvc --json document
+# against its command's schema; prints every problem and exits 1 when there is one.
 import json
 import pathlib
 import sys

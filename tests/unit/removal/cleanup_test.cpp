@@ -23,13 +23,10 @@ class CleanupTest : public testing::RemovalTest {
  protected:
   // What a large-files run records for an item that arrived in the Trash as `name`.
   DeletedFile moved(const std::string& path, uint64_t size, const std::string& name) const {
-    return {path,
-            size,
-            "cli_large_files",
-            name,
-            trash_files(name),
-            metadata_of(trash_files(name)).st_ino,
-            metadata_of(trash_info(name)).st_ino};
+    DeletedFile file{path, size, "cli_large_files", name, trash_files(name)};
+    file.trash_inode = metadata_of(trash_files(name)).st_ino;
+    file.record_inode = metadata_of(trash_info(name)).st_ino;
+    return file;
   }
 
   std::vector<CleanupSession> sessions() const {

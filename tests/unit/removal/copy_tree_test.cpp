@@ -11,6 +11,7 @@
 
 #include "../fixture_tree.hpp"
 #include "removal_fixture.hpp"
+#include "util/unique_fd.hpp"
 
 namespace orvc::removal {
 namespace {
@@ -102,11 +103,10 @@ TEST_F(CopyTreeTest, ReadOnlyFoldersTimesOwnersExtendedAttributesAndHolesAreKept
   constexpr off_t kSize = off_t{1} << 30;
   const std::vector<std::pair<off_t, std::string>> written = {
       {0, "head"}, {kSize / 2 + 12345, "middle"}, {kSize - 4, "tail"}, {kSize / 4, ""}};
-  const int fd = open(home("item/disk.img").c_str(), O_WRONLY | O_CLOEXEC);
-  ASSERT_EQ(ftruncate(fd, kSize), 0);
+  const UniqueFd out(open(home("item/disk.img").c_str(), O_WRONLY | O_CLOEXEC));
+  ASSERT_EQ(ftruncate(out.get(), kSize), 0);
   for (const auto& [offset, bytes] : written)
-    ASSERT_EQ(pwrite(fd, bytes.data(), bytes.size(), offset), ssize_t(bytes.size()));
-  close(fd);
+    ASSERT_EQ(pwrite(out.get(), bytes.data(), bytes.size(), offset), ssize_t(bytes.size()));
   bool xattrs = true;  // each holds its own path, where this file system keeps them
   for (const std::string path : {"item", "item/suid"})
     xattrs = xattrs && setxattr(home(path).c_str(), "user.t", path.data(), path.size(), 0) == 0;
@@ -142,14 +142,13 @@ TEST_F(CopyTreeTest, ReadOnlyFoldersTimesOwnersExtendedAttributesAndHolesAreKept
     const ssize_t n = getxattr(home("trash/" + path).c_str(), "user.t", read_back, 64);
     EXPECT_TRUE(!xattrs || std::string(read_back, std::max<ssize_t>(n, 0)) == path) << path;
   }
-  const int in = open(home("trash/item/disk.img").c_str(), O_RDONLY | O_CLOEXEC);
+  const UniqueFd in(open(home("trash/item/disk.img").c_str(), O_RDONLY | O_CLOEXEC));
   for (auto [offset, bytes] : written) {
     if (bytes.empty()) bytes.assign(8, '\0');  // inside a hole
     std::string read_back(bytes.size(), '?');
-    ASSERT_EQ(pread(in, read_back.data(), read_back.size(), offset), ssize_t(bytes.size()));
+    ASSERT_EQ(pread(in.get(), read_back.data(), read_back.size(), offset), ssize_t(bytes.size()));
     EXPECT_EQ(read_back, bytes) << "at " << offset;
   }
-  close(in);
 }
 
 }  // namespace
