@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -26,9 +25,7 @@ inline dev_t device_of(const std::string& path) {
 
 // The state letter of /proc/<pid>/stat: R, S, D, T (stopped), Z (ended), ...
 inline char process_state(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  std::getline(stat, line);
+  const std::string line = read_file("/proc/" + std::to_string(pid) + "/stat");
   const size_t end = line.rfind(") ");
   return end == std::string::npos ? 'Z' : line[end + 2];
 }
@@ -45,13 +42,11 @@ inline bool has_folder_open(pid_t pid, const std::string& folder) {
 // the program ended first.
 inline bool freeze_while_busy(pid_t pid, const std::function<bool()>& busy) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!busy()) {
+  while (!busy())
     if (process_state(pid) == 'Z' || std::chrono::steady_clock::now() > deadline) return false;
-  }
   kill(pid, SIGSTOP);
-  while (process_state(pid) != 'T') {
-    if (process_state(pid) == 'Z') return false;
-  }
+  for (char state; (state = process_state(pid)) != 'T';)
+    if (state == 'Z') return false;
   return busy();
 }
 

@@ -6,9 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace orvc::testing {
 namespace {
@@ -34,21 +36,16 @@ void read_all(const std::vector<int>& fds, const std::vector<std::string*>& sink
   std::vector<pollfd> polls;
   for (int fd : fds) polls.push_back({fd, POLLIN, 0});
   char buffer[65536];
-  for (size_t open_count = polls.size(); open_count > 0;) {
-    if (poll(polls.data(), polls.size(), -1) < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    for (size_t i = 0; i < polls.size(); ++i) {
+  while (std::ranges::any_of(polls, [](const pollfd& p) { return p.fd >= 0; })) {
+    const int ready = poll(polls.data(), polls.size(), -1);
+    if (ready < 0 && errno != EINTR) return;
+    for (size_t i = 0; ready > 0 && i < polls.size(); ++i) {
       if (polls[i].fd < 0 || polls[i].revents == 0) continue;
       const ssize_t n = read(polls[i].fd, buffer, sizeof buffer);
-      if (n > 0) {
+      if (n > 0)
         sinks[i]->append(buffer, static_cast<size_t>(n));
-      } else if (n == 0 || errno != EINTR) {
-        close(polls[i].fd);
-        polls[i].fd = -1;
-        --open_count;
-      }
+      else if (n == 0 || errno != EINTR)
+        close(std::exchange(polls[i].fd, -1));  // poll skips it from now on
     }
   }
 }
@@ -63,9 +60,8 @@ StartedProcess start_program(const std::vector<std::string>& argv, const Process
   // Standard error shares a terminal on standard output.
   const bool merged = options.stdout_is_terminal;
   int out[2], err[2];
-  if (open_pair(out, merged) != 0 || (!merged && open_pair(err, options.stderr_is_terminal) != 0)) {
+  if (open_pair(out, merged) != 0 || (!merged && open_pair(err, options.stderr_is_terminal) != 0))
     return started;
-  }
   started.pid = fork();
   if (started.pid == 0) {
     dup2(open("/dev/null", O_RDONLY), 0);
@@ -75,8 +71,7 @@ StartedProcess start_program(const std::vector<std::string>& argv, const Process
   }
   close(out[1]);
   if (!merged) close(err[1]);
-  started.fds = {out[0]};
-  if (!merged) started.fds.push_back(err[0]);
+  started.fds = merged ? std::vector{out[0]} : std::vector{out[0], err[0]};
   return started;
 }
 

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <system_error>
 #include <vector>
 
 #include "util/folder_stream.hpp"
@@ -23,10 +24,7 @@ namespace orvc::testing {
 TempDir::TempDir() {
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/orvc-test-XXXXXX";
-  if (!mkdtemp(pattern.data())) {
-    ADD_FAILURE() << "mkdtemp failed: " << std::strerror(errno);
-    std::abort();
-  }
+  if (!mkdtemp(pattern.data())) throw std::system_error(errno, std::generic_category(), pattern);
   path_ = std::filesystem::canonical(pattern);
 }
 

@@ -24,16 +24,14 @@ class CopyTreeTest : public testing::RemovalTest {};
 // Special files are refused before anything is copied: e2e/cross_volume_test.
 TEST_F(CopyTreeTest, RemovesOnlyWhatWasCopiedAndHasNotChangedSince) {
   for (const char* name :
-       {"same", "grown", "replaced", "touched", "relinked", "sub/same", "sub/grown"}) {
+       {"same", "grown", "replaced", "touched", "relinked", "sub/same", "sub/grown"})
     write_file(home(std::string("item/") + name), name);
-  }
   make_tree(home_.path(),
             {"outside/keep=keep", "outside/o=outer", "item/link->" + home("outside")});
   // One file under three names inside the item, one shared with the outside.
   for (const auto& [from, to] :
-       {std::pair{"item/same", "item/sub/b"}, {"item/same", "item/c"}, {"outside/o", "item/y"}}) {
+       {std::pair{"item/same", "item/sub/b"}, {"item/same", "item/c"}, {"outside/o", "item/y"}})
     ASSERT_EQ(link(home(from).c_str(), home(to).c_str()), 0) << to;
-  }
   const auto copied = copy_tree(home("item"), home("trash/item"));
   ASSERT_TRUE(copied) << copied.error();
   const struct stat first = metadata_of(home("trash/item/same"));
@@ -67,8 +65,7 @@ TEST_F(CopyTreeTest, RemovesOnlyWhatWasCopiedAndHasNotChangedSince) {
   EXPECT_FALSE(copy_tree(home("item"), home("trash/item")));
   EXPECT_EQ(read_file(home("trash/item/sub/grown")), "sub/grown");
   const auto again = copy_tree(home("item"), home("trash/again"));
-  ASSERT_TRUE(again);
-  ASSERT_TRUE(remove_copied(home("item"), *again));
+  ASSERT_TRUE(again && remove_copied(home("item"), *again));
   EXPECT_FALSE(exists_no_follow(home("item")));
 }
 

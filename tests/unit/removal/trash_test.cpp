@@ -29,9 +29,8 @@ TEST(TrashRecord, EncodesThePathAndDatesInLocalTimeAndReadsThemBack) {
   EXPECT_THAT(text, MatchesRegex("\\[Trash Info\\]\nPath=/h/a%20b\nDeletionDate=19[67][0-9]-[0-9]"
                                  "[0-9]-[0-9][0-9]T[0-9][0-9]:[0-9][0-9]:[0-9][0-9]\n"));
   EXPECT_EQ(parse_trash_record(text)->deletion_date, text.substr(text.rfind('=') + 1, 19));
-  for (const std::string path : {"/home/u/a b.txt", "/x/%25/ü/\xff\x01", "/plain/path-_.~"}) {
+  for (const std::string path : {"/home/u/a b.txt", "/x/%25/ü/\xff\x01", "/plain/path-_.~"})
     EXPECT_EQ(parse_trash_record(trash_info_text(path, 0))->original_path, path);
-  }
   EXPECT_EQ(percent_decode("%2f%2F"), "//");
   EXPECT_EQ(parse_trash_record("[Trash Info]\r\nPath=/a%20b\r\nDeletionDate=x\r\n")->original_path,
             "/a b");
@@ -92,10 +91,9 @@ TEST_F(TrashMoveTest, RefusesProtectedItemsTheTrashAndEveryFolderHoldingIt) {
   EXPECT_EQ(read_file(key), "key");
   for (const std::string& path :
        {home(".local"), home(".local/share"), home(".local/share/Trash/"), trash_files(),
-        home(".local/share/Trash/info"), home(".local/share/./Trash")}) {
+        home(".local/share/Trash/info"), home(".local/share/./Trash")})
     EXPECT_EQ(trash_item(path).error(),
               "Refusing to move '" + path + "' to ~/.Trash: it is the Trash itself or holds it.");
-  }
   EXPECT_EQ(read_file(trash_files("old")), "old");
   EXPECT_TRUE(trash_item(home(".local/state")));
 }
@@ -110,12 +108,10 @@ TEST_F(TrashThreads, ItemsOfOneNameGetDistinctNamesAndRecords) {
   std::vector<Result<TrashedItem>> moved(kItems);
   {
     std::vector<std::jthread> workers;
-    for (int t = 0; t < kThreads; ++t) {
+    for (int t = 0; t < kThreads; ++t)
       workers.emplace_back([&, t] {
-        for (int n = t * kPerThread; n < (t + 1) * kPerThread; ++n)
-          moved[n] = trash_item(original(n));
+        for (int n = t; n < kItems; n += kThreads) moved[n] = trash_item(original(n));
       });
-    }
   }
   std::set<std::string> expected{"same.txt"}, seen;
   for (int n = 2; n <= kItems; ++n) expected.insert("same " + std::to_string(n) + ".txt");
