@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "support/run_process.hpp"
 #include "support/scoped_env.hpp"
@@ -47,11 +48,10 @@ void remove_deep_tree(const std::string& root) {
 
 std::unique_ptr<TempDir> make_fast_temp_dir() {
   struct statfs volume {};
-  if (statfs("/dev/shm", &volume) != 0 || volume.f_type != TMPFS_MAGIC ||
-      access("/dev/shm", W_OK) != 0) {
-    return std::make_unique<TempDir>();
-  }
-  const ScopedEnv in_memory("TMPDIR", "/dev/shm");
+  std::optional<ScopedEnv> in_memory;
+  if (statfs("/dev/shm", &volume) == 0 && volume.f_type == TMPFS_MAGIC &&
+      access("/dev/shm", W_OK) == 0)
+    in_memory.emplace("TMPDIR", "/dev/shm");
   return std::make_unique<TempDir>();
 }
 

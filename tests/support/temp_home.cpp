@@ -73,8 +73,7 @@ std::string read_file(const std::string& path) {
 }
 
 bool exists_no_follow(const std::string& path) {
-  struct stat st {};
-  return lstat(path.c_str(), &st) == 0;
+  return faccessat(AT_FDCWD, path.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 namespace {

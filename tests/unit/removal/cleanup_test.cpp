@@ -5,7 +5,7 @@
 
 #include "../fixture_tree.hpp"
 #include "removal/cleanup_summary.hpp"
-#include "removal/history_json.hpp"
+#include "removal/history_read.hpp"
 #include "removal/restore.hpp"
 #include "removal_fixture.hpp"
 #include "util/stop_request.hpp"
@@ -29,12 +29,7 @@ class CleanupTest : public testing::RemovalTest {
     return file;
   }
 
-  std::vector<CleanupSession> sessions() const {
-    std::vector<CleanupSession> out;
-    for (const auto& name : sorted_entries(history()))
-      if (name.ends_with(".json")) out.push_back(*parse_session(read_file(history(name))));
-    return out;
-  }
+  static std::vector<CleanupSession> sessions() { return load_history()->sessions; }
 };
 
 TEST(CleanupSummary, SortsFailuresIntoMacosProtectedAndOther) {

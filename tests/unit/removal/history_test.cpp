@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <ctime>
 #include <limits>
 
@@ -59,18 +60,19 @@ TEST(HistoryJson, WritesThePrettyLayoutWithoutFinalNewline) {
 // What the writer writes is read back below.
 TEST(HistoryJson, RejectsDuplicateAndMissingMembers) {
   const std::string text = *session_to_json(sample());
-  const auto with_file = [](const std::string& file) {
+  // One file record, `first` its first members; without a trashed_name.
+  const auto with_file = [](const std::string& first) {
     return R"({"session_id":"x","timestamp":"t","unix_timestamp":-5,"cleanup_type":"c",)"
-           R"("extra":[1],"deleted_files":[)" +
-           file + R"(],"total_bytes_freed":1,"status":"completed"})";
+           R"("extra":[1],"deleted_files":[{)" +
+           first +
+           R"("original_path":"a","size":1,"category":"c"}],)"
+           R"("total_bytes_freed":1,"status":"completed"})";
   };
-  const std::pair<std::string, std::string> rejected[] = {
-      {text.substr(0, text.find(",\n  \"status\"")) + "\n}", "missing field `status`"},
-      {with_file(R"({"original_path":"a","original_path":"b","size":1,"category":"c"})"),
-       "duplicate field `original_path`"},
-  };
-  for (const auto& [json, message] : rejected) EXPECT_EQ(parse_session(json).error(), message);
-  const auto parsed = parse_session(with_file(R"({"original_path":"a","size":1,"category":"c"})"));
+  EXPECT_EQ(parse_session(text.substr(0, text.find(",\n  \"status\"")) + "\n}").error(),
+            "missing field `status`");
+  EXPECT_EQ(parse_session(with_file(R"("original_path":"b",)")).error(),
+            "duplicate field `original_path`");
+  const auto parsed = parse_session(with_file(""));
   ASSERT_TRUE(parsed) << parsed.error();
   EXPECT_EQ(parsed->deleted_files.at(0).trashed_name, std::nullopt);
 }
@@ -120,8 +122,7 @@ TEST_F(HistoryStoreTest, WritesPrivateManifestsAtomically) {
   CleanupSession session = new_session(
       CleanupType::Delete, {{"/a", 7, "cli_delete", "a"}, {"/b", 8, "cli_delete", "b"}});
   EXPECT_EQ(std::tie(session.total_bytes_freed, session.status), std::tuple(15u, "completed"));
-  EXPECT_NEAR(static_cast<double>(session.unix_timestamp), static_cast<double>(std::time(nullptr)),
-              5);
+  EXPECT_LE(std::abs(session.unix_timestamp - std::time(nullptr)), 5);
 
   ASSERT_EQ(write_session(session), session.session_id);
   const std::string path = history(session.session_id + ".json");
