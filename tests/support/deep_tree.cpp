@@ -35,8 +35,8 @@ void make_deep_tree(const std::string& root, int depth, const std::string& file,
   ASSERT_TRUE(folder) << root << ": " << std::strerror(errno);
   const UniqueFd out(
       openat(folder.get(), file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  ASSERT_TRUE(out) << std::strerror(errno);
-  ASSERT_EQ(write(out.get(), content.data(), content.size()), static_cast<ssize_t>(content.size()));
+  ASSERT_TRUE(out && write(out.get(), content.data(), content.size()) == ssize_t(content.size()))
+      << file << ": " << std::strerror(errno);
 }
 
 void remove_deep_tree(const std::string& root) {

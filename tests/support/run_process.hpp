@@ -12,8 +12,7 @@ namespace orvc::testing {
 
 struct ProcessResult {
   int exit_code = -1;  // -1 when ended by a signal
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
 struct ProcessOptions {

@@ -28,10 +28,6 @@ TempDir::TempDir() {
   path_ = std::filesystem::canonical(pattern);
 }
 
-TempDir::~TempDir() {
-  remove_tree(path_);
-}
-
 void make_dirs(const std::string& path) {
   std::error_code error;
   std::filesystem::create_directories(path, error);

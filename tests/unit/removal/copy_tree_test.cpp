@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "../fixture_tree.hpp"
@@ -84,11 +85,8 @@ TEST_F(CopyTreeTest, RemoveTreeNeverFollowsLinks) {
 // trip shows; here, read-only folders, access times, the set-user-ID bit with its owner,
 // extended attributes and holes.
 TEST_F(CopyTreeTest, ReadOnlyFoldersTimesOwnersExtendedAttributesAndHolesAreKept) {
-  const struct {
-    const char* path;  // below the item; folders end in '/'
-    mode_t mode;
-    int64_t atime, mtime;
-  } table[] = {
+  // Below the item (folders end in '/'): mode, access and modification times.
+  const std::tuple<const char*, mode_t, int64_t, int64_t> table[] = {
       // Deepest first, so setting a folder's times is the last change inside it.
       {"disk.img", 0640, 1'400'000'000, 1'400'000'000},
       {"suid", 04750, 1'300'000'000, 1'300'000'000},
@@ -96,7 +94,8 @@ TEST_F(CopyTreeTest, ReadOnlyFoldersTimesOwnersExtendedAttributesAndHolesAreKept
       {"ro/", 0555, 1'100'000'000, 1'150'000'000},
       {"", 0750, 1'000'000'000, 1'010'000'000},
   };
-  for (const auto& entry : table) make_tree(home_.path(), {std::string("item/") + entry.path});
+  for (const auto& [path, mode, atime, mtime] : table)
+    make_tree(home_.path(), {std::string("item/") + path});
   constexpr off_t kSize = off_t{1} << 30;
   const std::vector<std::pair<off_t, std::string>> written = {
       {0, "head"}, {kSize / 2 + 12345, "middle"}, {kSize - 4, "tail"}, {kSize / 4, ""}};
@@ -109,28 +108,26 @@ TEST_F(CopyTreeTest, ReadOnlyFoldersTimesOwnersExtendedAttributesAndHolesAreKept
     xattrs = xattrs && setxattr(home(path).c_str(), "user.t", path.data(), path.size(), 0) == 0;
   const bool root = geteuid() == 0;
   ASSERT_TRUE(!root || chown(home("item/suid").c_str(), 65534, 65534) == 0);
-  for (const auto& entry : table) {
-    const std::string path = home("item/") + entry.path;
-    ASSERT_EQ(chmod(path.c_str(), entry.mode), 0) << path;
-    const timespec times[2] = {{entry.atime, 0}, {entry.mtime, 0}};
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+  for (const auto& [path, mode, atime, mtime] : table) {
+    const timespec times[2] = {{atime, 0}, {mtime, 0}};
+    ASSERT_EQ(chmod((home("item/") + path).c_str(), mode), 0) << path;
+    ASSERT_EQ(utimensat(AT_FDCWD, (home("item/") + path).c_str(), times, 0), 0) << path;
   }
 
   const auto copied = copy_tree(home("item"), home("trash/item"));
   ASSERT_TRUE(copied) << copied.error();
-  for (const auto& entry : table) {
-    const struct stat source = metadata_of(home("item/") + entry.path);
-    const struct stat copy = metadata_of(home("trash/item/") + entry.path);
+  for (const auto& [path, mode, atime, mtime] : table) {
+    SCOPED_TRACE(path);
+    const struct stat source = metadata_of(home("item/") + path);
+    const struct stat copy = metadata_of(home("trash/item/") + path);
     const bool owner_kept = root || source.st_uid == geteuid();
-    EXPECT_EQ(copy.st_mode & 07777, owner_kept ? entry.mode : entry.mode & ~(S_ISUID | S_ISGID))
-        << entry.path;
-    EXPECT_EQ(copy.st_mtim.tv_sec, entry.mtime) << entry.path;
+    EXPECT_EQ(copy.st_mode & 07777, owner_kept ? mode : mode & ~(S_ISUID | S_ISGID));
+    EXPECT_EQ(copy.st_mtim.tv_sec, mtime);
     // The check before the copy reads folders, which may move their access time on; the copy
     // keeps the time the copy found.
-    EXPECT_EQ(copy.st_atim.tv_sec, S_ISDIR(source.st_mode) ? source.st_atim.tv_sec : entry.atime)
-        << entry.path;
-    EXPECT_TRUE(!owner_kept || copy.st_uid == source.st_uid) << entry.path;
-    EXPECT_EQ(copy.st_size, S_ISDIR(source.st_mode) ? copy.st_size : source.st_size) << entry.path;
+    EXPECT_EQ(copy.st_atim.tv_sec, S_ISDIR(source.st_mode) ? source.st_atim.tv_sec : atime);
+    EXPECT_TRUE(!owner_kept || copy.st_uid == source.st_uid);
+    EXPECT_EQ(copy.st_size, S_ISDIR(source.st_mode) ? copy.st_size : source.st_size);
     // A file system that keeps holes keeps them in the copy.
     EXPECT_TRUE(source.st_blocks * 512 > kSize / 2 || copy.st_blocks <= 2 * source.st_blocks);
   }

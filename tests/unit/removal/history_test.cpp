@@ -1,7 +1,6 @@
 #include "removal/history.hpp"
 
 #include <fmt/format.h>
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,7 +12,6 @@
 #include "removal/history_json.hpp"
 #include "removal/history_layout.hpp"
 #include "removal/history_prune.hpp"
-#include "removal/session_id.hpp"
 #include "removal_fixture.hpp"
 #include "util/diagnostics.hpp"
 
