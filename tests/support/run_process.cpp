@@ -95,14 +95,13 @@ ProcessResult run_program(const std::vector<std::string>& argv, const ProcessOpt
 
 ProcessOptions orvc_options(const std::string& home,
                             const std::map<std::string, std::string>& extra_env) {
-  ProcessOptions options;
   // No programs by default: a Trash-service fallback must never reach a real desktop Trash.
-  options.env = {{"HOME", home},
-                 {"XDG_DATA_HOME", home + "/.local/share"},
-                 {"NO_COLOR", "1"},
-                 {"PATH", "/nonexistent/orvc-test-no-programs"}};
+  ProcessOptions options{.env = {{"HOME", home},
+                                 {"XDG_DATA_HOME", home + "/.local/share"},
+                                 {"NO_COLOR", "1"},
+                                 {"PATH", "/nonexistent/orvc-test-no-programs"}},
+                         .working_dir = home};
   for (const auto& [k, v] : extra_env) options.env[k] = v;
-  options.working_dir = home;
   return options;
 }
 

@@ -26,14 +26,7 @@
 namespace orvc::removal {
 namespace {
 
-using testing::exists_no_follow;
-using testing::make_tree;
-
 constexpr uid_t kNobody = 65534;
-
-std::string outcome(const Status& status) {
-  return status ? "ok" : status.error();
-}
 
 // Runs `arrange` (what it reports, if anything) then `body` in a child process, the body as the
 // user nobody when asked.
@@ -88,7 +81,7 @@ TEST_F(RemovableCheck, RefusedBeforeAnythingIsCopied) {
     return [=, this] { return set_flag(home(path), flag, true); };
   };
   const Arrange sticky = [&] {
-    make_tree(home("work/item/shared"), {"theirs=x"});
+    testing::make_tree(home("work/item/shared"), {"theirs=x"});
     chmod(home("work/item/shared").c_str(), 01777);
     return "";
   };
@@ -100,6 +93,7 @@ TEST_F(RemovableCheck, RefusedBeforeAnythingIsCopied) {
       return "skip: private tmpfs mount: " + std::string(std::strerror(errno));
     return std::string();
   };
+  const auto outcome = [](const Status& status) { return status ? "ok" : status.error(); };
   const std::string no_write = "is not writable", locked = "is immutable or append-only";
   const struct {
     const char* name;
@@ -133,8 +127,8 @@ TEST_F(RemovableCheck, RefusedBeforeAnythingIsCopied) {
   for (const auto& [name, as_nobody, arrange, expected, remove_partial] : table) {
     SCOPED_TRACE(name);
     for (const char* folder : {"work", "trash"}) testing::remove_tree(home(folder));
-    make_tree(home_.path(), {"work/item/sub/f=f", "work/item/g=g", "work/item/mnt/",
-                             "trash/partial/ro/inner/f=f", "trash/partial/g=g"});
+    testing::make_tree(home_.path(), {"work/item/sub/f=f", "work/item/g=g", "work/item/mnt/",
+                                      "trash/partial/ro/inner/f=f", "trash/partial/g=g"});
     for (const auto& entry : std::filesystem::recursive_directory_iterator(home_.path()))
       ASSERT_EQ(lchown(entry.path().c_str(), kNobody, kNobody), 0) << entry.path();
     const std::string report = in_child(
@@ -153,9 +147,10 @@ TEST_F(RemovableCheck, RefusedBeforeAnythingIsCopied) {
     }
     // The report, whether the copy is there, whether what was to go is still there.
     const bool moved = expected == "ok";
-    EXPECT_EQ(std::tuple(report, exists_no_follow(home("trash/item")),
-                         exists_no_follow(home(remove_partial ? "trash/partial" : "work/item"))),
-              std::tuple(expected, moved && !remove_partial, !moved));
+    EXPECT_EQ(
+        std::tuple(report, testing::exists_no_follow(home("trash/item")),
+                   testing::exists_no_follow(home(remove_partial ? "trash/partial" : "work/item"))),
+        std::tuple(expected, moved && !remove_partial, !moved));
   }
   if (!skipped.empty()) GTEST_SKIP() << "not possible here:" << skipped;
 }

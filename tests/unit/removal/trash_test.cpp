@@ -105,13 +105,12 @@ TEST_F(TrashThreads, ItemsOfOneNameGetDistinctNamesAndRecords) {
   const auto original = [&](int n) { return home("from/" + std::to_string(n) + "/same.txt"); };
   for (int n = 0; n < kItems; ++n) write_file(original(n), std::to_string(n));
   std::vector<Result<TrashedItem>> moved(kItems);
-  {
-    std::vector<std::jthread> workers;
-    for (int t = 0; t < kThreads; ++t)
-      workers.emplace_back([&, t] {
-        for (int n = t; n < kItems; n += kThreads) moved[n] = trash_item(original(n));
-      });
-  }
+  std::vector<std::jthread> workers;
+  for (int t = 0; t < kThreads; ++t)
+    workers.emplace_back([&, t] {
+      for (int n = t; n < kItems; n += kThreads) moved[n] = trash_item(original(n));
+    });
+  workers.clear();  // joins them
   std::set<std::string> expected{"same.txt"}, seen;
   for (int n = 2; n <= kItems; ++n) expected.insert("same " + std::to_string(n) + ".txt");
   for (int n = 0; n < kItems; ++n) {
