@@ -1,8 +1,7 @@
 #pragma once
-// Folder chains deeper than PATH_MAX allows in one path: built, read and removed through folder
+// Folder chains deeper than PATH_MAX allows in one path: built and removed through folder
 // handles. Each chain is `depth` folders named "d" below `root`.
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "support/temp_home.hpp"
@@ -16,10 +15,6 @@ std::string deep_path(const std::string& root, int depth);
 void make_deep_tree(const std::string& root, int depth, const std::string& file,
                     const std::string& content);
 
-// The content of `file` in the deepest folder; nothing when the chain or the file is missing.
-std::optional<std::string> read_deep_file(const std::string& root, int depth,
-                                          const std::string& file);
-
 // Removes `root` (in a test's temporary folder) and everything below it, whatever its depth.
 // Nothing when it is missing.
 void remove_deep_tree(const std::string& root);
@@ -28,8 +23,5 @@ void remove_deep_tree(const std::string& root);
 // thousands of folders, slow on a busy disk), else in the usual place. Remove deep chains in it
 // with remove_deep_tree before it goes.
 std::unique_ptr<TempDir> make_fast_temp_dir();
-
-// Raises the open-file limit to its hard limit; false when that stays below `wanted`.
-bool allow_open_files(unsigned long wanted);
 
 }  // namespace orvc::testing

@@ -5,8 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
-#include <fstream>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <thread>
@@ -24,34 +25,28 @@ inline dev_t device_of(const std::string& path) {
 
 // The state letter of /proc/<pid>/stat: R, S, D, T (stopped), Z (ended), ...
 inline char process_state(pid_t pid) {
-  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  std::getline(stat, line);
+  const std::string line = read_file("/proc/" + std::to_string(pid) + "/stat");
   const size_t end = line.rfind(") ");
   return end == std::string::npos ? 'Z' : line[end + 2];
 }
 
 inline bool has_folder_open(pid_t pid, const std::string& folder) {
-  const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
-  for (const auto& name : sorted_entries(fds)) {
-    char target[4096];
-    const ssize_t n = readlink((fds + "/" + name).c_str(), target, sizeof target);
-    if (n > 0 && std::string_view(target, static_cast<size_t>(n)).starts_with(folder)) return true;
-  }
-  return false;
+  const std::string fds = "/proc/" + std::to_string(pid) + "/fd/";
+  std::error_code error;
+  return std::ranges::any_of(listing_order(fds), [&](const std::string& name) {
+    return std::filesystem::read_symlink(fds + name, error).string().starts_with(folder);
+  });
 }
 
 // Stops `pid` once `busy` holds; true when it still held with the program stopped, false when
 // the program ended first.
 inline bool freeze_while_busy(pid_t pid, const std::function<bool()>& busy) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!busy()) {
+  while (!busy())
     if (process_state(pid) == 'Z' || std::chrono::steady_clock::now() > deadline) return false;
-  }
   kill(pid, SIGSTOP);
-  while (process_state(pid) != 'T') {
-    if (process_state(pid) == 'Z') return false;
-  }
+  for (char state; (state = process_state(pid)) != 'T';)
+    if (state == 'Z') return false;
   return busy();
 }
 

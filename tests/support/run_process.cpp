@@ -6,8 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <utility>
 
 namespace orvc::testing {
 namespace {
@@ -15,17 +18,13 @@ namespace {
 [[noreturn]] void exec_child(const std::vector<std::string>& argv, const ProcessOptions& options) {
   if (options.working_dir && chdir(options.working_dir->c_str()) != 0) _exit(126);
   std::map<std::string, std::string> env = options.env;
-  if (!env.contains("PATH")) {
-    const char* path = std::getenv("PATH");
-    env["PATH"] = path ? path : "/usr/bin:/bin";
-  }
+  env.try_emplace("PATH", std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin");
   // Look the program up on the child's own PATH.
   setenv("PATH", env["PATH"].c_str(), 1);
-  std::vector<std::string> assignments;
-  for (const auto& [name, value] : env) assignments.push_back(name + "=" + value);
   std::vector<char*> args, envp;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  for (const auto& e : assignments) envp.push_back(const_cast<char*>(e.c_str()));
+  // The child execs or exits at once: the copies are never freed.
+  for (const auto& [name, value] : env) envp.push_back(strdup((name + "=" + value).c_str()));
   args.push_back(nullptr);
   envp.push_back(nullptr);
   execvpe(args[0], args.data(), envp.data());
@@ -37,21 +36,16 @@ void read_all(const std::vector<int>& fds, const std::vector<std::string*>& sink
   std::vector<pollfd> polls;
   for (int fd : fds) polls.push_back({fd, POLLIN, 0});
   char buffer[65536];
-  for (size_t open_count = polls.size(); open_count > 0;) {
-    if (poll(polls.data(), polls.size(), -1) < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    for (size_t i = 0; i < polls.size(); ++i) {
+  while (std::ranges::any_of(polls, [](const pollfd& p) { return p.fd >= 0; })) {
+    const int ready = poll(polls.data(), polls.size(), -1);
+    if (ready < 0 && errno != EINTR) return;
+    for (size_t i = 0; ready > 0 && i < polls.size(); ++i) {
       if (polls[i].fd < 0 || polls[i].revents == 0) continue;
       const ssize_t n = read(polls[i].fd, buffer, sizeof buffer);
-      if (n > 0) {
+      if (n > 0)
         sinks[i]->append(buffer, static_cast<size_t>(n));
-      } else if (n == 0 || errno != EINTR) {
-        close(polls[i].fd);
-        polls[i].fd = -1;
-        --open_count;
-      }
+      else if (n == 0 || errno != EINTR)
+        close(std::exchange(polls[i].fd, -1));  // poll skips it from now on
     }
   }
 }
@@ -66,9 +60,8 @@ StartedProcess start_program(const std::vector<std::string>& argv, const Process
   // Standard error shares a terminal on standard output.
   const bool merged = options.stdout_is_terminal;
   int out[2], err[2];
-  if (open_pair(out, merged) != 0 || (!merged && open_pair(err, options.stderr_is_terminal) != 0)) {
+  if (open_pair(out, merged) != 0 || (!merged && open_pair(err, options.stderr_is_terminal) != 0))
     return started;
-  }
   started.pid = fork();
   if (started.pid == 0) {
     dup2(open("/dev/null", O_RDONLY), 0);
@@ -78,8 +71,7 @@ StartedProcess start_program(const std::vector<std::string>& argv, const Process
   }
   close(out[1]);
   if (!merged) close(err[1]);
-  started.fds = {out[0]};
-  if (!merged) started.fds.push_back(err[0]);
+  started.fds = merged ? std::vector{out[0]} : std::vector{out[0], err[0]};
   return started;
 }
 
@@ -103,14 +95,13 @@ ProcessResult run_program(const std::vector<std::string>& argv, const ProcessOpt
 
 ProcessOptions orvc_options(const std::string& home,
                             const std::map<std::string, std::string>& extra_env) {
-  ProcessOptions options;
   // No programs by default: a Trash-service fallback must never reach a real desktop Trash.
-  options.env = {{"HOME", home},
-                 {"XDG_DATA_HOME", home + "/.local/share"},
-                 {"NO_COLOR", "1"},
-                 {"PATH", "/nonexistent/orvc-test-no-programs"}};
+  ProcessOptions options{.env = {{"HOME", home},
+                                 {"XDG_DATA_HOME", home + "/.local/share"},
+                                 {"NO_COLOR", "1"},
+                                 {"PATH", "/nonexistent/orvc-test-no-programs"}},
+                         .working_dir = home};
   for (const auto& [k, v] : extra_env) options.env[k] = v;
-  options.working_dir = home;
   return options;
 }
 

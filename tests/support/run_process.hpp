@@ -12,16 +12,15 @@ namespace orvc::testing {
 
 struct ProcessResult {
   int exit_code = -1;  // -1 when ended by a signal
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
 
 struct ProcessOptions {
   // The environment is exactly this (plus PATH from the parent unless given); nothing leaks in.
   std::map<std::string, std::string> env;
   std::optional<std::string> working_dir;
-  bool stdout_is_terminal =
-      false;  // run under a pseudo-terminal (stdout and stderr merged into out)
+  // Run under a pseudo-terminal (stdout and stderr merged into out).
+  bool stdout_is_terminal = false;
   bool stderr_is_terminal = false;  // stderr alone on a pseudo-terminal; stdout stays a pipe
 };
 

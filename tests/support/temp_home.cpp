@@ -12,25 +12,20 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
+#include <system_error>
 #include <vector>
+
+#include "util/folder_stream.hpp"
+#include "util/unique_fd.hpp"
 
 namespace orvc::testing {
 
 TempDir::TempDir() {
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/orvc-test-XXXXXX";
-  if (!mkdtemp(pattern.data())) {
-    ADD_FAILURE() << "mkdtemp failed: " << std::strerror(errno);
-    std::abort();
-  }
-  char* resolved = realpath(pattern.c_str(), nullptr);
-  path_ = resolved;
-  std::free(resolved);
-}
-
-TempDir::~TempDir() {
-  remove_tree(path_);
+  if (!mkdtemp(pattern.data())) throw std::system_error(errno, std::generic_category(), pattern);
+  path_ = std::filesystem::canonical(pattern);
 }
 
 void make_dirs(const std::string& path) {
@@ -58,10 +53,9 @@ void write_sized_file(const std::string& path, uint64_t size, unsigned seed) {
 
 void allocate_file(const std::string& path, uint64_t bytes) {
   make_parent(path);
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  ASSERT_GE(fd, 0) << path;
-  ASSERT_EQ(bytes > 0 ? posix_fallocate(fd, 0, static_cast<off_t>(bytes)) : 0, 0) << path;
-  close(fd);
+  const UniqueFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+  ASSERT_TRUE(fd) << path;
+  ASSERT_EQ(bytes > 0 ? posix_fallocate(fd.get(), 0, static_cast<off_t>(bytes)) : 0, 0) << path;
 }
 
 void make_symlink(const std::string& target, const std::string& link) {
@@ -71,14 +65,11 @@ void make_symlink(const std::string& target, const std::string& link) {
 
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 bool exists_no_follow(const std::string& path) {
-  struct stat st {};
-  return lstat(path.c_str(), &st) == 0;
+  return faccessat(AT_FDCWD, path.c_str(), F_OK, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 namespace {
@@ -94,10 +85,6 @@ int stamp_entry(const char* path, const struct stat*, int, struct FTW*) {
 }
 int unlock_entry(const char* path, const struct stat*, int type, struct FTW*) {
   if (type == FTW_D || type == FTW_DNR) chmod(path, 0700);
-  return 0;
-}
-int remove_entry(const char* path, const struct stat*, int type, struct FTW*) {
-  (type == FTW_DP || type == FTW_DNR) ? rmdir(path) : unlink(path);
   return 0;
 }
 }  // namespace
@@ -120,14 +107,7 @@ void set_tree_mtime(const std::string& root, int64_t seconds_since_epoch) {
 }
 
 std::vector<std::string> listing_order(const std::string& folder) {
-  std::vector<std::string> names;
-  std::error_code error;
-  // Never throws: /proc folders of a program that ends vanish while they are read.
-  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-       it.increment(error)) {
-    names.push_back(it->path().filename());
-  }
-  return names;
+  return names_in(folder);
 }
 
 std::vector<std::string> sorted_entries(const std::string& folder) {
@@ -145,7 +125,8 @@ std::string at_root(const std::string& text, const std::string& root) {
 void remove_tree(const std::string& path) {
   if (path.empty() || path == "/") return;
   nftw(path.c_str(), unlock_entry, 64, FTW_PHYS);
-  nftw(path.c_str(), remove_entry, 64, FTW_PHYS | FTW_DEPTH);
+  std::error_code ignored;
+  std::filesystem::remove_all(path, ignored);
 }
 
 }  // namespace orvc::testing

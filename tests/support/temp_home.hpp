@@ -9,10 +9,13 @@
 
 namespace orvc::testing {
 
+// Removes a whole tree, restoring permissions where a test took them away.
+void remove_tree(const std::string& path);
+
 class TempDir {
  public:
   TempDir();
-  ~TempDir();
+  ~TempDir() { remove_tree(path_); }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
@@ -44,7 +47,4 @@ std::vector<std::string> sorted_entries(const std::string& folder);
 std::vector<std::string> listing_order(const std::string& folder);
 // `text` with every "@" replaced by `root`: golden outputs that name paths in a temporary folder.
 std::string at_root(const std::string& text, const std::string& root);
-// Removes a whole tree, restoring permissions where a test took them away.
-void remove_tree(const std::string& path);
-
 }  // namespace orvc::testing

@@ -1,9 +1,6 @@
 #!/usr/bin/env python3
-"""Validates one orvc --json document against its command's schema in docs/schema.
-
-Usage: validate_json.py SCHEMA_DIR COMMAND DOCUMENT_FILE
-Prints every problem and exits 1 when there is one; exits 0 when the document is valid.
-"""
+# Usage: validate_json.py SCHEMA_DIR COMMAND DOCUMENT_FILE. Validates one orvc --json document
+# against its command's schema; prints every problem and exits 1 when there is one.
 import json
 import pathlib
 import sys
@@ -18,9 +15,8 @@ schema_path = pathlib.Path(sys.argv[1]).resolve() / f"{sys.argv[2]}.json"
 schema = json.loads(schema_path.read_text())
 jsonschema.Draft202012Validator.check_schema(schema)
 resolver = jsonschema.RefResolver(base_uri=schema_path.as_uri(), referrer=schema)
-validator = jsonschema.Draft202012Validator(schema, resolver=resolver)
 document = json.loads(pathlib.Path(sys.argv[3]).read_text(encoding="utf-8"))
-errors = list(validator.iter_errors(document))
+errors = list(jsonschema.Draft202012Validator(schema, resolver=resolver).iter_errors(document))
 for error in errors:
     # Under anyOf the causes say more than the summary, which repeats the whole document.
     for cause in sorted(error.context, key=lambda e: len(e.path)) or [error]:

@@ -2,10 +2,10 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
+#include "../fixture_tree.hpp"
 #include "removal/cleanup_summary.hpp"
-#include "removal/history_json.hpp"
+#include "removal/history_read.hpp"
 #include "removal/restore.hpp"
 #include "removal_fixture.hpp"
 #include "util/stop_request.hpp"
@@ -14,35 +14,22 @@ namespace orvc::removal {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::Field;
 using namespace orvc::testing;
 using ::testing::Pair;
+using ::testing::SizeIs;
 
 class CleanupTest : public testing::RemovalTest {
  protected:
-  static uint64_t inode_of(const std::string& path) {
-    struct stat metadata {};
-    EXPECT_EQ(lstat(path.c_str(), &metadata), 0) << path;
-    return metadata.st_ino;
-  }
-  // What a run records for an item that arrived in the Trash as `name`.
-  DeletedFile moved(const std::string& path, uint64_t size, const std::string& type,
-                    const std::string& name) const {
-    return {path,
-            size,
-            type,
-            name,
-            trash_files(name),
-            inode_of(trash_files(name)),
-            inode_of(trash_info(name))};
+  // What a large-files run records for an item that arrived in the Trash as `name`.
+  DeletedFile moved(const std::string& path, uint64_t size, const std::string& name) const {
+    DeletedFile file{path, size, "cli_large_files", name, trash_files(name)};
+    file.trash_inode = metadata_of(trash_files(name)).st_ino;
+    file.record_inode = metadata_of(trash_info(name)).st_ino;
+    return file;
   }
 
-  std::vector<CleanupSession> sessions() const {
-    std::vector<CleanupSession> out;
-    for (const auto& name : sorted_entries(history())) {
-      if (name.ends_with(".json")) out.push_back(*parse_session(testing::read_file(history(name))));
-    }
-    return out;
-  }
+  static std::vector<CleanupSession> sessions() { return load_history()->sessions; }
 };
 
 TEST(CleanupSummary, SortsFailuresIntoMacosProtectedAndOther) {
@@ -62,15 +49,13 @@ TEST(CleanupSummary, SortsFailuresIntoMacosProtectedAndOther) {
 }
 
 TEST_F(CleanupTest, AfterAStopRequestNothingIsMovedRecordedOrPutBack) {
-  write_sized_file(home("a"), 10);
-  write_sized_file(home("d/b"), 20);
+  make_tree(home_.path(), {"a=a", "d/b=b"});
   const std::vector<std::string> items = {home("a"), home("d"), home("missing")};
   cancel_flag().store(true);
-  const auto outcome = run_cleanup({items, CleanupType::Delete});
+  EXPECT_EQ(run_cleanup({items, CleanupType::Delete}).error(),
+            "Interrupted — 0 item(s) moved to Trash (recoverable), 2 left alone.");
   cancel_flag().store(false);
-  EXPECT_EQ(outcome.error(), "Interrupted — 0 item(s) moved to Trash (recoverable), 2 left alone.");
-  EXPECT_TRUE(exists_no_follow(home("a")));
-  EXPECT_TRUE(exists_no_follow(home("d/b")));
+  EXPECT_TRUE(exists_no_follow(home("a")) && exists_no_follow(home("d/b")));
   EXPECT_TRUE(sessions().empty());
 
   ASSERT_TRUE(run_cleanup({items, CleanupType::Delete}));
@@ -78,64 +63,47 @@ TEST_F(CleanupTest, AfterAStopRequestNothingIsMovedRecordedOrPutBack) {
   const auto report = run_restore({{sessions().front().session_id}, {}, RestoreMode::Apply});
   cancel_flag().store(false);
   ASSERT_TRUE(report) << report.error();
-  EXPECT_TRUE(report->items.empty());
-  EXPECT_EQ(report->left_alone, 2u);
-  EXPECT_FALSE(exists_no_follow(home("a")));
-  EXPECT_FALSE(exists_no_follow(home("d")));
+  EXPECT_EQ(std::pair(report->items.size(), report->left_alone), std::pair(size_t{0}, size_t{2}));
+  EXPECT_FALSE(exists_no_follow(home("a")) || exists_no_follow(home("d")));
 }
 
 TEST_F(CleanupTest, RecordsWhatMovedUnderTheNameTheTrashGaveIt) {
   // A run whose items are all protected: e2e/protection_gate_test.
   EXPECT_EQ(run_cleanup({{home("missing")}, CleanupType::Delete}), CleanupOutcome({}));
   EXPECT_TRUE(sessions().empty());
-  write_file(home(".ssh/id_rsa"), "k");
-  write_sized_file(home("a"), 10);
-  write_sized_file(home("one/x"), 30);
-  write_file(trash_files("x"), "taken");
+  make_tree(home_.path(), {".ssh/id_rsa=k", "a=" + std::string(10, 'a'),
+                           "one/x=" + std::string(30, 'x'), ".local/share/Trash/files/x=taken"});
   const auto outcome = run_cleanup(
       {{home("a"), home(".ssh/id_rsa"), home("one/x"), home("missing")}, CleanupType::LargeFiles});
   ASSERT_TRUE(outcome) << outcome.error();
   EXPECT_THAT(*outcome, ElementsAre(Pair(home("a"), "a"), Pair(home("one/x"), "x 2")));
   EXPECT_TRUE(exists_no_follow(home(".ssh/id_rsa")));
-  ASSERT_EQ(sessions().size(), 1u);
-  EXPECT_EQ(sessions()[0].status, "completed");
-  EXPECT_EQ(sessions()[0].total_bytes_freed, 40u);
-  EXPECT_EQ(sessions()[0].deleted_files,
-            std::vector<DeletedFile>({moved(home("a"), 10, "cli_large_files", "a"),
-                                      moved(home("one/x"), 30, "cli_large_files", "x 2")}));
-
+  const auto recorded = sessions();
+  ASSERT_EQ(recorded.size(), 1u);
+  EXPECT_EQ(std::tie(recorded[0].status, recorded[0].total_bytes_freed, recorded[0].deleted_files),
+            std::tuple("completed", 40u,
+                       std::vector{moved(home("a"), 10, "a"), moved(home("one/x"), 30, "x 2")}));
   // Another item's failure leaves the record of what moved: e2e/delete_test.
 }
 
 TEST_F(CleanupTest, ConfirmedItemsMoveOnlyWhileStillTheNamedFile) {
-  for (const char* name : {"moved", "declined", "replaced"}) write_file(home(name), name);
-  const auto identity_of = [](const std::string& path) {
-    struct stat metadata {};
-    EXPECT_EQ(lstat(path.c_str(), &metadata), 0);
-    return ItemIdentity{metadata.st_dev, metadata.st_ino};
-  };
-  const ItemIdentity moved = identity_of(home("moved"));
-  const ItemIdentity replaced = identity_of(home("replaced"));
+  make_tree(home_.path(), {"moved=moved", "declined=declined", "replaced=replaced"});
+  const std::optional<ItemIdentity> answers[] = {identity_of(metadata_of(home("moved"))),
+                                                 std::nullopt,
+                                                 identity_of(metadata_of(home("replaced")))};
   // Replaced after its check: another file now has the name.
   write_file(home("replacement"), "other");
   ASSERT_EQ(rename(home("replacement").c_str(), home("replaced").c_str()), 0);
 
   CleanupRequest request{{home("moved"), home("declined"), home("replaced")},
                          CleanupType::Duplicates};
-  request.confirm = [&](size_t index) -> std::optional<ItemIdentity> {
-    const std::optional<ItemIdentity> answers[] = {moved, std::nullopt, replaced};
-    return answers[index];
-  };
-  const auto outcome = run_cleanup(request);
-  ASSERT_FALSE(outcome);
-  EXPECT_EQ(outcome.error(), "Cleaned with 1 issue(s). 1 item(s) could not be removed: '" +
-                                 home("replaced") + "': '" + home("replaced") +
-                                 "' changed since it was checked; left in place");
+  request.confirm = [&](size_t index) { return answers[index]; };
+  EXPECT_EQ(run_cleanup(request).error(),
+            "Cleaned with 1 issue(s). 1 item(s) could not be removed: '" + home("replaced") +
+                "': '" + home("replaced") + "' changed since it was checked; left in place");
   EXPECT_EQ(sorted_entries(trash_files()), std::vector<std::string>{"moved"});
-  EXPECT_EQ(read_file(home("declined")), "declined");
-  EXPECT_EQ(read_file(home("replaced")), "other");
-  ASSERT_EQ(sessions().size(), 1u);
-  EXPECT_EQ(sessions()[0].deleted_files.size(), 1u);
+  EXPECT_EQ(read_file(home("declined")) + "," + read_file(home("replaced")), "declined,other");
+  EXPECT_THAT(sessions(), ElementsAre(Field(&CleanupSession::deleted_files, SizeIs(1))));
 
   // Nothing but declined items: a run that moved nothing and failed at nothing.
   request = {{home("declined")}, CleanupType::Duplicates, [](size_t) { return std::nullopt; }};

@@ -29,9 +29,11 @@ class RemovalTest : public ::testing::Test {
     return trash_info_of(home_.path(), name);
   }
   std::string history(const std::string& name = "") const { return history_of(home_.path(), name); }
-  static unsigned mode_of(const std::string& path) {
+  // The entry itself, never a link's target.
+  static struct stat metadata_of(const std::string& path) {
     struct stat metadata {};
-    return stat(path.c_str(), &metadata) == 0 ? metadata.st_mode & 07777 : 0;
+    EXPECT_EQ(lstat(path.c_str(), &metadata), 0) << path;
+    return metadata;
   }
 
   TempDir home_;

@@ -2,13 +2,13 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "../fixture_tree.hpp"
 #include "removal/trash_info.hpp"
 #include "removal/trash_move.hpp"
 #include "removal/trash_record.hpp"
@@ -19,6 +19,7 @@ namespace orvc::removal {
 namespace {
 
 using namespace orvc::testing;
+using ::testing::HasSubstr;
 using ::testing::MatchesRegex;
 
 TEST(TrashRecord, EncodesThePathAndDatesInLocalTimeAndReadsThemBack) {
@@ -27,9 +28,8 @@ TEST(TrashRecord, EncodesThePathAndDatesInLocalTimeAndReadsThemBack) {
   EXPECT_THAT(text, MatchesRegex("\\[Trash Info\\]\nPath=/h/a%20b\nDeletionDate=19[67][0-9]-[0-9]"
                                  "[0-9]-[0-9][0-9]T[0-9][0-9]:[0-9][0-9]:[0-9][0-9]\n"));
   EXPECT_EQ(parse_trash_record(text)->deletion_date, text.substr(text.rfind('=') + 1, 19));
-  for (const std::string path : {"/home/u/a b.txt", "/x/%25/ü/\xff\x01", "/plain/path-_.~"}) {
+  for (const std::string path : {"/home/u/a b.txt", "/x/%25/ü/\xff\x01", "/plain/path-_.~"})
     EXPECT_EQ(parse_trash_record(trash_info_text(path, 0))->original_path, path);
-  }
   EXPECT_EQ(percent_decode("%2f%2F"), "//");
   EXPECT_EQ(parse_trash_record("[Trash Info]\r\nPath=/a%20b\r\nDeletionDate=x\r\n")->original_path,
             "/a b");
@@ -63,42 +63,36 @@ TEST_F(TrashMoveTest, MakesTheTrashAgainWhenItGoesBetweenMoves) {
 }
 
 TEST_F(TrashMoveTest, PicksTheFirstFreeName) {
-  write_file(trash_files("a.zip"), "");
-  write_file(trash_files("a 2.zip"), "");
-  write_file(trash_info("b.txt"), "");  // a record alone takes the name too
-  make_dirs(trash_files());
-  ASSERT_EQ(symlink("/nonexistent", trash_files("c").c_str()), 0);  // a dangling link too
-  for (const auto& [from, name] : {std::pair{"one/a.zip", "a 3.zip"},
-                                   {"one/b.txt", "b 2.txt"},
-                                   {"one/c", "c 2"},
-                                   {"one/.env", ".env"},
-                                   {"two/.env", ".env 2"},
-                                   {"one/x.tar.gz", "x.tar.gz"},
-                                   {"two/x.tar.gz", "x.tar 2.gz"}}) {
+  // A record alone takes the name too, and so does a dangling link.
+  make_tree(trash_files(), {"a.zip", "a 2.zip", "c->/nonexistent"});
+  write_file(trash_info("b.txt"), "");
+  std::vector<std::string> names;
+  for (const char* from : {"one/a.zip", "one/b.txt", "one/c", "one/.env", "two/.env",
+                           "one/x.tar.gz", "two/x.tar.gz"}) {
     write_file(home(from), from);
-    EXPECT_EQ(trashed_name(home(from)), name);
+    names.push_back(trashed_name(home(from)));
   }
+  EXPECT_EQ(names, (std::vector<std::string>{"a 3.zip", "b 2.txt", "c 2", ".env", ".env 2",
+                                             "x.tar.gz", "x.tar 2.gz"}));
   EXPECT_EQ(read_file(trash_files("x.tar 2.gz")), "two/x.tar.gz");
   EXPECT_EQ(read_file(trash_info("b.txt")), "");
 }
 
 TEST_F(TrashMoveTest, RefusesProtectedItemsTheTrashAndEveryFolderHoldingIt) {
   const std::string key = home(".ssh/id_rsa");
-  write_file(key, "key");
+  make_tree(home_.path(),
+            {".ssh/id_rsa=key", ".local/share/Trash/files/old=old", ".local/state/x"});
   EXPECT_EQ(trash_item(key).error(), safety::refusal_before_move(key));
   const auto pinned = pin_item(key);
   ASSERT_TRUE(pinned);
   EXPECT_EQ(move_pinned(key, *pinned, SafetyChecks::Run).error().message,
             safety::refusal_inside_move(key));
   EXPECT_EQ(read_file(key), "key");
-  write_file(trash_files("old"), "old");
-  write_file(home(".local/state/x"), "x");
   for (const std::string& path :
        {home(".local"), home(".local/share"), home(".local/share/Trash/"), trash_files(),
-        home(".local/share/Trash/info"), home(".local/share/./Trash")}) {
+        home(".local/share/Trash/info"), home(".local/share/./Trash")})
     EXPECT_EQ(trash_item(path).error(),
               "Refusing to move '" + path + "' to ~/.Trash: it is the Trash itself or holds it.");
-  }
   EXPECT_EQ(read_file(trash_files("old")), "old");
   EXPECT_TRUE(trash_item(home(".local/state")));
 }
@@ -107,37 +101,25 @@ TEST_F(TrashMoveTest, RefusesProtectedItemsTheTrashAndEveryFolderHoldingIt) {
 class TrashThreads : public testing::RemovalTest {};
 
 TEST_F(TrashThreads, ItemsOfOneNameGetDistinctNamesAndRecords) {
-  constexpr int kThreads = 8;
-  constexpr int kPerThread = 8;
-  const auto original = [&](int t, int i) {
-    return home("from/" + std::to_string(t * kPerThread + i) + "/same.txt");
-  };
-  for (int n = 0; n < kThreads * kPerThread; ++n) {
-    write_file(original(0, n), std::to_string(n));
-  }
-  std::vector<std::vector<Result<TrashedItem>>> moved(kThreads);
-  std::vector<std::thread> workers;
-  for (int t = 0; t < kThreads; ++t) {
+  constexpr int kThreads = 8, kPerThread = 8, kItems = kThreads * kPerThread;
+  const auto original = [&](int n) { return home("from/" + std::to_string(n) + "/same.txt"); };
+  for (int n = 0; n < kItems; ++n) write_file(original(n), std::to_string(n));
+  std::vector<Result<TrashedItem>> moved(kItems);
+  std::vector<std::jthread> workers;
+  for (int t = 0; t < kThreads; ++t)
     workers.emplace_back([&, t] {
-      for (int i = 0; i < kPerThread; ++i) moved[t].push_back(trash_item(original(t, i)));
+      for (int n = t; n < kItems; n += kThreads) moved[n] = trash_item(original(n));
     });
-  }
-  for (auto& worker : workers) worker.join();
-
-  std::set<std::string> expected{"same.txt"};
-  for (int n = 2; n <= kThreads * kPerThread; ++n)
-    expected.insert("same " + std::to_string(n) + ".txt");
-  std::set<std::string> seen;
-  for (int t = 0; t < kThreads; ++t) {
-    for (int i = 0; i < kPerThread; ++i) {
-      ASSERT_TRUE(moved[t][i]) << moved[t][i].error();
-      const std::string& name = moved[t][i]->name;
-      seen.insert(name);
-      EXPECT_FALSE(exists_no_follow(original(t, i)));
-      EXPECT_EQ(read_file(trash_files(name)), std::to_string(t * kPerThread + i));
-      EXPECT_THAT(read_file(trash_info(name)),
-                  ::testing::HasSubstr("\nPath=" + percent_encode_path(original(t, i)) + "\n"));
-    }
+  workers.clear();  // joins them
+  std::set<std::string> expected{"same.txt"}, seen;
+  for (int n = 2; n <= kItems; ++n) expected.insert("same " + std::to_string(n) + ".txt");
+  for (int n = 0; n < kItems; ++n) {
+    ASSERT_TRUE(moved[n]) << moved[n].error();
+    seen.insert(moved[n]->name);
+    EXPECT_FALSE(exists_no_follow(original(n)));
+    EXPECT_EQ(read_file(trash_files(moved[n]->name)), std::to_string(n));
+    EXPECT_THAT(read_file(trash_info(moved[n]->name)),
+                HasSubstr("\nPath=" + percent_encode_path(original(n)) + "\n"));
   }
   EXPECT_EQ(seen, expected);
 }
