@@ -1,10 +1,10 @@
 #include "scan/collector.hpp"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 
 #include "support/scoped_env.hpp"
@@ -44,11 +44,10 @@ TEST_F(Collector, RootsInTheirGivenOrderWhereLinksAndMissingOnesYieldNothing) {
       (std::vector<std::string>{home / "tree/a.txt", home / "one/a", home / "tree/a.txt"}));
   set_mtime(home / "tree/a.txt", 1'700'000'000);
   set_mtime(home / "old", -100);  // before the epoch: no time
-  const auto files = collect({home / "tree/a.txt", home / "old"});
-  ASSERT_EQ(files.size(), 2u);
-  EXPECT_EQ(files[0].size, 3u);
-  EXPECT_EQ(files[0].modified_secs, 1'700'000'000);
-  EXPECT_EQ(files[1].modified_secs, std::nullopt);
+  std::vector<std::pair<uint64_t, std::optional<int64_t>>> found;
+  for (const auto& file : collect({home / "tree/a.txt", home / "old"}))
+    found.emplace_back(file.size, file.modified_secs);
+  EXPECT_EQ(found, (decltype(found){{3, 1'700'000'000}, {1, std::nullopt}}));
 }
 
 // Never links, system names, the user's Trash, or files without blocks (where truncating
@@ -71,18 +70,10 @@ TEST_F(Collector, WhatTheCrawlPassesOver) {
 
 // The expected order: listing order, depth first, as one plain thread would walk it.
 void walk_serially(const std::string& folder, std::vector<std::string>& out) {
-  DIR* listing = opendir(folder.c_str());
-  ASSERT_NE(listing, nullptr);
-  while (const dirent* entry = readdir(listing)) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
+  for (const std::string& name : listing_order(folder)) {
     const std::string path = folder + "/" + name;
-    struct stat metadata {};
-    ASSERT_EQ(lstat(path.c_str(), &metadata), 0);
-    if (S_ISDIR(metadata.st_mode)) walk_serially(path, out);
-    if (S_ISREG(metadata.st_mode)) out.push_back(path);
+    std::filesystem::is_directory(path) ? walk_serially(path, out) : out.push_back(path);
   }
-  closedir(listing);
 }
 
 TEST_F(Collector, OrderIsListingOrderDepthFirstWhateverTheSchedulingAndTheFilter) {
