@@ -51,34 +51,30 @@ TEST(MatchBuildRule, MarkersBesideTheFolderPickTheRule) {
   }
 }
 
+// Each layout is made in a folder "repo" whose "out" is searched.
 TEST(HoldsGitTrackedFiles, LayoutsInsideAndOutsideRepositories) {
-  const std::string out_of_reach = "repo/out/linked->../../elsewhere";
+  const std::string out_of_reach = "out/linked->../ext";
   const std::pair<std::vector<std::string>, bool> layouts[] = {
-      {{"repo/out/a.o"}, false},  // outside any repository
-      {{"repo/.git/", "repo/out/sub/a.o"}, true},
-      {{"repo/.git/", "repo/.gitignore=out\n", "repo/out/a.o"}, false},
-      {{"repo/.git/", "repo/.gitignore=out/\n", "repo/out/a.o"}, false},
-      {{"repo/.git/", "repo/.gitignore=*.o\ncache/\n", "repo/out/a.o", "repo/out/cache/index"},
-       false},
-      {{"repo/.git/", "repo/.gitignore=*.o\n", "repo/out/a.o", "repo/out/deep/README"}, true},
-      {{"repo/.git/", "repo/out/zero->/dev/zero"}, true},  // a committed link
-      {{"repo/.git/", "repo/out/"}, false},
+      {{"out/a.o"}, false},  // outside any repository
+      {{".git/", "out/sub/a.o"}, true},
+      {{".git/", ".gitignore=out\n", "out/a.o"}, false},
+      {{".git/", ".gitignore=out/\n", "out/a.o"}, false},
+      {{".git/", ".gitignore=*.o\ncache/\n", "out/a.o", "out/cache/index"}, false},
+      {{".git/", ".gitignore=*.o\n", "out/a.o", "out/deep/README"}, true},
+      {{".git/", "out/zero->/dev/zero"}, true},  // a committed link
+      {{".git/", "out/"}, false},
       // A nested repository that the outer one ignores.
-      {{"repo/.git/", "repo/.gitignore=*.o\nvendor/\n", "repo/out/a.o", "repo/out/vendor/.git/",
-        "repo/out/vendor/lib.c"},
+      {{".git/", ".gitignore=*.o\nvendor/\n", "out/a.o", "out/vendor/.git/", "out/vendor/lib.c"},
        true},
       // A repository of its own whose only unignored files are its Git data.
-      {{"repo/out/.git/HEAD", "repo/out/.gitignore=*.o\n.gitignore\n", "repo/out/a.o"}, false},
+      {{"out/.git/HEAD", "out/.gitignore=*.o\n.gitignore\n", "out/a.o"}, false},
       // A link is an entry Git keeps; what it points to is never searched.
-      {{"repo/.git/", "repo/.gitignore=*.o\n", "repo/out/a.o", "elsewhere/README", out_of_reach},
-       true},
-      {{"repo/.git/", "repo/.gitignore=*.o\nlinked\n", "repo/out/a.o", "elsewhere/README",
-        out_of_reach},
-       false},
+      {{".git/", ".gitignore=*.o\n", "out/a.o", "ext/README", out_of_reach}, true},
+      {{".git/", ".gitignore=*.o\nlinked\n", "out/a.o", "ext/README", out_of_reach}, false},
   };
   for (size_t row = 0; row < std::size(layouts); ++row) {
     const TempDir dir;
-    make_tree(dir.path(), layouts[row].first);
+    make_tree(dir / "repo", layouts[row].first);
     EXPECT_EQ(holds_git_tracked_files(dir / "repo/out"), layouts[row].second) << "layout " << row;
   }
 }

@@ -21,7 +21,6 @@ TEST(DiskUsage, CountsAllocatedBlocksNotLength) {
   TempDir dir;
   const std::string sparse = dir / "disk.img";
   const int fd = open(sparse.c_str(), O_WRONLY | O_CREAT, 0644);
-  ASSERT_GE(fd, 0);
   ASSERT_EQ(ftruncate(fd, off_t{1} << 34), 0);  // 16 GiB logical
   ASSERT_EQ(pwrite(fd, std::string(65536, 'x').data(), 65536, off_t{1} << 30), 65536);
   close(fd);
@@ -72,10 +71,8 @@ TEST(MakeJunkItem, ExistenceFollowsLinksButTheMeasureDoesNot) {
   make_tree(dir.path(), {"linked-cache->real/cache", "dangling->nowhere"});
   const auto linked = make_junk_item(dir / "linked-cache", "text", Safety::Safe);
   ASSERT_TRUE(linked);
-  EXPECT_EQ(linked->name, "linked-cache");
-  EXPECT_EQ(linked->size_bytes, 0u);
-  EXPECT_EQ(linked->description, "text");
-  EXPECT_TRUE(linked->safe);
+  EXPECT_EQ(std::tuple(linked->name, linked->size_bytes, linked->description, linked->safe),
+            std::tuple("linked-cache", 0u, "text", true));
   EXPECT_EQ(make_junk_item(dir / "real/cache", "text", Safety::NeedsReview)->size_bytes,
             allocated_bytes(dir / "real/cache/blob"));
   EXPECT_FALSE(make_junk_item(dir / "dangling", "text", Safety::Safe));
