@@ -1,6 +1,5 @@
 #include "junk/disk_usage.hpp"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -20,10 +19,8 @@ using namespace orvc::testing;
 TEST(DiskUsage, CountsAllocatedBlocksNotLength) {
   TempDir dir;
   const std::string sparse = dir / "disk.img";
-  const int fd = open(sparse.c_str(), O_WRONLY | O_CREAT, 0644);
-  ASSERT_EQ(ftruncate(fd, off_t{1} << 34), 0);  // 16 GiB logical
-  ASSERT_EQ(pwrite(fd, std::string(65536, 'x').data(), 65536, off_t{1} << 30), 65536);
-  close(fd);
+  write_sized_file(sparse, 65536);
+  ASSERT_EQ(truncate(sparse.c_str(), off_t{1} << 34), 0);  // 16 GiB logical
   EXPECT_EQ(disk_usage(sparse), allocated_bytes(sparse));
   EXPECT_LT(disk_usage(sparse), uint64_t{1} << 20);
 }

@@ -47,29 +47,25 @@ TEST_F(LastActivity, ProjectPastTheEntryLimitIsUnknown) {
 
 TEST(Untouched, KeepsKnownOldItemsAndReordersWhatRemains) {
   const int64_t now = kOld + 100 * kDay;
-  const auto category = [](std::string name,
-                           std::vector<std::pair<uint64_t, std::optional<int64_t>>> items) {
-    JunkCategory made{std::move(name), "", {}, 0};
-    for (const auto& [size, last] : items)
-      made.items.push_back({"", "", "", size, false, false, false, last});
-    return made;
+  const auto item = [](uint64_t size, std::optional<int64_t> last) {
+    return JunkItem{"", "", "", size, false, false, false, last};
   };
   const std::vector<JunkCategory> categories = {
-      category("Python", {{50, std::nullopt}, {5, now - 30 * kDay}}),
-      category("Docker", {{90, now - kDay}, {5, kOld}}),
-      category("Xcode", {{7, now + kDay}, {5, now - 30 * kDay + 1}}),
+      {"Python", "", {item(50, std::nullopt), item(5, now - 30 * kDay)}, 0},
+      {"Docker", "", {item(90, now - kDay), item(5, kOld)}, 0},
+      {"Xcode", "", {item(7, now + kDay), item(5, now - 30 * kDay + 1)}, 0},
   };
   using Totals = std::vector<std::pair<std::string, uint64_t>>;
-  const auto totals = [](const std::vector<JunkCategory>& kept) {
+  const auto kept = [&](uint64_t days) {
     Totals out;
-    for (const auto& c : kept) out.emplace_back(c.name, c.total_bytes);
+    for (const auto& c : keep_untouched(categories, days, now))
+      out.emplace_back(c.name, c.total_bytes);
     return out;
   };
   // Equal totals go in catalogue order; zero days keeps all but the unknown, future times too.
-  EXPECT_EQ(totals(keep_untouched(categories, 30, now)), (Totals{{"Docker", 5}, {"Python", 5}}));
-  EXPECT_EQ(totals(keep_untouched(categories, 0, now)),
-            (Totals{{"Docker", 95}, {"Xcode", 12}, {"Python", 5}}));
-  EXPECT_EQ(totals(keep_untouched(categories, 31, now)), (Totals{{"Docker", 5}}));
+  EXPECT_EQ(kept(30), (Totals{{"Docker", 5}, {"Python", 5}}));
+  EXPECT_EQ(kept(0), (Totals{{"Docker", 95}, {"Xcode", 12}, {"Python", 5}}));
+  EXPECT_EQ(kept(31), (Totals{{"Docker", 5}}));
   EXPECT_EQ(untouched_days(INT64_MIN, INT64_MAX), UINT64_MAX / kDay);
 }
 
