@@ -35,15 +35,12 @@ TEST(FileHasher, YieldsNothingForWhatIsNoLongerTheExpectedRegularFile) {
 
 class HashAndGroupTest : public ::testing::Test {
  protected:
-  // A file of patterned bytes, optionally with another last byte.
-  DuplicateCandidate file(const std::string& name, uint64_t size, unsigned seed = 0,
-                          std::optional<char> last_byte = std::nullopt) {
-    write_sized_file(dir / name, size, seed);
-    if (last_byte) {
-      std::string content = read_file(dir / name);
-      content.back() = *last_byte;
-      write_file(dir / name, content);
-    }
+  // A file of patterned bytes, the last one replaced when `last` is given.
+  DuplicateCandidate file(const std::string& name, uint64_t size, std::optional<char> last = {}) {
+    write_sized_file(dir / name, size);
+    std::string content = read_file(dir / name);
+    if (last) content.back() = *last;
+    write_file(dir / name, content);
     return {0, dir / name, name, size, false, {}};
   }
   // "kept copy… reclaimable" of each group found.
@@ -67,8 +64,8 @@ TEST_F(HashAndGroupTest, OnlyByteIdenticalFilesGroupWhateverTheSize) {
   for (const uint64_t size :
        {uint64_t{4096}, uint64_t{100000}, uint64_t{393216}, uint64_t{393217}, uint64_t{1 << 20}}) {
     EXPECT_EQ(run({{size,
-                    {file("a", size), file("b", size), file("x", size, 0, '\x01'),
-                     file("y", size, 0, '\x02'), file("c", size)}}}),
+                    {file("a", size), file("b", size), file("x", size, '\x01'),
+                     file("y", size, '\x02'), file("c", size)}}}),
               std::vector<std::string>{"a b c " + std::to_string(2 * size)});
   }
 }
@@ -78,7 +75,8 @@ TEST_F(HashAndGroupTest, OnlyByteIdenticalFilesGroupWhateverTheSize) {
 TEST_F(HashAndGroupTest, GroupsBySizeAndContentLargestWasteFirst) {
   const DuplicateCandidate gone{0, dir / "gone", "gone", 10000, false, {}};
   const SizeGroups groups = {
-      {8192, {file("s1", 8192), file("s2", 8192), file("s3", 8192, 5), file("s4", 8192, 5)}},
+      {8192,
+       {file("s1", 8192), file("s2", 8192), file("s3", 8192, '\x05'), file("s4", 8192, '\x05')}},
       {10000, {file("a", 10000), gone, file("b", 10000), file("c", 10000)}},
       {20000, {file("e", 20000), file("d", 20000)}},
       {50000, {file("m1", 50000), file("m2", 50000)}},

@@ -40,14 +40,12 @@ const RuleCase kRuleCases[] = {
 };
 
 TEST(MatchBuildRule, MarkersBesideTheFolderPickTheRule) {
-  const TempDir dir;
-  int n = 0;
   for (const RuleCase& c : kRuleCases) {
-    const std::string project = dir / ("p" + std::to_string(n++));
-    make_dirs(project + "/" + c.folder);
-    make_tree(project, c.markers);
-    const BuildArtifactRule* rule = match_build_rule(c.folder, project + "/" + c.folder);
-    EXPECT_EQ(rule ? std::string(rule->label) : "none", c.label) << c.folder << " in " << project;
+    const TempDir dir;
+    make_dirs(dir / c.folder);
+    make_tree(dir.path(), c.markers);
+    const BuildArtifactRule* rule = match_build_rule(c.folder, dir / c.folder);
+    EXPECT_EQ(rule ? std::string(rule->label) : "none", c.label) << "row " << &c - kRuleCases;
   }
 }
 

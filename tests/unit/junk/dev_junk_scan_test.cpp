@@ -24,9 +24,10 @@ class ScanEnvironment : public ::testing::Test {
     ASSERT_EQ(chmod((tools_ / "pgrep").c_str(), 0755), 0);
   }
   std::string at(const std::string& relative) const { return home_ / relative; }
-  // "category: name | description" of every item found, in report order.
-  static std::vector<std::string> items_of(const std::vector<JunkCategory>& categories) {
+  // "category: name | description" of every item a scan finds, in report order.
+  static std::vector<std::string> scanned() {
     std::vector<std::string> items;
+    const auto categories = scan_dev_junk().value();
     for (const auto& c : categories)
       for (const auto& item : c.items)
         items.push_back(c.name + ": " + item.name + " | " + item.description);
@@ -47,16 +48,16 @@ TEST_F(ScanEnvironment, DockerIsAskedAboutOnlyForVirtualDisksWhichAloneCarryTheN
   const std::string logs = "Docker: log | Docker Desktop logs", note(kDockerRunningNote);
   fake_pgrep(": > '" + asked + "'\necho 4242\n");
   allocate_file(at(data + "log/host.log"), 4096);
-  EXPECT_EQ(items_of(scan_dev_junk().value()), std::vector{logs});
+  EXPECT_EQ(scanned(), std::vector{logs});
   EXPECT_FALSE(exists_no_follow(asked));
   allocate_file(at(data + "vms/0/Docker.raw"), 2 * kMiB);
   allocate_file(at(data + "vms/1/data/Docker.raw"), kMiB);
-  EXPECT_EQ(items_of(scan_dev_junk().value()), (std::vector{disk + note, disk + note, logs}));
+  EXPECT_EQ(scanned(), (std::vector{disk + note, disk + note, logs}));
   EXPECT_TRUE(exists_no_follow(asked));
   fake_pgrep("exit 0\n");  // success without output is not enough
   EXPECT_FALSE(is_docker_running());
   ASSERT_EQ(unlink((tools_ / "pgrep").c_str()), 0);
-  EXPECT_EQ(items_of(scan_dev_junk().value()), (std::vector{disk, disk, logs}));
+  EXPECT_EQ(scanned(), (std::vector{disk, disk, logs}));
 }
 
 // Categories of equal size keep catalogue order, and items of equal size discovery order.
@@ -69,7 +70,7 @@ TEST_F(ScanEnvironment, ItemNamesDescriptionsAndOrder) {
   allocate_file(at("Library/Caches/pip/a"), kMiB / 2);
   allocate_file(at(".pip/cache/a"), kMiB / 2);
   EXPECT_EQ(
-      items_of(scan_dev_junk().value()),
+      scanned(),
       (std::vector<std::string>{
           "Node.js: node_modules | Orphaned node_modules (no package.json beside \"gone\")",
           "Node.js: node_modules | node_modules in \"web\" — reinstallable with npm install",

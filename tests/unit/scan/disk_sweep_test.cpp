@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "support/temp_home.hpp"
+#include "unit/fixture_tree.hpp"
 
 namespace orvc::scan {
 namespace {
@@ -41,8 +41,7 @@ TEST_F(DiskSweep, SumsAllocatedAndLogicalSizesLargestFirst) {
                                    {".Trashes/x", 5000}})
     write_sized_file(dir / name, size);
   ASSERT_EQ(link((dir / "sub/a").c_str(), (dir / "sub/b").c_str()), 0);
-  make_symlink("/", dir / "to_root");
-  write_file(dir / "sparse", "");
+  make_tree(dir.path(), {"to_root->/", "sparse"});
   ASSERT_EQ(truncate((dir / "sparse").c_str(), 5 << 20), 0);
   const auto root = disk_sweep(dir.path(), kKeepEverything);
   ASSERT_TRUE(root && root->is_dir);
