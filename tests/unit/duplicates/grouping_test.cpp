@@ -53,8 +53,7 @@ TEST(RemoveHardLinkAliases, OneNamePerFileWhateverTheLinkCount) {
 std::vector<DuplicateCandidate> copies(std::vector<std::optional<int64_t>> times) {
   std::vector<DuplicateCandidate> made;
   for (const auto time : times)
-    made.push_back(
-        {time, std::string(1, static_cast<char>('a' + made.size())), "", 100, false, {}});
+    made.push_back({time, {static_cast<char>('a' + made.size())}, "", 100, false, {}});
   return made;
 }
 

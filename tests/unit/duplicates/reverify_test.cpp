@@ -52,8 +52,7 @@ TEST(Reverifier, OnlyUntouchedCopiesOfUntouchedKeptCopiesAreTheSame) {
         write_sized_file(dir / name, size);
         set_mtime(dir / name, time);
       }
-      const std::atomic<bool> cancel{false};
-      const auto groups = find_duplicates(dir.path(), DevFolders::Skip, cancel);
+      const auto groups = find_duplicates(dir.path(), DevFolders::Skip, std::atomic<bool>{false});
       ASSERT_EQ(groups.size(), 1u);
       ASSERT_EQ(groups[0].keep.path, dir / "kept");
       const size_t copy = groups[0].duplicates[0].path == dir / "copy" ? 0 : 1;
@@ -71,8 +70,7 @@ TEST(Reverifier, OnlyUntouchedCopiesOfUntouchedKeptCopiesAreTheSame) {
 TEST(Reverifier, CopiesOfOneGroupCheckedFromManyThreadsAtOnce) {
   const TempDir dir;
   for (int i = 0; i < 9; ++i) write_sized_file(dir / std::to_string(i), 70000);
-  const std::atomic<bool> cancel{false};
-  const auto groups = find_duplicates(dir.path(), DevFolders::Skip, cancel);
+  const auto groups = find_duplicates(dir.path(), DevFolders::Skip, std::atomic<bool>{false});
   ASSERT_EQ(groups.size(), 1u);
   Reverifier reverifier(groups);
   std::vector<Recheck> verdicts(8, Recheck::CopyChanged);

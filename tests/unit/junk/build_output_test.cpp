@@ -12,14 +12,11 @@ namespace {
 
 using namespace orvc::testing;
 
-struct RuleCase {
-  std::string folder;                // the build folder's name
-  std::vector<std::string> markers;  // files (or, with a trailing "/", folders) beside it
-  std::string label;                 // the rule that must match, or "none"
-};
-
-// Earlier rows of the rule list win; extension markers ignore ASCII case; the folder name is exact.
-const RuleCase kRuleCases[] = {
+// Each row: the build folder's name, the files (or, with a trailing "/", folders) beside it, and
+// the rule that must match, or "none". Earlier rows of the rule list win; extension markers
+// ignore ASCII case; the folder name is exact; a name whose only dot leads it has no extension; a
+// marker may be a folder; a virtualenv needs its pyvenv.cfg.
+const std::tuple<std::string, std::vector<std::string>, std::string> kRuleCases[] = {
     {"target", {"Cargo.toml", "pom.xml"}, "Rust/Cargo"},
     {"target", {"pom.xml"}, "Maven"},
     {"build", {"package.json", "build.gradle"}, "JS/TS"},
@@ -30,26 +27,26 @@ const RuleCase kRuleCases[] = {
     {"bin", {"go.mod", "App.csproj"}, "Go build output"},
     {"bin", {"APP.CSPROJ"}, ".NET build"},
     {"obj", {"Lib.FsProj"}, ".NET intermediate"},
-    {"bin", {".sln"}, "none"},  // a name whose only dot leads it has no extension
+    {"bin", {".sln"}, "none"},
     {"obj", {"x.txt"}, "none"},
     {"dist", {}, "none"},
     {"Target", {"Cargo.toml"}, "none"},
-    {"target", {"Cargo.toml/"}, "Rust/Cargo"},  // a marker may be a folder
-    {".venv", {"requirements.txt"}, "none"},    // a virtualenv needs its pyvenv.cfg
+    {"target", {"Cargo.toml/"}, "Rust/Cargo"},
+    {".venv", {"requirements.txt"}, "none"},
     {".venv", {"requirements.txt", ".venv/pyvenv.cfg"}, "Python virtualenv"},
 };
 
 TEST(MatchBuildRule, MarkersBesideTheFolderPickTheRule) {
-  for (const RuleCase& c : kRuleCases) {
+  for (const auto& [folder, markers, label] : kRuleCases) {
     const TempDir dir;
-    make_dirs(dir / c.folder);
-    make_tree(dir.path(), c.markers);
-    const BuildArtifactRule* rule = match_build_rule(c.folder, dir / c.folder);
-    EXPECT_EQ(rule ? std::string(rule->label) : "none", c.label) << "row " << &c - kRuleCases;
+    make_dirs(dir / folder);
+    make_tree(dir.path(), markers);
+    const BuildArtifactRule* rule = match_build_rule(folder, dir / folder);
+    EXPECT_EQ(rule ? std::string(rule->label) : "none", label)
+        << folder << " beside " << ::testing::PrintToString(markers);
   }
 }
 
-// Each layout is made in a folder "repo" whose "out" is searched.
 TEST(HoldsGitTrackedFiles, LayoutsInsideAndOutsideRepositories) {
   const std::string out_of_reach = "out/linked->../ext";
   const std::pair<std::vector<std::string>, bool> layouts[] = {

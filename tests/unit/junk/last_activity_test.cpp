@@ -15,26 +15,23 @@ using namespace orvc::testing;
 constexpr int64_t kDay = 86400;
 constexpr int64_t kOld = 1600000000;
 
-class LastActivity : public ::testing::Test {
- protected:
-  TempDir home_;
-};
-
-TEST_F(LastActivity, ProjectFolderAndTimeLeaveJunkOutAndFollowNoLink) {
-  const std::string app = home_ / "Projects/app";
+TEST(LastActivity, ProjectFolderAndTimeLeaveJunkOutAndFollowNoLink) {
+  const TempDir home;
+  const std::string app = home / "Projects/app";
   make_tree(app, {"Cargo.toml", ".git/HEAD", "target/debug/app", "node_modules/x/i.js",
                   "pkg/__pycache__/m.pyc", "latest->target/debug/app"});
   set_tree_mtime(app, kOld);
   for (const char* junk : {"target/debug/app", "target", "node_modules/x/i.js", "pkg/__pycache__"})
     set_mtime(app + "/" + junk, kOld + 50 * kDay);
-  EXPECT_EQ(project_folder_of(app + "/pkg/__pycache__", home_.path()), app);
+  EXPECT_EQ(project_folder_of(app + "/pkg/__pycache__", home.path()), app);
   EXPECT_EQ(project_activity(app), kOld);
   set_mtime(app + "/.git", kOld + kDay);  // a folder's own time counts, hidden or not
   EXPECT_EQ(project_activity(app), kOld + kDay);
 }
 
-TEST_F(LastActivity, ProjectPastTheEntryLimitIsUnknown) {
-  const std::string project = home_ / "big";
+TEST(LastActivity, ProjectPastTheEntryLimitIsUnknown) {
+  const TempDir home;
+  const std::string project = home / "big";
   make_dirs(project + "/many");
   // With the folder "many" itself, exactly the limit.
   for (size_t i = 1; i < kProjectActivityEntryLimit; ++i)

@@ -37,14 +37,13 @@ TEST(ProjectWalks, DepthLimits) {
             {"r/1/2/3/4/5/node_modules/", "r/a/b/c/d/e/f/node_modules/", "a/b/c/d/__pycache__/",
              "a/b/c/d/e/__pycache__/", "Library/x/__pycache__/", ".hidden/__pycache__/",
              "web/node_modules/pkg/__pycache__/", "a/__pycache__/inner/__pycache__/"});
-  std::vector<std::string> found;
-  find_node_modules(home / "r", kNodeModulesWalkDepth, found);
-  EXPECT_EQ(relative(home, found), std::vector<std::string>{"r/1/2/3/4/5/node_modules"});
-  found.clear();
-  find_pycache_dirs(home.path(), kPycacheWalkDepth, found);
-  std::ranges::sort(found);
+  std::vector<std::string> modules, pycaches;
+  find_node_modules(home / "r", kNodeModulesWalkDepth, modules);
+  EXPECT_EQ(relative(home, modules), std::vector<std::string>{"r/1/2/3/4/5/node_modules"});
+  find_pycache_dirs(home.path(), kPycacheWalkDepth, pycaches);
+  std::ranges::sort(pycaches);
   EXPECT_EQ(
-      relative(home, found),
+      relative(home, pycaches),
       (std::vector<std::string>{"Library/x/__pycache__", "a/__pycache__", "a/b/c/d/__pycache__"}));
 }
 

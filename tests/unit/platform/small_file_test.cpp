@@ -50,10 +50,9 @@ TEST(ReadSmallFile, EveryKindOfEntryUnderBothLinkRules) {
       {"link to a file", [&](auto& p) { make_symlink(dir / "target.json", p); }, kRefused, "{}"},
       {"dangling link", [&](auto& p) { make_symlink(dir / "nowhere", p); }, kRefused, kMissing},
   };
-  int n = 0;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const std::string path = dir / ("entry-" + std::to_string(n++));
+    const std::string path = dir / ("entry-" + std::to_string(&c - cases));
     c.make(path);
     EXPECT_EQ(read_small_file(path, FinalLink::Refuse), c.refusing_links);
     EXPECT_EQ(read_small_file(path, FinalLink::Follow), c.following_links);

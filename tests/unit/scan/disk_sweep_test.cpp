@@ -10,8 +10,7 @@ namespace {
 
 using namespace orvc::testing;
 
-const SweepOptions kKeepEverything{
-    .children_depth = std::nullopt, .min_child_size = 0, .same_device = true};
+const SweepOptions kKeepEverything{.children_depth = std::nullopt, .same_device = true};
 
 // "name size" of each listed child, in order; a folder's name ends in "/" and its listed
 // children's count follows.
