@@ -46,9 +46,8 @@ int walks_of_a_tree_with_a_mount() {
     ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
   } unmount{tree + "/mnt"};
   write_sized_file(tree + "/mnt/inside", 100000);
-  const std::atomic<bool> cancel{false};
   const auto crawls_only = [&](const std::string& root, const std::string& file) {
-    const auto files = collect_files({root}, {}, GitDetection::Off, cancel);
+    const auto files = collect_files({root}, {}, GitDetection::Off, std::atomic<bool>{false});
     return files.size() == 1 && files[0].path == file;
   };
   if (!crawls_only(tree, tree + "/local")) return 1;
