@@ -11,15 +11,14 @@ namespace orvc::testing {
 // "a/b->target" a symbolic link to target as written. Missing parents are made.
 inline void make_tree(const std::string& root, const std::vector<std::string>& entries) {
   for (const std::string& entry : entries) {
-    if (const size_t arrow = entry.find("->"); arrow != std::string::npos) {
+    if (const size_t arrow = entry.find("->"); arrow != std::string::npos)
       make_symlink(entry.substr(arrow + 2), root + "/" + entry.substr(0, arrow));
-    } else if (const size_t equals = entry.find('='); equals != std::string::npos) {
+    else if (const size_t equals = entry.find('='); equals != std::string::npos)
       write_file(root + "/" + entry.substr(0, equals), entry.substr(equals + 1));
-    } else if (entry.ends_with('/')) {
+    else if (entry.ends_with('/'))
       make_dirs(root + "/" + entry);
-    } else {
+    else
       write_file(root + "/" + entry, "");
-    }
   }
 }
 

@@ -14,14 +14,14 @@
 namespace orvc::duplicates {
 namespace {
 
-using testing::TempDir;
+using namespace orvc::testing;
 
 // Flips one byte in place, then puts back the modification time the scan saw.
 void flip_byte(const std::string& path, size_t at, int64_t mtime) {
-  std::string content = testing::read_file(path);
+  std::string content = read_file(path);
   content[at] = static_cast<char>(content[at] ^ 0x01);
-  testing::write_file(path, content);
-  testing::set_mtime(path, mtime);
+  write_file(path, content);
+  set_mtime(path, mtime);
 }
 
 TEST(Reverifier, OnlyUntouchedCopiesOfUntouchedKeptCopiesAreTheSame) {
@@ -31,11 +31,11 @@ TEST(Reverifier, OnlyUntouchedCopiesOfUntouchedKeptCopiesAreTheSame) {
         changes[] = {
             {"nothing", [](auto&, auto&) {}},
             {"a byte of the copy", [&](auto&, auto& copy) { flip_byte(copy, size / 2, 1000); }},
-            {"the copy's time", [](auto&, auto& copy) { testing::set_mtime(copy, 5000); }},
+            {"the copy's time", [](auto&, auto& copy) { set_mtime(copy, 5000); }},
             {"the copy replaced by an identical file",
              [&](auto&, auto& copy) {
-               testing::write_sized_file(copy + ".new", size);
-               testing::set_mtime(copy + ".new", 1000);
+               write_sized_file(copy + ".new", size);
+               set_mtime(copy + ".new", 1000);
                ASSERT_EQ(rename((copy + ".new").c_str(), copy.c_str()), 0);
              }},
             {"the copy gone", [](auto&, auto& copy) { ASSERT_EQ(unlink(copy.c_str()), 0); }},
@@ -46,41 +46,37 @@ TEST(Reverifier, OnlyUntouchedCopiesOfUntouchedKeptCopiesAreTheSame) {
                                 Recheck::CopyChanged, Recheck::CopyChanged, Recheck::KeptChanged,
                                 Recheck::KeptChanged};
     for (size_t c = 0; c < std::size(changes); ++c) {
+      SCOPED_TRACE(std::string(changes[c].first) + ", " + std::to_string(size));
       const TempDir dir;
-      for (const char* name : {"kept", "copy", "other"}) {
-        testing::write_sized_file(dir / name, size);
-        testing::set_mtime(dir / name, 1000);
+      for (const auto& [name, time] : {std::pair{"kept", 900}, {"copy", 1000}, {"other", 1000}}) {
+        write_sized_file(dir / name, size);
+        set_mtime(dir / name, time);
       }
-      testing::set_mtime(dir / "kept", 900);
-      const std::atomic<bool> cancel{false};
-      const auto groups = find_duplicates(dir.path(), DevFolders::Skip, cancel);
+      const auto groups = find_duplicates(dir.path(), DevFolders::Skip, std::atomic<bool>{false});
       ASSERT_EQ(groups.size(), 1u);
       ASSERT_EQ(groups[0].keep.path, dir / "kept");
       const size_t copy = groups[0].duplicates[0].path == dir / "copy" ? 0 : 1;
 
       changes[c].second(dir / "kept", dir / "copy");
       Reverifier reverifier(groups);
-      EXPECT_EQ(reverifier.recheck(0, copy), expected[c]) << changes[c].first << ", " << size;
+      EXPECT_EQ(reverifier.recheck(0, copy), expected[c]);
       // The untouched copy stands or falls with its kept copy.
       EXPECT_EQ(reverifier.recheck(0, 1 - copy),
-                expected[c] == Recheck::KeptChanged ? Recheck::KeptChanged : Recheck::Same)
-          << changes[c].first << ", " << size;
+                expected[c] == Recheck::KeptChanged ? Recheck::KeptChanged : Recheck::Same);
     }
   }
 }
 
 TEST(Reverifier, CopiesOfOneGroupCheckedFromManyThreadsAtOnce) {
   const TempDir dir;
-  for (int i = 0; i < 9; ++i) testing::write_sized_file(dir / std::to_string(i), 70000);
-  const std::atomic<bool> cancel{false};
-  const auto groups = find_duplicates(dir.path(), DevFolders::Skip, cancel);
+  for (int i = 0; i < 9; ++i) write_sized_file(dir / std::to_string(i), 70000);
+  const auto groups = find_duplicates(dir.path(), DevFolders::Skip, std::atomic<bool>{false});
   ASSERT_EQ(groups.size(), 1u);
   Reverifier reverifier(groups);
   std::vector<Recheck> verdicts(8, Recheck::CopyChanged);
   std::vector<std::thread> threads;
-  for (size_t i = 0; i < verdicts.size(); ++i) {
+  for (size_t i = 0; i < verdicts.size(); ++i)
     threads.emplace_back([&, i] { verdicts[i] = reverifier.recheck(0, i); });
-  }
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(verdicts, std::vector<Recheck>(8, Recheck::Same));
 }

@@ -12,14 +12,11 @@ namespace {
 
 using namespace orvc::testing;
 
-struct RuleCase {
-  std::string folder;                // the build folder's name
-  std::vector<std::string> markers;  // files (or, with a trailing "/", folders) beside it
-  std::string label;                 // the rule that must match, or "none"
-};
-
-// Earlier rows of the rule list win; extension markers ignore ASCII case; the folder name is exact.
-const RuleCase kRuleCases[] = {
+// Each row: the build folder's name, the files (or, with a trailing "/", folders) beside it, and
+// the rule that must match, or "none". Earlier rows of the rule list win; extension markers
+// ignore ASCII case; the folder name is exact; a name whose only dot leads it has no extension; a
+// marker may be a folder; a virtualenv needs its pyvenv.cfg.
+const std::tuple<std::string, std::vector<std::string>, std::string> kRuleCases[] = {
     {"target", {"Cargo.toml", "pom.xml"}, "Rust/Cargo"},
     {"target", {"pom.xml"}, "Maven"},
     {"build", {"package.json", "build.gradle"}, "JS/TS"},
@@ -30,55 +27,49 @@ const RuleCase kRuleCases[] = {
     {"bin", {"go.mod", "App.csproj"}, "Go build output"},
     {"bin", {"APP.CSPROJ"}, ".NET build"},
     {"obj", {"Lib.FsProj"}, ".NET intermediate"},
-    {"bin", {".sln"}, "none"},  // a name whose only dot leads it has no extension
+    {"bin", {".sln"}, "none"},
     {"obj", {"x.txt"}, "none"},
     {"dist", {}, "none"},
     {"Target", {"Cargo.toml"}, "none"},
-    {"target", {"Cargo.toml/"}, "Rust/Cargo"},  // a marker may be a folder
-    {".venv", {"requirements.txt"}, "none"},    // a virtualenv needs its pyvenv.cfg
+    {"target", {"Cargo.toml/"}, "Rust/Cargo"},
+    {".venv", {"requirements.txt"}, "none"},
     {".venv", {"requirements.txt", ".venv/pyvenv.cfg"}, "Python virtualenv"},
 };
 
 TEST(MatchBuildRule, MarkersBesideTheFolderPickTheRule) {
-  const TempDir dir;
-  int n = 0;
-  for (const RuleCase& c : kRuleCases) {
-    const std::string project = dir / ("p" + std::to_string(n++));
-    make_dirs(project + "/" + c.folder);
-    make_tree(project, c.markers);
-    const BuildArtifactRule* rule = match_build_rule(c.folder, project + "/" + c.folder);
-    EXPECT_EQ(rule ? std::string(rule->label) : "none", c.label) << c.folder << " in " << project;
+  for (const auto& [folder, markers, label] : kRuleCases) {
+    const TempDir dir;
+    make_dirs(dir / folder);
+    make_tree(dir.path(), markers);
+    const BuildArtifactRule* rule = match_build_rule(folder, dir / folder);
+    EXPECT_EQ(rule ? std::string(rule->label) : "none", label)
+        << folder << " beside " << ::testing::PrintToString(markers);
   }
 }
 
 TEST(HoldsGitTrackedFiles, LayoutsInsideAndOutsideRepositories) {
-  const std::string out_of_reach = "repo/out/linked->../../elsewhere";
+  const std::string out_of_reach = "out/linked->../ext";
   const std::pair<std::vector<std::string>, bool> layouts[] = {
-      {{"repo/out/a.o"}, false},  // outside any repository
-      {{"repo/.git/", "repo/out/sub/a.o"}, true},
-      {{"repo/.git/", "repo/.gitignore=out\n", "repo/out/a.o"}, false},
-      {{"repo/.git/", "repo/.gitignore=out/\n", "repo/out/a.o"}, false},
-      {{"repo/.git/", "repo/.gitignore=*.o\ncache/\n", "repo/out/a.o", "repo/out/cache/index"},
-       false},
-      {{"repo/.git/", "repo/.gitignore=*.o\n", "repo/out/a.o", "repo/out/deep/README"}, true},
-      {{"repo/.git/", "repo/out/zero->/dev/zero"}, true},  // a committed link
-      {{"repo/.git/", "repo/out/"}, false},
+      {{"out/a.o"}, false},  // outside any repository
+      {{".git/", "out/sub/a.o"}, true},
+      {{".git/", ".gitignore=out\n", "out/a.o"}, false},
+      {{".git/", ".gitignore=out/\n", "out/a.o"}, false},
+      {{".git/", ".gitignore=*.o\ncache/\n", "out/a.o", "out/cache/index"}, false},
+      {{".git/", ".gitignore=*.o\n", "out/a.o", "out/deep/README"}, true},
+      {{".git/", "out/zero->/dev/zero"}, true},  // a committed link
+      {{".git/", "out/"}, false},
       // A nested repository that the outer one ignores.
-      {{"repo/.git/", "repo/.gitignore=*.o\nvendor/\n", "repo/out/a.o", "repo/out/vendor/.git/",
-        "repo/out/vendor/lib.c"},
+      {{".git/", ".gitignore=*.o\nvendor/\n", "out/a.o", "out/vendor/.git/", "out/vendor/lib.c"},
        true},
       // A repository of its own whose only unignored files are its Git data.
-      {{"repo/out/.git/HEAD", "repo/out/.gitignore=*.o\n.gitignore\n", "repo/out/a.o"}, false},
+      {{"out/.git/HEAD", "out/.gitignore=*.o\n.gitignore\n", "out/a.o"}, false},
       // A link is an entry Git keeps; what it points to is never searched.
-      {{"repo/.git/", "repo/.gitignore=*.o\n", "repo/out/a.o", "elsewhere/README", out_of_reach},
-       true},
-      {{"repo/.git/", "repo/.gitignore=*.o\nlinked\n", "repo/out/a.o", "elsewhere/README",
-        out_of_reach},
-       false},
+      {{".git/", ".gitignore=*.o\n", "out/a.o", "ext/README", out_of_reach}, true},
+      {{".git/", ".gitignore=*.o\nlinked\n", "out/a.o", "ext/README", out_of_reach}, false},
   };
   for (size_t row = 0; row < std::size(layouts); ++row) {
     const TempDir dir;
-    make_tree(dir.path(), layouts[row].first);
+    make_tree(dir / "repo", layouts[row].first);
     EXPECT_EQ(holds_git_tracked_files(dir / "repo/out"), layouts[row].second) << "layout " << row;
   }
 }

@@ -1,6 +1,5 @@
 #include "junk/disk_usage.hpp"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -17,22 +16,15 @@ namespace {
 
 using namespace orvc::testing;
 
-TEST(DiskUsage, CountsAllocatedBlocksNotLength) {
+// Allocated blocks, not length: a 16 GiB sparse image holds 64 KiB.
+TEST(DiskUsage, SumsAllocatedBlocksOfATreesFilesButNotFoldersOrLinks) {
   TempDir dir;
-  const std::string sparse = dir / "disk.img";
-  const int fd = open(sparse.c_str(), O_WRONLY | O_CREAT, 0644);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(ftruncate(fd, off_t{1} << 34), 0);  // 16 GiB logical
-  ASSERT_EQ(pwrite(fd, std::string(65536, 'x').data(), 65536, off_t{1} << 30), 65536);
-  close(fd);
+  const std::string tree = dir / "tree", sparse = tree + "/disk.img";
+  write_sized_file(sparse, 65536);
+  ASSERT_EQ(truncate(sparse.c_str(), off_t{1} << 34), 0);
   EXPECT_EQ(disk_usage(sparse), allocated_bytes(sparse));
   EXPECT_LT(disk_usage(sparse), uint64_t{1} << 20);
-}
-
-TEST(DiskUsage, SumsFilesOfATreeButNotFoldersOrLinks) {
-  TempDir dir;
-  const std::string tree = dir / "tree";
-  uint64_t expected = 0;
+  uint64_t expected = allocated_bytes(sparse);
   for (int i = 0; i < 8; ++i) {
     const std::string file = tree + "/d" + std::to_string(i % 3) + "/e" + std::to_string(i);
     allocate_file(file, 5000 + i);
@@ -72,10 +64,8 @@ TEST(MakeJunkItem, ExistenceFollowsLinksButTheMeasureDoesNot) {
   make_tree(dir.path(), {"linked-cache->real/cache", "dangling->nowhere"});
   const auto linked = make_junk_item(dir / "linked-cache", "text", Safety::Safe);
   ASSERT_TRUE(linked);
-  EXPECT_EQ(linked->name, "linked-cache");
-  EXPECT_EQ(linked->size_bytes, 0u);
-  EXPECT_EQ(linked->description, "text");
-  EXPECT_TRUE(linked->safe);
+  EXPECT_EQ(std::tuple(linked->name, linked->size_bytes, linked->description, linked->safe),
+            std::tuple("linked-cache", 0u, "text", true));
   EXPECT_EQ(make_junk_item(dir / "real/cache", "text", Safety::NeedsReview)->size_bytes,
             allocated_bytes(dir / "real/cache/blob"));
   EXPECT_FALSE(make_junk_item(dir / "dangling", "text", Safety::Safe));

@@ -24,12 +24,11 @@ TEST(ProjectRoots, NamedFoldersFirstThenHomeEntriesHoldingProjects) {
              "Library/app/Cargo.toml", ".config/app/Cargo.toml", "hiddeninside/.app/Cargo.toml",
              "elsewhere/real/Cargo.toml", "linked->elsewhere"});
   std::vector<std::string> roots = relative(home, find_project_roots(home.path()));
+  // The named folders first, roots even when empty; then home entries in any order.
   ASSERT_GE(roots.size(), 2u);
-  EXPECT_EQ(roots[0], "Developer");  // a root even when empty
-  EXPECT_EQ(roots[1], "Projects");
-  std::vector<std::string> others(roots.begin() + 2, roots.end());
-  std::ranges::sort(others);
-  EXPECT_EQ(others, (std::vector<std::string>{"elsewhere", "linked", "misc", "stash", "tool"}));
+  std::sort(roots.begin() + 2, roots.end());
+  EXPECT_EQ(roots, (std::vector<std::string>{"Developer", "Projects", "elsewhere", "linked", "misc",
+                                             "stash", "tool"}));
 }
 
 TEST(ProjectWalks, DepthLimits) {
@@ -38,41 +37,35 @@ TEST(ProjectWalks, DepthLimits) {
             {"r/1/2/3/4/5/node_modules/", "r/a/b/c/d/e/f/node_modules/", "a/b/c/d/__pycache__/",
              "a/b/c/d/e/__pycache__/", "Library/x/__pycache__/", ".hidden/__pycache__/",
              "web/node_modules/pkg/__pycache__/", "a/__pycache__/inner/__pycache__/"});
-  std::vector<std::string> found;
-  find_node_modules(home / "r", kNodeModulesWalkDepth, found);
-  EXPECT_EQ(relative(home, found), std::vector<std::string>{"r/1/2/3/4/5/node_modules"});
-  found.clear();
-  find_pycache_dirs(home.path(), kPycacheWalkDepth, found);
-  std::vector<std::string> pycaches = relative(home, found);
+  std::vector<std::string> modules, pycaches;
+  find_node_modules(home / "r", kNodeModulesWalkDepth, modules);
+  EXPECT_EQ(relative(home, modules), std::vector<std::string>{"r/1/2/3/4/5/node_modules"});
+  find_pycache_dirs(home.path(), kPycacheWalkDepth, pycaches);
   std::ranges::sort(pycaches);
-  EXPECT_EQ(pycaches, (std::vector<std::string>{"Library/x/__pycache__", "a/__pycache__",
-                                                "a/b/c/d/__pycache__"}));
+  EXPECT_EQ(
+      relative(home, pycaches),
+      (std::vector<std::string>{"Library/x/__pycache__", "a/__pycache__", "a/b/c/d/__pycache__"}));
 }
 
 TEST(ProjectWalks, BuildOutputWalkEntersOnlyWhatItShould) {
   TempDir home;
   const std::string root = home / "Projects";
+  // ".next" is hidden but matched; node_modules is never entered, nor is a matched folder; of
+  // other hidden folders only ".claude" is walked, in that very case; an unmatched "dist" is
+  // searched; links are not followed.
   make_tree(root,
-            {
-                "web/package.json", "web/.next/",  // hidden but matched
-                "web/node_modules/lib/dist/",      // never entered
-                "web/node_modules/lib/package.json", "rs/Cargo.toml",
-                "rs/target/debug/build/",  // matched folders are not entered
-                "rs/target/debug/package.json", ".claude/wt/Cargo.toml",
-                ".claude/wt/target/",                           // a hidden folder walked
-                ".git/x/Cargo.toml", ".git/x/target/",          // other hidden ones are not,
-                ".Claude/x/Cargo.toml", ".Claude/x/target/",    // whatever their case
-                "dist/inner/Cargo.toml", "dist/inner/target/",  // unmatched "dist" is searched
-                "rs-link->rs",                                  // links are not followed
-            });
+            {"web/package.json", "web/.next/", "web/node_modules/lib/dist/",
+             "web/node_modules/lib/package.json", "rs/Cargo.toml", "rs/target/debug/build/",
+             "rs/target/debug/package.json", ".claude/wt/Cargo.toml", ".claude/wt/target/",
+             ".git/x/Cargo.toml", ".git/x/target/", ".Claude/x/Cargo.toml", ".Claude/x/target/",
+             "dist/inner/Cargo.toml", "dist/inner/target/", "rs-link->rs"});
   std::vector<BuildArtifactCandidate> found;
   find_build_artifacts(root, kBuildWalkDepth, found);
   find_build_artifacts(root, kBuildWalkDepth, found);  // the same root twice
   sort_unique_by_path(found);
   std::vector<std::string> described;
-  for (const auto& c : found) {
+  for (const auto& c : found)
     described.push_back(c.path.substr(root.size() + 1) + " " + std::string(c.rule->label));
-  }
   EXPECT_EQ(described, (std::vector<std::string>{".claude/wt/target Rust/Cargo",
                                                  "dist/inner/target Rust/Cargo",
                                                  "rs/target Rust/Cargo", "web/.next Next.js"}));

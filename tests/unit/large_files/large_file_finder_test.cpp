@@ -4,30 +4,27 @@
 
 #include <ctime>
 
-#include "scan/collector.hpp"
 #include "support/scoped_env.hpp"
-#include "support/temp_home.hpp"
+#include "unit/fixture_tree.hpp"
 
 namespace orvc::large_files {
 namespace {
 
 using namespace orvc::testing;
 
-TEST(ThresholdBytes, MegabytesOf1048576SaturatingFrom2To44) {
+// Megabytes of 1048576 saturating from 2 to the 44th; whole days, and zero for future or
+// unknown times.
+TEST(ThresholdAndAge, Arithmetic) {
   EXPECT_EQ(threshold_bytes(0), 0u);
   EXPECT_EQ(threshold_bytes(100), 104857600u);
   EXPECT_EQ(threshold_bytes((uint64_t{1} << 44) - 1), UINT64_MAX - 1048575);
   EXPECT_EQ(threshold_bytes(uint64_t{1} << 44), UINT64_MAX);
   EXPECT_EQ(threshold_bytes(UINT64_MAX), UINT64_MAX);
-}
-
-TEST(AgeInDays, WholeDaysAndZeroForFutureOrUnknownTimes) {
   const int64_t now = 1'700'000'000;
-  EXPECT_EQ(age_in_days(now - 86399, now), 0u);
-  EXPECT_EQ(age_in_days(now - 86400, now), 1u);
-  EXPECT_EQ(age_in_days(now - 10 * 86400 - 5, now), 10u);
-  EXPECT_EQ(age_in_days(now + 1, now), 0u);
-  EXPECT_EQ(age_in_days(std::nullopt, now), 0u);
+  const std::pair<std::optional<int64_t>, uint64_t> ages[] = {
+      {now - 86399, 0}, {now - 86400, 1}, {now - 10 * 86400 - 5, 10}, {now + 1, 0}, {{}, 0}};
+  for (const auto& [modified, days] : ages)
+    EXPECT_EQ(age_in_days(modified, now), days) << modified.value_or(-1);
 }
 
 class FindLargeFiles : public ::testing::Test {
@@ -37,10 +34,9 @@ class FindLargeFiles : public ::testing::Test {
   ScopedEnv data_env{"XDG_DATA_HOME", home / ".local/share"};
 };
 
-// The roots themselves: e2e/large_files_roots_test; here, the case of "Library" and odd homes.
+// The roots themselves: e2e/large_files_test; here, the case of "Library" and odd homes.
 TEST_F(FindLargeFiles, OnlyLibraryItselfIsNoRootAndAnUnlistableHomeIsItsOwn) {
-  make_dirs(home / "Library");
-  make_dirs(home / "library");
+  make_tree(home.path(), {"Library/", "library/"});
   EXPECT_EQ(large_file_roots().value(), std::vector<std::string>{home / "library"});
   const ScopedEnv missing("HOME", home / "missing");
   EXPECT_EQ(large_file_roots().value(), std::vector<std::string>{home / "missing"});
@@ -58,27 +54,21 @@ TEST_F(FindLargeFiles, SizeAndAgeMustBothHoldAndBothAreInclusive) {
     write_sized_file(home / ("tree/" + name), size);
     set_mtime(home / ("tree/" + name), mtime);
   }
-  const auto found = find_large_files_under({home / "tree"}, 1, 3);
-  ASSERT_EQ(found.size(), 1u);
-  EXPECT_EQ(found.at(0).path, home / "tree/old");
-  EXPECT_EQ(found.at(0).age_days, 3u);
+  std::vector<std::pair<std::string, uint64_t>> found;
+  for (const auto& file : find_large_files_under({home / "tree"}, 1, 3))
+    found.emplace_back(file.path, file.age_days);
+  EXPECT_EQ(found, (decltype(found){{home / "tree/old", 3}}));
 }
 
+// Equal sizes in the crawl's order, which is the listing order.
 TEST_F(FindLargeFiles, ZeroThresholdListsEveryFileBiggestFirstKeepingTiesInOrder) {
-  write_file(home / "tree/empty", "");
-  write_file(home / "tree/a/two", "xx");
-  write_file(home / "tree/b/two", "yy");
-  write_file(home / "tree/three", "xyz");
-  const std::atomic<bool> cancel_flag = false;
-  std::vector<std::string> expected = {home / "tree/three"};
-  for (const auto& file :
-       scan::collect_files({home / "tree"}, {}, scan::GitDetection::Off, cancel_flag)) {
-    if (file.size == 2) expected.push_back(file.path);  // equal sizes in the crawl's order
-  }
+  make_tree(home / "tree", {"empty", "a/two=xx", "b/two=yy", "three=xyz"});
+  std::vector<std::string> expected = {home / "tree/three"}, listed;
+  for (const std::string& name : listing_order(home / "tree"))
+    if (name.size() == 1) expected.push_back(home / ("tree/" + name + "/two"));
   expected.push_back(home / "tree/empty");
-  const auto found = find_large_files_under({home / "tree"}, 0, 0);
-  std::vector<std::string> listed;
-  for (const auto& file : found) listed.push_back(file.path);
+  for (const auto& file : find_large_files_under({home / "tree"}, 0, 0))
+    listed.push_back(file.path);
   EXPECT_EQ(listed, expected);
 }
 

@@ -10,24 +10,17 @@ namespace {
 
 using orvc::testing::ScopedEnv;
 
+// Each value of HOME and whether it counts, as given.
 TEST(HomeEnv, OnlyAnAbsoluteHomeCounts) {
-  struct Row {
-    std::optional<std::string> value;
-    std::optional<std::string> home;
-  };
-  const Row rows[] = {
-      {"/Users/u", "/Users/u"}, {"/", "/"},
-      {"/..", "/.."},           {std::nullopt, std::nullopt},
-      {"", std::nullopt},       {".", std::nullopt},
-      {"home", std::nullopt},   {"./home", std::nullopt},
-      {"~/x", std::nullopt},
-  };
+  const std::pair<std::optional<std::string>, bool> rows[] = {
+      {"/Users/u", true}, {"/", true},     {"/..", true},     {std::nullopt, false}, {"", false},
+      {".", false},       {"home", false}, {"./home", false}, {"~/x", false}};
   const auto fallback = platform::password_database_home();
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.value.value_or("(unset)"));
-    const ScopedEnv home("HOME", row.value);
-    EXPECT_EQ(home_env(), row.home);
-    EXPECT_EQ(home_folder(), row.home ? row.home : fallback);
+  for (const auto& [value, counts] : rows) {
+    SCOPED_TRACE(value.value_or("(unset)"));
+    const ScopedEnv home("HOME", value);
+    EXPECT_EQ(home_env(), counts ? value : std::nullopt);
+    EXPECT_EQ(home_folder(), counts ? value : fallback);
   }
 }
 

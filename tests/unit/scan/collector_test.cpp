@@ -1,10 +1,10 @@
 #include "scan/collector.hpp"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 
 #include "support/scoped_env.hpp"
@@ -15,19 +15,17 @@ namespace {
 
 using namespace orvc::testing;
 
+using Paths = std::vector<std::string>;
+
 class Collector : public ::testing::Test {
  protected:
-  std::vector<CollectedFile> collect(const std::vector<std::string>& roots,
-                                     const std::vector<std::string>& skip_names = {},
-                                     bool git_detection = false, const FileFilter& keep = {}) {
-    return collect_files(roots, skip_names, git_detection ? GitDetection::On : GitDetection::Off,
-                         cancel_flag, keep);
+  std::vector<CollectedFile> collect(const Paths& roots, GitDetection git = GitDetection::Off) {
+    return collect_files(roots, {".git"}, git, cancel_flag);
   }
-  std::vector<std::string> paths(const std::vector<std::string>& roots,
-                                 const std::vector<std::string>& skip_names = {},
-                                 const FileFilter& keep = {}) {
-    std::vector<std::string> out;
-    for (const auto& file : collect(roots, skip_names, false, keep)) out.push_back(file.path);
+  Paths paths(const Paths& roots, const Paths& skip_names = {}, const FileFilter& keep = {}) {
+    Paths out;
+    for (const auto& file : collect_files(roots, skip_names, GitDetection::Off, cancel_flag, keep))
+      out.push_back(file.path);
     return out;
   }
 
@@ -41,14 +39,13 @@ TEST_F(Collector, RootsInTheirGivenOrderWhereLinksAndMissingOnesYieldNothing) {
   make_tree(home.path(), {"tree/a.txt=abc", "one/a", "link->tree", "old=x"});
   EXPECT_EQ(
       paths({home / "link", home / "missing", home / "tree", home / "one", home / "tree/a.txt"}),
-      (std::vector<std::string>{home / "tree/a.txt", home / "one/a", home / "tree/a.txt"}));
+      (Paths{home / "tree/a.txt", home / "one/a", home / "tree/a.txt"}));
   set_mtime(home / "tree/a.txt", 1'700'000'000);
   set_mtime(home / "old", -100);  // before the epoch: no time
-  const auto files = collect({home / "tree/a.txt", home / "old"});
-  ASSERT_EQ(files.size(), 2u);
-  EXPECT_EQ(files[0].size, 3u);
-  EXPECT_EQ(files[0].modified_secs, 1'700'000'000);
-  EXPECT_EQ(files[1].modified_secs, std::nullopt);
+  std::vector<std::pair<uint64_t, std::optional<int64_t>>> found;
+  for (const auto& file : collect({home / "tree/a.txt", home / "old"}))
+    found.emplace_back(file.size, file.modified_secs);
+  EXPECT_EQ(found, (decltype(found){{3, 1'700'000'000}, {1, std::nullopt}}));
 }
 
 // Never links, system names, the user's Trash, or files without blocks (where truncating
@@ -58,9 +55,9 @@ TEST_F(Collector, WhatTheCrawlPassesOver) {
                           ".local/share/Trash/files/old.bin", "links/folder->../.trashes",
                           "links/file->../empty", "sparse"});
   ASSERT_EQ(truncate((home / "sparse").c_str(), 5 << 20), 0);
-  std::vector<std::string> expected = {home / "empty"};
+  Paths expected = {home / "empty"};
   if (allocated_bytes(home / "sparse") != 0) expected.push_back(home / "sparse");
-  std::vector<std::string> found = paths({home.path()}, {".TRASHES"});
+  Paths found = paths({home.path()}, {".TRASHES"});
   std::ranges::sort(found);
   EXPECT_EQ(found, expected);
   expected.insert(expected.begin(), home / ".trashes/c");
@@ -70,19 +67,11 @@ TEST_F(Collector, WhatTheCrawlPassesOver) {
 }
 
 // The expected order: listing order, depth first, as one plain thread would walk it.
-void walk_serially(const std::string& folder, std::vector<std::string>& out) {
-  DIR* listing = opendir(folder.c_str());
-  ASSERT_NE(listing, nullptr);
-  while (const dirent* entry = readdir(listing)) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
+void walk_serially(const std::string& folder, Paths& out) {
+  for (const std::string& name : listing_order(folder)) {
     const std::string path = folder + "/" + name;
-    struct stat metadata {};
-    ASSERT_EQ(lstat(path.c_str(), &metadata), 0);
-    if (S_ISDIR(metadata.st_mode)) walk_serially(path, out);
-    if (S_ISREG(metadata.st_mode)) out.push_back(path);
+    std::filesystem::is_directory(path) ? walk_serially(path, out) : out.push_back(path);
   }
-  closedir(listing);
 }
 
 TEST_F(Collector, OrderIsListingOrderDepthFirstWhateverTheSchedulingAndTheFilter) {
@@ -93,7 +82,7 @@ TEST_F(Collector, OrderIsListingOrderDepthFirstWhateverTheSchedulingAndTheFilter
     }
     write_file(home / ("tree/h" + std::to_string(a)), "z");
   }
-  std::vector<std::string> expected;
+  Paths expected;
   walk_serially(home / "tree", expected);
   ASSERT_EQ(expected.size(), 78u);
   for (int run = 0; run < 3; ++run) EXPECT_EQ(paths({home / "tree"}), expected);
@@ -107,16 +96,15 @@ TEST_F(Collector, GitStatesFollowTheRulesOfTheEnclosingRepository) {
   make_tree(home.path(), {"repo/.git/", "repo/.gitignore=*.log\n", "repo/src/a.log", "repo/src/a.c",
                           "repo/inner/.git/", "repo/inner/b.log", "outside/c.log"});
   std::map<std::string, GitState> states;
-  for (const auto& file : collect({home / "repo", home / "outside"}, {".git"}, true)) {
+  for (const auto& file : collect({home / "repo", home / "outside"}, GitDetection::On))
     states[file.path.substr(home.path().size() + 1)] = file.git;
-  }
   EXPECT_EQ(states, (std::map<std::string, GitState>{{"outside/c.log", GitState::OutsideRepository},
                                                      {"repo/.gitignore", GitState::Tracked},
                                                      {"repo/inner/b.log", GitState::Tracked},
                                                      {"repo/src/a.c", GitState::Tracked},
                                                      {"repo/src/a.log", GitState::Ignored}}));
-  EXPECT_EQ(collect({home / "repo/src/a.log"}, {}, true).at(0).git, GitState::Ignored);
-  EXPECT_EQ(collect({home / "repo/src/a.log"}, {}, false).at(0).git, GitState::OutsideRepository);
+  EXPECT_EQ(collect({home / "repo/src/a.log"}, GitDetection::On).at(0).git, GitState::Ignored);
+  EXPECT_EQ(collect({home / "repo/src/a.log"}).at(0).git, GitState::OutsideRepository);
 }
 
 }  // namespace
