@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <map>
 #include <numeric>
 #include <string>
 
@@ -153,11 +154,21 @@ std::vector<std::optional<uint64_t>> measure_private_bytes(std::span<const HashJ
                                                            unsigned permits,
                                                            const std::atomic<bool>& cancel_flag) {
   std::vector<std::optional<uint64_t>> measured(jobs.size());
+  // A file system without clones answers for all its files at once.
+  std::map<uint64_t, bool> unshared_devices;
+  for (const HashJob& job : jobs) {
+    if (job.identity.links == 0 || unshared_devices.contains(job.identity.file.device)) continue;
+    unshared_devices[job.identity.file.device] = platform::never_shares_blocks(*job.path);
+  }
   std::atomic<size_t> next{0};
   const auto work = [&] {
     for (size_t i = next++; i < jobs.size(); i = next++) {
       if (cancel_flag.load(std::memory_order_relaxed)) continue;
       const HashJob& job = jobs[i];
+      if (job.identity.links != 0 && unshared_devices.at(job.identity.file.device)) {
+        measured[i] = job.size;
+        continue;
+      }
       const UniqueFd fd(open_long_path(*job.path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
       struct stat metadata {};
       if (!fd || fstat(fd.get(), &metadata) != 0 || !S_ISREG(metadata.st_mode) ||

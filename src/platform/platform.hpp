@@ -86,6 +86,10 @@ std::optional<std::vector<SizedEntry>> list_with_sizes(int folder_fd);
 // Nothing when the system cannot tell; every byte then counts as the file's own.
 std::optional<uint64_t> private_bytes(int fd, uint64_t size);
 
+// True when the file system holding `path` cannot clone files (ext2/3/4, tmpfs), so every byte
+// of its files is their own and private_bytes need not be asked file by file.
+bool never_shares_blocks(const std::string& path);
+
 // Lowers the calling thread's disk-I/O priority for as long as it lives and then puts back the
 // one the thread had, so that a pool thread does not keep it for later work. Best effort:
 // failures are ignored. Made and ended on the same thread.

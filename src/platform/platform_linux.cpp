@@ -1,8 +1,10 @@
 #include <fcntl.h>
 #include <linux/fiemap.h>
 #include <linux/fs.h>
+#include <linux/magic.h>
 #include <linux/openat2.h>
 #include <sys/ioctl.h>
+#include <sys/statfs.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -108,6 +110,12 @@ void advise_sequential(int fd) {
 std::optional<std::vector<SizedEntry>> list_with_sizes(int) {
   // getdents carries no sizes; one fstatat per entry is the way here.
   return std::nullopt;
+}
+
+bool never_shares_blocks(const std::string& path) {
+  struct statfs volume {};
+  if (statfs(path.c_str(), &volume) != 0) return false;
+  return volume.f_type == EXT4_SUPER_MAGIC || volume.f_type == TMPFS_MAGIC;
 }
 
 std::optional<uint64_t> private_bytes(int fd, uint64_t size) {

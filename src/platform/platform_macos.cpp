@@ -165,6 +165,10 @@ std::optional<std::vector<SizedEntry>> list_with_sizes(int folder_fd) {
   }
 }
 
+bool never_shares_blocks(const std::string&) {
+  return false;  // APFS clones; other volumes are asked file by file
+}
+
 std::optional<uint64_t> private_bytes(int fd, uint64_t size) {
   // Extended common attributes travel in the fork bitmap under FSOPT_ATTR_CMN_EXTENDED.
   constexpr attrgroup_t kPrivateSize = 0x00000008;  // ATTR_CMNEXT_PRIVATESIZE, macOS 10.15 on
