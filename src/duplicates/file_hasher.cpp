@@ -52,11 +52,10 @@ FileHasher::FileHasher(const std::atomic<bool>* cancel_flag) : cancel_flag_(canc
   buffer_.reset(static_cast<uint8_t*>(memory));
 }
 
-size_t SizedDigestHash::operator()(const SizedDigest& key) const {
-  // The digest is already uniformly distributed; eight of its bytes make a good hash.
+size_t DigestHash::operator()(const Digest& digest) const {
   uint64_t prefix;
-  std::memcpy(&prefix, key.digest.data(), sizeof prefix);
-  return prefix ^ (key.size * 0x9E3779B97F4A7C15ull);
+  std::memcpy(&prefix, digest.data(), sizeof prefix);
+  return prefix;
 }
 
 std::optional<StageFile> StageFile::open(const std::string& path, uint64_t expected_size,
@@ -95,14 +94,14 @@ std::optional<StageFile> StageFile::open(const std::string& path, uint64_t expec
   return file;
 }
 
-std::optional<StageDigest> FileHasher::hash_stage(const std::string& path, uint64_t expected_size,
-                                                  HashStage stage) {
+std::optional<Digest> FileHasher::hash(const std::string& path, uint64_t expected_size,
+                                       HashStage stage) {
   const auto file = StageFile::open(path, expected_size, stage);
   if (!file) return std::nullopt;
   return hash_stage(*file, stage);
 }
 
-std::optional<StageDigest> FileHasher::hash_stage(const StageFile& file, HashStage stage) {
+std::optional<Digest> FileHasher::hash_stage(const StageFile& file, HashStage stage) {
   const uint64_t size = file.size();
   uint8_t* buffer = buffer_.get();
 
@@ -131,8 +130,7 @@ std::optional<StageDigest> FileHasher::hash_stage(const StageFile& file, HashSta
       // both stages, so its bytes are digested once.
       if (size <= kWholeSampleLimit) {
         if (size > 0 && !feed(size, 0)) return std::nullopt;
-        const Digest content = finish(hasher);
-        return StageDigest{content, content};
+        return finish(hasher);
       }
       uint8_t size_le[8];
       for (int i = 0; i < 8; ++i) size_le[i] = static_cast<uint8_t>(size >> (8 * i));
@@ -151,7 +149,7 @@ std::optional<StageDigest> FileHasher::hash_stage(const StageFile& file, HashSta
       break;
   }
 
-  return StageDigest{finish(hasher), std::nullopt};
+  return finish(hasher);
 }
 
 std::optional<Digest> FileHasher::digest_comparing(const StageFile& first,
@@ -163,7 +161,7 @@ std::optional<Digest> FileHasher::digest_comparing(const StageFile& first,
   const uint64_t size = first.size();
   verdicts.assign(others.size(), Comparison::Same);
   for (size_t k = 0; k < others.size(); ++k) {
-    if (!others[k]) verdicts[k] = Comparison::Unreadable;
+    if (!others[k]) verdicts[k] = Comparison::Dropped;
   }
 
   blake3_hasher hasher;
@@ -180,12 +178,13 @@ std::optional<Digest> FileHasher::digest_comparing(const StageFile& first,
     for (size_t k = 0; k < others.size(); ++k) {
       if (verdicts[k] != Comparison::Same) continue;
       if (!read_exactly(others[k]->fd(), theirs, length, offset)) {
-        verdicts[k] = Comparison::Unreadable;
+        verdicts[k] = Comparison::Dropped;
         continue;
       }
       add_seen(0, length);
       if (std::memcmp(mine, theirs, length) != 0) verdicts[k] = Comparison::Different;
     }
+    if (std::ranges::find(verdicts, Comparison::Same) == verdicts.end()) return std::nullopt;
   }
   Digest digest;
   blake3_hasher_finalize(&hasher, digest.data(), digest.size());

@@ -18,7 +18,7 @@ namespace orvc::duplicates {
 enum class HashStage {
   Prefix,   // the first min(S, 4096) bytes
   Sample,   // S as 8 little-endian bytes, then three 128 KiB windows; a file of at most 384 KiB
-            // whole (its content digest)
+            // whole, which is its content digest
   Content,  // the whole file, in 64 KiB reads
 };
 
@@ -29,26 +29,11 @@ inline constexpr uint64_t kContentChunkBytes = 65536;
 
 using Digest = std::array<uint8_t, 32>;
 
-struct StageDigest {
-  Digest digest;
-  // The content-stage digest as well, when the stage read the whole file anyway (the sample
-  // of a file of at most 384 KiB), so the content stage need not read it again.
-  std::optional<Digest> content;
-
-  bool operator==(const StageDigest&) const = default;
-};
-
 std::string to_hex(const Digest& digest);
 
-// A file size with a stage digest: the key files are grouped by after each stage.
-struct SizedDigest {
-  uint64_t size;
-  Digest digest;
-  bool operator==(const SizedDigest&) const = default;
-};
-
-struct SizedDigestHash {
-  size_t operator()(const SizedDigest& key) const;
+// Digests are uniformly distributed already: eight of their bytes make a good hash.
+struct DigestHash {
+  size_t operator()(const Digest& digest) const;
 };
 
 // One file opened for one stage: still a regular file of the crawled size (links are not
@@ -70,9 +55,9 @@ class StageFile {
 
 // How a file compared with the first of its bucket, chunk by chunk.
 enum class Comparison {
-  Same,        // read whole and equal, byte for byte
-  Different,   // a chunk differs, or the first file could not be read whole
-  Unreadable,  // a read came up short
+  Same,       // read whole and equal, byte for byte
+  Different,  // a chunk differs, or the first file could not be read whole
+  Dropped,    // a read came up short, or it is the first file and no other is like it
 };
 
 class FileHasher {
@@ -81,25 +66,19 @@ class FileHasher {
   explicit FileHasher(const std::atomic<bool>* cancel_flag = nullptr);
 
   // The stage's digest of an opened file, or nothing when any read comes up short.
-  std::optional<StageDigest> hash_stage(const StageFile& file, HashStage stage);
+  std::optional<Digest> hash_stage(const StageFile& file, HashStage stage);
 
   // The stage's digest, or nothing when the path is no longer a regular file of
   // `expected_size` bytes (links are not followed) or any read comes up short.
-  std::optional<StageDigest> hash_stage(const std::string& path, uint64_t expected_size,
-                                        HashStage stage);
+  std::optional<Digest> hash(const std::string& path, uint64_t expected_size, HashStage stage);
 
   // The content digest of `first`, read side by side with `others` one chunk at a time: every
-  // chunk of each other file is compared byte for byte with the same chunk of `first`. A null
-  // entry of `others` takes no part. Nothing when `first` cannot be read whole.
+  // chunk of each other file is compared byte for byte with the same chunk of `first`, and the
+  // reading stops once none is like it. A null entry of `others` takes no part. Nothing when
+  // `first` cannot be read whole or no other file is like it.
   std::optional<Digest> digest_comparing(const StageFile& first,
                                          std::span<const StageFile* const> others,
                                          std::vector<Comparison>& verdicts);
-
-  std::optional<Digest> hash(const std::string& path, uint64_t expected_size, HashStage stage) {
-    auto result = hash_stage(path, expected_size, stage);
-    if (!result) return std::nullopt;
-    return result->digest;
-  }
 
  private:
   struct FreeBuffer {

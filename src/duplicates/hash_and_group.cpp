@@ -10,123 +10,107 @@
 namespace orvc::duplicates {
 namespace {
 
-struct Member {
-  const DuplicateCandidate* candidate;
-  std::optional<Digest> content;  // known early when the sample stage read the whole file
-};
-
-// Members that agree so far, with the digest of the last stage they passed.
+// Members that agree so far: on the digest of the last stage they passed, or on every byte.
 struct Bucket {
   uint64_t size = 0;
   Digest digest{};
-  std::vector<Member> members;
+  HashStage agreed = HashStage::Prefix;  // Content once the group is final
+  std::vector<const DuplicateCandidate*> members;
 };
 
-HashJob job_of(const Member& member, uint64_t size) {
-  return {&member.candidate->path, size, member.candidate->identity};
+// Files of at most this size whose prefixes agree are compared whole at once, in buckets small
+// enough to keep every member open; larger files are sampled first, which costs 384 KiB
+// whatever their size.
+constexpr uint64_t kLargestComparedUnsampled = uint64_t{16} << 20;
+constexpr size_t kMostComparedSideBySide = 16;
+
+HashJob job_of(const DuplicateCandidate* member, uint64_t size) {
+  return {&member->path, size, member->identity};
 }
 
-// Hashes every member of `buckets` for `stage` and regroups by (size, digest). Buckets come
-// out in order of first appearance, members in the order they went in; singletons are dropped.
-std::vector<Bucket> hash_and_regroup(const std::vector<Bucket>& buckets, HashStage stage,
-                                     unsigned permits, const std::atomic<bool>& cancel_flag) {
-  struct Entry {
-    const Member* member;
-    uint64_t size;
-    std::optional<size_t> job;  // none when the digest is already known
-  };
-  std::vector<Entry> entries;
+// What the members of a bucket agree on after `stage`: a stage that read the whole file settles
+// its content.
+HashStage agreed_after(HashStage stage, uint64_t size) {
+  const bool whole = (stage == HashStage::Prefix && size <= kPrefixBytes) ||
+                     (stage == HashStage::Sample && size <= kWholeSampleLimit);
+  return whole ? HashStage::Content : stage;
+}
+
+// Splits the buckets `wanted` picks by the digests of their members for `stage`; the others
+// pass unchanged. Buckets keep their order, the parts of one bucket the order of their first
+// members, members the order they came in; parts of one file drop out.
+template <typename Wanted>
+std::vector<Bucket> regroup(std::vector<Bucket> buckets, HashStage stage, const Wanted& wanted,
+                            unsigned permits, const std::atomic<bool>& cancel_flag) {
   std::vector<HashJob> jobs;
-  for (const auto& bucket : buckets) {
-    for (const auto& member : bucket.members) {
-      Entry entry{&member, bucket.size, std::nullopt};
-      if (stage != HashStage::Content || !member.content) {
-        entry.job = jobs.size();
-        jobs.push_back(job_of(member, bucket.size));
-      }
-      entries.push_back(entry);
-    }
+  for (const Bucket& bucket : buckets) {
+    if (!wanted(bucket)) continue;
+    for (const auto* member : bucket.members) jobs.push_back(job_of(member, bucket.size));
   }
+  if (jobs.empty()) return buckets;
   const auto digests = hash_files(jobs, stage, permits, cancel_flag);
 
   std::vector<Bucket> regrouped;
-  std::unordered_map<SizedDigest, size_t, SizedDigestHash> index_of;
-  for (const auto& entry : entries) {
-    Member next{entry.member->candidate, entry.member->content};
-    Digest digest;
-    if (!entry.job) {
-      digest = *entry.member->content;
-    } else if (const auto& result = digests[*entry.job]) {
-      digest = result->digest;
-      if (result->content) next.content = result->content;
-    } else {
+  size_t next_job = 0;
+  for (Bucket& bucket : buckets) {
+    if (!wanted(bucket)) {
+      regrouped.push_back(std::move(bucket));
       continue;
     }
-    const SizedDigest key{entry.size, digest};
-    const auto [slot, inserted] = index_of.try_emplace(key, regrouped.size());
-    if (inserted) regrouped.push_back({key.size, key.digest, {}});
-    regrouped[slot->second].members.push_back(next);
+    const size_t first_part = regrouped.size();
+    std::unordered_map<Digest, size_t, DigestHash> part_of;
+    for (const auto* member : bucket.members) {
+      const auto& digest = digests[next_job++];
+      if (!digest) continue;
+      const auto [slot, added] = part_of.try_emplace(*digest, regrouped.size());
+      if (added) regrouped.push_back({bucket.size, *digest, agreed_after(stage, bucket.size), {}});
+      regrouped[slot->second].members.push_back(member);
+    }
+    const auto alone =
+        std::remove_if(regrouped.begin() + static_cast<std::ptrdiff_t>(first_part), regrouped.end(),
+                       [](const Bucket& b) { return b.members.size() < 2; });
+    regrouped.erase(alone, regrouped.end());
   }
-  std::erase_if(regrouped, [](const Bucket& b) { return b.members.size() < 2; });
   return regrouped;
 }
 
-// Buckets of more files than this are digested file by file: comparing side by side keeps every
-// member open at once.
-constexpr size_t kMostComparedSideBySide = 16;
+bool compared_side_by_side(const Bucket& bucket) {
+  return bucket.agreed != HashStage::Content && bucket.members.size() <= kMostComparedSideBySide;
+}
 
-// The content stage. Files of at most 384 KiB were digested whole by the sample stage, so their
-// buckets are final. In the others each file is compared byte for byte with the first, whose
-// bytes alone are digested; the few that differ, and the members of very large buckets, are
-// digested one by one. Groups keep the order in which their first members came.
-std::vector<Bucket> confirm_contents(const std::vector<Bucket>& buckets, unsigned permits,
+// Compares each bucket small enough byte for byte with its first member, whose bytes alone are
+// digested. The members found equal make a final bucket; those that differ stay together,
+// agreeing on what they agreed before, to be digested one by one.
+std::vector<Bucket> compare_contents(std::vector<Bucket> buckets, unsigned permits,
                                      const std::atomic<bool>& cancel_flag) {
-  const auto compared = [](const Bucket& b) {
-    return !b.members.front().content && b.members.size() <= kMostComparedSideBySide;
-  };
-  std::vector<std::vector<HashJob>> comparison_jobs;
-  for (const auto& bucket : buckets) {
-    if (!compared(bucket)) continue;
-    auto& jobs = comparison_jobs.emplace_back();
-    for (const auto& member : bucket.members) jobs.push_back(job_of(member, bucket.size));
+  std::vector<std::vector<HashJob>> jobs;
+  for (const Bucket& bucket : buckets) {
+    if (!compared_side_by_side(bucket)) continue;
+    auto& members = jobs.emplace_back();
+    for (const auto* member : bucket.members) members.push_back(job_of(member, bucket.size));
   }
-  const auto comparisons = compare_buckets(comparison_jobs, permits, cancel_flag);
+  if (jobs.empty()) return buckets;
+  const auto comparisons = compare_buckets(jobs, permits, cancel_flag);
 
-  std::vector<std::vector<Bucket>> parts(buckets.size());
-  std::vector<Bucket> to_hash;
-  std::unordered_map<const DuplicateCandidate*, size_t> origin;
+  std::vector<Bucket> compared;
   auto comparison = comparisons.begin();
-  for (size_t i = 0; i < buckets.size(); ++i) {
-    const Bucket& bucket = buckets[i];
-    if (bucket.members.front().content) {
-      parts[i].push_back(bucket);
+  for (Bucket& bucket : buckets) {
+    if (!compared_side_by_side(bucket)) {
+      compared.push_back(std::move(bucket));
       continue;
     }
-    Bucket unsettled{bucket.size, {}, {}};
-    if (compared(bucket)) {
-      Bucket same{bucket.size, comparison->digest.value_or(Digest{}), {}};
-      for (size_t k = 0; k < bucket.members.size(); ++k) {
-        const Comparison verdict = comparison->verdicts[k];
-        if (verdict == Comparison::Same) same.members.push_back(bucket.members[k]);
-        if (verdict == Comparison::Different) unsettled.members.push_back(bucket.members[k]);
-      }
-      ++comparison;
-      if (same.members.size() > 1) parts[i].push_back(std::move(same));
-    } else {
-      unsettled.members = bucket.members;
+    Bucket same{bucket.size, comparison->digest.value_or(Digest{}), HashStage::Content, {}};
+    Bucket different{bucket.size, bucket.digest, bucket.agreed, {}};
+    for (size_t k = 0; k < bucket.members.size(); ++k) {
+      const Comparison verdict = comparison->verdicts[k];
+      if (verdict == Comparison::Same) same.members.push_back(bucket.members[k]);
+      if (verdict == Comparison::Different) different.members.push_back(bucket.members[k]);
     }
-    if (unsettled.members.size() < 2) continue;
-    for (const auto& member : unsettled.members) origin[member.candidate] = i;
-    to_hash.push_back(std::move(unsettled));
+    ++comparison;
+    if (same.members.size() > 1) compared.push_back(std::move(same));
+    if (different.members.size() > 1) compared.push_back(std::move(different));
   }
-  if (!to_hash.empty()) {
-    for (auto& bucket : hash_and_regroup(to_hash, HashStage::Content, permits, cancel_flag)) {
-      parts[origin.at(bucket.members.front().candidate)].push_back(std::move(bucket));
-    }
-  }
-  std::vector<Bucket> confirmed;
-  for (auto& part : parts) std::ranges::move(part, std::back_inserter(confirmed));
-  return confirmed;
+  return compared;
 }
 
 // One group per final bucket, each member with the bytes no clone shares, measured only now
@@ -135,9 +119,7 @@ std::vector<DuplicateGroup> groups_of(const std::vector<Bucket>& buckets, unsign
                                       const std::atomic<bool>& cancel_flag) {
   std::vector<HashJob> jobs;
   for (const auto& bucket : buckets) {
-    for (const auto& member : bucket.members) {
-      jobs.push_back(job_of(member, bucket.size));
-    }
+    for (const auto* member : bucket.members) jobs.push_back(job_of(member, bucket.size));
   }
   const auto private_bytes = measure_private_bytes(jobs, permits, cancel_flag);
   std::vector<DuplicateGroup> groups;
@@ -145,8 +127,8 @@ std::vector<DuplicateGroup> groups_of(const std::vector<Bucket>& buckets, unsign
   for (const auto& bucket : buckets) {
     std::vector<DuplicateCandidate> members;
     members.reserve(bucket.members.size());
-    for (const auto& member : bucket.members) {
-      members.push_back(*member.candidate);
+    for (const auto* member : bucket.members) {
+      members.push_back(*member);
       members.back().private_bytes = private_bytes[next++];
     }
     groups.push_back(build_group(to_hex(bucket.digest), bucket.size, std::move(members)));
@@ -166,26 +148,31 @@ std::vector<DuplicateGroup> hash_and_group(const SizeGroups& size_groups,
   std::vector<DuplicateGroup> result;
   if (cancel_flag.load()) return result;
 
-  std::vector<Bucket> unhashed;
+  std::vector<Bucket> buckets;
   for (const auto& group : size_groups) {
-    Bucket bucket{group.size, {}, {}};
-    for (const auto& member : group.members) bucket.members.push_back({&member, std::nullopt});
-    if (!bucket.members.empty()) unhashed.push_back(std::move(bucket));
+    Bucket bucket{group.size, {}, HashStage::Prefix, {}};
+    for (const auto& member : group.members) bucket.members.push_back(&member);
+    if (!bucket.members.empty()) buckets.push_back(std::move(bucket));
   }
-  if (unhashed.empty()) return result;
+  const auto all = [](const Bucket&) { return true; };
+  const auto unsampled = [](const Bucket& b) { return b.agreed == HashStage::Prefix; };
+  const auto sampled = [](const Bucket& b) { return b.agreed == HashStage::Sample; };
+  // A sample reads small files whole; large files are sampled when there are too many to
+  // compare side by side, or when reading them whole costs more than a sample does.
+  const auto worth_sampling = [&](const Bucket& b) {
+    return unsampled(b) && (b.size <= kWholeSampleLimit || b.size > kLargestComparedUnsampled ||
+                            !compared_side_by_side(b));
+  };
+  buckets = regroup(std::move(buckets), HashStage::Prefix, all, permits, cancel_flag);
+  buckets = regroup(std::move(buckets), HashStage::Sample, worth_sampling, permits, cancel_flag);
+  buckets = compare_contents(std::move(buckets), permits, cancel_flag);
+  // What differed from the first member of its bucket is digested file by file.
+  buckets = regroup(std::move(buckets), HashStage::Sample, unsampled, permits, cancel_flag);
+  buckets = regroup(std::move(buckets), HashStage::Content, sampled, permits, cancel_flag);
+  // Files whose prefix is the whole file come first, as they were found first.
+  std::ranges::stable_partition(buckets, [](const Bucket& b) { return b.size <= kPrefixBytes; });
 
-  // A prefix of a file of at most 4096 bytes is the whole file: such groups are final.
-  std::vector<Bucket> identical;
-  std::vector<Bucket> to_sample;
-  for (auto& bucket : hash_and_regroup(unhashed, HashStage::Prefix, permits, cancel_flag)) {
-    (bucket.size <= kPrefixBytes ? identical : to_sample).push_back(std::move(bucket));
-  }
-  const auto sampled = hash_and_regroup(to_sample, HashStage::Sample, permits, cancel_flag);
-  for (auto& bucket : confirm_contents(sampled, permits, cancel_flag)) {
-    identical.push_back(std::move(bucket));
-  }
-
-  result = groups_of(identical, permits, cancel_flag);
+  result = groups_of(buckets, permits, cancel_flag);
   sort_by_reclaimable(result);
   return result;
 }

@@ -53,10 +53,10 @@ std::vector<size_t> read_order(std::span<const HashJob> jobs) {
 
 }  // namespace
 
-std::vector<std::optional<StageDigest>> hash_files(std::span<const HashJob> jobs, HashStage stage,
-                                                   unsigned permits,
-                                                   const std::atomic<bool>& cancel_flag) {
-  std::vector<std::optional<StageDigest>> digests(jobs.size());
+std::vector<std::optional<Digest>> hash_files(std::span<const HashJob> jobs, HashStage stage,
+                                              unsigned permits,
+                                              const std::atomic<bool>& cancel_flag) {
+  std::vector<std::optional<Digest>> digests(jobs.size());
   begin_phase(WorkPhase::Hashing, jobs.size());
   const std::vector<size_t> order = read_order(jobs);
   const size_t batch = files_ahead(stage);
@@ -101,7 +101,7 @@ std::vector<BucketComparison> compare_buckets(std::span<const std::vector<HashJo
   std::vector<BucketComparison> results(buckets.size());
   size_t files = 0;
   for (size_t i = 0; i < buckets.size(); ++i) {
-    results[i].verdicts.assign(buckets[i].size(), Comparison::Unreadable);
+    results[i].verdicts.assign(buckets[i].size(), Comparison::Dropped);
     files += buckets[i].size();
   }
   begin_phase(WorkPhase::Hashing, files);
@@ -137,7 +137,7 @@ std::vector<BucketComparison> compare_buckets(std::span<const std::vector<HashJo
           }
           result.digest = hasher.digest_comparing(**first, others, verdicts);
           const auto lead = result.verdicts.begin() + (first - opened.begin());
-          *lead = result.digest ? Comparison::Same : Comparison::Unreadable;
+          *lead = result.digest ? Comparison::Same : Comparison::Dropped;
           std::ranges::copy(verdicts, lead + 1);
         }
         add_done(members.size());

@@ -27,14 +27,16 @@ unsigned hashing_permits(std::optional<unsigned> online_processors);
 // most file systems follows where their bytes lie; each thread opens a few files ahead and
 // announces their bytes, so that a cold cache sees many reads in flight. A job that fails, or has
 // not finished when `cancel_flag` is set, yields nothing. Jobs done go to the work counters.
-std::vector<std::optional<StageDigest>> hash_files(std::span<const HashJob> jobs, HashStage stage,
-                                                   unsigned permits,
-                                                   const std::atomic<bool>& cancel_flag);
+std::vector<std::optional<Digest>> hash_files(std::span<const HashJob> jobs, HashStage stage,
+                                              unsigned permits,
+                                              const std::atomic<bool>& cancel_flag);
 
 // The content stage of one bucket of files of one size, read side by side.
 struct BucketComparison {
-  std::optional<Digest> digest;      // of the first member that could be read whole
-  std::vector<Comparison> verdicts;  // one per member, in member order; that member is Same
+  // Of the first member that could be opened, when it was read whole and another is like it.
+  std::optional<Digest> digest;
+  std::vector<Comparison> verdicts;  // one per member, in member order; that first one is Same
+                                     // when there is a digest, else Dropped
 };
 
 // Compares every member of each bucket byte for byte with the first that can be opened, whose

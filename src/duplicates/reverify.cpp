@@ -34,7 +34,7 @@ bool content_as_scanned(const DuplicateCandidate& file, const DuplicateGroup& gr
   FileHasher hasher;
   const auto digest = hasher.hash_stage(*opened, HashStage::Content);
   // The group's hash is the digest of its whole content, whichever stage decided it.
-  return digest && to_hex(digest->digest) == group.hash;
+  return digest && to_hex(*digest) == group.hash;
 }
 
 }  // namespace

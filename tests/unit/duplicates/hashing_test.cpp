@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <map>
+
 #include "duplicates/file_hasher.hpp"
 #include "duplicates/hash_and_group.hpp"
 #include "duplicates/hashing_pool.hpp"
@@ -25,12 +27,13 @@ TEST(FileHasher, YieldsNothingForWhatIsNoLongerTheExpectedRegularFile) {
   // A FIFO must neither block the open nor be read.
   ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
   EXPECT_FALSE(hasher.hash(dir / "fifo", 0, HashStage::Content));
-  // A sample that reads the whole file brings its content digest along.
-  write_sized_file(dir / "whole", kWholeSampleLimit, 7);
-  EXPECT_EQ(hasher.hash_stage(dir / "whole", kWholeSampleLimit, HashStage::Sample)->content,
-            hasher.hash(dir / "whole", kWholeSampleLimit, HashStage::Content));
-  write_sized_file(dir / "large", kWholeSampleLimit + 1, 7);
-  EXPECT_FALSE(hasher.hash_stage(dir / "large", kWholeSampleLimit + 1, HashStage::Sample)->content);
+  // A sample that reads the whole file is its content digest, and only then.
+  for (const uint64_t size : {kWholeSampleLimit, kWholeSampleLimit + 1}) {
+    write_sized_file(dir / "sampled", size, 7);
+    EXPECT_EQ(hasher.hash(dir / "sampled", size, HashStage::Sample) ==
+                  hasher.hash(dir / "sampled", size, HashStage::Content),
+              size == kWholeSampleLimit);
+  }
 }
 
 class HashAndGroupTest : public ::testing::Test {
@@ -101,31 +104,34 @@ TEST(HashFiles, ResultsFollowJobOrderWhateverThePermits) {
   EXPECT_NE(one[0], one[1]);
 }
 
-// Files over 384 KiB whose samples agree are told apart by their whole bytes: a difference
-// between the sampled windows splits them, both in a bucket compared side by side and in one
-// too large to keep open at once, and a first member that has gone leaves the next to lead.
+// Files over 384 KiB whose prefixes and samples agree are told apart by their whole bytes (here
+// one byte between the sampled windows): in a bucket compared side by side, in one too large to
+// keep open at once, when the first member has gone, and when the first is like no other.
 TEST(ContentStage, ADifferenceBetweenTheSampledWindowsSplitsTheGroup) {
   const TempDir dir;
   const std::atomic<bool> cancel{false};
   constexpr uint64_t kSize = 1 << 20;
-  for (const size_t count : {5, 20}) {
+  const std::string alternating = "abababababababababab";
+  for (const auto& [pattern, letters] :
+       {std::pair<std::string, std::string>{"ababa", "ab"}, {alternating, "ab"}, {"baac", "a"}}) {
     SizeGroup bucket{kSize, {{0, dir / "gone", "gone", kSize, false, {}}}};
-    std::vector<std::string> even, odd;
-    for (size_t i = 0; i < count; ++i) {
-      const std::string path = dir / (std::to_string(count) + "-" + std::to_string(i));
+    std::map<char, std::vector<std::string>> by_letter;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+      const std::string path = dir / (pattern + std::to_string(i));
       std::string content(kSize, 'a');
-      if (i % 2 == 1) content[200000] = 'b';
+      content[200000] = pattern[i];
       write_file(path, content);
       bucket.members.push_back({0, path, "", kSize, false, {}});
-      (i % 2 ? odd : even).push_back(path);
+      by_letter[pattern[i]].push_back(path);
     }
     const auto groups = hash_and_group({bucket}, cancel, 8);
-    ASSERT_EQ(groups.size(), 2u) << count;
-    for (const auto& [group, expected] : {std::pair{groups[0], even}, std::pair{groups[1], odd}}) {
-      std::vector<std::string> paths{group.keep.path};
-      for (const auto& copy : group.duplicates) paths.push_back(copy.path);
-      EXPECT_EQ(paths, expected) << count;
-      EXPECT_EQ(group.hash, to_hex(*FileHasher().hash(expected[0], kSize, HashStage::Content)));
+    ASSERT_EQ(groups.size(), letters.size()) << pattern;
+    for (size_t g = 0; g < groups.size(); ++g) {
+      const auto& expected = by_letter[letters[g]];
+      std::vector<std::string> paths{groups[g].keep.path};
+      for (const auto& copy : groups[g].duplicates) paths.push_back(copy.path);
+      EXPECT_EQ(paths, expected) << pattern;
+      EXPECT_EQ(groups[g].hash, to_hex(*FileHasher().hash(expected[0], kSize, HashStage::Content)));
     }
   }
 }
