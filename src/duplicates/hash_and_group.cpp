@@ -19,7 +19,7 @@ struct Bucket {
 };
 
 // Files of at most this size whose prefixes agree are compared whole at once, in buckets small
-// enough to keep every member open; larger files are sampled first, which costs 384 KiB
+// enough to keep every member open; larger files are sampled first, which reads 384 KiB
 // whatever their size.
 constexpr uint64_t kLargestComparedUnsampled = uint64_t{16} << 20;
 constexpr size_t kMostComparedSideBySide = 16;
@@ -157,11 +157,10 @@ std::vector<DuplicateGroup> hash_and_group(const SizeGroups& size_groups,
   const auto all = [](const Bucket&) { return true; };
   const auto unsampled = [](const Bucket& b) { return b.agreed == HashStage::Prefix; };
   const auto sampled = [](const Bucket& b) { return b.agreed == HashStage::Sample; };
-  // A sample reads small files whole; large files are sampled when there are too many to
-  // compare side by side, or when reading them whole costs more than a sample does.
+  // Files are sampled first only where comparing them whole at once costs more: in buckets
+  // too large to keep open, or when a whole read costs more than a sample does.
   const auto worth_sampling = [&](const Bucket& b) {
-    return unsampled(b) && (b.size <= kWholeSampleLimit || b.size > kLargestComparedUnsampled ||
-                            !compared_side_by_side(b));
+    return unsampled(b) && (b.size > kLargestComparedUnsampled || !compared_side_by_side(b));
   };
   buckets = regroup(std::move(buckets), HashStage::Prefix, all, permits, cancel_flag);
   buckets = regroup(std::move(buckets), HashStage::Sample, worth_sampling, permits, cancel_flag);
