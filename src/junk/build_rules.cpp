@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "junk/paths.hpp"
-#include "util/folder_stream.hpp"
+#include "platform/folder_stream.hpp"
 #include "util/text.hpp"
 
 namespace orvc::junk {

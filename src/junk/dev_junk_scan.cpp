@@ -15,9 +15,9 @@
 #include "junk/paths.hpp"
 #include "junk/project_roots.hpp"
 #include "junk/project_walks.hpp"
+#include "platform/folder_stream.hpp"
 #include "platform/home.hpp"
-#include "util/cache_sample.hpp"
-#include "util/folder_stream.hpp"
+#include "scan/cache_sample.hpp"
 #include "util/saturating.hpp"
 #include "util/work_progress.hpp"
 

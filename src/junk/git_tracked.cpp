@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "gitignore/gitignore.hpp"
-#include "util/folder_stream.hpp"
+#include "platform/folder_stream.hpp"
 #include "util/text.hpp"
 
 namespace orvc::junk {

@@ -13,7 +13,7 @@
 
 #include "junk/build_rules.hpp"
 #include "junk/paths.hpp"
-#include "util/folder_stream.hpp"
+#include "platform/folder_stream.hpp"
 #include "util/text.hpp"
 #include "util/unique_fd.hpp"
 

@@ -7,7 +7,7 @@
 
 #include "junk/build_rules.hpp"
 #include "junk/paths.hpp"
-#include "util/folder_stream.hpp"
+#include "platform/folder_stream.hpp"
 
 namespace orvc::junk {
 namespace {

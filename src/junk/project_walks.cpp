@@ -7,7 +7,7 @@
 #include <iterator>
 
 #include "junk/paths.hpp"
-#include "util/folder_stream.hpp"
+#include "platform/folder_stream.hpp"
 #include "util/stop_request.hpp"
 #include "util/text.hpp"
 

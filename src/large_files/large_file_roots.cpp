@@ -4,11 +4,11 @@
 #include <optional>
 
 #include "large_files/large_file_finder.hpp"
+#include "platform/folder_stream.hpp"
 #include "platform/home.hpp"
 #include "platform/platform.hpp"
 #include "scan/skip_tables.hpp"
 #include "util/file_identity.hpp"
-#include "util/folder_stream.hpp"
 #include "util/text.hpp"
 
 namespace orvc::large_files {

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/fiemap.h>
 #include <linux/fs.h>
@@ -13,14 +14,17 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <expected>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/folder_stream.hpp"
 #include "platform/platform.hpp"
 #include "platform/posix.hpp"
 #include "platform/spawn.hpp"
@@ -303,6 +307,57 @@ std::span<const std::string_view> extra_system_prefixes() {
 }
 std::span<const std::string_view> extra_system_roots() {
   return kExtraRoots;
+}
+
+// getdents64 writes the kernel's linux_dirent64 records, which glibc's dirent mirrors field for
+// field on Linux; readdir hands them out the same way.
+static_assert(offsetof(dirent, d_ino) == 0 && sizeof(dirent::d_ino) == 8);
+static_assert(offsetof(dirent, d_off) == 8 && sizeof(dirent::d_off) == 8);
+static_assert(offsetof(dirent, d_reclen) == 16 && offsetof(dirent, d_type) == 18);
+static_assert(offsetof(dirent, d_name) == 19);
+
+struct FolderListing {
+  UniqueFd fd;
+  size_t filled = 0;
+  size_t offset = 0;
+  alignas(8) char buffer[32768];
+};
+
+FolderListing* open_listing(UniqueFd& folder) {
+  auto* listing = new (std::nothrow) FolderListing;
+  if (listing == nullptr) {
+    errno = ENOMEM;
+    return nullptr;
+  }
+  listing->fd = std::move(folder);
+  return listing;
+}
+
+const dirent* next_entry(FolderListing& listing) {
+  if (listing.offset >= listing.filled) {
+    const ssize_t got = getdents64(listing.fd.get(), listing.buffer, sizeof listing.buffer);
+    // A folder removed while open reads as ENOENT, which ends its listing like readdir does.
+    if (got < 0 && errno == ENOENT) errno = 0;
+    if (got <= 0) return nullptr;
+    listing.filled = static_cast<size_t>(got);
+    listing.offset = 0;
+  }
+  const auto* entry = reinterpret_cast<const dirent*>(listing.buffer + listing.offset);
+  listing.offset += entry->d_reclen;
+  return entry;
+}
+
+void rewind_listing(FolderListing& listing) {
+  lseek(listing.fd.get(), 0, SEEK_SET);
+  listing.filled = listing.offset = 0;
+}
+
+int listing_fd(const FolderListing& listing) {
+  return listing.fd.get();
+}
+
+void close_listing(FolderListing* listing) {
+  delete listing;
 }
 
 }  // namespace orvc::platform

@@ -1,4 +1,5 @@
 #include <copyfile.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/attr.h>
 #include <sys/param.h>
@@ -12,8 +13,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
+#include "platform/folder_stream.hpp"
 #include "platform/platform.hpp"
 #include "platform/posix.hpp"
 #include "platform/spawn.hpp"
@@ -288,6 +291,42 @@ std::span<const std::string_view> extra_system_prefixes() {
 }
 std::span<const std::string_view> extra_system_roots() {
   return {};
+}
+
+struct FolderListing {
+  DIR* dir;
+};
+
+FolderListing* open_listing(UniqueFd& folder) {
+  auto* listing = new (std::nothrow) FolderListing{nullptr};
+  if (listing == nullptr) {
+    errno = ENOMEM;
+    return nullptr;
+  }
+  listing->dir = fdopendir(folder.get());
+  if (listing->dir == nullptr) {
+    delete listing;
+    return nullptr;
+  }
+  folder.release();
+  return listing;
+}
+
+const dirent* next_entry(FolderListing& listing) {
+  return readdir(listing.dir);
+}
+
+void rewind_listing(FolderListing& listing) {
+  rewinddir(listing.dir);
+}
+
+int listing_fd(const FolderListing& listing) {
+  return dirfd(listing.dir);
+}
+
+void close_listing(FolderListing* listing) {
+  closedir(listing->dir);
+  delete listing;
 }
 
 }  // namespace orvc::platform

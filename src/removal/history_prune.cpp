@@ -11,12 +11,12 @@
 #include <memory>
 #include <vector>
 
+#include "platform/folder_stream.hpp"
 #include "platform/small_file.hpp"
 #include "removal/history.hpp"
 #include "removal/history_json.hpp"
 #include "removal/path_names.hpp"
 #include "util/diagnostics.hpp"
-#include "util/folder_stream.hpp"
 #include "util/lexical_path.hpp"
 #include "util/text.hpp"
 

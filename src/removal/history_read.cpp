@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/folder_stream.hpp"
 #include "platform/small_file.hpp"
 #include "removal/history_json.hpp"
-#include "util/folder_stream.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {

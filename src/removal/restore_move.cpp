@@ -6,11 +6,11 @@
 
 #include <cerrno>
 
+#include "platform/folder_stream.hpp"
 #include "platform/platform.hpp"
 #include "removal/copy_tree.hpp"
 #include "removal/path_names.hpp"
 #include "safety/protection.hpp"
-#include "util/folder_stream.hpp"
 #include "util/lexical_path.hpp"
 #include "util/text.hpp"
 

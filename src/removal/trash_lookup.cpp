@@ -12,13 +12,13 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/folder_stream.hpp"
 #include "platform/home.hpp"
 #include "removal/absolute_path.hpp"
 #include "removal/path_names.hpp"
 #include "removal/trash_choice.hpp"
 #include "removal/trash_record.hpp"
 #include "safety/path_rules.hpp"
-#include "util/folder_stream.hpp"
 #include "util/lexical_path.hpp"
 #include "util/text.hpp"
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/folder_stream.hpp"
 #include "removal/copy_tree.hpp"
 #include "removal/trash_move.hpp"
-#include "util/folder_stream.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {

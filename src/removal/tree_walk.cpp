@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "util/folder_stream.hpp"
+#include "platform/folder_stream.hpp"
 #include "util/text.hpp"
 
 namespace orvc::removal {
@@ -12,7 +12,7 @@ Result<std::vector<std::string>> list_names(int folder_fd) {
   // from the beginning whatever the shared offset was.
   FolderStream listing = FolderStream::of_duplicate(folder_fd);
   if (!listing) return failure(os_error_text(errno));
-  rewinddir(listing.get());
+  listing.rewind();
   return read_names(listing);
 }
 

@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/folder_stream.hpp"
 #include "util/expected.hpp"
-#include "util/folder_stream.hpp"
 
 namespace orvc::removal {
 

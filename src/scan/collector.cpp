@@ -9,9 +9,9 @@
 #include "gitignore/gitignore.hpp"
 #include "platform/home.hpp"
 #include "platform/platform.hpp"
+#include "scan/cache_sample.hpp"
 #include "scan/collector_walk.hpp"
 #include "scan/walk_pool.hpp"
-#include "util/cache_sample.hpp"
 #include "util/diagnostics.hpp"
 #include "util/work_progress.hpp"
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "gitignore/gitignore.hpp"
+#include "platform/folder_stream.hpp"
 #include "scan/skip_tables.hpp"
-#include "util/folder_stream.hpp"
 #include "util/text.hpp"
 #include "util/work_progress.hpp"
 

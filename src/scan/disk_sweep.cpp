@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/folder_stream.hpp"
 #include "platform/platform.hpp"
 #include "scan/skip_tables.hpp"
-#include "util/folder_stream.hpp"
 #include "util/io_arena.hpp"
 #include "util/saturating.hpp"
 #include "util/stop_request.hpp"

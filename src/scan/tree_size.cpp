@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/folder_stream.hpp"
 #include "platform/platform.hpp"
-#include "util/folder_stream.hpp"
 #include "util/io_arena.hpp"
 #include "util/saturating.hpp"
 #include "util/stop_request.hpp"

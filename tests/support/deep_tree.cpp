@@ -11,9 +11,9 @@
 #include <cstring>
 #include <optional>
 
+#include "platform/folder_stream.hpp"
 #include "support/run_process.hpp"
 #include "support/scoped_env.hpp"
-#include "util/folder_stream.hpp"
 #include "util/unique_fd.hpp"
 
 namespace orvc::testing {

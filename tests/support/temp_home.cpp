@@ -16,7 +16,7 @@
 #include <system_error>
 #include <vector>
 
-#include "util/folder_stream.hpp"
+#include "platform/folder_stream.hpp"
 #include "util/unique_fd.hpp"
 
 namespace orvc::testing {

@@ -1,4 +1,4 @@
-#include "util/folder_stream.hpp"
+#include "platform/folder_stream.hpp"
 
 #include "util/text.hpp"
 

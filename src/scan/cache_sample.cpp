@@ -1,11 +1,11 @@
-#include "util/cache_sample.hpp"
+#include "scan/cache_sample.hpp"
 
 #include <sys/stat.h>
 
 #include <deque>
 #include <utility>
 
-#include "util/folder_stream.hpp"
+#include "platform/folder_stream.hpp"
 
 namespace orvc {
 
