@@ -320,7 +320,7 @@ struct FolderListing {
   UniqueFd fd;
   size_t filled = 0;
   size_t offset = 0;
-  alignas(8) char buffer[32768];
+  alignas(8) char buffer[8192];
 };
 
 FolderListing* open_listing(UniqueFd& folder) {

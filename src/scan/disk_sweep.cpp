@@ -50,26 +50,35 @@ DiskNode measure_leaf(const struct stat& st) {
   return node;
 }
 
-// Measures one listing entry relative to its folder's descriptor; false when it is left out.
-// `wide`: the walk runs in the I/O arena; `order` is the entry's place in its folder's reads.
-bool measure_child(int dir_fd, const std::string& name, std::string raw_path, unsigned depth,
-                   const Sweep& sweep, DiskNode& out, bool wide, size_t order) {
-  if (stop_requested()) return false;
+// What the metadata call of one listing entry found.
+enum class Entry { LeftOut, Measured, Folder };
+
+// Measures one listing entry relative to its folder's descriptor, all but a folder's contents:
+// a folder is left to enter_folder. `wide`: the walk runs in the I/O arena; `order` is the
+// entry's place in its folder's reads.
+Entry stat_child(int dir_fd, const std::string& name, const Sweep& sweep, DiskNode& out, bool wide,
+                 size_t order) {
+  if (stop_requested()) return Entry::LeftOut;
   struct stat st {};
   if (probed_call(sweep.probe_for(wide, order),
                   [&] { return fstatat(dir_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW); }) != 0) {
-    return false;
+    return Entry::LeftOut;
   }
   if (S_ISDIR(st.st_mode)) {
-    if (sweep.options.same_device && st.st_dev != sweep.root_device) return false;
-    UniqueFd fd(probed_call(sweep.probe_for(wide),
-                            [&] { return openat(dir_fd, name.c_str(), kFolderOpenFlags); }));
-    out = measure_folder(std::move(fd), std::move(raw_path), depth, sweep, wide);
-    return true;
+    if (sweep.options.same_device && st.st_dev != sweep.root_device) return Entry::LeftOut;
+    return Entry::Folder;
   }
-  if (platform::is_dataless(st)) return false;
-  if (S_ISREG(st.st_mode) && st.st_size > 0 && st.st_blocks == 0) return false;
+  if (platform::is_dataless(st)) return Entry::LeftOut;
+  if (S_ISREG(st.st_mode) && st.st_size > 0 && st.st_blocks == 0) return Entry::LeftOut;
   out = measure_leaf(st);
+  return Entry::Measured;
+}
+
+bool enter_folder(int dir_fd, const std::string& name, std::string raw_path, unsigned depth,
+                  const Sweep& sweep, DiskNode& out, bool wide) {
+  UniqueFd fd(probed_call(sweep.probe_for(wide),
+                          [&] { return openat(dir_fd, name.c_str(), kFolderOpenFlags); }));
+  out = measure_folder(std::move(fd), std::move(raw_path), depth, sweep, wide);
   return true;
 }
 
@@ -133,12 +142,36 @@ DiskNode measure_folder(UniqueFd fd, std::string raw_path, unsigned depth, const
 
   std::vector<Child> children(names.size());
   const int dir_fd = dir.fd();
+  const auto child_path = [&](size_t i) {
+    return child_paths_needed ? join_path(raw_path, names[i]) : std::string();
+  };
   run_wide_when_cold(sweep.probe, wide, [&](bool wide_now) {
-    tbb::parallel_for(size_t{0}, names.size(), [&](size_t k) {
+    if (wide_now) {
+      // Cold: every entry's metadata call is a read of its own, so all of them go side by side.
+      tbb::parallel_for(size_t{0}, names.size(), [&](size_t k) {
+        const size_t i = listing.position(k);
+        Child& child = children[i];
+        const Entry entry = stat_child(dir_fd, names[i], sweep, child.node, true, k);
+        child.measured =
+            entry == Entry::Measured ||
+            (entry == Entry::Folder &&
+             enter_folder(dir_fd, names[i], child_path(i), depth + 1, sweep, child.node, true));
+      });
+      return;
+    }
+    // Warm: one thread makes a folder's own metadata calls, as threads sharing one folder
+    // contend for it; its sub-folders are walked side by side.
+    std::vector<size_t> folders;
+    for (size_t k = 0; k < names.size(); ++k) {
       const size_t i = listing.position(k);
-      std::string child_path = child_paths_needed ? join_path(raw_path, names[i]) : std::string();
-      children[i].measured = measure_child(dir_fd, names[i], std::move(child_path), depth + 1,
-                                           sweep, children[i].node, wide_now, k);
+      const Entry entry = stat_child(dir_fd, names[i], sweep, children[i].node, false, k);
+      children[i].measured = entry == Entry::Measured;
+      if (entry == Entry::Folder) folders.push_back(i);
+    }
+    tbb::parallel_for(size_t{0}, folders.size(), [&](size_t f) {
+      const size_t i = folders[f];
+      children[i].measured =
+          enter_folder(dir_fd, names[i], child_path(i), depth + 1, sweep, children[i].node, false);
     });
   });
   dir.reset();
