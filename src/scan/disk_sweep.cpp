@@ -74,12 +74,11 @@ Entry stat_child(int dir_fd, const std::string& name, const Sweep& sweep, DiskNo
   return Entry::Measured;
 }
 
-bool enter_folder(int dir_fd, const std::string& name, std::string raw_path, unsigned depth,
+void enter_folder(int dir_fd, const std::string& name, std::string raw_path, unsigned depth,
                   const Sweep& sweep, DiskNode& out, bool wide) {
   UniqueFd fd(probed_call(sweep.probe_for(wide),
                           [&] { return openat(dir_fd, name.c_str(), kFolderOpenFlags); }));
   out = measure_folder(std::move(fd), std::move(raw_path), depth, sweep, wide);
-  return true;
 }
 
 struct Listing {
@@ -152,10 +151,10 @@ DiskNode measure_folder(UniqueFd fd, std::string raw_path, unsigned depth, const
         const size_t i = listing.position(k);
         Child& child = children[i];
         const Entry entry = stat_child(dir_fd, names[i], sweep, child.node, true, k);
-        child.measured =
-            entry == Entry::Measured ||
-            (entry == Entry::Folder &&
-             enter_folder(dir_fd, names[i], child_path(i), depth + 1, sweep, child.node, true));
+        if (entry == Entry::Folder) {
+          enter_folder(dir_fd, names[i], child_path(i), depth + 1, sweep, child.node, true);
+        }
+        child.measured = entry != Entry::LeftOut;
       });
       return;
     }
@@ -165,13 +164,12 @@ DiskNode measure_folder(UniqueFd fd, std::string raw_path, unsigned depth, const
     for (size_t k = 0; k < names.size(); ++k) {
       const size_t i = listing.position(k);
       const Entry entry = stat_child(dir_fd, names[i], sweep, children[i].node, false, k);
-      children[i].measured = entry == Entry::Measured;
+      children[i].measured = entry != Entry::LeftOut;
       if (entry == Entry::Folder) folders.push_back(i);
     }
     tbb::parallel_for(size_t{0}, folders.size(), [&](size_t f) {
       const size_t i = folders[f];
-      children[i].measured =
-          enter_folder(dir_fd, names[i], child_path(i), depth + 1, sweep, children[i].node, false);
+      enter_folder(dir_fd, names[i], child_path(i), depth + 1, sweep, children[i].node, false);
     });
   });
   dir.reset();
