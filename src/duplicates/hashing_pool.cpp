@@ -43,12 +43,29 @@ size_t files_ahead(HashStage stage) {
   return 1;
 }
 
-std::vector<size_t> read_order(std::span<const HashJob> jobs) {
-  std::vector<size_t> order(jobs.size());
-  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::ranges::stable_sort(
-      order, [&](size_t a, size_t b) { return jobs[a].identity.file < jobs[b].identity.file; });
+// Positions 0..count-1 ordered by the identity of the file each reads first: inode numbers on
+// most file systems follow where the bytes lie, so reads go near to far.
+template <typename IdentityAt>
+std::vector<size_t> read_order(size_t count, const IdentityAt& identity_at) {
+  std::vector<size_t> order(count);
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::ranges::stable_sort(order, {}, [&](size_t i) { return identity_at(i); });
   return order;
+}
+
+// Runs `count` workers side by side at low disk priority, each with a hasher of its own.
+template <typename Work>
+void run_hashing_workers(size_t count, const std::atomic<bool>& cancel_flag, const Work& work) {
+  run_side_by_side(count, [&] {
+    try {
+      const platform::LowThreadIoPriority low_priority;
+      FileHasher hasher(&cancel_flag);
+      work(hasher);
+    } catch (const std::exception& e) {
+      // A worker that cannot get its buffer leaves its remaining jobs to the others.
+      report_diagnostic(std::string("A hashing worker stopped: ") + e.what());
+    }
+  });
 }
 
 }  // namespace
@@ -58,40 +75,33 @@ std::vector<std::optional<Digest>> hash_files(std::span<const HashJob> jobs, Has
                                               const std::atomic<bool>& cancel_flag) {
   std::vector<std::optional<Digest>> digests(jobs.size());
   begin_phase(WorkPhase::Hashing, jobs.size());
-  const std::vector<size_t> order = read_order(jobs);
+  const std::vector<size_t> order =
+      read_order(jobs.size(), [&](size_t i) { return jobs[i].identity.file; });
   const size_t batch = files_ahead(stage);
   std::atomic<size_t> next{0};
 
   // Each worker writes only the slots of the jobs it claimed.
-  const auto work = [&] {
-    try {
-      const platform::LowThreadIoPriority low_priority;
-      FileHasher hasher(&cancel_flag);
-      std::vector<std::pair<size_t, std::optional<StageFile>>> opened;
-      opened.reserve(batch);
-      for (size_t first = next.fetch_add(batch); first < jobs.size();
-           first = next.fetch_add(batch)) {
-        if (cancel_flag.load(std::memory_order_relaxed)) continue;
-        const size_t last = std::min(first + batch, jobs.size());
-        for (size_t k = first; k < last; ++k) {
-          const HashJob& job = jobs[order[k]];
-          opened.emplace_back(order[k], StageFile::open(*job.path, job.size, stage));
-        }
-        for (auto& [i, file] : opened) {
-          if (file && !cancel_flag.load(std::memory_order_relaxed)) {
-            digests[i] = hasher.hash_stage(*file, stage);
+  run_hashing_workers(
+      std::min<size_t>(std::max(permits, 1u), jobs.size()), cancel_flag, [&](FileHasher& hasher) {
+        std::vector<std::pair<size_t, std::optional<StageFile>>> opened;
+        opened.reserve(batch);
+        for (size_t first = next.fetch_add(batch); first < jobs.size();
+             first = next.fetch_add(batch)) {
+          if (cancel_flag.load(std::memory_order_relaxed)) continue;
+          const size_t last = std::min(first + batch, jobs.size());
+          for (size_t k = first; k < last; ++k) {
+            const HashJob& job = jobs[order[k]];
+            opened.emplace_back(order[k], StageFile::open(*job.path, job.size, stage));
           }
+          for (auto& [i, file] : opened) {
+            if (file && !cancel_flag.load(std::memory_order_relaxed)) {
+              digests[i] = hasher.hash_stage(*file, stage);
+            }
+          }
+          add_done(opened.size());
+          opened.clear();
         }
-        add_done(opened.size());
-        opened.clear();
-      }
-    } catch (const std::exception& e) {
-      // A worker that cannot get its buffer leaves its remaining jobs to the others.
-      report_diagnostic(std::string("A hashing worker stopped: ") + e.what());
-    }
-  };
-
-  run_side_by_side(std::min<size_t>(std::max(permits, 1u), jobs.size()), work);
+      });
   return digests;
 }
 
@@ -105,48 +115,39 @@ std::vector<BucketComparison> compare_buckets(std::span<const std::vector<HashJo
     files += buckets[i].size();
   }
   begin_phase(WorkPhase::Hashing, files);
-  std::vector<size_t> order(buckets.size());
-  std::iota(order.begin(), order.end(), size_t{0});
-  std::ranges::stable_sort(order, [&](size_t a, size_t b) {
-    return buckets[a].front().identity.file < buckets[b].front().identity.file;
-  });
+  const std::vector<size_t> order =
+      read_order(buckets.size(), [&](size_t i) { return buckets[i].front().identity.file; });
   std::atomic<size_t> next{0};
 
   // Each worker writes only the results of the buckets it claimed.
-  const auto work = [&] {
-    try {
-      const platform::LowThreadIoPriority low_priority;
-      FileHasher hasher(&cancel_flag);
-      std::vector<std::optional<StageFile>> opened;
-      std::vector<const StageFile*> others;
-      std::vector<Comparison> verdicts;
-      for (size_t k = next++; k < buckets.size(); k = next++) {
-        if (cancel_flag.load(std::memory_order_relaxed)) continue;
-        const std::vector<HashJob>& members = buckets[order[k]];
-        BucketComparison& result = results[order[k]];
-        opened.clear();
-        for (const HashJob& member : members) {
-          opened.push_back(StageFile::open(*member.path, member.size, HashStage::Content));
-        }
-        const auto first =
-            std::ranges::find_if(opened, [](const auto& f) { return f.has_value(); });
-        if (first != opened.end()) {
-          others.clear();
-          for (auto other = first + 1; other != opened.end(); ++other) {
-            others.push_back(*other ? &**other : nullptr);
+  run_hashing_workers(
+      std::min<size_t>(std::max(permits, 1u), buckets.size()), cancel_flag,
+      [&](FileHasher& hasher) {
+        std::vector<std::optional<StageFile>> opened;
+        std::vector<const StageFile*> others;
+        std::vector<Comparison> verdicts;
+        for (size_t k = next++; k < buckets.size(); k = next++) {
+          if (cancel_flag.load(std::memory_order_relaxed)) continue;
+          const std::vector<HashJob>& members = buckets[order[k]];
+          BucketComparison& result = results[order[k]];
+          opened.clear();
+          for (const HashJob& member : members) {
+            opened.push_back(StageFile::open(*member.path, member.size, HashStage::Content));
           }
-          result.digest = hasher.digest_comparing(**first, others, verdicts);
-          const auto lead = result.verdicts.begin() + (first - opened.begin());
-          *lead = result.digest ? Comparison::Same : Comparison::Dropped;
-          std::ranges::copy(verdicts, lead + 1);
+          const auto first = std::ranges::find_if(opened, [](const auto& f) { return bool(f); });
+          if (first != opened.end()) {
+            others.clear();
+            for (auto other = first + 1; other != opened.end(); ++other) {
+              others.push_back(*other ? &**other : nullptr);
+            }
+            result.digest = hasher.digest_comparing(**first, others, verdicts);
+            const auto lead = result.verdicts.begin() + (first - opened.begin());
+            *lead = result.digest ? Comparison::Same : Comparison::Dropped;
+            std::ranges::copy(verdicts, lead + 1);
+          }
+          add_done(members.size());
         }
-        add_done(members.size());
-      }
-    } catch (const std::exception& e) {
-      report_diagnostic(std::string("A hashing worker stopped: ") + e.what());
-    }
-  };
-  run_side_by_side(std::min<size_t>(std::max(permits, 1u), buckets.size()), work);
+      });
   return results;
 }
 
