@@ -1,8 +1,11 @@
 #pragma once
-// Fixture trees written one entry per line.
+// Fixture trees written one entry per line, and a test whose home is a fresh folder.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
+#include "support/scoped_env.hpp"
 #include "support/temp_home.hpp"
 
 namespace orvc::testing {
@@ -21,5 +24,12 @@ inline void make_tree(const std::string& root, const std::vector<std::string>& e
       write_file(root + "/" + entry, "");
   }
 }
+
+// HOME is a fresh temporary folder for the test's length.
+class TempHomeTest : public ::testing::Test {
+ protected:
+  TempDir home_;
+  ScopedEnv home_env_{"HOME", home_.path()};
+};
 
 }  // namespace orvc::testing

@@ -17,7 +17,7 @@ using namespace orvc::testing;
 constexpr uint64_t kMiB = 1 << 20;
 
 // HOME at a fixture and PATH at a folder of fake tools, for one test.
-class ScanEnvironment : public ::testing::Test {
+class ScanEnvironment : public TempHomeTest {
  protected:
   void fake_pgrep(const std::string& body) {
     write_file(tools_ / "pgrep", "#!/bin/sh\n" + body);
@@ -34,9 +34,7 @@ class ScanEnvironment : public ::testing::Test {
     return items;
   }
 
-  TempDir home_;
   TempDir tools_;
-  ScopedEnv home_env_{"HOME", home_.path()};
   ScopedEnv path_env_{"PATH", tools_.path()};
 };
 

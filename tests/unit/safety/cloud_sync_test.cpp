@@ -49,11 +49,7 @@ TEST(DropboxRoots, OnlyAbsoluteExistingFolders) {
   EXPECT_TRUE(dropbox_roots("[1]").empty());
 }
 
-class InCloudSyncFolder : public ::testing::Test {
- protected:
-  TempDir home_;
-  ScopedEnv home_env_{"HOME", home_.path()};
-};
+class InCloudSyncFolder : public TempHomeTest {};
 
 // Dropbox's configuration names roots, matched case-insensitively; a link into a sync folder is
 // inside through its resolved path.

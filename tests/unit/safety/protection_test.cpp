@@ -133,11 +133,7 @@ TEST(SystemItem, OperatingSystemManagedEntries) {
     EXPECT_FALSE(system_item(path)) << path;
 }
 
-class IsProtectedPath : public ::testing::Test {
- protected:
-  TempDir home_;
-  ScopedEnv home_env_{"HOME", home_.path()};
-};
+class IsProtectedPath : public TempHomeTest {};
 
 // A link is judged as a link, what lies below it by its resolved path; a home reached through a
 // link is canonicalised for the second pass.
