@@ -65,19 +65,21 @@ void advise_sequential(int fd);
 
 // One entry of a folder listing that came with its size.
 struct SizedEntry {
-  enum class Kind { Folder, File, Other };
+  // UnsizedFile: a regular file whose sizes the listing did not carry; ask its metadata.
+  enum class Kind { Folder, File, UnsizedFile, Other };
   std::string name;
   Kind kind = Kind::Other;
-  uint64_t allocated = 0;  // a regular file's allocated bytes; 0 for anything else
+  uint64_t size = 0;       // a File's logical bytes (st_size); 0 for anything else
+  uint64_t allocated = 0;  // a File's allocated bytes (st_blocks × 512); 0 when dataless
+  bool dataless = false;   // a File whose content is not on the local disk
   uint64_t inode = 0;
 };
 
-// Lists an open folder together with the allocated size of every regular file in it, many
-// entries per call, where the system offers that (getattrlistbulk on macOS): every entry but "."
-// and "..". Nothing when the system has no such call (Linux) or the folder cannot be read this
-// way; the folder's read position is then back at its start, and the caller lists it and asks
-// each entry's metadata itself. Links are never followed (they are Other); files whose content
-// is not on the local disk count 0.
+// Lists an open folder together with the sizes of every regular file in it, many entries per
+// call, where the system offers that (getattrlistbulk on macOS): every entry but "." and "..".
+// Nothing when the system has no such call (Linux) or the folder cannot be read this way; the
+// folder's read position is then back at its start, and the caller lists it and asks each
+// entry's metadata itself. Links are never followed (they are Other).
 std::optional<std::vector<SizedEntry>> list_with_sizes(int folder_fd);
 
 // How many of the first `size` bytes of an open regular file are its own rather than shared

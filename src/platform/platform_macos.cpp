@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "platform/folder_stream.hpp"
@@ -113,7 +114,8 @@ std::optional<std::vector<SizedEntry>> list_with_sizes(int folder_fd) {
   request.bitmapcount = ATTR_BIT_MAP_COUNT;
   request.commonattr = ATTR_CMN_RETURNED_ATTRS | ATTR_CMN_ERROR | ATTR_CMN_NAME | ATTR_CMN_OBJTYPE |
                        ATTR_CMN_FLAGS | ATTR_CMN_FILEID;
-  request.fileattr = ATTR_FILE_ALLOCSIZE;
+  // ALLOCSIZE counts every fork, as st_blocks does; DATALENGTH is the data fork, as st_size.
+  request.fileattr = ATTR_FILE_ALLOCSIZE | ATTR_FILE_DATALENGTH;
   constexpr size_t kBufferBytes = 256 * 1024;
   std::vector<char> buffer(kBufferBytes);
   std::vector<SizedEntry> out;
@@ -146,8 +148,10 @@ std::optional<std::vector<SizedEntry>> list_with_sizes(int folder_fd) {
       if (returned.commonattr & ATTR_CMN_FLAGS) flags = take<uint32_t>(cursor);
       uint64_t inode = 0;
       if (returned.commonattr & ATTR_CMN_FILEID) inode = take<uint64_t>(cursor);
-      off_t allocated = 0;
+      std::optional<off_t> allocated;
       if (returned.fileattr & ATTR_FILE_ALLOCSIZE) allocated = take<off_t>(cursor);
+      std::optional<off_t> size;
+      if (returned.fileattr & ATTR_FILE_DATALENGTH) size = take<off_t>(cursor);
       entry += length;
 
       if (error != 0 || name.empty() || name == "." || name == "..") continue;
@@ -156,12 +160,15 @@ std::optional<std::vector<SizedEntry>> list_with_sizes(int folder_fd) {
       sized.inode = inode;
       if (type == kFolderType) {
         sized.kind = SizedEntry::Kind::Folder;
+      } else if (type == kRegularType &&
+                 (!allocated || !size || (returned.commonattr & ATTR_CMN_FLAGS) == 0)) {
+        sized.kind = SizedEntry::Kind::UnsizedFile;
       } else if (type == kRegularType) {
         sized.kind = SizedEntry::Kind::File;
-        constexpr uint32_t kDataless = 0x40000000;  // SF_DATALESS
-        if ((flags & kDataless) == 0 && allocated > 0) {
-          sized.allocated = static_cast<uint64_t>(allocated);
-        }
+        sized.size = static_cast<uint64_t>(std::max<off_t>(*size, 0));
+        sized.dataless = (flags & SF_DATALESS) != 0;
+        if (!sized.dataless)
+          sized.allocated = static_cast<uint64_t>(std::max<off_t>(*allocated, 0));
       }
       out.push_back(std::move(sized));
     }

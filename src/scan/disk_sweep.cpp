@@ -83,31 +83,78 @@ void enter_folder(int dir_fd, const std::string& name, std::string raw_path, uns
 
 struct Listing {
   std::vector<std::string> names;
-  std::vector<uint32_t> by_inode;  // positions in `names` in inode order; empty: listing order
-  size_t position(size_t k) const { return by_inode.empty() ? k : by_inode[k]; }
+  // Positions in `names` whose metadata call is still to be made, in the order to make them;
+  // every position, in listing order, when `calls_in_listing_order`.
+  std::vector<uint32_t> calls;
+  bool calls_in_listing_order = true;
+  // Entries the listing measured itself, with their positions in `names`.
+  std::vector<std::pair<uint32_t, DiskNode>> measured;
+
+  size_t call_count() const { return calls_in_listing_order ? names.size() : calls.size(); }
+  size_t position(size_t k) const { return calls_in_listing_order ? k : calls[k]; }
 };
 
-// On a cold cache the metadata of neighbouring inode numbers shares a device block, so the
-// entries are measured in inode order; results still land at their listing positions. A warm
-// walk skips the sorting.
+// The entries a sweep leaves out by name or, while a skip path can still match, by path.
+struct SkipCheck {
+  const std::string& raw_path;
+  bool check_paths = !raw_path.empty() && raw_path.size() < kLongestSkipPath;
+  bool skips(std::string_view name) const {
+    return is_skipped_name(name) || (check_paths && is_skipped_path(join_path(raw_path, name)));
+  }
+};
+
+// Takes the calls to make as (inode, position) pairs and makes them in inode order: on a cold
+// cache the metadata of neighbouring inode numbers shares a device block. Results still land at
+// their listing positions.
+void order_calls(Listing& listing, std::vector<std::pair<uint64_t, uint32_t>>& to_call) {
+  std::ranges::sort(to_call);
+  listing.calls.reserve(to_call.size());
+  for (const auto& [inode, position] : to_call) listing.calls.push_back(position);
+  listing.calls_in_listing_order = false;
+}
+
+// A warm walk keeps listing order and skips the sorting.
 Listing list_names(FolderStream& folder, const std::string& raw_path, bool inode_order) {
   Listing listing;
-  std::vector<std::pair<ino_t, uint32_t>> inodes;
-  const bool check_paths = !raw_path.empty() && raw_path.size() < kLongestSkipPath;
+  std::vector<std::pair<uint64_t, uint32_t>> to_call;
+  const SkipCheck skip{raw_path};
   size_t listed = 0;
   while (const dirent* entry = folder.next()) {
     // A folder of millions of entries takes a while to list.
     if (++listed % 4096 == 0 && stop_requested()) break;
     const std::string_view name = entry->d_name;
-    if (is_skipped_name(name)) continue;
-    if (check_paths && is_skipped_path(join_path(raw_path, name))) continue;
-    if (inode_order) inodes.emplace_back(entry->d_ino, static_cast<uint32_t>(listing.names.size()));
+    if (skip.skips(name)) continue;
+    if (inode_order)
+      to_call.emplace_back(entry->d_ino, static_cast<uint32_t>(listing.names.size()));
     listing.names.emplace_back(name);
   }
-  if (!inode_order) return listing;
-  std::ranges::sort(inodes);
-  listing.by_inode.reserve(inodes.size());
-  for (const auto& [inode, position] : inodes) listing.by_inode.push_back(position);
+  if (inode_order) order_calls(listing, to_call);
+  return listing;
+}
+
+// Where the system lists files with their sizes (macOS), only the other entries are left for
+// a metadata call. Files are measured as stat_child measures them.
+std::optional<Listing> list_sized(FolderStream& folder, const std::string& raw_path,
+                                  bool inode_order) {
+  auto sized = platform::list_with_sizes(folder.fd());
+  if (!sized) return std::nullopt;
+  Listing listing;
+  std::vector<std::pair<uint64_t, uint32_t>> to_call;
+  const SkipCheck skip{raw_path};
+  for (platform::SizedEntry& entry : *sized) {
+    if (skip.skips(entry.name)) continue;
+    const auto position = static_cast<uint32_t>(listing.names.size());
+    if (entry.kind != platform::SizedEntry::Kind::File) {
+      to_call.emplace_back(inode_order ? entry.inode : 0, position);
+    } else if (!entry.dataless && !(entry.size > 0 && entry.allocated == 0)) {
+      DiskNode node;
+      node.size = entry.size;
+      node.allocated = entry.allocated;
+      listing.measured.emplace_back(position, std::move(node));
+    }
+    listing.names.push_back(std::move(entry.name));
+  }
+  order_calls(listing, to_call);  // equal inodes (a warm walk) keep listing order
   return listing;
 }
 
@@ -130,8 +177,13 @@ DiskNode measure_folder(UniqueFd fd, std::string raw_path, unsigned depth, const
     folder.unreadable = true;
     return folder;
   }
-  const Listing listing = probed_listing(
-      sweep.probe_for(wide), [&] { return list_names(dir, raw_path, wide || sweep.probe.cold()); },
+  Listing listing = probed_listing(
+      sweep.probe_for(wide),
+      [&] {
+        const bool inode_order = wide || sweep.probe.cold();
+        if (auto sized = list_sized(dir, raw_path, inode_order)) return std::move(*sized);
+        return list_names(dir, raw_path, inode_order);
+      },
       [](const Listing& l) { return l.names.size(); });
   const std::vector<std::string>& names = listing.names;
   add_seen(names.size());
@@ -147,7 +199,7 @@ DiskNode measure_folder(UniqueFd fd, std::string raw_path, unsigned depth, const
   run_wide_when_cold(sweep.probe, wide, [&](bool wide_now) {
     if (wide_now) {
       // Cold: every entry's metadata call is a read of its own, so all of them go side by side.
-      tbb::parallel_for(size_t{0}, names.size(), [&](size_t k) {
+      tbb::parallel_for(size_t{0}, listing.call_count(), [&](size_t k) {
         const size_t i = listing.position(k);
         Child& child = children[i];
         const Entry entry = stat_child(dir_fd, names[i], sweep, child.node, true, k);
@@ -161,7 +213,7 @@ DiskNode measure_folder(UniqueFd fd, std::string raw_path, unsigned depth, const
     // Warm: one thread makes a folder's own metadata calls, as threads sharing one folder
     // contend for it; its sub-folders are walked side by side.
     std::vector<size_t> folders;
-    for (size_t k = 0; k < names.size(); ++k) {
+    for (size_t k = 0; k < listing.call_count(); ++k) {
       const size_t i = listing.position(k);
       const Entry entry = stat_child(dir_fd, names[i], sweep, children[i].node, false, k);
       children[i].measured = entry != Entry::LeftOut;
@@ -173,6 +225,7 @@ DiskNode measure_folder(UniqueFd fd, std::string raw_path, unsigned depth, const
     });
   });
   dir.reset();
+  for (auto& [position, node] : listing.measured) children[position] = {true, std::move(node)};
 
   uint64_t file_bytes = 0;  // sub-folders count their own
   for (const Child& child : children) {

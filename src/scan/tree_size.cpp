@@ -66,18 +66,19 @@ uint64_t entry_usage(int parent_fd, const Entry& entry, SizeKind kind, bool wide
 
 // Entries whose size needs a call: regular files, folders and entries of unknown type. Links
 // and other special files count nothing and are left out here already. Where the system lists
-// files with their allocated sizes (macOS), those sizes go to `listed_bytes` and only folders
-// remain.
+// files with their sizes (macOS), those sizes go to `listed_bytes` and mostly folders remain.
 std::vector<Entry> list_entries(FolderStream& folder, SizeKind kind, uint64_t& listed_bytes) {
   std::vector<Entry> entries;
-  if (auto sized =
-          kind == SizeKind::Allocated ? platform::list_with_sizes(folder.fd()) : std::nullopt) {
+  if (auto sized = platform::list_with_sizes(folder.fd())) {
     add_seen(sized->size());
     for (auto& entry : *sized) {
-      if (entry.kind == platform::SizedEntry::Kind::Folder) {
-        entries.push_back({static_cast<ino_t>(entry.inode), std::move(entry.name), true});
-      } else {
-        listed_bytes = saturating_add(listed_bytes, entry.allocated);
+      using Kind = platform::SizedEntry::Kind;
+      if (entry.kind == Kind::Folder || entry.kind == Kind::UnsizedFile) {
+        entries.push_back(
+            {static_cast<ino_t>(entry.inode), std::move(entry.name), entry.kind == Kind::Folder});
+      } else if (entry.kind == Kind::File) {
+        listed_bytes = saturating_add(listed_bytes,
+                                      kind == SizeKind::Allocated ? entry.allocated : entry.size);
       }
     }
     return entries;
