@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <deque>
+#include <optional>
 #include <utility>
 
 #include "platform/folder_stream.hpp"
@@ -12,6 +13,7 @@ namespace orvc {
 void sample_metadata_cost(const std::string& root, CacheProbe& probe, size_t entries) {
   std::deque<std::string> folders{root};
   size_t seen = 0;
+  std::optional<dev_t> root_device;  // the sample stays on the root's file system
   // A cold verdict needs no more calls: the sample stops there, and the walk starts at once.
   while (!folders.empty() && seen < entries && !probe.cold()) {
     const std::string folder = std::move(folders.front());
@@ -19,6 +21,11 @@ void sample_metadata_cost(const std::string& root, CacheProbe& probe, size_t ent
     FolderStream listing(
         UniqueFd(probed_call(&probe, [&] { return open(folder.c_str(), kFolderOpenFlags); })));
     if (!listing) continue;
+    if (!root_device) {
+      struct stat metadata {};
+      if (fstat(listing.fd(), &metadata) != 0) return;
+      root_device = metadata.st_dev;
+    }
     while (seen < entries && !probe.cold()) {
       const dirent* entry = probed_call(&probe, [&] { return listing.next(); });
       if (!entry) break;
@@ -28,7 +35,7 @@ void sample_metadata_cost(const std::string& root, CacheProbe& probe, size_t ent
       if (probed_call(
               &probe,
               [&] { return fstatat(listing.fd(), name, &metadata, AT_SYMLINK_NOFOLLOW); }) == 0 &&
-          S_ISDIR(metadata.st_mode)) {
+          S_ISDIR(metadata.st_mode) && metadata.st_dev == *root_device) {
         folders.push_back(folder + "/" + name);
       }
     }

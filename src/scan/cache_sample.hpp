@@ -1,7 +1,7 @@
 #pragma once
 // Whether a tree's metadata waits on the device, judged before work that cannot change its
 // arena once started (a parallel_for_each with a feeder, a fixed set of walks side by side).
-// Walks that recurse through nested parallel steps switch on the way instead
+// Walks that recurse through nested parallel steps switch on the way as well
 // (util/io_arena.hpp: run_wide_when_cold).
 #include <oneapi/tbb/task_arena.h>
 
@@ -13,7 +13,8 @@
 namespace orvc {
 
 // Times the metadata calls of the first `entries` entries below `root`, breadth first (one
-// listing per folder, one fstatat per entry, links never followed), into `probe`. The reads it
+// listing per folder, one fstatat per entry, links never followed, other file systems never
+// entered), into `probe`. The reads it
 // makes are ones the walk makes anyway, so on a cold cache they are not lost; it stops as soon
 // as the probe finds the cache cold.
 void sample_metadata_cost(const std::string& root, CacheProbe& probe, size_t entries = 1024);
