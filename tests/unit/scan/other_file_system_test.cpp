@@ -1,12 +1,14 @@
-// Another file system mounted below a root is entered by neither the crawl nor the sweep; a root
-// on it is walked as usual. The tmpfs is mounted in a private mount namespace of a process of its
-// own and goes with it.
+// Another file system mounted below a root is entered by neither the crawl, the sweep nor the
+// cache sample; a root on it is walked as usual. The tmpfs is mounted in a private mount namespace
+// of a process of its own and goes with it.
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "scan/cache_sample.hpp"
 #include "scan/collector.hpp"
 #include "scan/disk_sweep.hpp"
 #include "support/temp_home.hpp"
@@ -54,6 +56,18 @@ int walks_of_a_tree_with_a_mount() {
   if (!crawls_only(tree + "/mnt", tree + "/mnt/inside")) return 2;
   const auto swept = disk_sweep(tree, {.children_depth = std::nullopt, .same_device = true});
   if (!swept || swept->size != 3000 || swept->children->size() != 1) return 3;
+  // Listing a folder moves its access time on, here set long ago: the cache sample lists the
+  // mount only when it starts there.
+  const auto sample_lists_mount = [&](const std::string& root) {
+    const timespec long_ago[2] = {{946684800, 0}, {0, UTIME_OMIT}};
+    struct stat metadata {};
+    CacheProbe probe;
+    return utimensat(AT_FDCWD, (tree + "/mnt").c_str(), long_ago, 0) == 0 &&
+           (sample_metadata_cost(root, probe), stat((tree + "/mnt").c_str(), &metadata) == 0) &&
+           metadata.st_atim.tv_sec != long_ago[0].tv_sec;
+  };
+  if (sample_lists_mount(tree)) return 4;
+  if (!sample_lists_mount(tree + "/mnt")) return 5;
   return 0;
 }
 
