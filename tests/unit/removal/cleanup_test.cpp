@@ -8,6 +8,7 @@
 #include "removal/history_read.hpp"
 #include "removal/restore.hpp"
 #include "removal_fixture.hpp"
+#include "support/failure_of.hpp"
 #include "util/stop_request.hpp"
 
 namespace orvc::removal {
@@ -52,7 +53,7 @@ TEST_F(CleanupTest, AfterAStopRequestNothingIsMovedRecordedOrPutBack) {
   make_tree(home_.path(), {"a=a", "d/b=b"});
   const std::vector<std::string> items = {home("a"), home("d"), home("missing")};
   cancel_flag().store(true);
-  EXPECT_EQ(run_cleanup({items, CleanupType::Delete}).error(),
+  EXPECT_EQ(failure_of(run_cleanup({items, CleanupType::Delete})),
             "Interrupted — 0 item(s) moved to Trash (recoverable), 2 left alone.");
   cancel_flag().store(false);
   EXPECT_TRUE(exists_no_follow(home("a")) && exists_no_follow(home("d/b")));
@@ -98,7 +99,7 @@ TEST_F(CleanupTest, ConfirmedItemsMoveOnlyWhileStillTheNamedFile) {
   CleanupRequest request{{home("moved"), home("declined"), home("replaced")},
                          CleanupType::Duplicates};
   request.confirm = [&](size_t index) { return answers[index]; };
-  EXPECT_EQ(run_cleanup(request).error(),
+  EXPECT_EQ(failure_of(run_cleanup(request)),
             "Cleaned with 1 issue(s). 1 item(s) could not be removed: '" + home("replaced") +
                 "': '" + home("replaced") + "' changed since it was checked; left in place");
   EXPECT_EQ(sorted_entries(trash_files()), std::vector<std::string>{"moved"});

@@ -12,6 +12,7 @@
 
 #include "../fixture_tree.hpp"
 #include "removal_fixture.hpp"
+#include "support/failure_of.hpp"
 #include "util/unique_fd.hpp"
 
 namespace orvc::removal {
@@ -52,7 +53,7 @@ TEST_F(CopyTreeTest, RemovesOnlyWhatWasCopiedAndHasNotChangedSince) {
   make_tree(home_.path(), {"item/grown=grown and more", "item/sub/grown=grown and more",
                            "item/replaced=replaced anew", "item/sub/new=new"});
 
-  EXPECT_EQ(remove_copied(home("item"), *copied).error(),
+  EXPECT_EQ(failure_of(remove_copied(home("item"), *copied)),
             "'" + home("item") + "' changed while it was copied; what changed was left in place");
   EXPECT_EQ(sorted_entries(home("item")), (Names{"grown", "replaced", "sub", "touched"}));
   EXPECT_EQ(sorted_entries(home("item/sub")), (Names{"grown", "new"}));

@@ -13,6 +13,7 @@
 #include "removal/history_layout.hpp"
 #include "removal/history_prune.hpp"
 #include "removal_fixture.hpp"
+#include "support/failure_of.hpp"
 #include "util/diagnostics.hpp"
 
 namespace orvc::removal {
@@ -66,9 +67,9 @@ TEST(HistoryJson, RejectsDuplicateAndMissingMembers) {
            R"("original_path":"a","size":1,"category":"c"}],)"
            R"("total_bytes_freed":1,"status":"completed"})";
   };
-  EXPECT_EQ(parse_session(text.substr(0, text.find(",\n  \"status\"")) + "\n}").error(),
+  EXPECT_EQ(failure_of(parse_session(text.substr(0, text.find(",\n  \"status\"")) + "\n}")),
             "missing field `status`");
-  EXPECT_EQ(parse_session(with_file(R"("original_path":"b",)")).error(),
+  EXPECT_EQ(failure_of(parse_session(with_file(R"("original_path":"b",)"))),
             "duplicate field `original_path`");
   const auto parsed = parse_session(with_file(""));
   ASSERT_TRUE(parsed) << parsed.error();
@@ -137,7 +138,7 @@ TEST_F(HistoryStoreTest, WritesPrivateManifestsAtomically) {
   std::ranges::transform(upper, upper.begin(), [](unsigned char c) { return std::toupper(c); });
   EXPECT_TRUE(delete_session(upper));
   EXPECT_FALSE(exists_no_follow(path));
-  EXPECT_EQ(delete_session("not-a-uuid").error(), "Invalid session id: not-a-uuid");
+  EXPECT_EQ(failure_of(delete_session("not-a-uuid")), "Invalid session id: not-a-uuid");
 }
 
 // Without HOME nothing is written or created: e2e/protection_gate_test.

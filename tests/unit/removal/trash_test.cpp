@@ -14,6 +14,7 @@
 #include "removal/trash_record.hpp"
 #include "removal_fixture.hpp"
 #include "safety/protection.hpp"
+#include "support/failure_of.hpp"
 
 namespace orvc::removal {
 namespace {
@@ -39,7 +40,8 @@ TEST(TrashRecord, EncodesThePathAndDatesInLocalTimeAndReadsThemBack) {
       {"[Trash Info]\nPath=a/../../etc\n", "the relative Path leaves its volume"},
       {"[Trash Info]\nPath=/a%2", "malformed Path"},
   };
-  for (const auto& [text, message] : rejected) EXPECT_EQ(parse_trash_record(text).error(), message);
+  for (const auto& [text, message] : rejected)
+    EXPECT_EQ(failure_of(parse_trash_record(text)), message);
 }
 
 class TrashMoveTest : public testing::RemovalTest {};
@@ -82,16 +84,16 @@ TEST_F(TrashMoveTest, RefusesProtectedItemsTheTrashAndEveryFolderHoldingIt) {
   const std::string key = home(".ssh/id_rsa");
   make_tree(home_.path(),
             {".ssh/id_rsa=key", ".local/share/Trash/files/old=old", ".local/state/x"});
-  EXPECT_EQ(trash_item(key).error(), safety::refusal_before_move(key));
+  EXPECT_EQ(failure_of(trash_item(key)), safety::refusal_before_move(key));
   const auto pinned = pin_item(key);
   ASSERT_TRUE(pinned);
-  EXPECT_EQ(move_pinned(key, *pinned, SafetyChecks::Run).error().message,
+  EXPECT_EQ(failure_of(move_pinned(key, *pinned, SafetyChecks::Run)).message,
             safety::refusal_inside_move(key));
   EXPECT_EQ(read_file(key), "key");
   for (const std::string& path :
        {home(".local"), home(".local/share"), home(".local/share/Trash/"), trash_files(),
         home(".local/share/Trash/info"), home(".local/share/./Trash")})
-    EXPECT_EQ(trash_item(path).error(),
+    EXPECT_EQ(failure_of(trash_item(path)),
               "Refusing to move '" + path + "' to ~/.Trash: it is the Trash itself or holds it.");
   EXPECT_EQ(read_file(trash_files("old")), "old");
   EXPECT_TRUE(trash_item(home(".local/state")));
