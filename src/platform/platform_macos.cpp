@@ -167,8 +167,9 @@ std::optional<std::vector<SizedEntry>> list_with_sizes(int folder_fd) {
         sized.kind = SizedEntry::Kind::File;
         sized.size = static_cast<uint64_t>(std::max<off_t>(*size, 0));
         sized.dataless = (flags & SF_DATALESS) != 0;
-        if (!sized.dataless)
+        if (!sized.dataless) {
           sized.allocated = static_cast<uint64_t>(std::max<off_t>(*allocated, 0));
+        }
       }
       out.push_back(std::move(sized));
     }

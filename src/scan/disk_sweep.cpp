@@ -128,8 +128,9 @@ Listing list_names(FolderStream& folder, const std::string& raw_path, bool inode
     if (++listed % 4096 == 0 && stop_requested()) break;
     const std::string_view name = entry->d_name;
     if (skip.skips(name)) continue;
-    if (inode_order)
+    if (inode_order) {
       to_call.emplace_back(entry->d_ino, static_cast<uint32_t>(listing.names.size()));
+    }
     listing.names.emplace_back(name);
   }
   if (inode_order) order_calls(listing, to_call);
